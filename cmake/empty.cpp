@@ -1,0 +1,1 @@
+// Keeps targets whose sources are all optional buildable.
