@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 #include "globalutil.h"
 #include "robotmovecondition.pb.h"
@@ -140,10 +141,19 @@ void copyCut(char *dst, const std::string &src, size_t maxLength) {
     std::memcpy(dst, src.data(), std::min(src.size(), maxLength));
 }
 
+// Callers may have stored any integer in an enum member; reading its bytes avoids loading
+// a value the enum cannot represent.
+template <class Enum>
+int rawValue(const Enum &value) {
+    std::underlying_type_t<Enum> raw;
+    std::memcpy(&raw, &value, sizeof(raw));
+    return static_cast<int>(raw);
+}
+
 bool profileEnumsValid(const RobotMoveProfile &profile) {
-    return movecondition::move_mode_IsValid(profile.moveMode) &&
-           movecondition::move_track_IsValid(profile.subMoveMode) &&
-           movecondition::teach_mode_IsValid(profile.teachMode);
+    return movecondition::move_mode_IsValid(rawValue(profile.moveMode)) &&
+           movecondition::move_track_IsValid(rawValue(profile.subMoveMode)) &&
+           movecondition::teach_mode_IsValid(rawValue(profile.teachMode));
 }
 
 // A mode, track or teach direction outside its enum would stop the process in the
@@ -151,8 +161,7 @@ bool profileEnumsValid(const RobotMoveProfile &profile) {
 bool refuseProfile(const RobotMoveProfile &profile, char **ptr, int *size, const char *line) {
     kezu_robot_logtrace::W_ERROR(
         "sdk log: move profile refused, moveMode=%d subMoveMode=%d teachMode=%d out of range.",
-        static_cast<int>(profile.moveMode), static_cast<int>(profile.subMoveMode),
-        static_cast<int>(profile.teachMode));
+        rawValue(profile.moveMode), rawValue(profile.subMoveMode), rawValue(profile.teachMode));
     return refuseRequest(ptr, size, Sink::Stdout, line);
 }
 
@@ -266,14 +275,17 @@ bool ProtoEncodeDecode::cartesianOriUTypeConversion(const cartesian_Ori_U &src,
 
 void ProtoEncodeDecode::KezuRobotMoveProfileType2ProtoType(const RobotMoveProfile &src,
                                                            common::RobotMoveProfile &dst) {
-    if (movecondition::move_mode_IsValid(src.moveMode)) {
-        dst.set_movemode(static_cast<movecondition::move_mode>(src.moveMode));
+    const int mode = rawValue(src.moveMode);
+    const int track = rawValue(src.subMoveMode);
+    const int teach = rawValue(src.teachMode);
+    if (movecondition::move_mode_IsValid(mode)) {
+        dst.set_movemode(static_cast<movecondition::move_mode>(mode));
     }
-    if (movecondition::move_track_IsValid(src.subMoveMode)) {
-        dst.set_submovemode(static_cast<movecondition::move_track>(src.subMoveMode));
+    if (movecondition::move_track_IsValid(track)) {
+        dst.set_submovemode(static_cast<movecondition::move_track>(track));
     }
-    if (movecondition::teach_mode_IsValid(src.teachMode)) {
-        dst.set_teachmode(static_cast<movecondition::teach_mode>(src.teachMode));
+    if (movecondition::teach_mode_IsValid(teach)) {
+        dst.set_teachmode(static_cast<movecondition::teach_mode>(teach));
     }
     dst.set_enableiterik(src.enableIterIk);
     dst.set_tooltrack(src.toolTrack);
