@@ -16,23 +16,23 @@ WireBytes &WireBytes::varint(int field, std::uint64_t value) {
     return *this;
 }
 
-WireBytes &WireBytes::fixed64(int field, double value) {
-    raw((static_cast<std::uint64_t>(field) << 3) | 1);
-    std::uint64_t bits;
+template <class Bits, class Value>
+void WireBytes::fixed(int field, int wireType, Value value) {
+    raw((static_cast<std::uint64_t>(field) << 3) | static_cast<std::uint64_t>(wireType));
+    Bits bits;
     std::memcpy(&bits, &value, sizeof(bits));
-    for (int i = 0; i < 8; ++i) {
+    for (size_t i = 0; i < sizeof(bits); ++i) {
         m_bytes.push_back(static_cast<char>(bits >> (8 * i)));
     }
+}
+
+WireBytes &WireBytes::fixed64(int field, double value) {
+    fixed<std::uint64_t>(field, 1, value);
     return *this;
 }
 
 WireBytes &WireBytes::fixed32(int field, float value) {
-    raw((static_cast<std::uint64_t>(field) << 3) | 5);
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof(bits));
-    for (int i = 0; i < 4; ++i) {
-        m_bytes.push_back(static_cast<char>(bits >> (8 * i)));
-    }
+    fixed<std::uint32_t>(field, 5, value);
     return *this;
 }
 

@@ -18,6 +18,8 @@ public:
 
 private:
     void raw(std::uint64_t value);
+    template <class Bits, class Value>
+    void fixed(int field, int wireType, Value value);
     std::string m_bytes;
 };
 
