@@ -40,6 +40,15 @@ bool build(Body &body, Build builder) {
     return ok;
 }
 
+// A received body, as the engine hands it to a resolver.
+struct Received {
+    explicit Received(const google::protobuf::MessageLite &message)
+        : bytes(message.SerializePartialAsString()) {}
+    const char *data() const { return bytes.data(); }
+    int size() const { return static_cast<int>(bytes.size()); }
+    std::string bytes;
+};
+
 inline std::string bytesOf(const google::protobuf::MessageLite &message) {
     return message.SerializePartialAsString();
 }
