@@ -269,8 +269,11 @@ TEST_P(JointStatusReply, FillsAtMostLenRecordsAndLeavesTheRest) {
     EXPECT_EQ(code, 5);
     for (int i = 0; i < 8; ++i) {
         const bool filled = i < GetParam().filled;
-        EXPECT_EQ(out[i].jointCurrentI, filled ? i + 1 : static_cast<int>(0xABABABAB)) << i;
-        EXPECT_EQ(out[i].jointErrorNum, filled ? 2 : 0xABAB) << i;
+        // Packed records: compare copies, not references into them.
+        const int current = out[i].jointCurrentI;
+        const int errorNum = out[i].jointErrorNum;
+        EXPECT_EQ(current, filled ? i + 1 : static_cast<int>(0xABABABAB)) << i;
+        EXPECT_EQ(errorNum, filled ? 2 : 0xABAB) << i;
     }
 }
 
@@ -449,14 +452,14 @@ TEST(ListReply, ToolIoStatusTakesErrorStatusFromTheReplyCode) {
     int code = 0;
     const Received body(reply);
     ASSERT_TRUE(PED::resolveResponse_robotToolIoStatus(body.data(), body.size(), out, code));
-    EXPECT_EQ(out.powerType, OUT_24V);
-    EXPECT_EQ(out.systemVoltage, 24.25f);
-    EXPECT_EQ(out.systemTemperature, 36.5f);
+    EXPECT_EQ(static_cast<int>(out.powerType), static_cast<int>(OUT_24V));
+    EXPECT_EQ(static_cast<float>(out.systemVoltage), 24.25f);
+    EXPECT_EQ(static_cast<float>(out.systemTemperature), 36.5f);
     EXPECT_EQ(out.errorStatus, 0xFF);
     EXPECT_EQ(out.digitalIoStatus[3].ioData, 3);
-    EXPECT_EQ(out.digitalIoStatus[3].ioType, IO_OUT);
-    EXPECT_EQ(out.aiData[0], 1.25f);
-    EXPECT_EQ(out.aiData[1], 9.0f);
+    EXPECT_EQ(static_cast<int>(out.digitalIoStatus[3].ioType), static_cast<int>(IO_OUT));
+    EXPECT_EQ(static_cast<float>(out.aiData[0]), 1.25f);
+    EXPECT_EQ(static_cast<float>(out.aiData[1]), 9.0f);
     EXPECT_EQ(code, 0x1FF);
 }
 
