@@ -6,6 +6,7 @@
 #include <string>
 
 #include <google/protobuf/message_lite.h>
+#include <gtest/gtest.h>
 
 // Hand encoder for expected bodies, independent of the generated code.
 class WireBytes {
@@ -33,9 +34,14 @@ struct Body {
 // Calls builder(&ptr, &size) and takes ownership of the array it hands out.
 template <class Build>
 bool build(Body &body, Build builder) {
-    char *ptr = reinterpret_cast<char *>(1);  // must be overwritten either way
+    static char untouched;
+    char *ptr = &untouched;  // a builder sets it on every path
     body.size = -1;
     const bool ok = builder(&ptr, &body.size);
+    if (ptr == &untouched) {
+        ADD_FAILURE() << "builder left its output pointer unset";
+        ptr = nullptr;
+    }
     body.data.reset(ptr);
     return ok;
 }
