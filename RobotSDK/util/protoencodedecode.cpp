@@ -32,8 +32,6 @@ void reportFailure(Sink sink, const char *line) {
     std::fflush(stream);
 }
 
-// One allocation of exactly the serialised length. Required fields are not checked: some
-// bodies (the tool parameter requests) are sent without their required errorInfo.
 void clearOutputs(char **ptr, int *size) {
     if (ptr != nullptr) {
         *ptr = nullptr;
@@ -49,6 +47,8 @@ bool refuseRequest(char **ptr, int *size, Sink sink, const char *line) {
     return false;
 }
 
+// One allocation of exactly the serialised length. Required fields are not checked: some
+// bodies (the tool parameter requests) are sent without their required errorInfo.
 bool serializeBody(const MessageLite &message, char **ptr, int *size) {
     clearOutputs(ptr, size);
     if (ptr == nullptr || size == nullptr) {
