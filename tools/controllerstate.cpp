@@ -13,6 +13,61 @@ namespace common = kezu::robot::common;
 namespace comm = kezu::robot::communication;
 namespace gp = google::protobuf;
 
+// Every required field that is still unset gets zero, recursively, so a reply always parses.
+void fillRequiredFields(gp::Message *message) {
+    const gp::Descriptor *descriptor = message->GetDescriptor();
+    const gp::Reflection *reflection = message->GetReflection();
+    for (int i = 0; i < descriptor->field_count(); ++i) {
+        const gp::FieldDescriptor *field = descriptor->field(i);
+        if (field->is_repeated()) {
+            if (field->cpp_type() == gp::FieldDescriptor::CPPTYPE_MESSAGE) {
+                for (int j = 0; j < reflection->FieldSize(*message, field); ++j) {
+                    fillRequiredFields(reflection->MutableRepeatedMessage(message, field, j));
+                }
+            }
+            continue;
+        }
+        if (field->cpp_type() == gp::FieldDescriptor::CPPTYPE_MESSAGE) {
+            fillRequiredFields(reflection->MutableMessage(message, field));
+            continue;
+        }
+        if (reflection->HasField(*message, field)) {
+            continue;
+        }
+        switch (field->cpp_type()) {
+            case gp::FieldDescriptor::CPPTYPE_INT32:
+                reflection->SetInt32(message, field, 0);
+                break;
+            case gp::FieldDescriptor::CPPTYPE_INT64:
+                reflection->SetInt64(message, field, 0);
+                break;
+            case gp::FieldDescriptor::CPPTYPE_UINT32:
+                reflection->SetUInt32(message, field, 0);
+                break;
+            case gp::FieldDescriptor::CPPTYPE_UINT64:
+                reflection->SetUInt64(message, field, 0);
+                break;
+            case gp::FieldDescriptor::CPPTYPE_DOUBLE:
+                reflection->SetDouble(message, field, 0);
+                break;
+            case gp::FieldDescriptor::CPPTYPE_FLOAT:
+                reflection->SetFloat(message, field, 0);
+                break;
+            case gp::FieldDescriptor::CPPTYPE_BOOL:
+                reflection->SetBool(message, field, false);
+                break;
+            case gp::FieldDescriptor::CPPTYPE_STRING:
+                reflection->SetString(message, field, "");
+                break;
+            case gp::FieldDescriptor::CPPTYPE_ENUM:
+                reflection->SetEnum(message, field, field->enum_type()->value(0));
+                break;
+            default:
+                break;
+        }
+    }
+}
+
 namespace {
 
 // Controller reply codes.
@@ -116,63 +171,8 @@ enum Command {
 const int RESERVED_TYPES[] = {1, 2, 3, 7, 11, 14, 31, 32, 39, 45, 70};
 const int LAST_REQUEST_TYPE = 86;
 
-// Every required field that is still unset gets zero, recursively, so a reply always parses.
-void fillRequired(gp::Message *message) {
-    const gp::Descriptor *descriptor = message->GetDescriptor();
-    const gp::Reflection *reflection = message->GetReflection();
-    for (int i = 0; i < descriptor->field_count(); ++i) {
-        const gp::FieldDescriptor *field = descriptor->field(i);
-        if (field->is_repeated()) {
-            if (field->cpp_type() == gp::FieldDescriptor::CPPTYPE_MESSAGE) {
-                for (int j = 0; j < reflection->FieldSize(*message, field); ++j) {
-                    fillRequired(reflection->MutableRepeatedMessage(message, field, j));
-                }
-            }
-            continue;
-        }
-        if (field->cpp_type() == gp::FieldDescriptor::CPPTYPE_MESSAGE) {
-            fillRequired(reflection->MutableMessage(message, field));
-            continue;
-        }
-        if (reflection->HasField(*message, field)) {
-            continue;
-        }
-        switch (field->cpp_type()) {
-            case gp::FieldDescriptor::CPPTYPE_INT32:
-                reflection->SetInt32(message, field, 0);
-                break;
-            case gp::FieldDescriptor::CPPTYPE_INT64:
-                reflection->SetInt64(message, field, 0);
-                break;
-            case gp::FieldDescriptor::CPPTYPE_UINT32:
-                reflection->SetUInt32(message, field, 0);
-                break;
-            case gp::FieldDescriptor::CPPTYPE_UINT64:
-                reflection->SetUInt64(message, field, 0);
-                break;
-            case gp::FieldDescriptor::CPPTYPE_DOUBLE:
-                reflection->SetDouble(message, field, 0);
-                break;
-            case gp::FieldDescriptor::CPPTYPE_FLOAT:
-                reflection->SetFloat(message, field, 0);
-                break;
-            case gp::FieldDescriptor::CPPTYPE_BOOL:
-                reflection->SetBool(message, field, false);
-                break;
-            case gp::FieldDescriptor::CPPTYPE_STRING:
-                reflection->SetString(message, field, "");
-                break;
-            case gp::FieldDescriptor::CPPTYPE_ENUM:
-                reflection->SetEnum(message, field, field->enum_type()->value(0));
-                break;
-            default:
-                break;
-        }
-    }
-}
-
 std::string serialise(gp::Message &message) {
-    fillRequired(&message);
+    fillRequiredFields(&message);
     return message.SerializeAsString();
 }
 
@@ -256,14 +256,14 @@ ControllerState::ControllerState(const ControllerConfig &config)
       m_boardDO(BOARD_DO_COUNT, 0),
       m_boardAI(BOARD_ANALOG_COUNT, 0.0f),
       m_boardAO(BOARD_ANALOG_COUNT, 0.0f) {
-    fillRequired(&m_tcpParam);
-    fillRequired(&m_toolDynamics);
+    fillRequiredFields(&m_tcpParam);
+    fillRequiredFields(&m_toolDynamics);
     for (int i = 0; i < 6; ++i) {
         m_safetyConfig.add_robotreducedconfigjointspeed(0);
     }
-    fillRequired(&m_safetyConfig);
-    fillRequired(&m_orpeStatus);
-    fillRequired(&m_jointOffset);
+    fillRequiredFields(&m_safetyConfig);
+    fillRequiredFields(&m_orpeStatus);
+    fillRequiredFields(&m_jointOffset);
 }
 
 bool ControllerState::isRequestType(int commandType) {

@@ -16,6 +16,10 @@ namespace kezu_sim {
 using Clock = std::chrono::steady_clock;
 using Joints = std::array<double, 6>;
 
+// Sets every required field that is still unset to zero, at any depth, so the message
+// serialises completely.
+void fillRequiredFields(google::protobuf::Message *message);
+
 // What the controller is started with.
 struct ControllerConfig {
     std::string address = "127.0.0.1";
