@@ -17,9 +17,9 @@ struct ReceivedPackage {
 // Framing of the controller link: start marker, length, type, body, check field, end marker.
 class PackageFraming {
 public:
-    static const int HEADER_BYTES = 12;  // marker, length, type
-    static const int TRAILER_BYTES = 8;  // check field, end marker
-    static const int32_t MAX_LENGTH = 16 * 1024 * 1024;
+    static constexpr int HEADER_BYTES = 12;  // marker, length, type
+    static constexpr int TRAILER_BYTES = 8;  // check field, end marker
+    static constexpr int32_t MAX_LENGTH = 16 * 1024 * 1024;
 
     // A well-formed package.
     static std::string encode(int32_t commandType, const std::string &body);

@@ -77,11 +77,11 @@ struct Outcome {
 // Not thread-safe; the owner serialises calls.
 class ControllerState {
 public:
-    static const int BOARD_DI_COUNT = 52;
-    static const int BOARD_DO_COUNT = 48;
-    static const int BOARD_ANALOG_COUNT = 4;
-    static const int TOOL_DIGITAL_COUNT = 4;
-    static const int TOOL_AI_COUNT = 2;
+    static constexpr int BOARD_DI_COUNT = 52;
+    static constexpr int BOARD_DO_COUNT = 48;
+    static constexpr int BOARD_ANALOG_COUNT = 4;
+    static constexpr int TOOL_DIGITAL_COUNT = 4;
+    static constexpr int TOOL_AI_COUNT = 2;
 
     explicit ControllerState(const ControllerConfig &config);
 

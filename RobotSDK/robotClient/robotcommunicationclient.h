@@ -14,22 +14,22 @@
 // thread that hands every package read to responseProcess.
 class RobotCommunicationClient {
 public:
-    static const int RECV_BUFFER_SIZE = 1048576;
-    static const int SEND_BUFFER_SIZE = 1048320;
-    static const int SIGNLE_PACKAGE_MESSAGE_LEN = 2048;
-    static const int ROBOT_COMMAND_SOF_BYTE = 4;
-    static const int ROBOT_COMMAND_LEN_BYTE = 4;
-    static const int ROBOT_COMMAND_CRC_BYTE = 4;
-    static const int ROBOT_COMMAND_END_BYTE = 4;
+    static constexpr int RECV_BUFFER_SIZE = 1048576;
+    static constexpr int SEND_BUFFER_SIZE = 1048320;
+    static constexpr int SIGNLE_PACKAGE_MESSAGE_LEN = 2048;
+    static constexpr int ROBOT_COMMAND_SOF_BYTE = 4;
+    static constexpr int ROBOT_COMMAND_LEN_BYTE = 4;
+    static constexpr int ROBOT_COMMAND_CRC_BYTE = 4;
+    static constexpr int ROBOT_COMMAND_END_BYTE = 4;
 
     static const unsigned char ROBOT_COMMAND_SOF[ROBOT_COMMAND_SOF_BYTE];
     static const unsigned char ROBOT_COMMAND_CRC[ROBOT_COMMAND_CRC_BYTE];
     static const unsigned char ROBOT_COMMAND_END[ROBOT_COMMAND_END_BYTE];
 
     // Largest length field the writer sends: the whole package stays below the send buffer.
-    static const int MAX_SEND_LENGTH_FIELD = 1048311;
+    static constexpr int MAX_SEND_LENGTH_FIELD = 1048311;
     // Command type, check field and end marker follow the length field even for an empty body.
-    static const int MIN_LENGTH_FIELD = 12;
+    static constexpr int MIN_LENGTH_FIELD = 12;
 
     RobotCommunicationClient();
     // Not virtual: objects are destroyed through their own type.

@@ -41,6 +41,7 @@ void ControllerSession::SetUp() {
     ASSERT_NE(controller.port(), 0);
     client.setServerPort(controller.port());
     ASSERT_EQ(client.connectRobotServer(), 0);
+    ASSERT_TRUE(controller.waitForOpenConnections(1, CONTROLLER_WAIT));
 }
 
 Delivery ControllerSession::exchange(int32_t type, const std::string &body) {
