@@ -68,6 +68,11 @@ int RobotCommunicationClient::connectRobotServer() {
     if (m_connectStatus) {
         return CONNECT_FAILED;
     }
+    if (onReceiveThread()) {
+        // The running loop would go on reading the new socket beside the new thread.
+        W_ERROR("sdk communication log: Connect refused on the receive thread.");
+        return CONNECT_FAILED;
+    }
     // A thread left behind by a peer close has finished its work; collect it before its
     // buffer is shared with a new one.
     joinFinishedReceiveThread();
@@ -103,32 +108,24 @@ void RobotCommunicationClient::disconnectCommunicationServer() {
             shutdown(m_socketFd, SHUT_RDWR);
         }
     }
-    const bool onReceiveThread = m_threadId != 0 && pthread_equal(m_threadId, pthread_self());
-    if (m_threadId != 0 && !onReceiveThread) {
-        pthread_join(m_threadId, nullptr);
-        m_threadId = 0;
+    // Called from a callback, the loop ends when the callback returns; the thread is then
+    // joined by the next disconnect, connect or the destructor.
+    if (!onReceiveThread()) {
+        joinFinishedReceiveThread();
     }
-    {
-        std::lock_guard<std::mutex> lock(m_sendRequestMutex);
-        closeSocketLocked();
-    }
-    if (onReceiveThread) {
-        // Called from a callback: the loop ends when the callback returns; nobody can join it.
-        pthread_detach(m_threadId);
-        m_threadId = 0;
-    }
+    std::lock_guard<std::mutex> lock(m_sendRequestMutex);
+    closeSocketLocked();
+}
+
+bool RobotCommunicationClient::onReceiveThread() const {
+    return m_threadId != 0 && pthread_equal(m_threadId, pthread_self());
 }
 
 void RobotCommunicationClient::joinFinishedReceiveThread() {
-    if (m_threadId == 0) {
-        return;
-    }
-    if (pthread_equal(m_threadId, pthread_self())) {
-        pthread_detach(m_threadId);
-    } else {
+    if (m_threadId != 0) {
         pthread_join(m_threadId, nullptr);
+        m_threadId = 0;
     }
-    m_threadId = 0;
 }
 
 void RobotCommunicationClient::closeSocketLocked() {

@@ -79,6 +79,7 @@ private:
     void handlePeerClosed();
     void postDisconnectEvent(int socketFd);
     void discardUrgentData(int sockfd);
+    bool onReceiveThread() const;
     void joinFinishedReceiveThread();
 
     pthread_t m_threadId;

@@ -291,6 +291,25 @@ TEST_F(ClientLink, LogoutFromInsideACallbackEndsTheLink) {
     EXPECT_EQ(peer.read(1, WAIT), "");
 }
 
+TEST_F(ClientLink, ConnectFromInsideACallbackIsRefused) {
+    std::atomic<int> result{-1};
+    client.setOnDelivery([&](const Delivery &delivery) {
+        if (delivery.commandType == EVENT_TYPE) {
+            result = client.connectRobotServer();
+        }
+    });
+    peer.closeConnection();
+    ASSERT_TRUE(client.waitFor(EVENT_TYPE, 1, WAIT));
+    for (int i = 0; i < 500 && result == -1; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(result, kezu_robot_namespace::ErrCode_Failed);
+    EXPECT_FALSE(peer.connectionPending(200ms));
+    client.setOnDelivery(nullptr);
+    // From an ordinary thread the same reconnect is allowed.
+    EXPECT_EQ(client.connectRobotServer(), 0);
+}
+
 TEST(ClientLinkDestruction, DestroyingAConnectedClientIsPrompt) {
     RawPeer peer;
     auto client = std::make_unique<RecordingClient>();
