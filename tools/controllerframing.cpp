@@ -51,6 +51,21 @@ std::string PackageFraming::encodeWithLength(int32_t lengthField, int32_t comman
     return out;
 }
 
+bool sendAll(int fd, const std::string &bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n == -1 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 PackageFraming::ReadResult PackageFraming::read(int fd, ReceivedPackage &out) {
     bool closed = false;
     char window[4] = {0, 0, 0, 0};

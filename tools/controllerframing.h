@@ -33,6 +33,9 @@ public:
     static ReadResult read(int fd, ReceivedPackage &out);
 };
 
+// Writes every byte, retrying after signals; false when the link fails first.
+bool sendAll(int fd, const std::string &bytes);
+
 }  // namespace kezu_sim
 
 #endif

@@ -176,6 +176,28 @@ std::string serialise(gp::Message &message) {
     return message.SerializeAsString();
 }
 
+// A data reply: the controller's code goes into its (first) errorInfo.
+Outcome dataReply(gp::Message &reply, int code) {
+    const gp::Reflection *reflection = reply.GetReflection();
+    const gp::FieldDescriptor *field = reply.GetDescriptor()->FindFieldByName("errorInfo");
+    gp::Message *info = nullptr;
+    if (!field->is_repeated()) {
+        info = reflection->MutableMessage(&reply, field);
+    } else if (reflection->FieldSize(reply, field) == 0) {
+        info = reflection->AddMessage(&reply, field);
+    } else {
+        info = reflection->MutableRepeatedMessage(&reply, field, 0);
+    }
+    const gp::Descriptor *infoType = info->GetDescriptor();
+    info->GetReflection()->SetInt32(info, infoType->FindFieldByName("errorCode"), code);
+    info->GetReflection()->SetString(info, infoType->FindFieldByName("errorMsg"),
+                                     code == 0 ? "" : "request failed");
+    Outcome outcome;
+    outcome.reply = true;
+    outcome.body = serialise(reply);
+    return outcome;
+}
+
 template <class ErrorInfo>
 void setError(ErrorInfo *info, int code) {
     info->set_errorcode(code);
@@ -186,6 +208,11 @@ void setError(ErrorInfo *info, int code) {
 template <class M>
 bool parseRequest(M &message, const std::string &body) {
     return message.ParsePartialFromString(body);
+}
+
+template <class M>
+bool parseComplete(M &message, const std::string &body) {
+    return parseRequest(message, body) && message.IsInitialized();
 }
 
 std::vector<int32_t> generalInts(const std::string &body) {
@@ -343,25 +370,17 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
             dh->set_d2(m_config.dh[3]);
             dh->set_d5(m_config.dh[4]);
             dh->set_d6(m_config.dh[5]);
-            setError(reply.mutable_errorinfo(), code);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, code);
         }
-        case GetJointStatus:
-            outcome.body = jointStatusPush(session, now);
-            if (errorCode != 0) {
-                common::ProtoRobotAllJointStatusResponse reply;
-                reply.ParseFromString(outcome.body);
-                setError(reply.mutable_errorinfo(0), errorCode);
-                outcome.body = serialise(reply);
-            }
-            return outcome;
+        case GetJointStatus: {
+            common::ProtoRobotAllJointStatusResponse reply;
+            reply.ParseFromString(jointStatusPush(session, now));
+            return dataReply(reply, errorCode);
+        }
         case GetJointAngle: {
             common::ProtoJointAngleResponse reply;
             reply.ParseFromString(jointAnglePush(session, now));
-            setError(reply.mutable_errorinfo(0), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         case GetDiagnosis: {
             comm::ProtoCommunicationRobotDiagnosisInfo reply;
@@ -372,9 +391,7 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
             diagnosis->set_contorllertemp(35);
             diagnosis->set_contorllerhumidity(40);
             diagnosis->set_robotmaxacc(6000);
-            setError(reply.add_errorinfo(), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         case GetCurrentState: {
             const bool moving = session.motion.active && !session.motion.paused;
@@ -385,16 +402,12 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
         case GetTcpParam: {
             common::ProtoResponseRobotTcpParam reply;
             *reply.add_tcpparam() = m_tcpParam;
-            setError(reply.mutable_errorinfo(), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         case GetToolDynamics: {
             common::ToolParam reply;
             *reply.add_tooldynamicsparam() = m_toolDynamics;
-            setError(reply.mutable_errorinfo(), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         case GetWorkMode:
             outcome.body = generalDataReply(errorCode, m_workMode, std::nullopt);
@@ -403,9 +416,7 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
             common::ProtoResponseRobotGravityComponent reply;
             comm::RobotGravityComponent *gravity = reply.add_gravitycomponent();
             gravity->set_z(-9.81f);
-            setError(reply.mutable_errorinfo(), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         case GetCollisionCurrent: {
             common::ProtoResponseRobotCollisionCurrent reply;
@@ -414,9 +425,7 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
                 current->add_jointcollisioncurrent(0);
             }
             current->set_collisionclass(static_cast<uint32_t>(m_collisionClass));
-            setError(reply.mutable_errorinfo(), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         case GetRealRobotExist:
             // A simulation: there is no real arm behind it.
@@ -439,9 +448,7 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
                 version->set_swversion("1.0");
                 info->add_jointproductid("sim-joint-" + std::to_string(i + 1));
             }
-            setError(reply.mutable_errorinfo(), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         case GetBoardAllDI:
         case GetBoardAllDO:
@@ -465,9 +472,7 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
                     desc->set_value(values[i]);
                 }
             }
-            setError(reply.add_errorinfo(), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         case GetBoardAllAI:
         case GetBoardAllAO:
@@ -484,9 +489,7 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
                 desc->set_type(0);
                 desc->set_value(values[i]);
             }
-            setError(reply.add_errorinfo(), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         case GetBoardOneDI:
         case GetBoardOneDO:
@@ -501,16 +504,12 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
         case GetSafetyConfig: {
             common::ProtoResponseRobotSafetyConfig reply;
             *reply.add_safetyconfig() = m_safetyConfig;
-            setError(reply.mutable_errorinfo(), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         case GetOrpeStatus: {
             common::ProtoResponseOrpeSafetyStatus reply;
             *reply.add_safetystatus() = m_orpeStatus;
-            setError(reply.mutable_errorinfo(), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         case GetDynIdentify: {
             comm::ProtoCommunicationDynIdentifyResults reply;
@@ -518,9 +517,7 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
             for (int i = 0; i < 10; ++i) {
                 reply.add_param(i);
             }
-            setError(reply.add_errorinfo(), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         case GetToolAllIo: {
             comm::ProtoCommunicationToolAllIOStatusInfoResponse reply;
@@ -536,16 +533,12 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
             for (float value : m_toolAI) {
                 status->add_aidata(value);
             }
-            setError(reply.mutable_errorinfo(), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         case GetEthernetName: {
             comm::ProtoCommunicationEthernetDeviceNameResponse reply;
             reply.set_name("eth0");
-            setError(reply.mutable_errorinfo(), errorCode);
-            outcome.body = serialise(reply);
-            return outcome;
+            return dataReply(reply, errorCode);
         }
         default:
             outcome.reply = false;
@@ -630,7 +623,7 @@ int ControllerState::applyCommand(int commandType, const std::string &body, Sess
             return 0;
         case Startup: {
             comm::ProtoCommunicationRobotStartupProfile profile;
-            if (!parseRequest(profile, body) || !profile.IsInitialized()) {
+            if (!parseComplete(profile, body)) {
                 return CODE_FORMAT_ERROR;
             }
             m_tcpParam = profile.tcpparam();
@@ -670,7 +663,7 @@ int ControllerState::applyCommand(int commandType, const std::string &body, Sess
         }
         case SetTcpParam: {
             comm::RobotTcpParam param;
-            if (!parseRequest(param, body) || !param.IsInitialized()) {
+            if (!parseComplete(param, body)) {
                 return CODE_FORMAT_ERROR;
             }
             m_tcpParam = param;
@@ -729,7 +722,7 @@ int ControllerState::applyCommand(int commandType, const std::string &body, Sess
         }
         case SetJointOffset: {
             common::RobotJointOffset offset;
-            if (!parseRequest(offset, body) || !offset.IsInitialized()) {
+            if (!parseComplete(offset, body)) {
                 return CODE_FORMAT_ERROR;
             }
             m_jointOffset = offset;
@@ -737,7 +730,7 @@ int ControllerState::applyCommand(int commandType, const std::string &body, Sess
         }
         case UpdateFirmware: {
             comm::ProtoCommunicationRobotBoardFirmware firmware;
-            return parseRequest(firmware, body) && firmware.IsInitialized() ? 0 : CODE_FORMAT_ERROR;
+            return parseComplete(firmware, body) ? 0 : CODE_FORMAT_ERROR;
         }
         case SetBoardOneDO:
         case SetBoardOneAO:
@@ -814,8 +807,7 @@ int ControllerState::applyMotionCommand(int commandType, const std::string &body
     switch (commandType) {
         case RobotMove: {
             common::RobotMove move;
-            if (!parseRequest(move, body) || !move.IsInitialized() ||
-                move.roadpointvector_size() == 0) {
+            if (!parseComplete(move, body) || move.roadpointvector_size() == 0) {
                 return CODE_FORMAT_ERROR;
             }
             moveStarted = true;
@@ -824,7 +816,7 @@ int ControllerState::applyMotionCommand(int commandType, const std::string &body
         }
         case TrackAppend: {
             common::RobotMove move;
-            if (!parseRequest(move, body) || !move.IsInitialized()) {
+            if (!parseComplete(move, body)) {
                 return CODE_FORMAT_ERROR;
             }
             m_offlineTrack.insert(m_offlineTrack.end(), move.roadpointvector().begin(),
@@ -842,7 +834,7 @@ int ControllerState::applyMotionCommand(int commandType, const std::string &body
             return startMotion(session, m_offlineTrack, now);
         case ExcitTraj: {
             comm::ProtoCommunicationOfflineExcitTraj traj;
-            if (!parseRequest(traj, body) || !traj.IsInitialized()) {
+            if (!parseComplete(traj, body)) {
                 return CODE_FORMAT_ERROR;
             }
             // Runs in place for one travel unit and comes back where it started.
@@ -889,11 +881,11 @@ int ControllerState::applyMotionCommand(int commandType, const std::string &body
             return 0;
         case TeachMoveStart: {
             common::RobotTeachMove teach;
-            return parseRequest(teach, body) && teach.IsInitialized() ? 0 : CODE_FORMAT_ERROR;
+            return parseComplete(teach, body) ? 0 : CODE_FORMAT_ERROR;
         }
         case CanbusPosData: {
             common::RobotMove move;
-            return parseRequest(move, body) && move.IsInitialized() ? 0 : CODE_FORMAT_ERROR;
+            return parseComplete(move, body) ? 0 : CODE_FORMAT_ERROR;
         }
         case CollisionRecover:
         case ReleaseBrake:

@@ -228,7 +228,7 @@ void KezuController::sendLoop(Connection *connection) {
             for (const Outgoing &item : due) {
                 ok = ok && (item.urgent ? send(connection->fd, item.bytes.data(), 1,
                                                MSG_OOB | MSG_NOSIGNAL) == 1
-                                        : writeAll(connection->fd, item.bytes));
+                                        : sendAll(connection->fd, item.bytes));
             }
             lock.lock();
             if (!ok) {
@@ -248,21 +248,6 @@ void KezuController::sendLoop(Connection *connection) {
             m_changed.wait_until(lock, wake);
         }
     }
-}
-
-bool KezuController::writeAll(int fd, const std::string &bytes) const {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n == -1 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        sent += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 void KezuController::closeLocked(Connection &connection) {

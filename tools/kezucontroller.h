@@ -98,7 +98,6 @@ private:
     void schedulePushesLocked(Connection &connection, Clock::time_point now);
     Clock::time_point nextWakeLocked(const Connection &connection) const;
     void closeLocked(Connection &connection);
-    bool writeAll(int fd, const std::string &bytes) const;
 
     ControllerConfig m_config;
     ControllerState m_state;

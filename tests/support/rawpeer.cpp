@@ -1,5 +1,7 @@
 #include "rawpeer.h"
 
+#include "controllerframing.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -58,20 +60,7 @@ bool RawPeer::accept(std::chrono::milliseconds timeout) {
     return m_fd != -1;
 }
 
-bool RawPeer::send(const std::string &bytes) {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(m_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n == -1 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        sent += static_cast<size_t>(n);
-    }
-    return true;
-}
+bool RawPeer::send(const std::string &bytes) { return kezu_sim::sendAll(m_fd, bytes); }
 
 bool RawPeer::sendUrgent(char byte) { return ::send(m_fd, &byte, 1, MSG_OOB | MSG_NOSIGNAL) == 1; }
 

@@ -30,39 +30,10 @@ std::string complete(M message) {
     return message.SerializeAsString();
 }
 
-std::string generalInt(int value) {
-    comm::ProtoCommunicationGeneralData data;
-    data.set_type(1);
-    data.add_property1(value);
-    return data.SerializeAsString();
-}
-
 std::string generalBool(bool value) {
     comm::ProtoCommunicationGeneralData data;
     data.set_type(1);
     data.add_property2(value);
-    return data.SerializeAsString();
-}
-
-std::string digitalIo(std::vector<std::array<uint32_t, 3>> records) {
-    comm::ProtoCommunicationRobotDiagnosisIOData data;
-    data.set_type(0);
-    for (const auto &record : records) {
-        comm::ProtoRobotDiagnosisIODesc *desc = data.add_iodesc();
-        desc->set_addr(record[0]);
-        desc->set_value(record[1]);
-        desc->set_type(record[2]);
-    }
-    return data.SerializeAsString();
-}
-
-std::string analogIo(uint32_t addr, float value) {
-    comm::ProtoCommunicationRobotAnalogIOData data;
-    data.set_type(0);
-    comm::ProtoRobotAnalogIODesc *desc = data.add_iodesc();
-    desc->set_addr(addr);
-    desc->set_value(value);
-    desc->set_type(0);
     return data.SerializeAsString();
 }
 

@@ -8,6 +8,35 @@ namespace kezu_test {
 
 namespace gp = google::protobuf;
 
+std::string generalInt(int value) {
+    kezu::robot::communication::ProtoCommunicationGeneralData data;
+    data.set_type(1);
+    data.add_property1(value);
+    return data.SerializeAsString();
+}
+
+std::string digitalIo(const std::vector<std::array<uint32_t, 3>> &records) {
+    kezu::robot::communication::ProtoCommunicationRobotDiagnosisIOData data;
+    data.set_type(0);
+    for (const auto &record : records) {
+        kezu::robot::communication::ProtoRobotDiagnosisIODesc *desc = data.add_iodesc();
+        desc->set_addr(record[0]);
+        desc->set_value(record[1]);
+        desc->set_type(record[2]);
+    }
+    return data.SerializeAsString();
+}
+
+std::string analogIo(uint32_t addr, float value) {
+    kezu::robot::communication::ProtoCommunicationRobotAnalogIOData data;
+    data.set_type(0);
+    kezu::robot::communication::ProtoRobotAnalogIODesc *desc = data.add_iodesc();
+    desc->set_addr(addr);
+    desc->set_value(value);
+    desc->set_type(0);
+    return data.SerializeAsString();
+}
+
 std::optional<int> replyCode(const gp::Message &reply) {
     const gp::Descriptor *descriptor = reply.GetDescriptor();
     const gp::Reflection *reflection = reply.GetReflection();

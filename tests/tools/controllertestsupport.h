@@ -5,7 +5,9 @@
 
 #include <google/protobuf/message.h>
 
+#include <array>
 #include <chrono>
+#include <vector>
 #include <optional>
 #include <string>
 
@@ -22,6 +24,11 @@ const int32_t EVENT_PACKAGE = 2;
 // The controller's code in any reply: its own errorCode, or that of its (first) errorInfo.
 // nullopt when the reply carries none.
 std::optional<int> replyCode(const google::protobuf::Message &reply);
+
+// Request bodies as a client builds them.
+std::string generalInt(int value);
+std::string digitalIo(const std::vector<std::array<uint32_t, 3>> &records);  // addr, value, type
+std::string analogIo(uint32_t addr, float value);
 
 // A counterpart started in process and one client linked to it.
 class ControllerSession : public ::testing::Test {

@@ -30,33 +30,6 @@ int commonCode(const Delivery &delivery) {
     return parsed<comm::ProtoRobotCommonResponse>(delivery).errorcode();
 }
 
-std::string generalInt(int value) {
-    comm::ProtoCommunicationGeneralData data;
-    data.set_type(1);
-    data.add_property1(value);
-    return data.SerializeAsString();
-}
-
-std::string digitalIo(uint32_t addr, uint32_t value) {
-    comm::ProtoCommunicationRobotDiagnosisIOData data;
-    data.set_type(0);
-    comm::ProtoRobotDiagnosisIODesc *desc = data.add_iodesc();
-    desc->set_addr(addr);
-    desc->set_value(value);
-    desc->set_type(0);
-    return data.SerializeAsString();
-}
-
-std::string analogIo(uint32_t addr, float value) {
-    comm::ProtoCommunicationRobotAnalogIOData data;
-    data.set_type(0);
-    comm::ProtoRobotAnalogIODesc *desc = data.add_iodesc();
-    desc->set_addr(addr);
-    desc->set_value(value);
-    desc->set_type(0);
-    return data.SerializeAsString();
-}
-
 std::string moveTo(const kezu_sim::Joints &joints, double x = 0.3) {
     common::RobotMove move;
     common::ProtoRoadPoint *point = move.add_roadpointvector();
@@ -248,9 +221,9 @@ TEST_F(Moves, OfflineTrackRunsToItsLastWaypoint) {
 using ControllerSettings = ControllerSession;
 
 TEST_F(ControllerSettings, BoardOutputsReadBackWhatWasSet) {
-    EXPECT_EQ(commonCode(exchange(50, digitalIo(33, 1))), 0);
+    EXPECT_EQ(commonCode(exchange(50, digitalIo({{33, 1, 0}}))), 0);
     const auto one =
-        parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(47, digitalIo(33, 0)));
+        parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(47, digitalIo({{33, 0, 0}})));
     ASSERT_EQ(one.iodesc_size(), 1);
     EXPECT_EQ(one.iodesc(0).value(), 1u);
     const auto all = parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(42));
@@ -266,10 +239,10 @@ TEST_F(ControllerSettings, BoardOutputsReadBackWhatWasSet) {
 }
 
 TEST_F(ControllerSettings, BoardAddressesOutsideTheListAreRefused) {
-    EXPECT_EQ(commonCode(exchange(50, digitalIo(48, 1))), 2);
+    EXPECT_EQ(commonCode(exchange(50, digitalIo({{48, 1, 0}}))), 2);
     EXPECT_EQ(commonCode(exchange(51, analogIo(4, 1.0f))), 2);
     const auto reply =
-        parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(46, digitalIo(52, 0)));
+        parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(46, digitalIo({{52, 0, 0}})));
     EXPECT_EQ(reply.iodesc_size(), 0);
     EXPECT_EQ(replyCode(reply), std::optional<int>(2));
 }
@@ -282,12 +255,12 @@ TEST_F(ControllerSettings, BoardInputSetByTheTestIsReported) {
 }
 
 TEST_F(ControllerSettings, ToolIoFollowsTypeAndOutputRequests) {
-    EXPECT_EQ(commonCode(exchange(53, digitalIo(0, 2))), 0);
+    EXPECT_EQ(commonCode(exchange(53, digitalIo({{0, 2, 0}}))), 0);
     const auto volts =
-        parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(56, digitalIo(0, 0)));
+        parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(56, digitalIo({{0, 0, 0}})));
     EXPECT_EQ(volts.iodesc(0).value(), 24u);
-    EXPECT_EQ(commonCode(exchange(55, digitalIo(2, 1))), 0);
-    EXPECT_EQ(commonCode(exchange(59, digitalIo(2, 1))), 0);
+    EXPECT_EQ(commonCode(exchange(55, digitalIo({{2, 1, 0}}))), 0);
+    EXPECT_EQ(commonCode(exchange(59, digitalIo({{2, 1, 0}}))), 0);
     const auto tool = parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(57));
     ASSERT_EQ(tool.iodesc_size(), 4);
     EXPECT_EQ(tool.iodesc(2).type(), 1u);
@@ -296,7 +269,7 @@ TEST_F(ControllerSettings, ToolIoFollowsTypeAndOutputRequests) {
     const auto all = parsed<comm::ProtoCommunicationToolAllIOStatusInfoResponse>(exchange(81));
     EXPECT_EQ(all.tooliostatus().powertype(), 2u);
     EXPECT_EQ(all.tooliostatus().digitaliostatus(2).iodata(), 1u);
-    EXPECT_EQ(commonCode(exchange(59, digitalIo(4, 1))), 2);
+    EXPECT_EQ(commonCode(exchange(59, digitalIo({{4, 1, 0}}))), 2);
 }
 
 TEST_F(ControllerSettings, ParametersReadBackWhatWasSet) {
