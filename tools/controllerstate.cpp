@@ -359,9 +359,9 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
         case Login: {
             comm::ProtoRequestLogin login;
             common::ProtoResponseRobotDhParam reply;
-            const int code = errorCode != 0                ? errorCode
-                             : login.ParseFromString(body) ? 0
-                                                           : CODE_FORMAT_ERROR;
+            const int code = errorCode != 0               ? errorCode
+                             : parseComplete(login, body) ? 0
+                                                          : CODE_FORMAT_ERROR;
             reply.set_robottype(m_config.robotType);
             common::DhParam *dh = reply.mutable_dhparam();
             dh->set_a3(m_config.dh[0]);

@@ -91,7 +91,7 @@ void KezuController::acceptLoop() {
         }
         std::lock_guard<std::mutex> lock(m_mutex);
         auto connection = std::make_unique<Connection>();
-        connection->id = static_cast<int>(m_connections.size()) + 1;
+        connection->id = static_cast<int>(++m_accepted);
         connection->fd = fd;
         connection->nextPush = Clock::now();
         Connection *raw = connection.get();
@@ -355,7 +355,7 @@ size_t KezuController::openConnections() const {
 
 size_t KezuController::acceptedConnections() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_connections.size();
+    return m_accepted;
 }
 
 bool KezuController::waitForOpenConnections(size_t count, std::chrono::milliseconds timeout) const {

@@ -62,6 +62,7 @@ public:
     void clearReceived();
     bool waitForPackages(int commandType, size_t count, std::chrono::milliseconds timeout) const;
     size_t openConnections() const;
+    // Every connection accepted since start, open or not.
     size_t acceptedConnections() const;
     bool waitForOpenConnections(size_t count, std::chrono::milliseconds timeout) const;
 
@@ -112,6 +113,7 @@ private:
     std::map<int, ReplyFault> m_faults;
     std::vector<ReceivedPackage> m_received;
     bool m_closeOnNextMove = false;
+    size_t m_accepted = 0;
 };
 
 }  // namespace kezu_sim

@@ -447,7 +447,8 @@ TEST(ControllerLifecycle, StopEndsEveryConnection) {
     controller.stop();
     EXPECT_TRUE(first.waitFor(EVENT_PACKAGE, 1, CONTROLLER_WAIT));
     EXPECT_TRUE(second.waitFor(EVENT_PACKAGE, 1, CONTROLLER_WAIT));
-    EXPECT_EQ(controller.acceptedConnections(), 0u);
+    EXPECT_EQ(controller.openConnections(), 0u);
+    EXPECT_EQ(controller.acceptedConnections(), 2u);
 }
 
 TEST(ControllerLifecycle, RefusesAnAddressItCannotParse) {
