@@ -10,7 +10,7 @@
 class CommunicationMateType {
 public:
     // Signed 32-bit on the link. A reply carries the type of its request.
-    enum CommunicationCommandType {
+    enum CommunicationCommandType : int {
         CommunicationType_Login = 0,
         CommunicationType_Logout = 1,
         CommunicationType_Event = 2,
