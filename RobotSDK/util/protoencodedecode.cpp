@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 #include "globalutil.h"
 #include "robotmovecondition.pb.h"
@@ -94,6 +95,18 @@ void takeFirstErrorCode(const RepeatedPtrField<Info> &infos, int &errorCode) {
     }
 }
 
+// Replies whose errorInfo is one required field: the code is always taken, the data only
+// when the controller reports success. `read` returns the resolver's result in that case.
+template <class Reply, class Read>
+bool resolveCoded(const char *buffer, int size, const char *line, int &errorCode, Read read) {
+    Reply message;
+    if (!parseReply(message, buffer, size, line)) {
+        return false;
+    }
+    errorCode = message.errorinfo().errorcode();
+    return errorCode != 0 || read(message);
+}
+
 void writePos(const Pos &src, common::Pos &dst) {
     dst.set_x(src.x);
     dst.set_y(src.y);
@@ -140,10 +153,19 @@ void copyCut(char *dst, const std::string &src, size_t maxLength) {
     std::memcpy(dst, src.data(), std::min(src.size(), maxLength));
 }
 
+// Callers may have stored any integer in an enum member; reading its bytes avoids loading
+// a value the enum cannot represent.
+template <class Enum>
+int rawValue(const Enum &value) {
+    std::underlying_type_t<Enum> raw;
+    std::memcpy(&raw, &value, sizeof(raw));
+    return static_cast<int>(raw);
+}
+
 bool profileEnumsValid(const RobotMoveProfile &profile) {
-    return movecondition::move_mode_IsValid(profile.moveMode) &&
-           movecondition::move_track_IsValid(profile.subMoveMode) &&
-           movecondition::teach_mode_IsValid(profile.teachMode);
+    return movecondition::move_mode_IsValid(rawValue(profile.moveMode)) &&
+           movecondition::move_track_IsValid(rawValue(profile.subMoveMode)) &&
+           movecondition::teach_mode_IsValid(rawValue(profile.teachMode));
 }
 
 // A mode, track or teach direction outside its enum would stop the process in the
@@ -151,8 +173,7 @@ bool profileEnumsValid(const RobotMoveProfile &profile) {
 bool refuseProfile(const RobotMoveProfile &profile, char **ptr, int *size, const char *line) {
     kezu_robot_logtrace::W_ERROR(
         "sdk log: move profile refused, moveMode=%d subMoveMode=%d teachMode=%d out of range.",
-        static_cast<int>(profile.moveMode), static_cast<int>(profile.subMoveMode),
-        static_cast<int>(profile.teachMode));
+        rawValue(profile.moveMode), rawValue(profile.subMoveMode), rawValue(profile.teachMode));
     return refuseRequest(ptr, size, Sink::Stdout, line);
 }
 
@@ -168,14 +189,22 @@ bool buildGeneralData(char **ptr, int *size, const std::vector<int> &ints,
     return false;
 }
 
-// Parses a general-data reply into its two value lists and the error code.
-bool resolveGeneralData(const char *buffer, int size, std::vector<int> &ints,
-                        std::vector<bool> &bools, int &errorCode) {
+// General-data replies carry their one value as entry 0 of the integer or the boolean list;
+// without that entry the reply resolves to nothing.
+enum class ValueList { Ints, Bools };
+
+bool resolveGeneralValue(const char *buffer, int size, ValueList list, int &value, int &errorCode) {
     communication::ProtoCommunicationGeneralData message;
     if (!ProtoEncodeDecode::ProtoCommunicationGeneralDataMessageParse(buffer, size, message)) {
         return false;
     }
+    std::vector<int> ints;
+    std::vector<bool> bools;
     ProtoEncodeDecode::resolveProtoCommunicationGeneralData(message, ints, bools, errorCode);
+    if (list == ValueList::Ints ? ints.empty() : bools.empty()) {
+        return false;
+    }
+    value = list == ValueList::Ints ? ints[0] : static_cast<int>(bools[0]);
     return true;
 }
 
@@ -266,14 +295,17 @@ bool ProtoEncodeDecode::cartesianOriUTypeConversion(const cartesian_Ori_U &src,
 
 void ProtoEncodeDecode::KezuRobotMoveProfileType2ProtoType(const RobotMoveProfile &src,
                                                            common::RobotMoveProfile &dst) {
-    if (movecondition::move_mode_IsValid(src.moveMode)) {
-        dst.set_movemode(static_cast<movecondition::move_mode>(src.moveMode));
+    const int mode = rawValue(src.moveMode);
+    const int track = rawValue(src.subMoveMode);
+    const int teach = rawValue(src.teachMode);
+    if (movecondition::move_mode_IsValid(mode)) {
+        dst.set_movemode(static_cast<movecondition::move_mode>(mode));
     }
-    if (movecondition::move_track_IsValid(src.subMoveMode)) {
-        dst.set_submovemode(static_cast<movecondition::move_track>(src.subMoveMode));
+    if (movecondition::move_track_IsValid(track)) {
+        dst.set_submovemode(static_cast<movecondition::move_track>(track));
     }
-    if (movecondition::teach_mode_IsValid(src.teachMode)) {
-        dst.set_teachmode(static_cast<movecondition::teach_mode>(src.teachMode));
+    if (movecondition::teach_mode_IsValid(teach)) {
+        dst.set_teachmode(static_cast<movecondition::teach_mode>(teach));
     }
     dst.set_enableiterik(src.enableIterIk);
     dst.set_tooltrack(src.toolTrack);
@@ -927,14 +959,13 @@ bool ProtoEncodeDecode::resolveResponse_robotEvent(const char *buffer, int size,
 }
 
 bool ProtoEncodeDecode::resolveResponse_robotEndSpeed(const char *buffer, int size, double &speed) {
-    std::vector<int> ints;
-    std::vector<bool> bools;
+    int scaled = 0;
     int errorCode = 0;  // a push carries no code the caller needs
-    if (!resolveGeneralData(buffer, size, ints, bools, errorCode) || ints.empty()) {
+    if (!resolveGeneralValue(buffer, size, ValueList::Ints, scaled, errorCode)) {
         return false;
     }
     // The controller sends the end speed scaled by 1000.
-    speed = static_cast<double>(ints[0]) / 1000.0;
+    speed = static_cast<double>(scaled) / 1000.0;
     return true;
 }
 
@@ -997,49 +1028,43 @@ bool ProtoEncodeDecode::resolveResponse_robotDiagnosisInfo(const char *buffer, i
 
 bool ProtoEncodeDecode::resolveResponse_devInfo(const char *buffer, int size, RobotDevInfo &devInfo,
                                                 int &errorCode) {
-    common::ProtoResponseRobotDevInfo message;
-    if (!parseReply(message, buffer, size, "resolveResponse_devInfo Parse fail.")) {
-        return false;
-    }
-    errorCode = message.errorinfo().errorcode();
-    if (errorCode == 0 && message.devinfo_size() > 0) {
-        RobotDevInfoTypeConversion(message.devinfo(0), devInfo);
-    }
-    return true;
+    return resolveCoded<common::ProtoResponseRobotDevInfo>(
+        buffer, size, "resolveResponse_devInfo Parse fail.", errorCode,
+        [&](const common::ProtoResponseRobotDevInfo &m) {
+            if (m.devinfo_size() > 0) {
+                RobotDevInfoTypeConversion(m.devinfo(0), devInfo);
+            }
+            return true;
+        });
 }
 
 bool ProtoEncodeDecode::resolveResponse_tcpParam(const char *buffer, int size,
                                                  RobotTcpParam &tcpParam, int &errorCode) {
-    common::ProtoResponseRobotTcpParam message;
-    if (!parseReply(message, buffer, size, "resolveResponse_tcpParam Parse fail.")) {
-        return false;
-    }
-    errorCode = message.errorinfo().errorcode();
-    if (errorCode == 0 && message.tcpparam_size() > 0) {
-        robotTcpParamTypeConversion(message.tcpparam(0), tcpParam);
-    }
-    return true;
+    return resolveCoded<common::ProtoResponseRobotTcpParam>(
+        buffer, size, "resolveResponse_tcpParam Parse fail.", errorCode,
+        [&](const common::ProtoResponseRobotTcpParam &m) {
+            if (m.tcpparam_size() > 0) {
+                robotTcpParamTypeConversion(m.tcpparam(0), tcpParam);
+            }
+            return true;
+        });
 }
 
 bool ProtoEncodeDecode::resolveResponse_getToolDynamicsParam(const char *buffer, int size,
                                                              ToolDynamicsParam &toolDynamicsParam,
                                                              int &errorCode) {
-    common::ToolParam message;
-    if (!parseReply(message, buffer, size, "resolveResponse_getToolDynamicsParam Parse fail.")) {
-        return false;
-    }
-    errorCode = message.errorinfo().errorcode();
-    return errorCode != 0 || toolParamTypeConversion(message, toolDynamicsParam);
+    return resolveCoded<common::ToolParam>(
+        buffer, size, "resolveResponse_getToolDynamicsParam Parse fail.", errorCode,
+        [&](const common::ToolParam &m) { return toolParamTypeConversion(m, toolDynamicsParam); });
 }
 
 bool ProtoEncodeDecode::resolveResponse_getToolKinematicsParam(
     const char *buffer, int size, ToolKinematicsParam &toolKinematicsParam, int &errorCode) {
-    common::ToolParam message;
-    if (!parseReply(message, buffer, size, "resolveResponse_getToolKinematicsParam Parse fail.")) {
-        return false;
-    }
-    errorCode = message.errorinfo().errorcode();
-    return errorCode != 0 || toolParamTypeConversion(message, toolKinematicsParam);
+    return resolveCoded<common::ToolParam>(
+        buffer, size, "resolveResponse_getToolKinematicsParam Parse fail.", errorCode,
+        [&](const common::ToolParam &m) {
+            return toolParamTypeConversion(m, toolKinematicsParam);
+        });
 }
 
 bool ProtoEncodeDecode::resolveResponse_getDynIdentifyResults(const char *buffer, int size,
@@ -1059,110 +1084,100 @@ bool ProtoEncodeDecode::resolveResponse_getDynIdentifyResults(const char *buffer
 bool ProtoEncodeDecode::resolveResponse_gravityComponent(const char *buffer, int size,
                                                          RobotGravityComponent &gravityComponent,
                                                          int &errorCode) {
-    common::ProtoResponseRobotGravityComponent message;
-    if (!parseReply(message, buffer, size, "resolveResponse_gravityComponent Parse fail.")) {
-        return false;
-    }
-    errorCode = message.errorinfo().errorcode();
-    if (errorCode == 0 && message.gravitycomponent_size() > 0) {
-        robotGravityComponentTypeConversion(message.gravitycomponent(0), gravityComponent);
-    }
-    return true;
+    return resolveCoded<common::ProtoResponseRobotGravityComponent>(
+        buffer, size, "resolveResponse_gravityComponent Parse fail.", errorCode,
+        [&](const common::ProtoResponseRobotGravityComponent &m) {
+            if (m.gravitycomponent_size() > 0) {
+                robotGravityComponentTypeConversion(m.gravitycomponent(0), gravityComponent);
+            }
+            return true;
+        });
 }
 
 bool ProtoEncodeDecode::resolveResponse_collisionCurrent(const char *buffer, int size,
                                                          RobotCollisionCurrent &collisionCurrent,
                                                          int &errorCode) {
-    common::ProtoResponseRobotCollisionCurrent message;
-    if (!parseReply(message, buffer, size, "resolveResponse_collisionCurrent Parse fail.")) {
-        return false;
-    }
-    errorCode = message.errorinfo().errorcode();
-    if (errorCode == 0 && message.collisioncurrent_size() > 0) {
-        robotCollisionCurrentTypeConversion(message.collisioncurrent(0), collisionCurrent);
-    }
-    return true;
+    return resolveCoded<common::ProtoResponseRobotCollisionCurrent>(
+        buffer, size, "resolveResponse_collisionCurrent Parse fail.", errorCode,
+        [&](const common::ProtoResponseRobotCollisionCurrent &m) {
+            if (m.collisioncurrent_size() > 0) {
+                robotCollisionCurrentTypeConversion(m.collisioncurrent(0), collisionCurrent);
+            }
+            return true;
+        });
 }
 
 bool ProtoEncodeDecode::resolveResponse_robotWorkMode(const char *buffer, int size,
                                                       RobotWorkMode &mode, int &errorCode) {
-    std::vector<int> ints;
-    std::vector<bool> bools;
-    if (!resolveGeneralData(buffer, size, ints, bools, errorCode) || ints.empty()) {
+    int value = 0;
+    if (!resolveGeneralValue(buffer, size, ValueList::Ints, value, errorCode)) {
         return false;
     }
-    mode = static_cast<RobotWorkMode>(ints[0]);
+    mode = static_cast<RobotWorkMode>(value);
     return true;
 }
 
 bool ProtoEncodeDecode::resolveResponse_robotState(const char *buffer, int size, RobotState &state,
                                                    int &errorCode) {
-    std::vector<int> ints;
-    std::vector<bool> bools;
-    if (!resolveGeneralData(buffer, size, ints, bools, errorCode) || ints.empty()) {
+    int value = 0;
+    if (!resolveGeneralValue(buffer, size, ValueList::Ints, value, errorCode)) {
         return false;
     }
-    state = static_cast<RobotState>(ints[0]);
+    state = static_cast<RobotState>(value);
     return true;
 }
 
 bool ProtoEncodeDecode::resolveResponse_isRealRobotExist(const char *buffer, int size, bool &value,
                                                          int &errorCode) {
-    std::vector<int> ints;
-    std::vector<bool> bools;
-    if (!resolveGeneralData(buffer, size, ints, bools, errorCode) || bools.empty()) {
+    int raw = 0;
+    if (!resolveGeneralValue(buffer, size, ValueList::Bools, raw, errorCode)) {
         return false;
     }
-    value = bools[0];
+    value = raw != 0;
     return true;
 }
 
 bool ProtoEncodeDecode::resolveResponse_safetyConfig(const char *buffer, int size,
                                                      RobotSafetyConfig &safetyConfig,
                                                      int &errorCode) {
-    common::ProtoResponseRobotSafetyConfig message;
-    if (!parseReply(message, buffer, size, "resolveResponse_safetyConfig Parse fail.")) {
-        return false;
-    }
-    errorCode = message.errorinfo().errorcode();
-    if (errorCode == 0 && message.safetyconfig_size() > 0) {
-        RobotSafetyConfigTypeConversion(message.safetyconfig(0), safetyConfig);
-    }
-    return true;
+    return resolveCoded<common::ProtoResponseRobotSafetyConfig>(
+        buffer, size, "resolveResponse_safetyConfig Parse fail.", errorCode,
+        [&](const common::ProtoResponseRobotSafetyConfig &m) {
+            if (m.safetyconfig_size() > 0) {
+                RobotSafetyConfigTypeConversion(m.safetyconfig(0), safetyConfig);
+            }
+            return true;
+        });
 }
 
 bool ProtoEncodeDecode::resolveResponse_safetyStatus(const char *buffer, int size,
                                                      OrpeSafetyStatus &safetyStatus,
                                                      int &errorCode) {
-    common::ProtoResponseOrpeSafetyStatus message;
-    if (!parseReply(message, buffer, size, "resolveResponse_safetyStatus Parse fail.")) {
-        return false;
-    }
-    errorCode = message.errorinfo().errorcode();
-    if (errorCode == 0 && message.safetystatus_size() > 0) {
-        OrpeSafetyStatusTypeConversion(message.safetystatus(0), safetyStatus);
-    }
-    return true;
+    return resolveCoded<common::ProtoResponseOrpeSafetyStatus>(
+        buffer, size, "resolveResponse_safetyStatus Parse fail.", errorCode,
+        [&](const common::ProtoResponseOrpeSafetyStatus &m) {
+            if (m.safetystatus_size() > 0) {
+                OrpeSafetyStatusTypeConversion(m.safetystatus(0), safetyStatus);
+            }
+            return true;
+        });
 }
 
 bool ProtoEncodeDecode::resolveResponse_DhParam(const char *buffer, int size, int &robotType,
                                                 RobotDhPara &robotDhPara, int &errorCode) {
-    common::ProtoResponseRobotDhParam message;
-    if (!parseReply(message, buffer, size, "resolveResponse_DhParam Parse fail.")) {
-        return false;
-    }
-    errorCode = message.errorinfo().errorcode();
-    if (errorCode == 0) {
-        robotType = message.robottype();
-        const common::DhParam &dh = message.dhparam();
-        robotDhPara.A3 = dh.a3();
-        robotDhPara.A4 = dh.a4();
-        robotDhPara.D1 = dh.d1();
-        robotDhPara.D2 = dh.d2();
-        robotDhPara.D5 = dh.d5();
-        robotDhPara.D6 = dh.d6();
-    }
-    return true;
+    return resolveCoded<common::ProtoResponseRobotDhParam>(
+        buffer, size, "resolveResponse_DhParam Parse fail.", errorCode,
+        [&](const common::ProtoResponseRobotDhParam &m) {
+            robotType = m.robottype();
+            const common::DhParam &dh = m.dhparam();
+            robotDhPara.A3 = dh.a3();
+            robotDhPara.A4 = dh.a4();
+            robotDhPara.D1 = dh.d1();
+            robotDhPara.D2 = dh.d2();
+            robotDhPara.D5 = dh.d5();
+            robotDhPara.D6 = dh.d6();
+            return true;
+        });
 }
 
 bool ProtoEncodeDecode::resolveResponse_robotDiagnosisIOData(

@@ -23,6 +23,8 @@ struct SchemaSize {
     size_t bytes;
 };
 
+void PrintTo(const SchemaSize &s, std::ostream *os) { *os << s.file; }
+
 class SchemaDescriptor : public ::testing::TestWithParam<SchemaSize> {};
 
 TEST_P(SchemaDescriptor, SerialisedDescriptorHasContractSize) {
@@ -58,6 +60,8 @@ struct EnumRange {
     bool (*isValid)(int);
     int last;
 };
+
+void PrintTo(const EnumRange &r, std::ostream *os) { *os << r.descriptor->name(); }
 
 class SchemaEnum : public ::testing::TestWithParam<EnumRange> {};
 
