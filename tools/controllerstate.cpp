@@ -77,7 +77,6 @@ const int CODE_PROCESS_FAILED = 2;
 // Robot events the controller sends.
 const int EVENT_STARTUP_DONE = 20;
 const int EVENT_SHUTDOWN_DONE = 21;
-const int EVENT_AT_TARGET = 22;
 const int EVENT_STATE_CHANGED = 25;
 const int EVENT_HANDSHAKE_SUCC = 35;
 
