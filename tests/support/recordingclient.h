@@ -22,7 +22,7 @@ struct Delivery {
 };
 
 // A link client that keeps every package its receive thread hands over.
-class RecordingClient : public RobotCommunicationClient {
+class RecordingClient final : public RobotCommunicationClient {
 public:
     RecordingClient() = default;
     ~RecordingClient();
