@@ -46,47 +46,44 @@ std::string moveTo(const kezu_sim::Joints &joints, double x = 0.3) {
 
 // ---- Login --------------------------------------------------------------------------------
 
-kezu_sim::ControllerConfig qvbConfig() {
+// The model and lengths a login reports: the defaults, or what the controller was given.
+struct LoginCase {
+    bool configured;
+    int model;
+    std::array<double, 6> dh;  // A3, A4, D1, D2, D5, D6
+};
+
+kezu_sim::ControllerConfig loginConfig(const LoginCase &row) {
     kezu_sim::ControllerConfig config;
-    config.robotType = 3;
-    config.dh = {0.595, 0.58, 0.15, 0.1885, 0.125, 0.1015};
+    if (row.configured) {
+        config.robotType = row.model;
+        config.dh = row.dh;
+    }
     return config;
 }
 
-class ConfiguredLogin : public ControllerSession {
+class Login : public ControllerSession, public ::testing::WithParamInterface<LoginCase> {
 protected:
-    ConfiguredLogin() : ControllerSession(qvbConfig()) {}
+    Login() : ControllerSession(loginConfig(GetParam())) {}
 };
 
-TEST_F(ConfiguredLogin, ReportsConfiguredModelAndLengths) {
+TEST_P(Login, ReportsModelAndLengths) {
     comm::ProtoRequestLogin login;
     login.set_username("u");
     login.set_passwd("p");
     const auto reply =
         parsed<common::ProtoResponseRobotDhParam>(exchange(0, login.SerializeAsString()));
-    EXPECT_EQ(reply.robottype(), 3);
-    EXPECT_EQ(reply.dhparam().a3(), 0.595);
-    EXPECT_EQ(reply.dhparam().a4(), 0.58);
-    EXPECT_EQ(reply.dhparam().d6(), 0.1015);
+    const common::DhParam &dh = reply.dhparam();
+    EXPECT_EQ(reply.robottype(), GetParam().model);
+    EXPECT_EQ((std::array<double, 6>{dh.a3(), dh.a4(), dh.d1(), dh.d2(), dh.d5(), dh.d6()}),
+              GetParam().dh);
     EXPECT_EQ(reply.errorinfo().errorcode(), 0);
 }
 
-using DefaultLogin = ControllerSession;
-
-TEST_F(DefaultLogin, ReportsTheDefaultModelRow) {
-    comm::ProtoRequestLogin login;
-    login.set_username("u");
-    login.set_passwd("p");
-    const auto reply =
-        parsed<common::ProtoResponseRobotDhParam>(exchange(0, login.SerializeAsString()));
-    EXPECT_EQ(reply.robottype(), 0);
-    EXPECT_EQ(reply.dhparam().a3(), 0.408);
-    EXPECT_EQ(reply.dhparam().a4(), 0.376);
-    EXPECT_EQ(reply.dhparam().d1(), 0.0985);
-    EXPECT_EQ(reply.dhparam().d2(), 0.1215);
-    EXPECT_EQ(reply.dhparam().d5(), 0.1025);
-    EXPECT_EQ(reply.dhparam().d6(), 0.094);
-}
+INSTANTIATE_TEST_SUITE_P(
+    DefaultAndConfigured, Login,
+    ::testing::Values(LoginCase{false, 0, {0.408, 0.376, 0.0985, 0.1215, 0.1025, 0.094}},
+                      LoginCase{true, 3, {0.595, 0.58, 0.15, 0.1885, 0.125, 0.1015}}));
 
 // ---- Pushes and events --------------------------------------------------------------------
 
