@@ -83,7 +83,10 @@ TEST_P(Login, ReportsModelAndLengths) {
 INSTANTIATE_TEST_SUITE_P(
     DefaultAndConfigured, Login,
     ::testing::Values(LoginCase{false, 0, {0.408, 0.376, 0.0985, 0.1215, 0.1025, 0.094}},
-                      LoginCase{true, 3, {0.595, 0.58, 0.15, 0.1885, 0.125, 0.1015}}));
+                      LoginCase{true, 3, {0.595, 0.58, 0.15, 0.1885, 0.125, 0.1015}}),
+    [](const ::testing::TestParamInfo<LoginCase> &info) {
+        return std::string(info.param.configured ? "Configured" : "Default");
+    });
 
 // ---- Pushes and events --------------------------------------------------------------------
 
