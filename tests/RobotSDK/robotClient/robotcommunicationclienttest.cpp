@@ -197,6 +197,15 @@ TEST_F(ClientLink, LengthFieldFillingTheWholeBufferIsAccepted) {
     EXPECT_EQ(client.deliveries(19).at(0).contentLength, static_cast<int>(body.size()) + 4);
 }
 
+TEST_F(ClientLink, PackageStalledBeyondReceiveTimeoutIsDroppedAndReadingGoesOn) {
+    ASSERT_TRUE(peer.send(package(43, std::string(100, 's')).substr(0, 50)));
+    std::this_thread::sleep_for(2500ms);  // longer than the 2 s receive time-out
+    ASSERT_TRUE(peer.send(package(44, "next")));
+    ASSERT_TRUE(client.waitFor(44, 1, WAIT));
+    EXPECT_TRUE(client.deliveries(43).empty());
+    EXPECT_TRUE(client.getCurrentConnectStatus());
+}
+
 class RefusedLengthField : public ClientLink, public ::testing::WithParamInterface<int32_t> {};
 
 TEST_P(RefusedLengthField, IsSkippedAndTheNextPackageStillArrives) {
