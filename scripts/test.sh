@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test.
-#   scripts/test.sh            all: 64-bit, 32-bit, fuzz, Python
-#   KEZU_SKIP="i386 fuzz" ...  leave some stages out (for quick local runs)
-#   KEZU_SANITIZE=address,undefined scripts/test.sh   64-bit build with sanitizers
+#   scripts/test.sh            all: 64-bit, 32-bit, ASan+UBSan, TSan, fuzz, Python
+#   KEZU_SKIP="i386 asan tsan fuzz bench python" ...  leave stages out (quick local runs)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -23,14 +22,13 @@ run_ctest() {
 }
 
 echo "== 64-bit build =="
-cmake -S . -B build -DKEZU_WERROR=$werror -DKEZU_SANITIZE="${KEZU_SANITIZE:-}" \
-  -DPython3_EXECUTABLE=$python >/dev/null
+cmake -S . -B build -DKEZU_WERROR=$werror -DPython3_EXECUTABLE=$python >/dev/null
 cmake --build build -j "$jobs"
 run_ctest build
 
-if want bench && ls build/bench_* >/dev/null 2>&1; then
+if want bench && ls build/bench/bench_* >/dev/null 2>&1; then
   echo "== benchmarks (short run: they must run, figures are not judged here) =="
-  for b in build/bench_*; do "$b" --benchmark_min_time=0.05 >/dev/null; done
+  for b in build/bench/bench_*; do "$b" --benchmark_min_time=0.05 >/dev/null; done
   echo "benchmarks ran"
 fi
 
@@ -41,6 +39,18 @@ if want i386; then
   cmake --build build-i386 -j "$jobs"
   run_ctest build-i386
 fi
+
+sanitized() {  # stage name, build dir, sanitizers
+  if want "$1"; then
+    echo "== 64-bit build with -fsanitize=$3 =="
+    cmake -S . -B "$2" -DKEZU_WERROR=$werror -DKEZU_SANITIZE="$3" -DKEZU_BUILD_PYTHON=OFF \
+      -DKEZU_BUILD_BENCH=OFF >/dev/null
+    cmake --build "$2" -j "$jobs"
+    run_ctest "$2"
+  fi
+}
+sanitized asan build-asan address,undefined
+sanitized tsan build-tsan thread
 
 if want fuzz && [ -f tests/fuzz/CMakeLists.txt ]; then
   echo "== fuzz (clang, libFuzzer, bounded) =="
