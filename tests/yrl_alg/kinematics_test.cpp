@@ -108,7 +108,8 @@ TEST_P(InverseKinematicsPerModel, InverseOfForwardPoseContainsTheJoints) {
         const int n = solve(q.data(), target, table);
         ASSERT_GE(n, 1);
         ASSERT_LE(n, 8);
-        EXPECT_TRUE(kintest::tableContains(table, n, q.data(), 1e-4))
+        // Snapped angles near +-pi/2 (antiSinCos) may shift a solution by a few 1e-4 rad.
+        EXPECT_TRUE(kintest::tableContains(table, n, q.data(), 1e-3))
             << "sample " << i << " q = " << q[0] << ' ' << q[1] << ' ' << q[2] << ' ' << q[3] << ' '
             << q[4] << ' ' << q[5];
     }

@@ -30,8 +30,16 @@ protected:
     void TearDown() override { setDhParaLen(kezu_qx); }
 };
 
-// Library joint vectors strictly inside (-pi, pi) and with the wrist away from its singular
-// angles, where the closed form is well conditioned.
+// Distance of the wrist centre from the base axis minus the lateral offset d2: near zero the
+// two shoulder solutions merge and the shoulder angle is snapped.
+inline double shoulderMargin(const double *q) {
+    double t[3], R[9];
+    ComputeFk_QMV(q, t, R);
+    return std::hypot(t[0] - d6 * R[2], t[1] - d6 * R[5]) - d2;
+}
+
+// Library joint vectors strictly inside (-pi, pi), with the wrist away from its singular angles
+// and the wrist centre away from the shoulder's singular cylinder.
 inline Joints randomGenericJoints(std::mt19937 &rng) {
     std::uniform_real_distribution<double> angle(-kPi + 0.01, kPi - 0.01);
     Joints q;
@@ -39,7 +47,7 @@ inline Joints randomGenericJoints(std::mt19937 &rng) {
         for (double &v : q) {
             v = angle(rng);
         }
-    } while (std::fabs(std::sin(q[4])) < 0.02);
+    } while (std::fabs(std::sin(q[4])) < 0.02 || std::fabs(shoulderMargin(q.data())) < 1e-3);
     return q;
 }
 
