@@ -1,5 +1,5 @@
 #include "robotKinematics.h"
-#include "jointtrig.h"
+#include "kinematicsmath.h"
 
 using kinematics_detail::JointTrig;
 

@@ -1,25 +1,17 @@
 #include <cmath>
 
 #include "robotKinematics.h"
-#include "jointtrig.h"
+#include "kinematicsmath.h"
 
+using kinematics_detail::angleOf;
+using kinematics_detail::angleOfRatio;
+using kinematics_detail::anglesOfPair;
 using kinematics_detail::kHalfPi;
 using kinematics_detail::kPi;
 using kinematics_detail::kTwoPi;
+using kinematics_detail::sinOfAcos;
 
-double antiSinCos(double sA, double cA) {
-    const double len = std::sqrt(sA * sA + cA * cA);
-    sA /= len;
-    cA /= len;
-    if (std::fabs(cA) < 1.75e-5) {
-        return sA > 0.0 ? kHalfPi : -kHalfPi;
-    }
-    const double t = std::atan(sA / cA);
-    if (cA < 0.0) {
-        return t > 0.0 ? t - kPi : t + kPi;
-    }
-    return t;
-}
+double antiSinCos(double sA, double cA) { return angleOf(sA, cA); }
 
 namespace {
 
@@ -56,18 +48,14 @@ public:
         return {j1, c1, s1, R_[5] * c1 + R_[2] * s1};
     }
 
-    void regularPair(const Shoulder &sh, double elbowLimit) {
-        const double j5 = std::acos(sh.C5);
-        regular(sh, j5, elbowLimit);
-        regular(sh, -j5, elbowLimit);
-    }
-
+    void regularPair(const Shoulder &sh, double elbowLimit);
     void singular(const Shoulder &sh, double j5);
 
 private:
-    void regular(const Shoulder &sh, double j5, double elbowLimit);
-    void elbow(const Shoulder &sh, double j5, double j6, double j234, double S, double C, double K,
-               double j3);
+    void wrist(const Shoulder &sh, double j5, double j6, double j234, double S234, double C234,
+               double elbowLimit);
+    void elbow(const Shoulder &sh, double j5, double j6, double j234, double j3, double sin2,
+               double cos2);
     void append(double j1, double j2, double j3, double j4, double j5, double j6) {
         if (n_ >= kMaxSolutions) {
             return;
@@ -86,21 +74,33 @@ private:
     int n_ = 0;
 };
 
-void IkSolver::regular(const Shoulder &sh, double j5, double elbowLimit) {
+// The two wrist angles +-acos(C5). Every wrist term of -J5 (sin J5, u, v, S234, C234) is the
+// exact negation of that of +J5, so their angles come in pairs from one arc tangent each.
+void IkSolver::regularPair(const Shoulder &sh, double elbowLimit) {
     const double *R = R_;
-    const double *p = p_;
-    const double s5 = std::sin(j5);
+    const double j5 = std::acos(sh.C5);
+    const double s5 = sinOfAcos(sh.C5);
     double u = (R[3] * sh.c1 + R[0] * sh.s1) / s5;
     double v = (R[4] * sh.c1 + R[1] * sh.s1) / s5;
     const double uvLen = std::sqrt(u * u + v * v);
     u /= uvLen;
     v /= uvLen;
-    const double j6 = antiSinCos(v, u);
+    double j6[2];
+    anglesOfPair(v, u, j6[0], j6[1]);
 
     const double S234 = R[8] * s5 - R[6] * sh.C5 * u - R[7] * sh.C5 * v;
     const double C234 = R[7] * u - R[6] * v;
-    const double j234 = antiSinCos(S234, C234);
+    double j234[2];
+    anglesOfPair(S234, C234, j234[0], j234[1]);
 
+    wrist(sh, j5, j6[0], j234[0], S234, C234, elbowLimit);
+    wrist(sh, -j5, j6[1], j234[1], -S234, -C234, elbowLimit);
+}
+
+void IkSolver::wrist(const Shoulder &sh, double j5, double j6, double j234, double S234,
+                     double C234, double elbowLimit) {
+    const double *R = R_;
+    const double *p = p_;
     const double S =
         -p[0] * sh.c1 + p[1] * sh.s1 + d6 * R[2] * sh.c1 - d6 * R[5] * sh.s1 - d5 * S234;
     const double C = p[2] - d1 - d6 * R[8] - d5 * C234;
@@ -108,26 +108,32 @@ void IkSolver::regular(const Shoulder &sh, double j5, double elbowLimit) {
     if (std::fabs(K) > elbowLimit) {
         return;
     }
+    const double A = a2 + a3 * K;
     if (std::fabs(K) > 0.9999999999995) {
-        elbow(sh, j5, j6, j234, S, C, K, K > 0.0 ? 0.0 : kPi);
+        const double j3 = K > 0.0 ? 0.0 : kPi;
+        const double B = a3 * std::sin(j3);
+        const double D = A * A + B * B;
+        elbow(sh, j5, j6, j234, j3, (A * S + B * C) / D, (A * C - B * S) / D);
         return;
     }
+    // The elbow pair +-J3 shares A and D; B changes sign exactly.
     const double j3 = std::acos(K);
-    elbow(sh, j5, j6, j234, S, C, K, j3);
-    elbow(sh, j5, j6, j234, S, C, K, -j3);
+    const double B = a3 * sinOfAcos(K);
+    const double D = A * A + B * B;
+    const double sinUp = (A * S + B * C) / D;
+    const double cosUp = (A * C - B * S) / D;
+    const double sinDown = (A * S - B * C) / D;
+    const double cosDown = (A * C + B * S) / D;
+    elbow(sh, j5, j6, j234, j3, sinUp, cosUp);
+    elbow(sh, j5, j6, j234, -j3, sinDown, cosDown);
 }
 
-void IkSolver::elbow(const Shoulder &sh, double j5, double j6, double j234, double S, double C,
-                     double K, double j3) {
-    const double A = a2 + a3 * K;
-    const double B = a3 * std::sin(j3);
-    const double D = A * A + B * B;
-    const double cos2 = (A * C - B * S) / D;
-    const double sin2 = (A * S + B * C) / D;
+void IkSolver::elbow(const Shoulder &sh, double j5, double j6, double j234, double j3, double sin2,
+                     double cos2) {
     if (sin2 * sin2 + cos2 * cos2 > 1.0001) {
         return;
     }
-    const double j2 = antiSinCos(sin2, cos2);
+    const double j2 = angleOfRatio(sin2, cos2);
     append(sh.j1, j2, j3, wrapToPi(j234 - j2 + j3), j5, j6);
 }
 
@@ -135,7 +141,7 @@ void IkSolver::elbow(const Shoulder &sh, double j5, double j6, double j234, doub
 void IkSolver::singular(const Shoulder &sh, double j5) {
     const double *R = R_;
     const double *p = p_;
-    const double j6234 = antiSinCos(-R[6], R[7]);
+    const double j6234 = angleOf(-R[6], R[7]);
     const double sigma = sh.C5 > 0.0 ? 1.0 : -1.0;
     const double S = (d6 * R[2] - p[0]) * sh.c1 + (p[1] - d6 * R[5]) * sh.s1;
     const double C = p[2] - d1 - d6 * R[8];
@@ -155,7 +161,7 @@ void IkSolver::singular(const Shoulder &sh, double j5) {
 
     const double j2 = ref_[1];
     const double rho = std::sqrt(S * S + C * C);
-    const double phi = antiSinCos(S / rho, C / rho);
+    const double phi = angleOf(S / rho, C / rho);
     const double K = (d5 * d5 + rho * rho - a2 * a2 - a3 * a3) / (2.0 * a2 * a3);
     const double M = -d5 * rho / (a2 * a3);
     double j3;
@@ -182,8 +188,8 @@ void IkSolver::singular(const Shoulder &sh, double j5) {
         if (fromAcos && std::fabs(j3 - ref_[2]) > std::fabs(j3 + ref_[2])) {
             j3 = -j3;
         }
-        j234 = antiSinCos((S - a2 * std::sin(j2) - a3 * std::sin(j2 - j3)) / d5,
-                          (C - a2 * std::cos(j2) - a3 * std::cos(j2 - j3)) / d5);
+        j234 = angleOf((S - a2 * std::sin(j2) - a3 * std::sin(j2 - j3)) / d5,
+                       (C - a2 * std::cos(j2) - a3 * std::cos(j2 - j3)) / d5);
     }
     append(sh.j1, j2, j3, j234 - j2 + j3, j5, j6234 - sigma * j234);
 }
@@ -196,7 +202,7 @@ int shoulderCandidates(const double *R, const double *p, double j1[2]) {
     if (d2 - 0.0125 > r) {
         return 0;
     }
-    const double alpha = antiSinCos(wx / r, wy / r);
+    const double alpha = angleOf(wx / r, wy / r);
     const double t = d2 / r;
     if (t > 0.9999999998) {
         j1[0] = alpha;
