@@ -6,6 +6,8 @@
 
 namespace {
 
+constexpr double kHalfUlpOfOne = 0x1p-53;
+
 // Scratch storage; a failed allocation is an ordinary failure result, never an exception.
 std::unique_ptr<double[]> scratch(std::size_t count) {
     return std::unique_ptr<double[]>(new (std::nothrow) double[count]);
@@ -24,7 +26,9 @@ bool positiveDefiniteMatrixInverse(double *a, int n) {
     auto at = [a, n](int r, int c) -> double & { return a[r * n + c]; };
     for (int k = 0; k < n; ++k) {
         const double w = at(0, 0);
-        if (1.0 + std::fabs(w) == 1.0) {
+        // A pivot that vanishes next to 1.0 in double precision (1.0 + |w| == 1.0), written
+        // so that x87 extended precision on 32-bit builds does not change the verdict.
+        if (std::fabs(w) <= kHalfUlpOfOne) {
             return false;
         }
         for (int i = 1; i < n; ++i) {

@@ -73,8 +73,12 @@ TEST(PositiveDefiniteInverse, ReadsOnlyTheLowerTriangle) {
 TEST(PositiveDefiniteInverse, FailsOnVanishingPivotOrBadArguments) {
     std::vector<double> zero(9, 0.0);
     EXPECT_FALSE(positiveDefiniteMatrixInverse(zero.data(), 3));
-    std::vector<double> tiny = {1e-17, 0, 0, 1};
+    // The pivot test is 1.0 + |w| == 1.0 in double precision, on every platform.
+    std::vector<double> tiny = {0x1p-53, 0, 0, 1};
     EXPECT_FALSE(positiveDefiniteMatrixInverse(tiny.data(), 2));
+    std::vector<double> small = {0x1p-52, 0, 0, 1};
+    EXPECT_TRUE(positiveDefiniteMatrixInverse(small.data(), 2));
+    EXPECT_EQ(small[0], 0x1p52);
     EXPECT_FALSE(positiveDefiniteMatrixInverse(nullptr, 3));
     EXPECT_FALSE(positiveDefiniteMatrixInverse(zero.data(), 0));
     EXPECT_FALSE(positiveDefiniteMatrixInverse(zero.data(), -2));
