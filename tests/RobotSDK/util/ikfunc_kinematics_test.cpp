@@ -1,7 +1,29 @@
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "ikfunctestutil.h"
+
+namespace {
+std::atomic<long> gAllocations{0};
+}  // namespace
+
+// Counts every allocation of this test program, so a test can see that a call allocates nothing.
+// GCC pairs the replaced operators with malloc and free and flags them as mismatched.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void *operator new(std::size_t size) {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void *p = std::malloc(size ? size : 1)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept { std::free(p); }
+void operator delete(void *p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -75,6 +97,21 @@ TEST_P(ArmIkPerModel, ReturnsTheJointsThatProducedThePoseAndOnlyVerifiedSolution
             EXPECT_LT(iktest::quaternionGap(reached.orientation, wp.orientation), 1e-4);
         }
     }
+}
+
+TEST_P(ArmIkPerModel, ForwardAndInverseKinematicsDoNotAllocate) {
+    std::mt19937 rng(700 + GetParam());
+    const Joints q = kintest::randomGenericJoints(rng);
+    wayPoint_S wp = targetOf(q);
+    double table[6][8], trans[3], rot[9];
+    const long before = gAllocations.load();
+    for (int i = 0; i < 100; ++i) {
+        ComputeFk_QMV(q.data(), trans, rot);
+        ComputeIkLib(q.data(), rot, trans, table);
+        Ikfunc::ArmFk(wp);
+        Ikfunc::ArmIk(wp, nullptr, false, false);
+    }
+    EXPECT_EQ(gAllocations.load(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllModels, ArmIkPerModel, ::testing::ValuesIn(kintest::kAllModels));
