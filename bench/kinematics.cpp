@@ -67,7 +67,8 @@ void BM_ComputeIkLib(benchmark::State &state) {
         trans[0] = s.trans[0];
         trans[1] = s.trans[1];
         trans[2] = s.trans[2];
-        benchmark::DoNotOptimize(ComputeIkLib(s.libJoints.data(), rot, trans, table));
+        std::array<double, 6> ref = s.libJoints;
+        benchmark::DoNotOptimize(ComputeIkLib(ref.data(), rot, trans, table));
         benchmark::ClobberMemory();
         i = (i + 1) % set.size();
     }

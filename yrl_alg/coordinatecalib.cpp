@@ -63,8 +63,8 @@ void axesFromPlanePoint(int method, const Pos &B, const Pos &C, double *eerot) {
 
 }  // namespace
 
-bool userCoordinateCalibLib(const wayPoint_S *waypointptr, char methods, double *eetrans,
-                            double *eerot, double *Porg, double &dotValue) {
+bool userCoordinateCalibLib(wayPoint_S *waypointptr, char methods, double *eetrans, double *eerot,
+                            double *Porg, double &dotValue) {
     if (waypointptr == nullptr || eetrans == nullptr || eerot == nullptr || Porg == nullptr) {
         return false;
     }

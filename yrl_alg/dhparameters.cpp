@@ -68,7 +68,7 @@ void getDhPara(double &A3, double &A4, double &D1, double &D2, double &D5, doubl
     }
 }
 
-void modifyDhParaLen(const float *da, const float *dd) {
+void modifyDhParaLen(float *da, float *dd) {
     if (da == nullptr || dd == nullptr) {
         return;
     }

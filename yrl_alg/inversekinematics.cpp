@@ -222,8 +222,7 @@ int shoulderCandidates(const double *R, const double *p, double j1[2]) {
 
 }  // namespace
 
-int ComputeIkLib(const double *jointpos, double *R06, double *positions,
-                 double jointResults[6][8]) {
+int ComputeIkLib(double *jointpos, double *R06, double *positions, double jointResults[6][8]) {
     if (jointpos == nullptr || R06 == nullptr || positions == nullptr || jointResults == nullptr) {
         return 0;
     }

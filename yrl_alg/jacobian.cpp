@@ -3,7 +3,7 @@
 
 using kinematics_detail::JointTrig;
 
-void getJacobiLib(double Jacobi[6][6], const double *j) {
+void getJacobiLib(double Jacobi[6][6], double *j) {
     if (Jacobi == nullptr || j == nullptr) {
         return;
     }
@@ -33,7 +33,7 @@ void getJacobiLib(double Jacobi[6][6], const double *j) {
     }
 }
 
-bool dampedLeastSquare(const double Jacobi[6][6], const double *diff, double *diffAngle) {
+bool dampedLeastSquare(double Jacobi[6][6], double *diff, double *diffAngle) {
     if (Jacobi == nullptr || diff == nullptr || diffAngle == nullptr) {
         return false;
     }

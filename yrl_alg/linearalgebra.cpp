@@ -54,8 +54,8 @@ bool positiveDefiniteMatrixInverse(double *a, int n) {
     return true;
 }
 
-bool matrixMultiplication(double *product, const double *left, const double *right, unsigned m,
-                          unsigned n, unsigned l, bool reset, bool noLeftTranspose) {
+bool matrixMultiplication(double *product, double *left, double *right, unsigned m, unsigned n,
+                          unsigned l, bool reset, bool noLeftTranspose) {
     if (product == nullptr || left == nullptr || right == nullptr) {
         return false;
     }
@@ -93,7 +93,7 @@ void vectorCrossProduct(Pos &res, Pos a, Pos b, bool norm) {
     }
 }
 
-bool arrayInvChasing(double *ddPn, const double *A, const double *y, int dim, bool full_A) {
+bool arrayInvChasing(double *ddPn, double *A, double *y, int dim, bool full_A) {
     if (ddPn == nullptr || A == nullptr || y == nullptr || dim < 2) {
         return false;
     }

@@ -28,6 +28,14 @@ void transpose3(const double *m, double *t) {
     }
 }
 
+bool userFrameOf(const wayPoint_S *points, char methods, double *bInWPos, double *bInWOri,
+                 double *wInBPos) {
+    double dotValue = 0.0;
+    // The library reads the three points only; its exported signature is not const.
+    return userCoordinateCalibLib(const_cast<wayPoint_S *>(points), methods, bInWPos, bInWOri,
+                                  wInBPos, dotValue);
+}
+
 // A user frame: base-to-user rotation and translation, and the user origin in the base frame.
 struct UserFrame {
     double bInWPos[3];
@@ -35,8 +43,7 @@ struct UserFrame {
     double wInBPos[3];
 
     bool calibrate(const wayPoint_S *points, char methods) {
-        double dotValue = 0.0;
-        return userCoordinateCalibLib(points, methods, bInWPos, bInWOri, wInBPos, dotValue);
+        return userFrameOf(points, methods, bInWPos, bInWOri, wInBPos);
     }
 };
 
@@ -411,8 +418,7 @@ bool Ikfunc::userCoordinateCalib(const wayPoint_S *waypointptr, char methods, do
     if (waypointptr == nullptr || bInWPos == nullptr || bInWOri == nullptr || wInBPos == nullptr) {
         return false;
     }
-    double dotValue = 0.0;
-    if (!userCoordinateCalibLib(waypointptr, methods, bInWPos, bInWOri, wInBPos, dotValue)) {
+    if (!userFrameOf(waypointptr, methods, bInWPos, bInWOri, wInBPos)) {
         kezu_robot_logtrace::W_WARN("User Coordinate Calib: Error Configuration, please re-try!");
         return false;
     }

@@ -60,8 +60,8 @@ TEST_F(DhParameters, UnknownModelFallsBackToQxAndFails) {
 
 TEST_F(DhParameters, CorrectionsAddSinglePrecisionValuesToTheirLengths) {
     // Elements that name no length carry 100 and must be ignored.
-    const float da[6] = {100, 100, 0.001f, -0.002f, 100, 100};
-    const float dd[6] = {0.003f, 0.004f, 100, 0.001f, 0.005f, 0.006f};
+    float da[6] = {100, 100, 0.001f, -0.002f, 100, 100};
+    float dd[6] = {0.003f, 0.004f, 100, 0.001f, 0.005f, 0.006f};
     modifyDhParaLen(da, dd);
     const double f[] = {0.001f, -0.002f, 0.003f, 0.004f, 0.001f, 0.005f, 0.006f};
     EXPECT_EQ(a2, 0.408 + f[0]);

@@ -21,7 +21,9 @@ TEST(AntiSinCos, ReturnsTheAngleInHalfOpenRangeAndSnapsNearQuarterTurns) {
 
 int solve(const double *ref, const Pose &target, double table[6][8]) {
     Pose copy = target;
-    return ComputeIkLib(ref, copy.rot, copy.trans, table);
+    double reference[6];
+    std::copy(ref, ref + 6, reference);
+    return ComputeIkLib(reference, copy.rot, copy.trans, table);
 }
 
 using Kinematics = kintest::ModelTest;
@@ -39,7 +41,7 @@ TEST_F(Kinematics, ZeroJointsStretchTheArmUpAndSolveBackToZero) {
 }
 
 TEST_F(Kinematics, InverseNegatesItsPoseArgumentsInPlace) {
-    const double q[6] = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
+    double q[6] = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
     const Pose target = kintest::forwardPose(q);
     Pose arg = target;
     double table[6][8];
@@ -59,7 +61,7 @@ TEST_P(KinematicsPerModel, JacobianMatchesFiniteDifferencesOfForwardKinematics) 
     std::mt19937 rng(200 + GetParam());
     const double h = 1e-6;
     for (int i = 0; i < 100; ++i) {
-        const Joints q = kintest::randomGenericJoints(rng);
+        Joints q = kintest::randomGenericJoints(rng);
         double J[6][6];
         getJacobiLib(J, q.data());
         const Pose base = kintest::forwardPose(q.data());

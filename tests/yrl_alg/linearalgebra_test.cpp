@@ -6,7 +6,7 @@ namespace {
 
 using Matrix = std::vector<double>;
 
-Matrix multiply(const Matrix &a, const Matrix &b, int n) {
+Matrix multiply(Matrix a, Matrix b, int n) {
     Matrix c(n * n, 0.0);
     matrixMultiplication(c.data(), a.data(), b.data(), n, n, n, true, true);
     return c;
@@ -53,9 +53,9 @@ TEST(PositiveDefiniteInverse, FailsOnAVanishingPivotOrBadArguments) {
 }
 
 TEST(MatrixMultiplication, TransposesAccumulatesAndMayOverwriteAFactor) {
-    const double left[6] = {1, 2, 3, 4, 5, 6};   // 2 x 3
-    const double leftT[6] = {1, 4, 2, 5, 3, 6};  // the same, stored transposed
-    const double right[6] = {7, 8, 9, 10, 11, 12};
+    double left[6] = {1, 2, 3, 4, 5, 6};   // 2 x 3
+    double leftT[6] = {1, 4, 2, 5, 3, 6};  // the same, stored transposed
+    double right[6] = {7, 8, 9, 10, 11, 12};
     const double expected[4] = {58, 64, 139, 154};
     double p[4] = {1, 1, 1, 1}, q[4];
     ASSERT_TRUE(matrixMultiplication(p, left, right, 2, 3, 2, false, true));

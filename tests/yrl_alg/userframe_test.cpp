@@ -12,7 +12,7 @@ struct Frame {
     bool ok;
     double trans[3], rot[9], org[3], dot;
 
-    Frame(const wayPoint_S *pts, int method) : trans{7, 7, 7}, rot{}, org{}, dot(7) {
+    Frame(wayPoint_S *pts, int method) : trans{7, 7, 7}, rot{}, org{}, dot(7) {
         ok = userCoordinateCalibLib(pts, static_cast<char>(method), trans, rot, org, dot);
     }
     // User coordinates of a base point.
@@ -24,14 +24,14 @@ struct Frame {
 };
 
 TEST(UserFrame, KnownFramesOfMethodZero) {
-    const wayPoint_S unit[3] = {at(0, 0, 0), at(1, 0, 0), at(0, 1, 0)};
+    wayPoint_S unit[3] = {at(0, 0, 0), at(1, 0, 0), at(0, 1, 0)};
     const Frame f(unit, 0);
     ASSERT_TRUE(f.ok);
     const double id[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1}, zero[3] = {};
     EXPECT_EQ(kintest::maxDiff(f.rot, id, 9), 0.0);
     EXPECT_EQ(kintest::maxDiff(f.trans, zero, 3), 0.0);
 
-    const wayPoint_S turned[3] = {at(1, 2, 3), at(1, 3, 3), at(0, 2, 3)};
+    wayPoint_S turned[3] = {at(1, 2, 3), at(1, 3, 3), at(0, 2, 3)};
     const Frame g(turned, 0);
     ASSERT_TRUE(g.ok);
     const double rows[9] = {0, 1, 0, -1, 0, 0, 0, 0, 1}, bInW[3] = {-2, 1, -3}, wInB[3] = {1, 2, 3};
@@ -41,13 +41,13 @@ TEST(UserFrame, KnownFramesOfMethodZero) {
 }
 
 TEST(UserFrame, AxisMethodsKeepTheThirdPointAsTheSecondAxis) {
-    const wayPoint_S pts[3] = {at(0.1, 0.2, 0.3), at(0.5, 0.2, 0.3), at(0.4, 0.9, 0.3)};
+    wayPoint_S pts[3] = {at(0.1, 0.2, 0.3), at(0.5, 0.2, 0.3), at(0.4, 0.9, 0.3)};
     const Frame f0(pts, 0), f3(pts, 3);
     ASSERT_TRUE(f0.ok && f3.ok);
     EXPECT_NEAR(f0.dot, 0.3 / std::hypot(0.3, 0.7), 1e-15);  // not made orthogonal
     EXPECT_NEAR(f0.rot[3], 0.3 / std::hypot(0.3, 0.7), 1e-15);
     EXPECT_NEAR(f3.rot[3], 0.0, 1e-15);
-    const wayPoint_S onAxis[3] = {pts[0], pts[1], at(0.1, 0.9, 0.3)};
+    wayPoint_S onAxis[3] = {pts[0], pts[1], at(0.1, 0.9, 0.3)};
     EXPECT_LT(kintest::maxDiff(Frame(onAxis, 0).rot, Frame(onAxis, 3).rot, 9), 1e-15);
 }
 
@@ -62,8 +62,8 @@ TEST(UserFrame, PlaneMethodsBuildRightHandedFramesThroughThePoints) {
     std::uniform_real_distribution<double> v(-1.0, 1.0);
     for (const auto &c : cases) {
         for (int i = 0; i < 100; ++i) {
-            const wayPoint_S pts[3] = {at(v(rng), v(rng), v(rng)), at(v(rng), v(rng), v(rng)),
-                                       at(v(rng), v(rng), v(rng))};
+            wayPoint_S pts[3] = {at(v(rng), v(rng), v(rng)), at(v(rng), v(rng), v(rng)),
+                                 at(v(rng), v(rng), v(rng))};
             const Frame f(pts, c.method);
             ASSERT_TRUE(f.ok);
             const double *R = f.rot;
@@ -86,7 +86,7 @@ TEST(UserFrame, PlaneMethodsBuildRightHandedFramesThroughThePoints) {
 }
 
 TEST(UserFrame, UnknownMethodFailsAfterWritingOnlyTheOrigin) {
-    const wayPoint_S pts[3] = {at(1, 2, 3), at(1, 3, 3), at(0, 2, 3)};
+    wayPoint_S pts[3] = {at(1, 2, 3), at(1, 3, 3), at(0, 2, 3)};
     for (int method : {-1, 9, 100}) {
         const Frame f(pts, method);
         EXPECT_FALSE(f.ok);

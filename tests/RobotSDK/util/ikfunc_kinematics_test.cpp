@@ -101,7 +101,7 @@ TEST_P(ArmIkPerModel, ReturnsTheJointsThatProducedThePoseAndOnlyVerifiedSolution
 
 TEST_P(ArmIkPerModel, ForwardAndInverseKinematicsDoNotAllocate) {
     std::mt19937 rng(700 + GetParam());
-    const Joints q = kintest::randomGenericJoints(rng);
+    Joints q = kintest::randomGenericJoints(rng);
     wayPoint_S wp = targetOf(q);
     double table[6][8], trans[3], rot[9];
     const long before = gAllocations.load();
