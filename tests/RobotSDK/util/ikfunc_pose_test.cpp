@@ -40,7 +40,7 @@ TEST(RollPitchYaw, ConvertsZyxAnglesAndReportsYawFirstInDegrees) {
     EXPECT_NEAR(rpy[0], 90.0f, 1e-4);
     EXPECT_NEAR(rpy[1], 0.0f, 1e-4);
     EXPECT_NEAR(rpy[2], 0.0f, 1e-4);
-    // Roll 90 degrees and pitch 45 (yaw 0): the rotation Ry(pitch) Rx(roll), z first.
+    // Roll 90 degrees, pitch 45, yaw 0: the rotation Rz(yaw) Ry(pitch) Rx(roll).
     const float rollThenPitch[3] = {static_cast<float>(kPi / 2), static_cast<float>(kPi / 4), 0};
     Ori turned = {};
     Ikfunc::RPYToQuaternion(turned, rollThenPitch);
