@@ -19,9 +19,5 @@ void ComputeFk_QMV(const double *joints, double *eetrans, double *eerot) {
     eerot[6] = -t.c234 * t.s6 - t.s234 * t.c5 * t.c6;
     eerot[7] = t.c234 * t.c6 - t.s234 * t.c5 * t.s6;
     eerot[8] = t.s234 * t.s5;
-    eetrans[0] = a2 * t.c1 * t.s2 + a3 * t.c1 * t.s23 + d5 * t.c1 * t.s234 - d2 * t.s1 -
-                 d6 * (t.c5 * t.s1 + t.c234 * t.c1 * t.s5);
-    eetrans[1] = -a2 * t.s1 * t.s2 - a3 * t.s1 * t.s23 - d5 * t.s1 * t.s234 - d2 * t.c1 -
-                 d6 * (t.c1 * t.c5 - t.c234 * t.s1 * t.s5);
-    eetrans[2] = d1 + a2 * t.c2 + a3 * t.c23 + d5 * t.c234 + d6 * t.s234 * t.s5;
+    kinematics_detail::flangePosition(t, eetrans);
 }

@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "robotCommon.h"
+
 namespace kinematics_detail {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -14,20 +16,40 @@ constexpr double kTwoPi = 2.0 * kPi;
 struct JointTrig {
     double s1, c1, s2, c2, s23, c23, s234, c234, s5, c5, s6, c6;
 
-    explicit JointTrig(const double *q)
-        : s1(std::sin(q[0])),
-          c1(std::cos(q[0])),
-          s2(std::sin(q[1])),
-          c2(std::cos(q[1])),
-          s23(std::sin(q[1] - q[2])),
-          c23(std::cos(q[1] - q[2])),
-          s234(std::sin(q[1] - q[2] + q[3])),
-          c234(std::cos(q[1] - q[2] + q[3])),
-          s5(std::sin(q[4])),
-          c5(std::cos(q[4])),
-          s6(std::sin(q[5])),
-          c6(std::cos(q[5])) {}
+    JointTrig() = default;
+    explicit JointTrig(const double *q) {
+        setShoulder(q[0]);
+        setArm(q);
+        setWrist(q[4]);
+        s6 = std::sin(q[5]);
+        c6 = std::cos(q[5]);
+    }
+    void setShoulder(double q1) {
+        s1 = std::sin(q1);
+        c1 = std::cos(q1);
+    }
+    void setArm(const double *q) {
+        s2 = std::sin(q[1]);
+        c2 = std::cos(q[1]);
+        s23 = std::sin(q[1] - q[2]);
+        c23 = std::cos(q[1] - q[2]);
+        s234 = std::sin(q[1] - q[2] + q[3]);
+        c234 = std::cos(q[1] - q[2] + q[3]);
+    }
+    void setWrist(double q5) {
+        s5 = std::sin(q5);
+        c5 = std::cos(q5);
+    }
 };
+
+// Flange position of the forward kinematics; joint 6 does not move it.
+inline void flangePosition(const JointTrig &t, double *eetrans) {
+    eetrans[0] = a2 * t.c1 * t.s2 + a3 * t.c1 * t.s23 + d5 * t.c1 * t.s234 - d2 * t.s1 -
+                 d6 * (t.c5 * t.s1 + t.c234 * t.c1 * t.s5);
+    eetrans[1] = -a2 * t.s1 * t.s2 - a3 * t.s1 * t.s23 - d5 * t.s1 * t.s234 - d2 * t.c1 -
+                 d6 * (t.c1 * t.c5 - t.c234 * t.s1 * t.s5);
+    eetrans[2] = d1 + a2 * t.c2 + a3 * t.c23 + d5 * t.c234 + d6 * t.s234 * t.s5;
+}
 
 // Angle in (-pi, pi] of a sine and cosine that need not be normalised; within 1.75e-5 of a
 // zero cosine the angle is taken as +-pi/2.
