@@ -61,20 +61,20 @@ TEST_F(Frames, ToolCalibrationRecoversCentrePointAndOrientationInEveryMode) {
             const Ori toolInFlange = randomOri();
             double T[9];  // tool axes in flange coordinates
             Ikfunc::QuaternionToOriMatrix(toolInFlange, T);
-            const double axis[2][3] = {
-                {T[mode % 3], T[3 + mode % 3], T[6 + mode % 3]},
-                {T[(mode + 1) % 3], T[3 + (mode + 1) % 3], T[6 + (mode + 1) % 3]}};
+            const int first = (mode + 3) % 3, second = (mode + 4) % 3;  // named tool axes
+            const double axis[2][3] = {{T[first], T[3 + first], T[6 + first]},
+                                       {T[second], T[3 + second], T[6 + second]}};
             if (mode >= 0 && mode < 3) {
-                const Ori first = randomOri();
+                const Ori start = randomOri();
                 double R[9], a[2][3];
-                Ikfunc::QuaternionToOriMatrix(first, R);
+                Ikfunc::QuaternionToOriMatrix(start, R);
                 for (int i = 0; i < 2; ++i) {
                     for (int r = 0; r < 3; ++r) {
                         a[i][r] = R[3 * r] * axis[i][0] + R[3 * r + 1] * axis[i][1] +
                                   R[3 * r + 2] * axis[i][2];
                     }
                 }
-                ori = {holding(first, tip),
+                ori = {holding(start, tip),
                        holding(randomOri(), {tip.x + 0.05 * a[0][0], tip.y + 0.05 * a[0][1],
                                              tip.z + 0.05 * a[0][2]}),
                        holding(randomOri(), {tip.x + 0.03 * a[0][0] + 0.04 * a[1][0],
