@@ -468,6 +468,9 @@ bool Ikfunc::toolCoordinateCalib(const wayPoint_S *waypointptr, int posWpNum, bo
         return false;
     }
     const std::size_t count = static_cast<std::size_t>(posWpNum);
+    if (count > std::numeric_limits<std::size_t>::max() / (9 * sizeof(double))) {
+        return false;  // the scratch size would wrap on 32-bit builds
+    }
     const std::unique_ptr<double[]> rot(new (std::nothrow) double[9 * count]);
     const std::unique_ptr<double[]> pos(new (std::nothrow) double[3 * count]);
     if (!rot || !pos) {
@@ -615,16 +618,15 @@ bool Ikfunc::robotCoordConvert(wayPoint_S &target_point, wayPoint_S source_point
         return false;
     }
     wayPoint_S pose = source_point;
+    double R[9];
     if (sourceCoord == MoveConditionClass::BaseCoordinate) {
         if (withTool) {
             removeTool(pose, tcpPosInEnd, *tcpOriInEnd);
         }
-        double R[9];
         QuaternionToOriMatrix(pose.orientation, R);
         hMatrixMultiply(frame.bInWOri, frame.bInWPos, R, pose.cartPos.positionVector, &pose,
                         nullptr);
     } else {
-        double R[9];
         QuaternionToOriMatrix(pose.orientation, R);
         double wInBOri[9];
         transpose3(frame.bInWOri, wInBOri);
