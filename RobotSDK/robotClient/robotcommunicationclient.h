@@ -1,0 +1,97 @@
+#ifndef ROBOTCOMMUNICATIONCLIENT_H
+#define ROBOTCOMMUNICATIONCLIENT_H
+
+#include <pthread.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "communicationmatetype.h"
+
+// The TCP link of one controller connection: the socket, the package writer and the receive
+// thread that hands every package read to responseProcess.
+class RobotCommunicationClient {
+public:
+    static constexpr int RECV_BUFFER_SIZE = 1048576;
+    static constexpr int SEND_BUFFER_SIZE = 1048320;
+    static constexpr int SIGNLE_PACKAGE_MESSAGE_LEN = 2048;
+    static constexpr int ROBOT_COMMAND_SOF_BYTE = 4;
+    static constexpr int ROBOT_COMMAND_LEN_BYTE = 4;
+    static constexpr int ROBOT_COMMAND_CRC_BYTE = 4;
+    static constexpr int ROBOT_COMMAND_END_BYTE = 4;
+
+    static const unsigned char ROBOT_COMMAND_SOF[ROBOT_COMMAND_SOF_BYTE];
+    static const unsigned char ROBOT_COMMAND_CRC[ROBOT_COMMAND_CRC_BYTE];
+    static const unsigned char ROBOT_COMMAND_END[ROBOT_COMMAND_END_BYTE];
+
+    // Largest length field the writer sends: the whole package stays below the send buffer.
+    static constexpr int MAX_SEND_LENGTH_FIELD = 1048311;
+    // Command type, check field and end marker follow the length field even for an empty body.
+    static constexpr int MIN_LENGTH_FIELD = 12;
+
+    RobotCommunicationClient();
+    // Not virtual: objects are destroyed through their own type.
+    ~RobotCommunicationClient();
+
+    RobotCommunicationClient(const RobotCommunicationClient &) = delete;
+    RobotCommunicationClient &operator=(const RobotCommunicationClient &) = delete;
+
+    // Called on the receive thread for every package: the command type followed by the body.
+    // A derived class must call disconnectRobotServer in its own destructor, so that the
+    // receive thread has ended before the derived part goes.
+    virtual void responseProcess(int socketFd, const char *requestContentPtr,
+                                 int requestContentLength) = 0;
+
+    void setServerIP(const std::string &serverIP);
+    void setServerPort(int port);
+
+    int connectRobotServer();
+    int disconnectRobotServer();
+    bool getCurrentConnectStatus();
+
+    bool encodeAndSendCommunicationPackage(const CommunicationRequest &request);
+    bool encodeAndSendCommunicationPackage(int fd, const CommunicationRequest &request);
+
+protected:
+    int connectCommunicationServer();
+    void disconnectCommunicationServer();
+
+    int recvMessageBaseMethed(int sockfd, void *buff, unsigned len, int flags);
+    int recvPeek(int sockfd, void *buff, unsigned len);
+    int recvCommunicationData(int sockfd, void *buff, unsigned len);
+    int sendCommunicationData(int sockfd, const char *buff, int len);
+
+    int recvRobotMessageHead(int socket);
+    int recvRobotCommunicationPackage(int sockfd, char *recvBuffer, int bufferSize);
+
+    bool makeDisconnectEventCommunicationPackage(char *buff, int bufferSize, int *buffValidSize);
+
+    void recvCommunicationPackageLoop();
+    static void *eventLoopThread(void *arg);
+
+private:
+    void initClassProfile();
+    bool writePackageLocked(int fd, const CommunicationRequest &request);
+    // Closes the socket once; callers hold m_sendRequestMutex so no send uses a stale number.
+    void closeSocketLocked();
+    void handlePeerClosed();
+    void postDisconnectEvent(int socketFd);
+    void discardUrgentData(int sockfd);
+    bool onReceiveThread() const;
+    void joinFinishedReceiveThread();
+
+    pthread_t m_threadId;
+    std::string m_serverIP;
+    int m_serverport;
+    std::atomic<int> m_socketFd;
+    std::unique_ptr<char[]> m_recvBuffer;
+    std::unique_ptr<char[]> m_sendBuffer;
+    std::atomic<bool> m_connectStatus;
+    std::mutex m_sendRequestMutex;
+    // Set by a disconnect so that the receive thread ends without reporting a peer close.
+    std::atomic<bool> m_stopRequested;
+};
+
+#endif

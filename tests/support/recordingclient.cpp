@@ -1,0 +1,77 @@
+#include "recordingclient.h"
+
+#include <cstring>
+
+namespace kezu_test {
+
+RecordingClient::~RecordingClient() {
+    // The receive thread must be gone before this part of the object is.
+    disconnectRobotServer();
+}
+
+void RecordingClient::responseProcess(int socketFd, const char *requestContentPtr,
+                                      int requestContentLength) {
+    Delivery delivery{socketFd, -1, std::string(), requestContentLength};
+    if (requestContentLength >= 4) {
+        memcpy(&delivery.commandType, requestContentPtr, sizeof(delivery.commandType));
+        delivery.body.assign(requestContentPtr + 4, requestContentLength - 4);
+    }
+    std::function<void(const Delivery &)> hook;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_deliveries.push_back(delivery);
+        hook = m_hook;
+    }
+    m_arrived.notify_all();
+    if (hook) {
+        hook(delivery);
+    }
+}
+
+bool RecordingClient::sendPackage(int32_t commandType, const std::string &body) {
+    CommunicationRequest request;
+    char *text = nullptr;
+    if (!body.empty()) {
+        text = new char[body.size()];
+        memcpy(text, body.data(), body.size());
+    }
+    request.setProperty(-1,
+                        static_cast<CommunicationMateType::CommunicationCommandType>(commandType),
+                        text, static_cast<int>(body.size()));
+    return encodeAndSendCommunicationPackage(request);
+}
+
+std::vector<Delivery> RecordingClient::deliveries() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_deliveries;
+}
+
+std::vector<Delivery> RecordingClient::deliveries(int32_t commandType) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<Delivery> out;
+    for (const Delivery &delivery : m_deliveries) {
+        if (delivery.commandType == commandType) {
+            out.push_back(delivery);
+        }
+    }
+    return out;
+}
+
+bool RecordingClient::waitFor(int32_t commandType, size_t count,
+                              std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_arrived.wait_for(lock, timeout, [&] {
+        size_t seen = 0;
+        for (const Delivery &delivery : m_deliveries) {
+            seen += (commandType == -1 || delivery.commandType == commandType) ? 1 : 0;
+        }
+        return seen >= count;
+    });
+}
+
+void RecordingClient::setOnDelivery(std::function<void(const Delivery &)> hook) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_hook = std::move(hook);
+}
+
+}  // namespace kezu_test

@@ -1,0 +1,392 @@
+#include "kezucontroller.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace kezu_sim {
+
+namespace {
+
+const int EVENT_COMMAND_TYPE = 2;
+const int JOINT_STATUS_PUSH = 3;
+const int JOINT_ANGLE_PUSH = 7;
+const int END_SPEED_PUSH = 11;
+const int EVENT_AT_TARGET = 22;
+const int ACCEPT_POLL_MS = 20;
+
+}  // namespace
+
+KezuController::KezuController(const ControllerConfig &config)
+    : m_config(config), m_state(config) {}
+
+KezuController::~KezuController() { stop(); }
+
+bool KezuController::start() {
+    sockaddr_in addr;
+    memset(&addr, 0, sizeof(addr));
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(m_config.port);
+    if (inet_pton(AF_INET, m_config.address.c_str(), &addr.sin_addr) != 1) {
+        return false;
+    }
+    m_listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listenFd < 0) {
+        return false;
+    }
+    const int reuse = 1;
+    setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof(reuse));
+    socklen_t length = sizeof(addr);
+    if (bind(m_listenFd, reinterpret_cast<sockaddr *>(&addr), sizeof(addr)) != 0 ||
+        listen(m_listenFd, 16) != 0 ||
+        getsockname(m_listenFd, reinterpret_cast<sockaddr *>(&addr), &length) != 0) {
+        close(m_listenFd);
+        m_listenFd = -1;
+        return false;
+    }
+    m_port = ntohs(addr.sin_port);
+    m_stopping = false;
+    m_acceptThread = std::thread(&KezuController::acceptLoop, this);
+    return true;
+}
+
+void KezuController::stop() {
+    m_stopping = true;
+    if (m_acceptThread.joinable()) {
+        m_acceptThread.join();
+    }
+    if (m_listenFd != -1) {
+        close(m_listenFd);
+        m_listenFd = -1;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto &connection : m_connections) {
+            closeLocked(*connection);
+        }
+    }
+    m_changed.notify_all();
+    for (auto &connection : m_connections) {
+        connection->reader.join();
+        connection->sender.join();
+        close(connection->fd);
+    }
+    m_connections.clear();
+}
+
+void KezuController::acceptLoop() {
+    while (!m_stopping) {
+        pollfd listener{m_listenFd, POLLIN, 0};
+        if (poll(&listener, 1, ACCEPT_POLL_MS) <= 0) {
+            continue;
+        }
+        const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto connection = std::make_unique<Connection>();
+        connection->id = static_cast<int>(++m_accepted);
+        connection->fd = fd;
+        connection->nextPush = Clock::now();
+        Connection *raw = connection.get();
+        m_connections.push_back(std::move(connection));
+        raw->reader = std::thread(&KezuController::readLoop, this, raw);
+        raw->sender = std::thread(&KezuController::sendLoop, this, raw);
+        m_changed.notify_all();
+    }
+}
+
+void KezuController::readLoop(Connection *connection) {
+    for (;;) {
+        ReceivedPackage package;
+        if (PackageFraming::read(connection->fd, package) != PackageFraming::Package) {
+            break;
+        }
+        handlePackage(*connection, package);
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    closeLocked(*connection);
+    m_changed.notify_all();
+}
+
+void KezuController::handlePackage(Connection &connection, const ReceivedPackage &package) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ReceivedPackage recorded = package;
+    recorded.connection = connection.id;
+    m_received.push_back(recorded);
+
+    ReplyFault fault;
+    auto found = m_faults.find(package.commandType);
+    if (found != m_faults.end()) {
+        fault = found->second;
+    }
+    const Clock::time_point now = Clock::now();
+    Outcome outcome =
+        m_state.handle(package.commandType, package.body, connection.session, fault.errorCode, now);
+    // The reply goes first; the events it causes follow it on the link.
+    const Clock::time_point due = now + fault.delay;
+    if (outcome.reply && !fault.drop) {
+        enqueueLocked(connection, due, {PackageFraming::encode(package.commandType, outcome.body)});
+    }
+    for (const ControllerEvent &event : outcome.events) {
+        enqueueLocked(
+            connection, due,
+            {PackageFraming::encode(EVENT_COMMAND_TYPE, ControllerState::eventBody(event))});
+    }
+    if (outcome.moveStarted && m_closeOnNextMove) {
+        m_closeOnNextMove = false;
+        connection.closeWhenFlushed = true;
+    }
+    m_changed.notify_all();
+}
+
+void KezuController::enqueueLocked(Connection &connection, Clock::time_point due, Outgoing item) {
+    if (!connection.closed) {
+        connection.outgoing.emplace(due, std::move(item));
+    }
+}
+
+void KezuController::enqueueAllLocked(const Outgoing &item) {
+    const Clock::time_point now = Clock::now();
+    for (auto &connection : m_connections) {
+        enqueueLocked(*connection, now, item);
+    }
+    m_changed.notify_all();
+}
+
+void KezuController::schedulePushesLocked(Connection &connection, Clock::time_point now) {
+    const Session &session = connection.session;
+    if (!(session.pushJointStatus || session.pushJointAngle || session.pushEndSpeed) ||
+        now < connection.nextPush) {
+        return;
+    }
+    if (session.pushJointStatus) {
+        enqueueLocked(
+            connection, now,
+            {PackageFraming::encode(JOINT_STATUS_PUSH, m_state.jointStatusPush(session, now))});
+    }
+    if (session.pushJointAngle) {
+        enqueueLocked(
+            connection, now,
+            {PackageFraming::encode(JOINT_ANGLE_PUSH, m_state.jointAnglePush(session, now))});
+    }
+    if (session.pushEndSpeed) {
+        enqueueLocked(connection, now,
+                      {PackageFraming::encode(END_SPEED_PUSH, m_state.endSpeedPush(session, now))});
+    }
+    connection.nextPush = now + std::chrono::milliseconds(m_config.pushIntervalMs);
+}
+
+Clock::time_point KezuController::nextWakeLocked(const Connection &connection) const {
+    Clock::time_point wake = Clock::time_point::max();
+    if (!connection.outgoing.empty()) {
+        wake = connection.outgoing.begin()->first;
+    }
+    const Session &session = connection.session;
+    if (session.pushJointStatus || session.pushJointAngle || session.pushEndSpeed) {
+        wake = std::min(wake, connection.nextPush);
+    }
+    if (auto arrival = m_state.arrivalTime(session)) {
+        wake = std::min(wake, *arrival);
+    }
+    return wake;
+}
+
+void KezuController::sendLoop(Connection *connection) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!connection->closed) {
+        const Clock::time_point now = Clock::now();
+        if (m_state.finishMotion(connection->session, now)) {
+            enqueueLocked(
+                *connection, now,
+                {PackageFraming::encode(
+                    EVENT_COMMAND_TYPE,
+                    ControllerState::eventBody({EVENT_AT_TARGET, 0, "at target position"}))});
+        }
+        schedulePushesLocked(*connection, now);
+        std::vector<Outgoing> due;
+        while (!connection->outgoing.empty() && connection->outgoing.begin()->first <= now) {
+            due.push_back(std::move(connection->outgoing.begin()->second));
+            connection->outgoing.erase(connection->outgoing.begin());
+        }
+        if (!due.empty()) {
+            for (Outgoing &item : due) {
+                if (item.package && !connection->garbage.empty()) {
+                    item.bytes = connection->garbage + item.bytes;
+                    connection->garbage.clear();
+                }
+            }
+            // Only this thread writes to the connection, so the order holds without the lock.
+            lock.unlock();
+            bool ok = true;
+            for (const Outgoing &item : due) {
+                ok = ok && (item.urgent ? send(connection->fd, item.bytes.data(), 1,
+                                               MSG_OOB | MSG_NOSIGNAL) == 1
+                                        : sendAll(connection->fd, item.bytes));
+            }
+            lock.lock();
+            if (!ok) {
+                closeLocked(*connection);
+            }
+            continue;
+        }
+        if (connection->closeWhenFlushed && connection->outgoing.empty()) {
+            closeLocked(*connection);
+            m_changed.notify_all();
+            break;
+        }
+        const Clock::time_point wake = nextWakeLocked(*connection);
+        if (wake == Clock::time_point::max()) {
+            m_changed.wait(lock);
+        } else {
+            m_changed.wait_until(lock, wake);
+        }
+    }
+}
+
+void KezuController::closeLocked(Connection &connection) {
+    if (!connection.closed) {
+        connection.closed = true;
+        connection.outgoing.clear();
+        // The peer sees the close at once; the number stays ours until the threads end.
+        shutdown(connection.fd, SHUT_RDWR);
+    }
+    m_changed.notify_all();
+}
+
+void KezuController::setReplyFault(int commandType, const ReplyFault &fault) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults[commandType] = fault;
+}
+
+void KezuController::clearReplyFaults() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults.clear();
+}
+
+void KezuController::sendGarbageBeforeNextPackage(const std::string &bytes) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto &connection : m_connections) {
+        connection->garbage += bytes;
+    }
+}
+
+void KezuController::sendBadLengthPackage(int32_t lengthField, int32_t commandType,
+                                          const std::string &body) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    enqueueAllLocked({PackageFraming::encodeWithLength(lengthField, commandType, body)});
+}
+
+void KezuController::closeConnectionsNow() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto &connection : m_connections) {
+        closeLocked(*connection);
+    }
+}
+
+void KezuController::closeOnNextMove() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_closeOnNextMove = true;
+}
+
+void KezuController::sendRaw(const std::string &bytes) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    enqueueAllLocked({bytes, false, false});
+}
+
+void KezuController::sendUrgentByte(char byte) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    enqueueAllLocked({std::string(1, byte), true, false});
+}
+
+void KezuController::sendEvent(int type, int code, const std::string &content) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    enqueueAllLocked({PackageFraming::encode(EVENT_COMMAND_TYPE,
+                                             ControllerState::eventBody({type, code, content}))});
+}
+
+std::vector<ReceivedPackage> KezuController::received() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_received;
+}
+
+std::vector<ReceivedPackage> KezuController::received(int commandType) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<ReceivedPackage> out;
+    for (const ReceivedPackage &package : m_received) {
+        if (package.commandType == commandType) {
+            out.push_back(package);
+        }
+    }
+    return out;
+}
+
+void KezuController::clearReceived() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_received.clear();
+}
+
+bool KezuController::waitForPackages(int commandType, size_t count,
+                                     std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] {
+        size_t seen = 0;
+        for (const ReceivedPackage &package : m_received) {
+            seen += package.commandType == commandType ? 1 : 0;
+        }
+        return seen >= count;
+    });
+}
+
+size_t KezuController::openConnections() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    size_t open = 0;
+    for (const auto &connection : m_connections) {
+        open += connection->closed ? 0 : 1;
+    }
+    return open;
+}
+
+size_t KezuController::acceptedConnections() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_accepted;
+}
+
+bool KezuController::waitForOpenConnections(size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] {
+        size_t open = 0;
+        for (const auto &connection : m_connections) {
+            open += connection->closed ? 0 : 1;
+        }
+        return open == count;
+    });
+}
+
+Joints KezuController::joints() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_state.joints();
+}
+
+Pose KezuController::pose() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_state.pose();
+}
+
+void KezuController::setJoints(const Joints &joints) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.setJoints(joints);
+}
+
+void KezuController::setBoardDI(int addr, uint32_t value) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.setBoardDI(addr, value);
+}
+
+}  // namespace kezu_sim
