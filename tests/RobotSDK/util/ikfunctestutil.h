@@ -1,0 +1,43 @@
+#ifndef IKFUNCTESTUTIL_H
+#define IKFUNCTESTUTIL_H
+
+#include "../../yrl_alg/kinematicstestutil.h"
+#include "ikfunc.h"
+
+namespace iktest {
+
+inline Ori randomUnitQuaternion(std::mt19937 &rng) {
+    std::normal_distribution<double> g(0.0, 1.0);
+    const Ori q = {g(rng), g(rng), g(rng), g(rng)};
+    const double n = Ikfunc::NORM(q.w, q.x, q.y, q.z);
+    return {q.w / n, q.x / n, q.y / n, q.z / n};
+}
+
+// q and -q are the same rotation.
+inline double quaternionGap(const Ori &a, const Ori &b) {
+    const double same =
+        std::fabs(a.w - b.w) + std::fabs(a.x - b.x) + std::fabs(a.y - b.y) + std::fabs(a.z - b.z);
+    const double flip =
+        std::fabs(a.w + b.w) + std::fabs(a.x + b.x) + std::fabs(a.y + b.y) + std::fabs(a.z + b.z);
+    return std::fmin(same, flip);
+}
+
+inline double positionGap(const Pos &a, const Pos &b) {
+    return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
+}
+
+inline wayPoint_S waypoint(const Pos &p, const Ori &o) {
+    wayPoint_S wp = {};
+    wp.cartPos.position = p;
+    wp.orientation = o;
+    return wp;
+}
+
+inline void expectSamePose(const wayPoint_S &a, const wayPoint_S &b, double tol) {
+    EXPECT_LT(positionGap(a.cartPos.position, b.cartPos.position), tol);
+    EXPECT_LT(quaternionGap(a.orientation, b.orientation), tol);
+}
+
+}  // namespace iktest
+
+#endif
