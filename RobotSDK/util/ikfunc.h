@@ -79,6 +79,7 @@ private:
                                     const double *toolOrgInEndPos, const Ori *ToolOriInEnd,
                                     MoveConditionClass::coordinate_refer coord,
                                     const wayPoint_S *planWp, char methods);
+    static void removeTool(wayPoint_S &pose, const double *tcpPosInEnd, const Ori &tcpOriInEnd);
 };
 
 #endif
