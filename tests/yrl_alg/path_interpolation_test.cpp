@@ -224,10 +224,10 @@ TEST(BlendedPath, EarlierCornersStayWrittenWhenALaterOneFails) {
 TEST(BlendedPath, ReversalIsRejected) {
     const std::vector<wayPoint_S> reversals[] = {
         path({{0, 0, 0}, {1, 0, 0}, {0.5, 0, 0}}),
-        path({{0.1, 0.2, 0.3}, {0.7, 1.3, 1.9}, {0.4, 0.75, 1.1}}),
-        path({{0.3, -0.7, 0.11},
-              {1.03, 0.29, 0.77},
-              {0.3 + 0.73 * 0.3, -0.7 + 0.99 * 0.3, 0.11 + 0.66 * 0.3}}),
+        // Rounding puts the cosine of this reversal just above 1.
+        path({{-0.109, 0.443, -0.542},
+              {0.782, 1.246, -1.4809999999999999},
+              {-0.0020799999999999985, 0.5393600000000001, -0.65468}}),
         // Nearly reversed: half inner angle under one degree.
         path({{0, 0, 0}, {1, 0, 0}, {0, 0.03, 0}}),
     };
@@ -235,6 +235,19 @@ TEST(BlendedPath, ReversalIsRejected) {
         BlendOutputs o;
         EXPECT_EQ(-4, o.run(wps, 0.01f));
     }
+}
+
+TEST(BlendedPath, StraightContinuationHasNoArcLength) {
+    // Rounding puts the cosine of this straight corner just below -1.
+    const auto wps = path(
+        {{-0.659, 0.004, 0.964}, {-0.118, 0.083, 1.685}, {0.03889000000000001, 0.10591, 1.89409}});
+    BlendOutputs o;
+    const float r = 0.05f;
+    ASSERT_EQ(0, o.run(wps, r));
+    const double l1 = std::sqrt(0.541 * 0.541 + 0.079 * 0.079 + 0.721 * 0.721);
+    EXPECT_NEAR(l1 - r, o.node_s[0], 1e-12);
+    EXPECT_EQ(o.node_s[0], o.node_s[1]);
+    EXPECT_NEAR(l1 + 0.29 * l1 - 2.0 * r, o.node_s[2], 1e-12);
 }
 
 TEST(BlendedPath, MissingInputsFail) {
