@@ -207,14 +207,14 @@ const SplineBasis &segmentBasis(int k, int n) {
     return uBSplines3Interp12T;
 }
 
-// Samples per segment, or -1 when dtn and controlFreq give no usable count.
+// Samples per segment, truncated towards zero; negative when dtn and controlFreq give no
+// usable count.
 long long splineSteps(float dtn, unsigned int controlFreq) {
     if (controlFreq == 0) {
         return -1;
     }
     const double steps = dtn * 10000.0 / controlFreq;
-    if (!std::isfinite(steps) || steps <= -1.0 ||
-        steps >= static_cast<double>(std::numeric_limits<int>::max())) {
+    if (!(std::fabs(steps) < static_cast<double>(std::numeric_limits<int>::max()))) {
         return -1;
     }
     return static_cast<int>(steps);
