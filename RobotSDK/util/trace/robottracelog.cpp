@@ -1,7 +1,5 @@
 #include "robottracelog.h"
 
-#include <sys/time.h>
-
 #include <cstdio>
 #include <ctime>
 #include <iomanip>
@@ -75,6 +73,10 @@ RobotTraceLog *getTraceLog() {
 std::string sysUsecTime() {
     struct timeval tv;
     gettimeofday(&tv, nullptr);
+    return formatUsecTime(tv);
+}
+
+std::string formatUsecTime(const struct timeval &tv) {
     struct tm local;
     time_t seconds = tv.tv_sec;
     localtime_r(&seconds, &local);

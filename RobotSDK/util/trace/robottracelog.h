@@ -1,6 +1,8 @@
 #ifndef ROBOTTRACELOG_H
 #define ROBOTTRACELOG_H
 
+#include <sys/time.h>
+
 #include <string>
 
 #include <log4cplus/logger.h>
@@ -23,5 +25,8 @@ private:
 RobotTraceLog *getTraceLog();
 
 std::string sysUsecTime();
+
+// The text of sysUsecTime for a given clock reading, in local time.
+std::string formatUsecTime(const struct timeval &tv);
 
 #endif
