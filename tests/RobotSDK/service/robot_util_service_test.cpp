@@ -5,13 +5,9 @@
 #include <string>
 #include <vector>
 
-#include <log4cplus/appender.h>
-#include <log4cplus/logger.h>
-#include <log4cplus/spi/loggingevent.h>
-
 #include "robotKinematics.h"
-#include "robottracelog.h"
 #include "robotutilservice.h"
+#include "tracecapture.h"
 
 namespace {
 
@@ -28,30 +24,19 @@ const char *const kCoordTypeErrorLog =
     "sdk log: Coordinate system calibration\xE3\x80\x80"
     "param error, coordType!=WorldCoordinate.";
 
-// Collects the messages of the trace logger.
-class CaptureAppender : public log4cplus::Appender {
-public:
-    ~CaptureAppender() override { destructorImpl(); }
-    void close() override {}
-    std::vector<std::string> lines;
-
-protected:
-    void append(const log4cplus::spi::InternalLoggingEvent &event) override {
-        lines.push_back(event.getMessage());
-    }
-};
-
 class UtilService : public ::testing::Test {
 protected:
-    void SetUp() override {
-        getTraceLog();
-        capture_ = new CaptureAppender;
-        appender_ = log4cplus::SharedAppenderPtr(capture_);
-        logger().addAppender(appender_);
+    // The service's own lines (the kinematics add warnings of theirs), all at error level.
+    std::vector<std::string> logLines() const {
+        std::vector<std::string> lines;
+        for (const TraceCapture::Event &e : trace_.events()) {
+            if (e.message.rfind("sdk log: ", 0) == 0) {
+                EXPECT_EQ(log4cplus::ERROR_LOG_LEVEL, e.level) << e.message;
+                lines.push_back(e.message);
+            }
+        }
+        return lines;
     }
-    void TearDown() override { logger().removeAppender(appender_); }
-    static log4cplus::Logger logger() { return log4cplus::Logger::getInstance("yrlrobottrace"); }
-    const std::vector<std::string> &logLines() const { return capture_->lines; }
 
     static kz::Ori quat(double angle, double ax, double ay, double az) {
         const double n = std::sqrt(ax * ax + ay * ay + az * az);
@@ -92,8 +77,7 @@ protected:
     const kz::Pos tcp_{0.01, -0.02, 0.12};
 
 private:
-    CaptureAppender *capture_ = nullptr;
-    log4cplus::SharedAppenderPtr appender_;
+    TraceCapture trace_;
 };
 
 // ---- Forward and inverse kinematics ----
