@@ -39,6 +39,21 @@ struct IkPlane {
     wayPoint_S points[3];
 };
 
+// The frame records come from C callers as memory, so their enum fields may hold any 32-bit
+// value; they are read and copied as plain ints, never loaded as out-of-range enums.
+template <typename E>
+int rawValue(const E &field) {
+    static_assert(sizeof(E) == sizeof(int), "enum fields are 32 bits");
+    int value = 0;
+    std::memcpy(&value, &field, sizeof(value));
+    return value;
+}
+
+template <typename E>
+void copyRaw(E &to, const E &from) {
+    std::memcpy(&to, &from, sizeof(E));
+}
+
 // Calibration methods cross as signed char; a value that does not fit could alias a valid
 // method, so anything outside the nine methods goes on as -1, which the kinematics rejects.
 char ikMethod(int methods) {
@@ -211,8 +226,8 @@ int RobotUtilService::toolCalibration(const SdkWayPointVector &wayPointPosCalibV
 
 int RobotUtilService::CoordCalibrateTypeConvert(const UserCoord &source,
                                                 CoordCalibrateByToolEndPoint &target) {
-    target.coordType = source.coordType;
-    target.methods = source.methods;
+    copyRaw(target.coordType, source.coordType);
+    copyRaw(target.methods, source.methods);
     for (int i = 0; i < 3; ++i) {
         SdkWayPoint &wp = target.wayPointArray[i];
         int ret = robotFk(source.wayPointArray[i].jointPos, kezu::ARM_DOF, wp);
@@ -242,15 +257,15 @@ int RobotUtilService::coordinateSystemCalibration(const UserCoord &coordCalibrat
 int RobotUtilService::coordinateSystemCalibration(
     const CoordCalibrateByToolEndPoint &coordCalibrate, double *bInWPos, double *bInWOri,
     double *wInBPos) {
-    if (coordCalibrate.coordType != kezu::WorldCoordinate) {
+    if (rawValue(coordCalibrate.coordType) != kezu::WorldCoordinate) {
         W_ERROR(
             "sdk log: Coordinate system calibration\u3000param error, "
             "coordType!=WorldCoordinate.");
         return kezu::ErrCode_ParamError;
     }
     const IkPlane plane(coordCalibrate);
-    if (!Ikfunc::api_user_coord_calib(plane.points, ikMethod(coordCalibrate.methods), bInWPos,
-                                      bInWOri, wInBPos)) {
+    if (!Ikfunc::api_user_coord_calib(plane.points, ikMethod(rawValue(coordCalibrate.methods)),
+                                      bInWPos, bInWOri, wInBPos)) {
         W_ERROR("sdk log: call ikFun api_user_coord_calib failed.");
         return kezu::ErrCode_CoordinateSystemCalibrateError;
     }
@@ -273,9 +288,9 @@ int RobotUtilService::base2UserCoordinatePrivate(
     const IkPlane plane(userCoordSystem);
     wayPoint_S result;
     std::memset(&result, 0, sizeof(result));
-    if (!Ikfunc::waypointDisplay(result, flange, ikDisplayCoord(userCoordSystem.coordType),
-                                 tool.position, &tool.orientation, plane.points,
-                                 ikMethod(userCoordSystem.methods))) {
+    if (!Ikfunc::waypointDisplay(
+            result, flange, ikDisplayCoord(rawValue(userCoordSystem.coordType)), tool.position,
+            &tool.orientation, plane.points, ikMethod(rawValue(userCoordSystem.methods)))) {
         return kezu::ErrCode_BaseToUserConvertFailed;
     }
     ikFunRoadPintToKezuWayPoint(result, toolEndPointOnUserCoord);
@@ -313,7 +328,7 @@ int RobotUtilService::user2BaseCoordinatePrivate(
     const ToolDesc &toolInEndDesc, SdkWayPoint &flangeCenterPointOnBase) {
     // Only base and user frames can be converted from; checked here so that no other value
     // is cast into the kinematics' selector.
-    const int coordType = userCoordSystem.coordType;
+    const int coordType = rawValue(userCoordSystem.coordType);
     if (coordType != kezu::BaseCoordinate && coordType != kezu::WorldCoordinate) {
         return kezu::ErrCode_UserToBaseConvertFailed;
     }
@@ -323,9 +338,10 @@ int RobotUtilService::user2BaseCoordinatePrivate(
     const IkPlane plane(userCoordSystem);
     wayPoint_S result;
     std::memset(&result, 0, sizeof(result));
-    if (!Ikfunc::robotCoordConvert(result, toolEnd, plane.points, ikMethod(userCoordSystem.methods),
-                                   tool.position, &tool.orientation,
-                                   MoveConditionClass::BaseCoordinate, ikDisplayCoord(coordType))) {
+    if (!Ikfunc::robotCoordConvert(result, toolEnd, plane.points,
+                                   ikMethod(rawValue(userCoordSystem.methods)), tool.position,
+                                   &tool.orientation, MoveConditionClass::BaseCoordinate,
+                                   ikDisplayCoord(coordType))) {
         return kezu::ErrCode_UserToBaseConvertFailed;
     }
     ikFunRoadPintToKezuWayPoint(result, flangeCenterPointOnBase);
@@ -349,11 +365,11 @@ int RobotUtilService::user2BaseCoordinate(const SdkPos &toolEndPositionOnUserCoo
 int RobotUtilService::userCoordPoint2BasePoint(const SdkPos &userCoordPoint,
                                                const UserCoord &userCoordSystem,
                                                SdkPos &basePoint) {
-    if (userCoordSystem.coordType == kezu::BaseCoordinate) {
+    if (rawValue(userCoordSystem.coordType) == kezu::BaseCoordinate) {
         basePoint = userCoordPoint;
         return kezu::ErrnoSucc;
     }
-    if (userCoordSystem.coordType != kezu::WorldCoordinate) {
+    if (rawValue(userCoordSystem.coordType) != kezu::WorldCoordinate) {
         W_ERROR("sdk log: Interface service error: param error.");
         return kezu::ErrCode_ParamError;
     }
@@ -378,13 +394,13 @@ int RobotUtilService::offsetVectorUserCoord2Base(const double *vectorOnUserCoord
     if (vectorOnUserCoord == nullptr || vectorOnBaseCoord == nullptr) {
         return kezu::ErrCode_ParamError;
     }
-    if (userCoordSystem.coordType == kezu::BaseCoordinate) {
+    if (rawValue(userCoordSystem.coordType) == kezu::BaseCoordinate) {
         for (int i = 0; i < 3; ++i) {
             vectorOnBaseCoord[i] = vectorOnUserCoord[i];
         }
         return kezu::ErrnoSucc;
     }
-    if (userCoordSystem.coordType != kezu::WorldCoordinate) {
+    if (rawValue(userCoordSystem.coordType) != kezu::WorldCoordinate) {
         return kezu::ErrCode_ParamError;
     }
     SdkPos origin;

@@ -234,11 +234,11 @@ protected:
     // Three postures that differ in joint 1 only by 0, +90 and -90 degrees: the tool-end
     // points lie on a horizontal circle with the second and third diametrically opposite, so
     // every method yields an orthonormal frame.
-    kz::CoordCalibrateByJointAngleAndTool frame(int methods,
-                                                kz::coordinate_refer type = kz::WorldCoordinate) {
+    // Selector and method are written as a C caller would, so any int can be given.
+    kz::CoordCalibrateByJointAngleAndTool frame(int methods, int type = kz::WorldCoordinate) {
         kz::CoordCalibrateByJointAngleAndTool f{};
-        f.coordType = type;
-        f.methods = static_cast<kz::CoordCalibrateMathod>(methods);
+        std::memcpy(&f.coordType, &type, sizeof(type));
+        std::memcpy(&f.methods, &methods, sizeof(methods));
         const double j1[3] = {0.2, 0.2 + kPi / 2, 0.2 - kPi / 2};
         for (int i = 0; i < 3; ++i) {
             const double q[6] = {j1[i], -0.4, 1.0, 0.3, 1.2, 0.5};
@@ -352,7 +352,7 @@ TEST_F(UserFrame, FlangeFrameGivesTheToolItself) {
     EXPECT_EQ(kz::ErrCode_UserToBaseConvertFailed,
               U::user2BaseCoordinate(pos, ori, frame(9), work_, untouchedPos, untouchedOri));
     // A selector outside the enum reads as a user frame one way and is refused the other.
-    const auto other = frame(0, static_cast<kz::coordinate_refer>(5));
+    const auto other = frame(0, 5);
     kz::Pos userPos, worldPos;
     kz::Ori userOri, worldOri;
     ASSERT_EQ(kz::ErrnoSucc,
