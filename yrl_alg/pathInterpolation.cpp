@@ -1,0 +1,323 @@
+#include "pathInterpolation.h"
+
+#include <cmath>
+#include <cstddef>
+#include <limits>
+
+#include "robotKinematics.h"
+
+const int16_t uBSplines3Interp12T[4][4] = {
+    {2, 8, 2, 0}, {-6, 0, 6, 0}, {6, -12, 6, 0}, {-2, 6, -6, 2}};
+const int16_t uBSplines3Interp12T1[4][4] = {
+    {12, 0, 0, 0}, {-36, 36, 0, 0}, {36, -54, 18, 0}, {-12, 21, -11, 2}};
+const int16_t uBSplines3Interp12T2[4][4] = {
+    {3, 7, 2, 0}, {-9, 3, 6, 0}, {9, -15, 6, 0}, {-3, 7, -6, 2}};
+const int16_t uBSplines3Interp12TNM1[4][4] = {
+    {2, 8, 2, 0}, {-6, 0, 6, 0}, {6, -12, 6, 0}, {-2, 6, -7, 3}};
+const int16_t uBSplines3Interp12TN[4][4] = {
+    {2, 7, 3, 0}, {-6, -3, 9, 0}, {6, -15, 9, 0}, {-2, 11, -21, 12}};
+
+namespace {
+
+const double kPi = 3.141592653589793;
+// Squared distance below which two arc points count as one.
+const double kArcCoincidentSq = 2e-7;
+// (d12 . d13)^2 above this share of |d12|^2 |d13|^2 means the arc points are collinear.
+const double kArcCollinearRatio = 0.99999695;
+const double kOneDegree = 0.017453292519943295;
+// Below this angle (0.002 degrees) a spin about the axis is not worth doing.
+const double kMinSpinAngle = 3.490658503988659e-5;
+
+Pos sub(const Pos &a, const Pos &b) { return Pos{a.x - b.x, a.y - b.y, a.z - b.z}; }
+
+Pos mid(const Pos &a, const Pos &b) {
+    return Pos{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0, (a.z + b.z) / 2.0};
+}
+
+Pos scaled(const Pos &a, double f) { return Pos{a.x * f, a.y * f, a.z * f}; }
+
+double dot(const Pos &a, const Pos &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+double length(const Pos &a) { return std::sqrt(dot(a, a)); }
+
+Pos cross(const Pos &a, const Pos &b, bool norm) {
+    Pos res{0.0, 0.0, 0.0};
+    vectorCrossProduct(res, a, b, norm);
+    return res;
+}
+
+// Centre of the circle through p1, p2, p3: the plane of the points (normal n) cut with the two
+// perpendicular bisector planes, solved by the adjugate over the determinant.
+Pos circleCentre(const Pos &p1, const Pos &p2, const Pos &p3, const Pos &n) {
+    const Pos d12 = sub(p2, p1);
+    const Pos d23 = sub(p3, p2);
+    const Pos r0 = n;
+    const Pos r1 = d12;
+    const Pos r2 = d23;
+    const double rhs[3] = {dot(n, p3), dot(d12, mid(p1, p2)), dot(d23, mid(p2, p3))};
+    // Columns of the adjugate are the cross products of the row pairs.
+    const Pos c0 = cross(r1, r2, false);
+    const Pos c1 = cross(r2, r0, false);
+    const Pos c2 = cross(r0, r1, false);
+    const double det = dot(r0, c0);
+    return Pos{(c0.x * rhs[0] + c1.x * rhs[1] + c2.x * rhs[2]) / det,
+               (c0.y * rhs[0] + c1.y * rhs[1] + c2.y * rhs[2]) / det,
+               (c0.z * rhs[0] + c1.z * rhs[1] + c2.z * rhs[2]) / det};
+}
+
+// Sweep angle in (0, 2pi] of a point at (x, y) in the circle frame.
+double sweepAngle(double x, double y) {
+    double angle = std::atan(y / x);
+    if (x < 0.0) {
+        angle += (angle > 0.0) ? -kPi : kPi;
+    }
+    if (angle <= 0.0) {
+        angle += 2.0 * kPi;
+    }
+    return angle;
+}
+
+void writeColumn(double *transArray, int col, const Pos &v) {
+    transArray[col] = v.x;
+    transArray[4 + col] = v.y;
+    transArray[8 + col] = v.z;
+}
+
+}  // namespace
+
+char cartesianTrackArcParaLib(std::vector<wayPoint_S> waypoint_ptr, double *transArray,
+                              double &radius, double &distance) {
+    if (waypoint_ptr.size() < 3 || transArray == nullptr) {
+        return -1;
+    }
+    const Pos p1 = waypoint_ptr[0].cartPos.position;
+    const Pos p2 = waypoint_ptr[1].cartPos.position;
+    const Pos p3 = waypoint_ptr[2].cartPos.position;
+    const Pos d12 = sub(p2, p1);
+    const Pos d13 = sub(p3, p1);
+    const Pos d23 = sub(p3, p2);
+    const double l12 = dot(d12, d12);
+    const double l13 = dot(d13, d13);
+    const double l23 = dot(d23, d23);
+    if (std::fmax(l12, std::fmax(l13, l23)) < kArcCoincidentSq) {
+        return -3;
+    }
+    if (std::fmin(l12, std::fmin(l13, l23)) < kArcCoincidentSq) {
+        return -1;
+    }
+    const double d = dot(d12, d13);
+    if (d * d > kArcCollinearRatio * l12 * l13) {
+        return -2;
+    }
+
+    const Pos n = cross(d13, d23, false);
+    const Pos centre = circleCentre(p1, p2, p3, n);
+    radius = length(sub(p1, centre));
+
+    const Pos xAxis = scaled(sub(p1, centre), 1.0 / radius);
+    const Pos zAxis = scaled(n, 1.0 / length(n));
+    const Pos yAxis = cross(zAxis, xAxis, false);
+    writeColumn(transArray, 0, xAxis);
+    writeColumn(transArray, 1, yAxis);
+    writeColumn(transArray, 2, zAxis);
+    writeColumn(transArray, 3, centre);
+    transArray[12] = 0.0;
+    transArray[13] = 0.0;
+    transArray[14] = 0.0;
+    transArray[15] = 1.0;
+
+    const Pos c3 = sub(p3, centre);
+    distance = sweepAngle(dot(xAxis, c3), dot(yAxis, c3)) * radius;
+    return 0;
+}
+
+namespace {
+
+// Whether the segments around corner i of a path with `corners` corners are long enough for
+// their blends: a segment between two corners carries two blends, the end segments one.
+bool blendFits(double blendR, double line1, double line2, std::size_t i, std::size_t corners) {
+    const double need1 = (i == 0) ? blendR : 2.0 * blendR;
+    const double need2 = (i + 1 == corners) ? blendR : 2.0 * blendR;
+    // A zero-length segment leaves the corner direction undefined whatever the blend.
+    return line1 > 0.0 && line2 > 0.0 && need1 <= line1 && need2 <= line2;
+}
+
+// Half of the inner angle at a corner; rounding may push the cosine just past +-1.
+double halfInnerAngle(const Pos &dVec1, const Pos &dVec2, double line1, double line2) {
+    double c = -dot(dVec1, dVec2) / (line1 * line2);
+    c = std::fmax(-1.0, std::fmin(1.0, c));
+    return std::acos(c) / 2.0;
+}
+
+}  // namespace
+
+char cartesianTrackMovepParaLib(std::vector<wayPoint_S> wp, float blendR, double *node_s,
+                                double *radius, Pos *arcYVect, Pos *arcZVect) {
+    if (wp.size() < 3 || node_s == nullptr || radius == nullptr || arcYVect == nullptr ||
+        arcZVect == nullptr) {
+        return -2;
+    }
+    const double blend = blendR;
+    const std::size_t corners = wp.size() - 2;
+    Pos dVec1 = sub(wp[1].cartPos.position, wp[0].cartPos.position);
+    double line1 = length(dVec1);
+    for (std::size_t i = 0; i < corners; ++i) {
+        const Pos dVec2 = sub(wp[i + 2].cartPos.position, wp[i + 1].cartPos.position);
+        const double line2 = length(dVec2);
+        if (!(blend >= 0.0) || !blendFits(blend, line1, line2, i, corners)) {
+            arcYVect[0] = Pos{line1, line2, static_cast<double>(i)};
+            return -2;
+        }
+        const double theta = halfInnerAngle(dVec1, dVec2, line1, line2);
+        if (theta < kOneDegree) {
+            return -4;
+        }
+        arcZVect[i] = cross(dVec1, dVec2, true);
+        arcYVect[i] = scaled(dVec1, 1.0 / line1);
+        radius[i] = std::tan(theta) * blend;
+        node_s[2 * i] = (i == 0) ? line1 - blend : node_s[2 * i - 1] + line1 - 2.0 * blend;
+        node_s[2 * i + 1] = node_s[2 * i] + radius[i] * (kPi - 2.0 * theta);
+        dVec1 = dVec2;
+        line1 = line2;
+    }
+    const std::size_t k = corners;
+    arcYVect[k] = scaled(dVec1, 1.0 / line1);
+    node_s[2 * k] = node_s[2 * k - 1] + line1 - blend;
+    return 0;
+}
+
+namespace {
+
+using SplineBasis = int16_t[4][4];
+
+// Basis of segment k of a spline through n waypoints; the segment's first control point is k.
+const SplineBasis &segmentBasis(int k, int n) {
+    if (k == 0) {
+        return uBSplines3Interp12T1;
+    }
+    if (k == 1) {
+        return uBSplines3Interp12T2;
+    }
+    if (k == n - 2) {
+        return uBSplines3Interp12TN;
+    }
+    if (k == n - 3) {
+        return uBSplines3Interp12TNM1;
+    }
+    return uBSplines3Interp12T;
+}
+
+// Samples per segment, truncated towards zero; negative when dtn and controlFreq give no
+// usable count.
+long long splineSteps(float dtn, unsigned int controlFreq) {
+    if (controlFreq == 0) {
+        return -1;
+    }
+    const double steps = dtn * 10000.0 / controlFreq;
+    if (!(std::fabs(steps) < static_cast<double>(std::numeric_limits<int>::max()))) {
+        return -1;
+    }
+    return static_cast<int>(steps);
+}
+
+// Fills the control points of every joint: the tridiagonal system of the interpolation
+// conditions, solved once per joint. Control points are stored divided by twelve, matching
+// the twelvefold bases.
+bool splineControlPoints(const std::vector<wayPoint_S> &wps, double *pool) {
+    const int n = static_cast<int>(wps.size());
+    double *a = pool;
+    double *b = pool + n;
+    double *c = pool + 2 * n;
+    double *pn = pool + 3 * n;
+    for (int j = 0; j < n; ++j) {
+        a[j] = 2.0;
+        b[j] = 8.0;
+        c[j] = 2.0;
+    }
+    a[0] = 0.0;
+    b[0] = 12.0;
+    c[0] = 0.0;
+    a[1] = 3.0;
+    b[1] = 7.0;
+    b[n - 2] = 7.0;
+    c[n - 2] = 3.0;
+    a[n - 1] = 0.0;
+    b[n - 1] = 12.0;
+    c[n - 1] = 0.0;
+    for (int i = 0; i < 6; ++i) {
+        double *ctrl = pool + 4 * n + i * (n + 2);
+        for (int j = 0; j < n; ++j) {
+            pn[j] = wps[static_cast<std::size_t>(j)].jointpos[i];
+        }
+        ctrl[0] = pn[0] / 12.0;
+        ctrl[n + 1] = pn[n - 1] / 12.0;
+        if (!arrayInvChasing(ctrl + 1, pool, pn, n, false)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+char uBSpline3InterpLib(std::vector<wayPoint_S> waypointVec, std::vector<wayPoint_S> *point_road,
+                        float dtn, bool /*jointMove*/, unsigned int controlFreq,
+                        double *ubsplinesPool, int poolSize) {
+    const long long n = static_cast<long long>(waypointVec.size());
+    const long long steps = splineSteps(dtn, controlFreq);
+    if (n < 5 || ubsplinesPool == nullptr || steps < 0 || n > poolSize || 10 * n + 12 > poolSize ||
+        (n - 1) * steps > poolSize) {
+        return 1;
+    }
+    if (point_road == nullptr) {
+        return 2;
+    }
+    if (!splineControlPoints(waypointVec, ubsplinesPool)) {
+        return 3;
+    }
+    const int segments = static_cast<int>(n - 1);
+    point_road->assign(static_cast<std::size_t>(segments * steps), wayPoint_S{});
+    const double *ctrlBase = ubsplinesPool + 4 * n;
+    for (long long s = 0; s < steps; ++s) {
+        const double t = static_cast<double>(s + 1) / static_cast<double>(steps);
+        const double tp[4] = {1.0, t, t * t, t * t * t};
+        for (int k = 0; k < segments; ++k) {
+            const SplineBasis &basis = segmentBasis(k, static_cast<int>(n));
+            double w[4];
+            for (int j = 0; j < 4; ++j) {
+                w[j] = tp[0] * basis[0][j] + tp[1] * basis[1][j] + tp[2] * basis[2][j] +
+                       tp[3] * basis[3][j];
+            }
+            wayPoint_S &out = (*point_road)[static_cast<std::size_t>(s + k * steps)];
+            for (int i = 0; i < 6; ++i) {
+                const double *ctrl = ctrlBase + i * (n + 2) + k;
+                out.jointpos[i] = w[0] * ctrl[0] + w[1] * ctrl[1] + w[2] * ctrl[2] + w[3] * ctrl[3];
+            }
+        }
+    }
+    return 0;
+}
+
+void sphericalInterpolationLib(Ori &res, Ori start, Ori end, double angle, double h,
+                               double minRotDegree, double *spinAxis) {
+    const double s = std::sin(angle);
+    // A zero sine (angle 0 with a negative threshold) would divide by zero.
+    if (std::fabs(angle) > minRotDegree * kPi / 180.0 && s != 0.0) {
+        const double f0 = std::sin((1.0 - h) * angle) / s;
+        const double f1 = std::sin(h * angle) / s;
+        res.w = f0 * start.w + f1 * end.w;
+        res.x = f0 * start.x + f1 * end.x;
+        res.y = f0 * start.y + f1 * end.y;
+        res.z = f0 * start.z + f1 * end.z;
+        return;
+    }
+    if (spinAxis != nullptr && std::fabs(angle) > kMinSpinAngle) {
+        const double sh = std::sin(h * angle);
+        const Ori q{std::cos(h * angle), sh * spinAxis[0], sh * spinAxis[1], sh * spinAxis[2]};
+        Ori spun = start;
+        QuaternionMultply(spun, q, false);
+        res = spun;
+        return;
+    }
+    res = end;
+}
