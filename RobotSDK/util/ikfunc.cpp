@@ -6,7 +6,6 @@
 #include <new>
 
 #include "globalutil.h"
-#include "kinematicsmath.h"
 #include "robotKinematics.h"
 
 namespace {
@@ -46,34 +45,6 @@ struct UserFrame {
     bool calibrate(const wayPoint_S *points, char methods) {
         return userFrameOf(points, methods, bInWPos, bInWOri, wInBPos);
     }
-};
-
-// Flange positions of successive inverse solutions (SDK signs). Solutions come in groups that
-// share the shoulder and the wrist angle, so those sines and cosines are reused while the
-// angle repeats. The positions are those of ArmFk, bit for bit.
-class SolutionPositions {
-public:
-    void of(const double (*table)[8], int k, double *position) {
-        double q[kJoints];
-        for (int j = 0; j < kJoints; ++j) {
-            q[j] = -table[j][k];
-        }
-        if (!(q[0] == shoulder_)) {
-            trig_.setShoulder(q[0]);
-            shoulder_ = q[0];
-        }
-        if (!(q[4] == wrist_)) {
-            trig_.setWrist(q[4]);
-            wrist_ = q[4];
-        }
-        trig_.setArm(q);
-        kinematics_detail::flangePosition(trig_, position);
-    }
-
-private:
-    kinematics_detail::JointTrig trig_{};
-    double shoulder_ = std::numeric_limits<double>::quiet_NaN();
-    double wrist_ = std::numeric_limits<double>::quiet_NaN();
 };
 
 }  // namespace
@@ -139,14 +110,18 @@ int Ikfunc::ComputeIk_new(wayPoint_S &cur_stat, double jointResults[6][8]) {
     }
     // Keep only solutions whose flange lands on the target; the last one fills a gap.
     const Pos &target = cur_stat.cartPos.position;
-    SolutionPositions positions;
     int k = 0;
     while (k < n) {
-        double reached[3];
-        positions.of(jointResults, k, reached);
-        const double dx = reached[0] - target.x;
-        const double dy = reached[1] - target.y;
-        const double dz = reached[2] - target.z;
+        double joints[kJoints];
+        for (int j = 0; j < kJoints; ++j) {
+            joints[j] = jointResults[j][k];
+        }
+        Pos reached;
+        Ori orientation;
+        ArmFk(reached, orientation, joints);
+        const double dx = reached.x - target.x;
+        const double dy = reached.y - target.y;
+        const double dz = reached.z - target.z;
         // Written so that a non-finite distance also drops the solution.
         if (!(std::sqrt(dx * dx + dy * dy + dz * dz) <= kIkPositionTolerance)) {
             for (int j = 0; j < kJoints; ++j) {
