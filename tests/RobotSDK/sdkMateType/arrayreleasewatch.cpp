@@ -9,7 +9,6 @@
 namespace {
 std::atomic<const void *> g_watchedArray{nullptr};
 std::atomic<int> g_watchedReleases{0};
-std::atomic<long> g_allReleases{0};
 }  // namespace
 
 void watchArrayRelease(const void *array) {
@@ -19,8 +18,6 @@ void watchArrayRelease(const void *array) {
 
 int watchedArrayReleases() { return g_watchedReleases.load(); }
 
-long allArrayReleases() { return g_allReleases.load(); }
-
 void *operator new[](std::size_t size) {
     if (void *p = std::malloc(size == 0 ? 1 : size)) {
         return p;
@@ -29,11 +26,8 @@ void *operator new[](std::size_t size) {
 }
 
 void operator delete[](void *p) noexcept {
-    if (p != nullptr) {
-        ++g_allReleases;
-        if (p == g_watchedArray.load()) {
-            ++g_watchedReleases;
-        }
+    if (p != nullptr && p == g_watchedArray.load()) {
+        ++g_watchedReleases;
     }
     std::free(p);
 }

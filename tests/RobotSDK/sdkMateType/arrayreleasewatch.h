@@ -5,7 +5,5 @@
 // the array allocation functions to do so.
 void watchArrayRelease(const void *array);
 int watchedArrayReleases();
-// Releases of any non-null array so far.
-long allArrayReleases();
 
 #endif

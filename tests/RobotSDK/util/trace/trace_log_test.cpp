@@ -1,15 +1,14 @@
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cctype>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -21,233 +20,146 @@
 #include "robottracelog.h"
 
 using namespace kezu_robot_logtrace;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
 
 namespace {
 
-struct Captured {
-    log4cplus::LogLevel level;
-    std::string message;
-    std::string file;
-};
+using Captured = log4cplus::spi::InternalLoggingEvent;
 
-// Keeps every event that reaches the trace logger.
+// Keeps every event that reaches the trace logger; log4cplus serialises the appends.
 class CapturingAppender : public log4cplus::Appender {
 public:
     ~CapturingAppender() override { destructorImpl(); }
     void close() override {}
-    std::vector<Captured> events() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return events_;
-    }
+    std::vector<Captured> events;
 
 protected:
     void append(const log4cplus::spi::InternalLoggingEvent &event) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        events_.push_back({event.getLogLevel(), event.getMessage(), event.getFile()});
+        events.push_back(event);
     }
-
-private:
-    std::mutex mutex_;
-    std::vector<Captured> events_;
 };
 
 class TraceLog : public ::testing::Test {
 protected:
     void SetUp() override {
         getTraceLog();  // configure first, so the configuration cannot drop our appender
-        appender_ = log4cplus::SharedAppenderPtr(new CapturingAppender);
-        logger().addAppender(appender_);
+        logger_.addAppender(appender_);
     }
-    void TearDown() override { logger().removeAppender(appender_); }
+    void TearDown() override { logger_.removeAppender(appender_); }
+    const std::vector<Captured> &events() const { return capture_->events; }
 
-    static log4cplus::Logger logger() { return log4cplus::Logger::getInstance("yrlrobottrace"); }
-    std::vector<Captured> events() {
-        return static_cast<CapturingAppender *>(appender_.get())->events();
-    }
-
-    log4cplus::SharedAppenderPtr appender_;
+    log4cplus::Logger logger_ = log4cplus::Logger::getInstance("yrlrobottrace");
+    CapturingAppender *capture_ = new CapturingAppender;
+    log4cplus::SharedAppenderPtr appender_{capture_};
 };
-
-std::string readFile(const std::string &path) {
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-int countOccurrences(const std::string &text, const std::string &needle) {
-    int n = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
-        ++n;
-    }
-    return n;
-}
-
-// Moves the process into a fresh directory holding the given properties text (or none).
-std::string enterScratchDir(const char *properties) {
-    char tmpl[] = "/tmp/kezu_trace_XXXXXX";
-    std::string dir = mkdtemp(tmpl);
-    if (properties != nullptr) {
-        mkdir((dir + "/config").c_str(), 0755);
-        std::ofstream(dir + "/config/tracelog.properties") << properties;
-    }
-    if (chdir(dir.c_str()) != 0) std::exit(3);
-    return dir;
-}
-
-// Runs fn with standard output sent to a file and returns what was written.
-template <typename Fn>
-std::string captureStdout(Fn fn) {
-    fflush(stdout);
-    int saved = dup(1);
-    int fd = open("stdout.txt", O_CREAT | O_TRUNC | O_WRONLY, 0644);
-    dup2(fd, 1);
-    close(fd);
-    fn();
-    fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    return readFile("stdout.txt");
-}
 
 bool hasLine(const std::string &text, const std::string &line) {
     return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
 }
 
-void expectInFreshProcess(void (*body)()) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(body(), ::testing::ExitedWithCode(0), "");
+// Moves the process into a fresh directory holding the given properties text (or none).
+void enterScratchDir(const char *properties) {
+    char name[] = "/tmp/kezu_trace_XXXXXX";
+    if (mkdtemp(name) == nullptr || chdir(name) != 0 || mkdir("config", 0755) != 0) std::exit(3);
+    if (properties != nullptr) std::ofstream("config/tracelog.properties") << properties;
 }
 
-void fail(const char *why) {
-    fprintf(stderr, "%s\n", why);
-    std::exit(1);
+void check(bool ok, const char *why) {
+    if (!ok) {
+        fprintf(stderr, "%s\n", why);
+        std::exit(1);
+    }
+}
+
+// The body runs in a new process, whose trace log does not exist yet.
+void inFreshProcess(const std::function<void()> &body) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT((body(), std::exit(0)), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
 
-TEST_F(TraceLog, LevelsReachTheLoggerWithTheirLog4cplusLevel) {
+TEST_F(TraceLog, LevelsReachTheLoggerWithTheirLog4cplusLevelAndOthersWriteNothing) {
     W_INFO("info %d", 1);
     W_WARN("warn %s", "two");
     W_ERROR("error %.1f", 3.0);
     W_FATAL("fatal");
-    auto got = events();
+    CaptureStdout();
+    getTraceLog()->printTrace(static_cast<LOG_LEVEL>(5), "five");
+    getTraceLog()->printTrace(static_cast<LOG_LEVEL>(-1), "minus one");
+    fflush(stdout);
+    EXPECT_EQ(GetCapturedStdout(), "");
+    const std::vector<Captured> &got = events();
     ASSERT_EQ(got.size(), 4u);
     const log4cplus::LogLevel levels[] = {20000, 30000, 40000, 50000};
     const char *texts[] = {"info 1", "warn two", "error 3.0", "fatal"};
     for (size_t i = 0; i < got.size(); ++i) {
-        EXPECT_EQ(got[i].level, levels[i]);
-        EXPECT_EQ(got[i].message, texts[i]);
+        EXPECT_EQ(got[i].getLogLevel(), levels[i]);
+        EXPECT_EQ(got[i].getMessage(), texts[i]);
         // The recorded location is the trace log's own, not the caller's.
-        EXPECT_NE(got[i].file.find("robottracelog.cpp"), std::string::npos) << got[i].file;
+        EXPECT_NE(got[i].getFile().find("robottracelog.cpp"), std::string::npos)
+            << got[i].getFile();
     }
 }
 
-TEST_F(TraceLog, DebugGoesToStandardOutputOnly) {
-    testing::internal::CaptureStdout();
-    W_DEBUG("debug line %d", 7);
-    fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "debug line 7\n");
-    EXPECT_TRUE(events().empty());
-}
-
-TEST_F(TraceLog, LongMessagesAreCutAfter2047Characters) {
+TEST_F(TraceLog, LongMessagesAreCutAfter2047CharactersAndDebugGoesToStandardOutputOnly) {
     std::string longText(3000, 'x');
     longText[2046] = 'y';
     W_ERROR("%s", longText.c_str());
-    auto got = events();
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].message.size(), 2047u);
-    EXPECT_EQ(got[0].message.back(), 'y');
-
-    testing::internal::CaptureStdout();
+    CaptureStdout();
     W_DEBUG("%s", longText.c_str());
     fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), longText.substr(0, 2047) + "\n");
+    EXPECT_EQ(GetCapturedStdout(), longText.substr(0, 2047) + "\n");
+    ASSERT_EQ(events().size(), 1u);
+    EXPECT_EQ(events()[0].getMessage(), longText.substr(0, 2047));
 }
 
-TEST_F(TraceLog, LevelsOutsideTheEnumWriteNothing) {
-    testing::internal::CaptureStdout();
-    getTraceLog()->printTrace(static_cast<LOG_LEVEL>(5), "five");
-    getTraceLog()->printTrace(static_cast<LOG_LEVEL>(-1), "minus one");
-    fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_TRUE(events().empty());
-}
-
-TEST(TraceLogTime, FieldsArePaddedWithZeros) {
+TEST(TraceLogTime, FieldsArePaddedWithZerosAndMillisecondsStopAt999) {
     setenv("TZ", "UTC", 1);
     tzset();
-    struct timeval tv = {1614834367, 41000};  // 2021-03-04 05:06:07 UTC
-    EXPECT_EQ(formatUsecTime(tv), "2021-03-04 05:06:07.041");
-    tv.tv_usec = 999999;
-    EXPECT_EQ(formatUsecTime(tv), "2021-03-04 05:06:07.999");
-    tv.tv_usec = 0;
-    EXPECT_EQ(formatUsecTime(tv), "2021-03-04 05:06:07.000");
-    struct timeval late = {1703980799, 500};  // 2023-12-30 23:59:59 UTC
-    EXPECT_EQ(formatUsecTime(late), "2023-12-30 23:59:59.000");
-}
-
-TEST(TraceLogTime, ClockTextHasFixedShape) {
-    // 'd' stands for any digit; every other character must match as it is.
-    const std::string shape = "dddd-dd-dd dd:dd:dd.ddd";
-    for (int i = 0; i < 200; ++i) {
-        std::string t = sysUsecTime();
-        ASSERT_EQ(t.size(), shape.size()) << t;
-        for (size_t k = 0; k < shape.size(); ++k) {
-            ASSERT_TRUE(shape[k] == 'd' ? isdigit(static_cast<unsigned char>(t[k])) != 0
-                                        : t[k] == shape[k])
-                << t;
-        }
+    const std::pair<timeval, const char *> cases[] = {
+        {{1614834367, 41000}, "2021-03-04 05:06:07.041"},
+        {{1614834367, 999999}, "2021-03-04 05:06:07.999"},
+        {{1614834367, 0}, "2021-03-04 05:06:07.000"}};
+    for (const auto &c : cases) {
+        EXPECT_EQ(formatUsecTime(c.first), c.second);
     }
+    // The clock text is the current time: it sorts between readings taken around it.
+    timeval before, after;
+    gettimeofday(&before, nullptr);
+    const std::string now = sysUsecTime();
+    gettimeofday(&after, nullptr);
+    EXPECT_LE(formatUsecTime(before), now);
+    EXPECT_LE(now, formatUsecTime(after));
 }
 
-// The tests below need a process whose trace log does not exist yet.
-
-TEST(TraceLogSetup, DebugLinesSurviveAConfigurationThatDisablesEveryLogger) {
-    expectInFreshProcess([] {
-        enterScratchDir("log4cplus.rootLogger=OFF\nlog4cplus.logger.yrlrobottrace=OFF\n");
-        std::string out = captureStdout([] {
+// Whatever the properties file holds, or if it cannot be read, log calls go on and debug lines
+// reach standard output.
+TEST(TraceLogSetup, DebugLinesSurviveAMissingEmptyUnreadableOrDisablingConfiguration) {
+    static const char asDirectory[] = "a directory in place of the file";
+    static const char disablesAll[] =
+        "log4cplus.rootLogger=OFF\nlog4cplus.logger.yrlrobottrace=OFF\n";
+    const char *const cases[] = {nullptr, "", "not a=properties\n\x01\x02=\n", asDirectory,
+                                 disablesAll};
+    for (const char *properties : cases) {
+        inFreshProcess([properties] {
+            enterScratchDir(properties == asDirectory ? nullptr : properties);
+            if (properties == asDirectory) mkdir("config/tracelog.properties", 0755);
+            CaptureStdout();
             W_ERROR("an error");
             W_DEBUG("visible %d", 42);
-        });
-        if (!hasLine(out, "visible 42")) fail("debug line missing");
-        if (out.find("an error") != std::string::npos) fail("disabled logger wrote");
-        std::exit(0);
-    });
-}
-
-TEST(TraceLogSetup, MissingEmptyOrUnreadableConfigurationNeverStopsLogging) {
-    static const char *const kCases[] = {nullptr, "", "not a=properties\n\x01\x02=\n"};
-    for (const char *properties : kCases) {
-        static const char *current;
-        current = properties;
-        expectInFreshProcess([] {
-            enterScratchDir(current);
-            std::string out = captureStdout([] {
-                W_INFO("info");
-                W_FATAL("fatal");
-                W_DEBUG("still here");
-            });
-            if (!hasLine(out, "still here")) fail("logging stopped");
-            std::exit(0);
+            fflush(stdout);
+            const std::string out = GetCapturedStdout();
+            check(hasLine(out, "visible 42"), "debug line missing");
+            check(properties != disablesAll || out.find("an error") == std::string::npos,
+                  "disabled logger wrote");
         });
     }
-    expectInFreshProcess([] {
-        std::string dir = enterScratchDir(nullptr);
-        mkdir("config", 0755);
-        mkdir("config/tracelog.properties", 0755);  // a directory cannot be read as a file
-        std::string out = captureStdout([] {
-            W_ERROR("error");
-            W_DEBUG("still here");
-        });
-        if (!hasLine(out, "still here")) fail("logging stopped");
-        std::exit(0);
-    });
 }
 
 TEST(TraceLogSetup, ConfigurationIsReadOnceEvenUnderConcurrentFirstCalls) {
-    expectInFreshProcess([] {
+    inFreshProcess([] {
         const char *properties =
             "log4cplus.logger.yrlrobottrace=INFO, F\n"
             "log4cplus.appender.F=log4cplus::FileAppender\n"
@@ -274,13 +186,16 @@ TEST(TraceLogSetup, ConfigurationIsReadOnceEvenUnderConcurrentFirstCalls) {
         std::ofstream("config/tracelog.properties") << text;
         W_INFO("after rewrite");
 
-        std::string first = readFile("first.log");
-        if (countOccurrences(first, "log4cplus started.") != 1) fail("configured more than once");
+        std::stringstream log;
+        log << std::ifstream("first.log").rdbuf();
+        const std::string first = log.str();
+        const size_t started = first.find("log4cplus started.");
+        check(started != std::string::npos && started == first.rfind("log4cplus started."),
+              "configured more than once");
         for (int i = 0; i < 8; ++i) {
-            if (!hasLine(first, "thread " + std::to_string(i))) fail("thread line missing");
+            check(hasLine(first, "thread " + std::to_string(i)), "thread line missing");
         }
-        if (!hasLine(first, "after rewrite")) fail("later call not in the first log");
-        if (access("second.log", F_OK) == 0) fail("configuration read again");
-        std::exit(0);
+        check(hasLine(first, "after rewrite"), "later call not in the first log");
+        check(access("second.log", F_OK) != 0, "configuration read again");
     });
 }
