@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -63,6 +64,13 @@ void enterScratchDir(const char *properties) {
     char name[] = "/tmp/kezu_trace_XXXXXX";
     if (mkdtemp(name) == nullptr || chdir(name) != 0 || mkdir("config", 0755) != 0) std::exit(3);
     if (properties != nullptr) std::ofstream("config/tracelog.properties") << properties;
+    // The fresh process ends through exit(), so the folder goes with it.
+    static std::string dir;
+    dir = name;
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    });
 }
 
 void check(bool ok, const char *why) {
