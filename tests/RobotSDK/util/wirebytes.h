@@ -8,6 +8,8 @@
 #include <google/protobuf/message_lite.h>
 #include <gtest/gtest.h>
 
+#include "protoencodedecode.h"
+
 // Hand encoder for expected bodies, independent of the generated code.
 class WireBytes {
 public:
@@ -28,35 +30,67 @@ private:
 struct Body {
     std::unique_ptr<char[]> data;
     int size = -1;
+    bool ok = false;
     std::string str() const { return std::string(data.get(), data ? size : 0); }
 };
 
-// Calls builder(&ptr, &size) and takes ownership of the array it hands out.
-template <class Build>
-bool build(Body &body, Build builder) {
+// Calls builder(&ptr, &size, args...) and takes ownership of the array it hands out.
+template <class Builder, class... Args>
+Body built(Builder builder, Args &&...args) {
     static char untouched;
     char *ptr = &untouched;  // a builder sets it on every path
-    body.size = -1;
-    const bool ok = builder(&ptr, &body.size);
+    Body body;
+    body.ok = builder(&ptr, &body.size, args...);
     if (ptr == &untouched) {
         ADD_FAILURE() << "builder left its output pointer unset";
         ptr = nullptr;
     }
     body.data.reset(ptr);
-    return ok;
+    return body;
 }
-
-// A received body, as the engine hands it to a resolver.
-struct Received {
-    explicit Received(const google::protobuf::MessageLite &message)
-        : bytes(message.SerializePartialAsString()) {}
-    const char *data() const { return bytes.data(); }
-    int size() const { return static_cast<int>(bytes.size()); }
-    std::string bytes;
-};
 
 inline std::string bytesOf(const google::protobuf::MessageLite &message) {
     return message.SerializePartialAsString();
+}
+
+// Hands a reply's bytes to a resolver, as the engine does with a received body.
+template <class Resolve, class... Out>
+bool resolveFrom(const google::protobuf::MessageLite &reply, Resolve resolve, Out &&...out) {
+    const std::string body = bytesOf(reply);
+    return resolve(body.data(), static_cast<int>(body.size()), out...);
+}
+
+// Sample records with their members set, so a member lost on the way shows.
+inline kezu_robot_namespace::wayPoint_S sampleWayPoint(double base) {
+    using namespace kezu_robot_namespace;
+    wayPoint_S w{};
+    w.cartPos.position = {base + 0.1, base - 0.2, base + 0.3};
+    w.orientation = {0.5, -0.5, 0.5, -0.5};
+    for (int i = 0; i < ARM_DOF; ++i) {
+        w.jointpos[i] = base + i;
+    }
+    return w;
+}
+
+inline RobotMoveProfile sampleProfile() {
+    using namespace kezu_robot_namespace;
+    RobotMoveProfile p{};
+    p.moveMode = MODEL;
+    p.subMoveMode = CARTESIAN_UBSPLINEINTP;
+    p.teachMode = MOV_Y;
+    p.enableIterIk = p.toolTrack = p.relativeMove.ena = true;
+    p.toolInEndPosition.position = {0.01, 0.02, 0.03};
+    p.toolInEndOrientation = {0, 1, 0, 0};
+    p.relativeMove.relativePosition[2] = 0.3f;
+    p.relativeMove.relativeOrientation.orientation = {0.5, 0.5, 0.5, 0.5};
+    for (int i = 0; i < ARM_DOF; ++i) {
+        p.maxVelc.jointPara[i] = 0.5 + i;
+        p.maxAcc.jointPara[i] = 1.5 + i;
+    }
+    p.arrivalAhead = {arrival_ahead_distance, 0.004};
+    p.blendRadius = 0.05f;
+    p.circularLoopTimes = -2;
+    return p;
 }
 
 #endif
