@@ -17,7 +17,7 @@ public:
 protected:
     void append(const log4cplus::spi::InternalLoggingEvent &event) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        events_.push_back({event.getLogLevel(), event.getMessage()});
+        events_.push_back({event.getLogLevel(), event.getMessage(), event.getFile()});
     }
 
 private:

@@ -16,6 +16,7 @@ public:
     struct Event {
         log4cplus::LogLevel level;
         std::string message;
+        std::string file;  // the location log4cplus recorded
     };
 
     TraceCapture();

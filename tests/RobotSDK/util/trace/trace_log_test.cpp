@@ -13,12 +13,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <log4cplus/appender.h>
-#include <log4cplus/logger.h>
-#include <log4cplus/spi/loggingevent.h>
 
 #include "globalutil.h"
 #include "robottracelog.h"
+#include "tracecapture.h"
 
 using namespace kezu_robot_logtrace;
 using testing::internal::CaptureStdout;
@@ -26,33 +24,10 @@ using testing::internal::GetCapturedStdout;
 
 namespace {
 
-using Captured = log4cplus::spi::InternalLoggingEvent;
-
-// Keeps every event that reaches the trace logger; log4cplus serialises the appends.
-class CapturingAppender : public log4cplus::Appender {
-public:
-    ~CapturingAppender() override { destructorImpl(); }
-    void close() override {}
-    std::vector<Captured> events;
-
-protected:
-    void append(const log4cplus::spi::InternalLoggingEvent &event) override {
-        events.push_back(event);
-    }
-};
-
 class TraceLog : public ::testing::Test {
 protected:
-    void SetUp() override {
-        getTraceLog();  // configure first, so the configuration cannot drop our appender
-        logger_.addAppender(appender_);
-    }
-    void TearDown() override { logger_.removeAppender(appender_); }
-    const std::vector<Captured> &events() const { return capture_->events; }
-
-    log4cplus::Logger logger_ = log4cplus::Logger::getInstance("yrlrobottrace");
-    CapturingAppender *capture_ = new CapturingAppender;
-    log4cplus::SharedAppenderPtr appender_{capture_};
+    std::vector<TraceCapture::Event> events() const { return capture_.events(); }
+    TraceCapture capture_;
 };
 
 bool hasLine(const std::string &text, const std::string &line) {
@@ -98,16 +73,15 @@ TEST_F(TraceLog, LevelsReachTheLoggerWithTheirLog4cplusLevelAndOthersWriteNothin
     getTraceLog()->printTrace(static_cast<LOG_LEVEL>(-1), "minus one");
     fflush(stdout);
     EXPECT_EQ(GetCapturedStdout(), "");
-    const std::vector<Captured> &got = events();
+    const std::vector<TraceCapture::Event> got = events();
     ASSERT_EQ(got.size(), 4u);
     const log4cplus::LogLevel levels[] = {20000, 30000, 40000, 50000};
     const char *texts[] = {"info 1", "warn two", "error 3.0", "fatal"};
     for (size_t i = 0; i < got.size(); ++i) {
-        EXPECT_EQ(got[i].getLogLevel(), levels[i]);
-        EXPECT_EQ(got[i].getMessage(), texts[i]);
+        EXPECT_EQ(got[i].level, levels[i]);
+        EXPECT_EQ(got[i].message, texts[i]);
         // The recorded location is the trace log's own, not the caller's.
-        EXPECT_NE(got[i].getFile().find("robottracelog.cpp"), std::string::npos)
-            << got[i].getFile();
+        EXPECT_NE(got[i].file.find("robottracelog.cpp"), std::string::npos) << got[i].file;
     }
 }
 
@@ -120,7 +94,7 @@ TEST_F(TraceLog, LongMessagesAreCutAfter2047CharactersAndDebugGoesToStandardOutp
     fflush(stdout);
     EXPECT_EQ(GetCapturedStdout(), longText.substr(0, 2047) + "\n");
     ASSERT_EQ(events().size(), 1u);
-    EXPECT_EQ(events()[0].getMessage(), longText.substr(0, 2047));
+    EXPECT_EQ(events()[0].message, longText.substr(0, 2047));
 }
 
 TEST(TraceLogTime, FieldsArePaddedWithZerosAndMillisecondsStopAt999) {
