@@ -24,7 +24,6 @@ struct Delivery {
 // A link client that keeps every package its receive thread hands over.
 class RecordingClient final : public RobotCommunicationClient {
 public:
-    RecordingClient() = default;
     ~RecordingClient();
 
     void responseProcess(int socketFd, const char *requestContentPtr,
