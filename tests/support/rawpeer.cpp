@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 namespace kezu_test {
@@ -45,19 +44,23 @@ RawPeer::RawPeer() {
 
 RawPeer::~RawPeer() {
     closeConnection();
-    closeListener();
+    close(m_listenFd);
 }
 
 bool RawPeer::connectionPending(std::chrono::milliseconds timeout) const {
-    return m_listenFd != -1 && waitReadable(m_listenFd, timeout);
+    return waitReadable(m_listenFd, timeout);
 }
 
 bool RawPeer::accept(std::chrono::milliseconds timeout) {
-    if (!connectionPending(timeout)) {
-        return false;
-    }
-    m_fd = ::accept(m_listenFd, nullptr, nullptr);
+    m_fd = connectionPending(timeout) ? ::accept(m_listenFd, nullptr, nullptr) : -1;
     return m_fd != -1;
+}
+
+bool RawPeer::connectTo(uint16_t port) {
+    closeConnection();
+    m_fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr = loopback(port);
+    return m_fd != -1 && connect(m_fd, reinterpret_cast<sockaddr *>(&addr), sizeof(addr)) == 0;
 }
 
 bool RawPeer::send(const std::string &bytes) { return kezu_sim::sendAll(m_fd, bytes); }
@@ -67,13 +70,13 @@ bool RawPeer::sendUrgent(char byte) { return ::send(m_fd, &byte, 1, MSG_OOB | MS
 std::string RawPeer::read(size_t count, std::chrono::milliseconds timeout) {
     std::string out;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
+    char buffer[65536];
     while (out.size() < count) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || !waitReadable(m_fd, left)) {
             break;
         }
-        char buffer[65536];
         const ssize_t n = ::recv(m_fd, buffer, std::min(sizeof(buffer), count - out.size()), 0);
         if (n <= 0) {
             break;
@@ -88,25 +91,6 @@ void RawPeer::closeConnection() {
         close(m_fd);
         m_fd = -1;
     }
-}
-
-void RawPeer::closeListener() {
-    if (m_listenFd != -1) {
-        close(m_listenFd);
-        m_listenFd = -1;
-    }
-}
-
-int connectLoopback(uint16_t port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr = loopback(port);
-    if (fd == -1 || connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof(addr)) != 0) {
-        if (fd != -1) {
-            close(fd);
-        }
-        return -1;
-    }
-    return fd;
 }
 
 }  // namespace kezu_test

@@ -19,18 +19,21 @@ void RecordingClient::responseProcess(int socketFd, const char *requestContentPt
     std::function<void(const Delivery &)> hook;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_deliveries.push_back(delivery);
         hook = m_hook;
     }
-    m_arrived.notify_all();
     if (hook) {
         hook(delivery);
     }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_deliveries.push_back(delivery);
+    }
+    m_arrived.notify_all();
 }
 
 bool RecordingClient::sendPackage(int32_t commandType, const std::string &body) {
     CommunicationRequest request;
-    char *text = nullptr;
+    char *text = nullptr;  // the request owns it
     if (!body.empty()) {
         text = new char[body.size()];
         memcpy(text, body.data(), body.size());
@@ -41,32 +44,26 @@ bool RecordingClient::sendPackage(int32_t commandType, const std::string &body) 
     return encodeAndSendCommunicationPackage(request);
 }
 
-std::vector<Delivery> RecordingClient::deliveries() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_deliveries;
-}
-
-std::vector<Delivery> RecordingClient::deliveries(int32_t commandType) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
+std::vector<Delivery> RecordingClient::matchingLocked(int32_t commandType) const {
     std::vector<Delivery> out;
     for (const Delivery &delivery : m_deliveries) {
-        if (delivery.commandType == commandType) {
+        if (commandType == -1 || delivery.commandType == commandType) {
             out.push_back(delivery);
         }
     }
     return out;
 }
 
+std::vector<Delivery> RecordingClient::deliveries(int32_t commandType) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return matchingLocked(commandType);
+}
+
 bool RecordingClient::waitFor(int32_t commandType, size_t count,
                               std::chrono::milliseconds timeout) const {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_arrived.wait_for(lock, timeout, [&] {
-        size_t seen = 0;
-        for (const Delivery &delivery : m_deliveries) {
-            seen += (commandType == -1 || delivery.commandType == commandType) ? 1 : 0;
-        }
-        return seen >= count;
-    });
+    return m_arrived.wait_for(lock, timeout,
+                              [&] { return matchingLocked(commandType).size() >= count; });
 }
 
 void RecordingClient::setOnDelivery(std::function<void(const Delivery &)> hook) {

@@ -24,24 +24,22 @@ struct Delivery {
 // A link client that keeps every package its receive thread hands over.
 class RecordingClient final : public RobotCommunicationClient {
 public:
-    RecordingClient() = default;
     ~RecordingClient();
 
     void responseProcess(int socketFd, const char *requestContentPtr,
                          int requestContentLength) override;
-
-    // Sends one package with the given type and body.
     bool sendPackage(int32_t commandType, const std::string &body);
 
-    std::vector<Delivery> deliveries() const;
-    std::vector<Delivery> deliveries(int32_t commandType) const;
-    // Waits until at least count packages of the type have arrived (any type when -1).
+    // Packages of the type so far, or of every type when -1.
+    std::vector<Delivery> deliveries(int32_t commandType = -1) const;
     bool waitFor(int32_t commandType, size_t count, std::chrono::milliseconds timeout) const;
-
-    // Runs on the receive thread after each delivery is recorded.
+    // Runs on the receive thread before each delivery is recorded, so a wait for the delivery
+    // also waits for the hook to return.
     void setOnDelivery(std::function<void(const Delivery &)> hook);
 
 private:
+    std::vector<Delivery> matchingLocked(int32_t commandType) const;
+
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_arrived;
     std::vector<Delivery> m_deliveries;

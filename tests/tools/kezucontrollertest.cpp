@@ -1,461 +1,285 @@
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "controllertestsupport.h"
+#include "kezucontroller.h"
 #include "rawpeer.h"
+#include "recordingclient.h"
 #include "robotcommon.pb.h"
 #include "robotcommunication.pb.h"
 
 namespace {
 
+using namespace std::chrono_literals;
 using namespace kezu_test;
 namespace common = kezu::robot::common;
 namespace comm = kezu::robot::communication;
-using Clock = std::chrono::steady_clock;
+namespace gp = google::protobuf;
+
+const auto WAIT = 5000ms;
+const int32_t EVENT_PACKAGE = 2;
 
 template <class M>
-M parsed(const Delivery &delivery) {
-    M message;
-    EXPECT_TRUE(message.ParseFromString(delivery.body)) << message.GetTypeName();
-    return message;
+std::string complete(M message) {
+    kezu_sim::fillRequiredFields(&message);
+    return message.SerializePartialAsString();
 }
 
-int commonCode(const Delivery &delivery) {
-    return parsed<comm::ProtoRobotCommonResponse>(delivery).errorcode();
+std::string generalInt(int value) {
+    comm::ProtoCommunicationGeneralData data;
+    data.set_type(1);
+    data.add_property1(value);
+    data.add_property2(value != 0);
+    return data.SerializeAsString();
 }
 
-std::string moveTo(const kezu_sim::Joints &joints, double x = 0.3) {
+// Digital IO records as addr, value, type.
+std::string digitalIo(const std::vector<std::array<uint32_t, 3>> &records) {
+    comm::ProtoCommunicationRobotDiagnosisIOData data;
+    data.set_type(0);
+    for (const auto &record : records) {
+        comm::ProtoRobotDiagnosisIODesc *desc = data.add_iodesc();
+        desc->set_addr(record[0]);
+        desc->set_value(record[1]);
+        desc->set_type(record[2]);
+    }
+    return data.SerializeAsString();
+}
+
+std::string moveTo(double joint) {
     common::RobotMove move;
     common::ProtoRoadPoint *point = move.add_roadpointvector();
-    for (double joint : joints) {
+    for (int i = 0; i < 6; ++i) {
         point->add_jointpos(joint);
     }
-    common::Pos *pos = point->mutable_cartpos()->add_position();
-    pos->set_x(x);
-    pos->set_y(0.1);
-    pos->set_z(0.2);
-    kezu_sim::fillRequiredFields(&move);
-    return move.SerializeAsString();
+    return complete(move);
 }
 
-// ---- Login --------------------------------------------------------------------------------
+// The message a reply must parse as.
+template <class M>
+const gp::Message *const as = &M::default_instance();
 
-// The model and lengths a login reports: the defaults, or what the controller was given.
-struct LoginCase {
-    bool configured;
-    int model;
-    std::array<double, 6> dh;  // A3, A4, D1, D2, D5, D6
+// One row per request type: a valid request body and the message its reply must parse as.
+struct Row {
+    int type;
+    std::string body = "";
+    const gp::Message *reply = as<comm::ProtoRobotCommonResponse>;
 };
 
-kezu_sim::ControllerConfig loginConfig(const LoginCase &row) {
-    kezu_sim::ControllerConfig config;
-    if (row.configured) {
-        config.robotType = row.model;
-        config.dh = row.dh;
-    }
-    return config;
-}
-
-class Login : public ControllerSession, public ::testing::WithParamInterface<LoginCase> {
-protected:
-    Login() : ControllerSession(loginConfig(GetParam())) {}
-};
-
-TEST_P(Login, ReportsModelAndLengths) {
+std::vector<Row> requestTable() {
+    const gp::Message *data = as<comm::ProtoCommunicationGeneralData>;
+    const gp::Message *digital = as<comm::ProtoCommunicationRobotDiagnosisIOData>;
+    const gp::Message *analog = as<comm::ProtoCommunicationRobotAnalogIOData>;
     comm::ProtoRequestLogin login;
-    login.set_username("u");
-    login.set_passwd("p");
-    const auto reply =
-        parsed<common::ProtoResponseRobotDhParam>(exchange(0, login.SerializeAsString()));
-    const common::DhParam &dh = reply.dhparam();
-    EXPECT_EQ(reply.robottype(), GetParam().model);
-    EXPECT_EQ((std::array<double, 6>{dh.a3(), dh.a4(), dh.d1(), dh.d2(), dh.d5(), dh.d6()}),
-              GetParam().dh);
-    EXPECT_EQ(reply.errorinfo().errorcode(), 0);
+    login.set_username("user");
+    login.set_passwd("secret");
+    common::ToolParam tool;  // sent without its error field, as the SDK does
+    kezu_sim::fillRequiredFields(tool.add_tooldynamicsparam());
+    common::ProtoResponseRobotSafetyConfig safety;
+    safety.add_safetyconfig()->add_robotreducedconfigjointspeed(10);
+    comm::ProtoCommunicationOfflineExcitTraj excit;
+    excit.set_trackfile("excit.txt");
+    const std::string io3 = digitalIo({{3, 0, 0}}), io0 = digitalIo({{0, 0, 0}});
+    comm::ProtoCommunicationRobotAnalogIOData analogRecord;
+    analogRecord.add_iodesc();  // address 0, value 0
+    const std::string ai = complete(analogRecord),
+                      safe = complete(comm::protoSafeCommunicationParam());
+    // clang-format off
+    return {
+        {0, login.SerializeAsString(), as<common::ProtoResponseRobotDhParam>},
+        {4}, {5}, {6, "", as<common::ProtoRobotAllJointStatusResponse>}, {8}, {9},
+        {10, "", as<common::ProtoJointAngleResponse>}, {12}, {13},
+        {15, "", as<comm::ProtoCommunicationRobotDiagnosisInfo>},
+        {16, complete(comm::ProtoCommunicationRobotStartupProfile())}, {17},
+        {18, generalInt(1)}, {19}, {20, generalInt(1)}, {21}, {22, moveTo(0.01)},
+        {23, complete(common::RobotTeachMove())}, {24}, {25, generalInt(2)}, {26, "", data},
+        {27, complete(comm::RobotTcpParam())}, {28, "", as<common::ProtoResponseRobotTcpParam>},
+        {29, tool.SerializePartialAsString()}, {30, "", as<common::ToolParam>},
+        {33, generalInt(0)}, {34, "", data},
+        {35, "", as<common::ProtoResponseRobotGravityComponent>},
+        {36, "", as<common::ProtoResponseRobotCollisionCurrent>}, {37, "", data},
+        {38, "", as<common::ProtoResponseRobotDevInfo>}, {40, generalInt(6)},
+        {41, "", digital}, {42, "", digital}, {43, "", analog}, {44, "", analog},
+        {46, io3, digital}, {47, io3, digital}, {48, ai, analog}, {49, ai, analog},
+        {50, digitalIo({{3, 1, 0}})}, {51, ai}, {52, io0, digital},
+        {53, digitalIo({{0, 2, 0}})},
+        {54, digitalIo({{0, 2, 2}, {0, 0, 0}, {1, 1, 1}, {2, 0, 0}, {3, 1, 1}})},
+        {55, digitalIo({{1, 1, 0}})}, {56, io0, digital}, {57, "", digital}, {58, "", analog},
+        {59, digitalIo({{1, 1, 0}})}, {60}, {61, "", as<common::ProtoResponseRobotSafetyConfig>},
+        {62, complete(safety)}, {63, "", as<common::ProtoResponseOrpeSafetyStatus>},
+        {64, safe}, {65, safe}, {66, safe}, {67, safe}, {68, safe}, {69, safe},
+        {72}, {71, moveTo(0.02)}, {73}, {74}, {75}, {76}, {77, moveTo(0.0)},
+        {78, complete(excit)}, {79, "", as<comm::ProtoCommunicationDynIdentifyResults>}, {80},
+        {81, "", as<comm::ProtoCommunicationToolAllIOStatusInfoResponse>},
+        {82, complete(comm::ProtoCommunicationRobotBoardFirmware())}, {83, "", data},
+        {84, "", as<comm::ProtoCommunicationEthernetDeviceNameResponse>}, {85},
+        {86, complete(common::RobotJointOffset())}};
+    // clang-format on
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    DefaultAndConfigured, Login,
-    ::testing::Values(LoginCase{false, 0, {0.408, 0.376, 0.0985, 0.1215, 0.1025, 0.094}},
-                      LoginCase{true, 3, {0.595, 0.58, 0.15, 0.1885, 0.125, 0.1015}}),
-    [](const ::testing::TestParamInfo<LoginCase> &info) {
-        return std::string(info.param.configured ? "Configured" : "Default");
-    });
-
-// ---- Pushes and events --------------------------------------------------------------------
-
-using Pushes = ControllerSession;
-
-TEST_F(Pushes, FlowOnlyBetweenEnableAndDisable) {
-    EXPECT_FALSE(client.waitFor(3, 1, 150ms));
-    for (int enable : {4, 8, 12}) {
-        EXPECT_EQ(commonCode(exchange(enable)), 0);
-    }
-    ASSERT_TRUE(client.waitFor(3, 5, CONTROLLER_WAIT));
-    ASSERT_TRUE(client.waitFor(7, 5, CONTROLLER_WAIT));
-    ASSERT_TRUE(client.waitFor(11, 5, CONTROLLER_WAIT));
-    parsed<common::ProtoRobotAllJointStatusResponse>(client.deliveries(3).at(0));
-    parsed<common::ProtoJointAngleResponse>(client.deliveries(7).at(0));
-    EXPECT_EQ(
-        parsed<comm::ProtoCommunicationGeneralData>(client.deliveries(11).at(0)).property1_size(),
-        1);
-    for (int disable : {5, 9, 13}) {
-        EXPECT_EQ(commonCode(exchange(disable)), 0);
-    }
-    const size_t status = client.deliveries(3).size();
-    const size_t angles = client.deliveries(7).size();
-    const size_t speed = client.deliveries(11).size();
-    EXPECT_FALSE(client.waitFor(-1, client.deliveries().size() + 1, 200ms));
-    EXPECT_EQ(client.deliveries(3).size(), status);
-    EXPECT_EQ(client.deliveries(7).size(), angles);
-    EXPECT_EQ(client.deliveries(11).size(), speed);
-}
-
-TEST_F(Pushes, EachConnectionHasItsOwnSubscription) {
-    RecordingClient other;
-    other.setServerPort(controller.port());
-    ASSERT_EQ(other.connectRobotServer(), 0);
-    ASSERT_TRUE(controller.waitForOpenConnections(2, CONTROLLER_WAIT));
-    EXPECT_EQ(commonCode(exchange(8)), 0);
-    ASSERT_TRUE(client.waitFor(7, 3, CONTROLLER_WAIT));
-    EXPECT_TRUE(other.deliveries().empty());
-}
-
-using RobotEvents = ControllerSession;
-
-TEST_F(RobotEvents, StartupShutdownAndHandshakeAreFollowedByTheirEvents) {
-    comm::ProtoCommunicationRobotStartupProfile startup;
-    kezu_sim::fillRequiredFields(&startup);
-    EXPECT_EQ(commonCode(exchange(16, startup.SerializeAsString())), 0);
-    ASSERT_TRUE(waitForEvent(20, 1, CONTROLLER_WAIT));
-    EXPECT_EQ(eventCodes(20), std::vector<int>{2});
-    EXPECT_EQ(commonCode(exchange(17)), 0);
-    ASSERT_TRUE(waitForEvent(21, 1, CONTROLLER_WAIT));
-    EXPECT_EQ(commonCode(exchange(80)), 0);
-    ASSERT_TRUE(waitForEvent(35, 1, CONTROLLER_WAIT));
-}
-
-TEST_F(RobotEvents, EventComesAfterItsReplyOnTheLink) {
-    exchange(80);
-    ASSERT_TRUE(waitForEvent(35, 1, CONTROLLER_WAIT));
-    const std::vector<Delivery> all = client.deliveries();
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all[0].commandType, 80);
-    EXPECT_EQ(all[1].commandType, EVENT_PACKAGE);
-}
-
-TEST_F(RobotEvents, InjectedEventReachesEveryConnection) {
-    RecordingClient other;
-    other.setServerPort(controller.port());
-    ASSERT_EQ(other.connectRobotServer(), 0);
-    ASSERT_TRUE(controller.waitForOpenConnections(2, CONTROLLER_WAIT));
-    controller.sendEvent(26, 5, "controller error");
-    EXPECT_TRUE(waitForEvent(26, 1, CONTROLLER_WAIT));
-    EXPECT_TRUE(other.waitFor(EVENT_PACKAGE, 1, CONTROLLER_WAIT));
-}
-
-// ---- Moves --------------------------------------------------------------------------------
-
-kezu_sim::ControllerConfig slowMoves() {
-    kezu_sim::ControllerConfig config;
-    config.travelScale = 0.5;  // a step of 0.4 rad takes 0.2 s
-    return config;
-}
-
-class Moves : public ControllerSession {
+// The counterpart started in process and one client linked to it.
+class ControllerSession : public ::testing::Test {
 protected:
-    Moves() : ControllerSession(slowMoves()) {}
+    void SetUp() override {
+        ASSERT_TRUE(controller.start());
+        client.setServerPort(controller.port());
+        ASSERT_EQ(client.connectRobotServer(), 0);
+        ASSERT_TRUE(controller.waitForOpenConnections(1, WAIT));
+    }
+
+    // Sends one request and returns its reply; fails the test when none comes.
+    Delivery exchange(int32_t type, const std::string &body = std::string()) {
+        const size_t before = client.deliveries(type).size();
+        EXPECT_TRUE(client.sendPackage(type, body));
+        EXPECT_TRUE(client.waitFor(type, before + 1, WAIT)) << "no reply of type " << type;
+        const std::vector<Delivery> got = client.deliveries(type);
+        return got.size() > before ? got[before] : Delivery{-1, -1, "", 0};
+    }
+
+    int commonCode(const Delivery &reply) {
+        comm::ProtoRobotCommonResponse response;
+        EXPECT_TRUE(response.ParseFromString(reply.body));
+        return response.errorcode();
+    }
+
+    kezu_sim::KezuController controller;
+    RecordingClient client;
 };
 
-TEST_F(Moves, ArrivalEventComesAfterTravelTimeAndTargetIsKept) {
-    const kezu_sim::Joints target = {0.4, -0.2, 0.1, 0.0, 0.3, -0.4};
-    const auto start = Clock::now();
-    EXPECT_EQ(commonCode(exchange(22, moveTo(target, 0.45))), 0);
-    ASSERT_TRUE(waitForEvent(22, 1, CONTROLLER_WAIT));
-    EXPECT_GE(Clock::now() - start, 180ms);
-    EXPECT_EQ(eventCodes(22), std::vector<int>{0});
-    EXPECT_EQ(controller.joints(), target);
-    EXPECT_EQ(controller.pose().position[0], 0.45);
-    const auto angles = parsed<common::ProtoJointAngleResponse>(exchange(10));
-    EXPECT_EQ(angles.jointangle().joint1(), 0.4);
-    EXPECT_EQ(angles.jointangle().joint6(), -0.4);
-}
+using CommandTable = ControllerSession;
 
-TEST_F(Moves, StopEndsTheMoveWithEventTwentyFiveAndNoArrival) {
-    EXPECT_EQ(commonCode(exchange(22, moveTo({2.0, 2.0, 2.0, 2.0, 2.0, 2.0}))), 0);
-    std::this_thread::sleep_for(100ms);  // part of the way
-    EXPECT_EQ(commonCode(exchange(25, generalInt(0))), 0);
-    ASSERT_TRUE(waitForEvent(25, 1, CONTROLLER_WAIT));
-    EXPECT_EQ(eventCodes(25), std::vector<int>{0});
-    EXPECT_FALSE(waitForEvent(22, 1, 300ms));
-    const double joint = controller.joints()[0];
-    EXPECT_GT(joint, 0.0);
-    EXPECT_LT(joint, 2.0);
-}
-
-TEST_F(Moves, PausedMoveArrivesOnlyAfterContinue) {
-    EXPECT_EQ(commonCode(exchange(22, moveTo({0.4, 0, 0, 0, 0, 0}))), 0);
-    EXPECT_EQ(commonCode(exchange(25, generalInt(1))), 0);
-    EXPECT_FALSE(waitForEvent(22, 1, 400ms));
-    EXPECT_EQ(commonCode(exchange(25, generalInt(2))), 0);
-    EXPECT_TRUE(waitForEvent(22, 1, CONTROLLER_WAIT));
-}
-
-TEST_F(Moves, OfflineTrackRunsToItsLastWaypoint) {
-    EXPECT_EQ(commonCode(exchange(73)), 2);  // nothing appended yet
-    EXPECT_EQ(commonCode(exchange(71, moveTo({0.1, 0, 0, 0, 0, 0}))), 0);
-    EXPECT_EQ(commonCode(exchange(71, moveTo({0.2, 0.1, 0, 0, 0, 0}))), 0);
-    EXPECT_EQ(commonCode(exchange(73)), 0);
-    ASSERT_TRUE(waitForEvent(22, 1, CONTROLLER_WAIT));
-    EXPECT_EQ(controller.joints()[1], 0.1);
-}
-
-// ---- Settings and IO ----------------------------------------------------------------------
-
-using ControllerSettings = ControllerSession;
-
-TEST_F(ControllerSettings, BoardOutputsReadBackWhatWasSet) {
-    EXPECT_EQ(commonCode(exchange(50, digitalIo({{33, 1, 0}}))), 0);
-    const auto one =
-        parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(47, digitalIo({{33, 0, 0}})));
-    ASSERT_EQ(one.iodesc_size(), 1);
-    EXPECT_EQ(one.iodesc(0).value(), 1u);
-    const auto all = parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(42));
-    ASSERT_EQ(all.iodesc_size(), kezu_sim::ControllerState::BOARD_DO_COUNT);
-    EXPECT_EQ(all.iodesc(33).value(), 1u);
-    EXPECT_EQ(all.iodesc(32).value(), 0u);
-
-    EXPECT_EQ(commonCode(exchange(51, analogIo(2, 3.5f))), 0);
-    const auto analog =
-        parsed<comm::ProtoCommunicationRobotAnalogIOData>(exchange(49, analogIo(2, 0)));
-    ASSERT_EQ(analog.iodesc_size(), 1);
-    EXPECT_EQ(analog.iodesc(0).value(), 3.5f);
-}
-
-TEST_F(ControllerSettings, BoardAddressesOutsideTheListAreRefused) {
-    EXPECT_EQ(commonCode(exchange(50, digitalIo({{48, 1, 0}}))), 2);
-    EXPECT_EQ(commonCode(exchange(51, analogIo(4, 1.0f))), 2);
-    const auto reply =
-        parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(46, digitalIo({{52, 0, 0}})));
-    EXPECT_EQ(reply.iodesc_size(), 0);
-    EXPECT_EQ(replyCode(reply), std::optional<int>(2));
-}
-
-TEST_F(ControllerSettings, BoardInputSetByTheTestIsReported) {
-    controller.setBoardDI(51, 1);
-    const auto all = parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(41));
-    ASSERT_EQ(all.iodesc_size(), kezu_sim::ControllerState::BOARD_DI_COUNT);
-    EXPECT_EQ(all.iodesc(51).value(), 1u);
-}
-
-TEST_F(ControllerSettings, ToolIoFollowsTypeAndOutputRequests) {
-    EXPECT_EQ(commonCode(exchange(53, digitalIo({{0, 2, 0}}))), 0);
-    const auto volts =
-        parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(56, digitalIo({{0, 0, 0}})));
-    EXPECT_EQ(volts.iodesc(0).value(), 24u);
-    EXPECT_EQ(commonCode(exchange(55, digitalIo({{2, 1, 0}}))), 0);
-    EXPECT_EQ(commonCode(exchange(59, digitalIo({{2, 1, 0}}))), 0);
-    const auto tool = parsed<comm::ProtoCommunicationRobotDiagnosisIOData>(exchange(57));
-    ASSERT_EQ(tool.iodesc_size(), 4);
-    EXPECT_EQ(tool.iodesc(2).type(), 1u);
-    EXPECT_EQ(tool.iodesc(2).value(), 1u);
-    EXPECT_EQ(tool.iodesc(1).value(), 0u);
-    const auto all = parsed<comm::ProtoCommunicationToolAllIOStatusInfoResponse>(exchange(81));
-    EXPECT_EQ(all.tooliostatus().powertype(), 2u);
-    EXPECT_EQ(all.tooliostatus().digitaliostatus(2).iodata(), 1u);
-    EXPECT_EQ(commonCode(exchange(59, digitalIo({{4, 1, 0}}))), 2);
-}
-
-TEST_F(ControllerSettings, ParametersReadBackWhatWasSet) {
-    common::ToolParam tool;
-    common::ToolDynamicsParam *dynamics = tool.add_tooldynamicsparam();
-    kezu_sim::fillRequiredFields(dynamics);
-    dynamics->set_payload(2.5);
-    dynamics->mutable_toolinertia()->set_zz(0.125);
-    EXPECT_EQ(commonCode(exchange(29, tool.SerializePartialAsString())), 0);
-    const auto toolReply = parsed<common::ToolParam>(exchange(30));
-    EXPECT_EQ(toolReply.tooldynamicsparam(0).payload(), 2.5);
-    EXPECT_EQ(toolReply.tooldynamicsparam(0).toolinertia().zz(), 0.125);
-
-    comm::RobotTcpParam tcp;
-    kezu_sim::fillRequiredFields(&tcp);
-    tcp.mutable_parammanual()->set_payload(1.75f);
-    EXPECT_EQ(commonCode(exchange(27, tcp.SerializeAsString())), 0);
-    EXPECT_EQ(parsed<common::ProtoResponseRobotTcpParam>(exchange(28))
-                  .tcpparam(0)
-                  .parammanual()
-                  .payload(),
-              1.75f);
-
-    common::ProtoResponseRobotSafetyConfig safety;
-    common::ProtoRobotSafetyConfig *config = safety.add_safetyconfig();
-    for (int i = 0; i < 6; ++i) {
-        config->add_robotreducedconfigjointspeed(10 * (i + 1));
+TEST_F(CommandTable, EveryRequestTypeGetsOneReplyOfItsTypeThatParses) {
+    // Types that are not requests first: they are read but never answered.
+    const std::vector<int> notRequests = {1, 3, 7, 11, 14, 31, 32, 39, 45, 70, 87, 88, -1};
+    for (int type : notRequests) {
+        ASSERT_TRUE(client.sendPackage(type, ""));
     }
-    kezu_sim::fillRequiredFields(&safety);
-    config->set_robotreducedconfigtcpspeed(250);
-    EXPECT_EQ(commonCode(exchange(62, safety.SerializeAsString())), 0);
-    const auto safetyReply = parsed<common::ProtoResponseRobotSafetyConfig>(exchange(61));
-    EXPECT_EQ(safetyReply.safetyconfig(0).robotreducedconfigtcpspeed(), 250);
-    EXPECT_EQ(safetyReply.safetyconfig(0).robotreducedconfigjointspeed(5), 60);
-
-    EXPECT_EQ(commonCode(exchange(33, generalInt(1))), 0);
-    EXPECT_EQ(parsed<comm::ProtoCommunicationGeneralData>(exchange(34)).property1(0), 1);
+    const std::vector<Row> table = requestTable();
+    for (const Row &row : table) {
+        SCOPED_TRACE("command type " + std::to_string(row.type));
+        const Delivery delivery = exchange(row.type, row.body);
+        std::unique_ptr<gp::Message> message(row.reply->New());
+        ASSERT_TRUE(message->ParseFromString(delivery.body)) << message->GetTypeName();
+        if (row.reply == as<comm::ProtoRobotCommonResponse>) {
+            EXPECT_EQ(commonCode(delivery), 0);
+        }
+    }
+    std::this_thread::sleep_for(300ms);  // late duplicates would show up meanwhile
+    for (const Row &row : table) {
+        EXPECT_EQ(client.deliveries(row.type).size(), 1u) << "type " << row.type;
+    }
+    EXPECT_EQ(controller.received().size(), table.size() + notRequests.size());
 }
 
 // ---- Faults -------------------------------------------------------------------------------
 
 using Faults = ControllerSession;
 
-TEST_F(Faults, DelayedReplyComesLate) {
-    controller.setReplyFault(34, {300ms, false, 0});
-    ASSERT_TRUE(client.sendPackage(34, ""));
-    EXPECT_FALSE(client.waitFor(34, 1, 150ms));
-    EXPECT_TRUE(client.waitFor(34, 1, CONTROLLER_WAIT));
-}
-
-TEST_F(Faults, DroppedReplyNeverComesButOthersDo) {
-    controller.setReplyFault(34, {0ms, true, 0});
-    ASSERT_TRUE(client.sendPackage(34, ""));
-    exchange(26);
-    EXPECT_FALSE(client.waitFor(34, 1, 200ms));
-    controller.clearReplyFaults();
-    exchange(34);
-}
-
-TEST_F(Faults, ErrorCodeIsAnsweredAndChangesNothing) {
+TEST_F(Faults, ReplyFaultsDelayDropOrFailOnlyTheirType) {
+    controller.setReplyFault(83, {300ms, false, 0});
+    controller.setReplyFault(37, {0ms, true, 0});
     controller.setReplyFault(33, {0ms, false, 3});
+    ASSERT_TRUE(client.sendPackage(83, ""));
+    ASSERT_TRUE(client.sendPackage(37, ""));
     EXPECT_EQ(commonCode(exchange(33, generalInt(1))), 3);
-    EXPECT_EQ(parsed<comm::ProtoCommunicationGeneralData>(exchange(34)).property1(0), 0);
-    controller.setReplyFault(28, {0ms, false, 4});
-    EXPECT_EQ(replyCode(parsed<common::ProtoResponseRobotTcpParam>(exchange(28))),
-              std::optional<int>(4));
+    comm::ProtoCommunicationGeneralData mode;  // the failed request changed nothing
+    ASSERT_TRUE(mode.ParseFromString(exchange(34).body));
+    EXPECT_EQ(mode.property1(0), 0);
+    EXPECT_TRUE(client.deliveries(83).empty());
+    EXPECT_TRUE(client.waitFor(83, 1, WAIT));
+    EXPECT_FALSE(client.waitFor(37, 1, 200ms));
+    controller.clearReplyFaults();
+    exchange(37);
 }
 
-TEST_F(Faults, CloseNowDropsTheLink) {
+TEST_F(Faults, InjectedEventArrivesAndCloseNowDropsTheLink) {
+    controller.sendEvent(26, 5, "controller error");
+    ASSERT_TRUE(client.waitFor(EVENT_PACKAGE, 1, WAIT));
     controller.closeConnectionsNow();
-    ASSERT_TRUE(client.waitFor(EVENT_PACKAGE, 1, CONTROLLER_WAIT));
-    EXPECT_EQ(client.deliveries(EVENT_PACKAGE).at(0).socketFd, -1);
-    EXPECT_TRUE(controller.waitForOpenConnections(0, CONTROLLER_WAIT));
+    ASSERT_TRUE(client.waitFor(EVENT_PACKAGE, 2, WAIT));
+    comm::ProtoCommunicationRobotEvent event;
+    ASSERT_TRUE(event.ParseFromString(client.deliveries(EVENT_PACKAGE).at(0).body));
+    EXPECT_EQ(event.eventtype(), 26);
+    EXPECT_EQ(event.eventcode(), 5);
+    EXPECT_EQ(client.deliveries(EVENT_PACKAGE).at(1).socketFd, -1);
+    EXPECT_TRUE(controller.waitForOpenConnections(0, WAIT));
 }
 
 TEST_F(Faults, CloseOnNextMoveAnswersTheMoveThenCloses) {
-    exchange(26);  // other requests are not affected
     controller.closeOnNextMove();
-    EXPECT_EQ(commonCode(exchange(22, moveTo({0.1, 0, 0, 0, 0, 0}))), 0);
-    ASSERT_TRUE(client.waitFor(EVENT_PACKAGE, 1, CONTROLLER_WAIT));
+    exchange(26);  // other requests are not affected
+    EXPECT_EQ(commonCode(exchange(22, moveTo(0.1))), 0);
+    ASSERT_TRUE(client.waitFor(EVENT_PACKAGE, 1, WAIT));
     EXPECT_EQ(client.deliveries(EVENT_PACKAGE).at(0).socketFd, -1);
-    EXPECT_TRUE(eventCodes(22).empty());
 }
 
-// Faults that need the exact bytes: a raw client socket.
-class RawFaults : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(controller.start());
-        fd = connectLoopback(controller.port());
-        ASSERT_NE(fd, -1);
-        ASSERT_TRUE(controller.waitForOpenConnections(1, CONTROLLER_WAIT));
-    }
-    void TearDown() override {
-        if (fd != -1) {
-            close(fd);
-        }
-    }
-    std::string readBytes(size_t count) {
-        std::string out;
-        char buffer[256];
-        timeval timeout{5, 0};
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
-        while (out.size() < count) {
-            const ssize_t n = recv(fd, buffer, std::min(sizeof(buffer), count - out.size()), 0);
-            if (n <= 0) {
-                break;
-            }
-            out.append(buffer, static_cast<size_t>(n));
-        }
-        return out;
-    }
-
-    kezu_sim::KezuController controller;
-    int fd = -1;
-};
-
-TEST_F(RawFaults, GarbageGoesBeforeTheNextPackageOnly) {
-    controller.sendGarbageBeforeNextPackage(std::string("\x01\x02", 2));
-    const std::string request = kezu_sim::PackageFraming::encode(17, "");
-    ASSERT_EQ(send(fd, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
-    const std::string reply = readBytes(2 + 4);
-    EXPECT_EQ(reply, std::string("\x01\x02\xEE\xCC\xFF\xFF", 6));
-}
-
-TEST_F(RawFaults, BadLengthPackageCarriesTheGivenLengthField) {
-    controller.sendBadLengthPackage(5, 2, "");
-    EXPECT_EQ(readBytes(20), kezu_sim::PackageFraming::encodeWithLength(5, 2, ""));
-}
-
-TEST_F(RawFaults, ReceivedPackagesAreRecordedByteForByte) {
-    const std::string first = kezu_sim::PackageFraming::encode(9, "");
-    const std::string second = kezu_sim::PackageFraming::encode(40, "\x08\x06");
-    const std::string both = std::string("zz") + first + second;
-    ASSERT_EQ(send(fd, both.data(), both.size(), 0), static_cast<ssize_t>(both.size()));
-    ASSERT_TRUE(controller.waitForPackages(40, 1, CONTROLLER_WAIT));
-    const auto received = controller.received();
-    ASSERT_EQ(received.size(), 2u);
-    EXPECT_EQ(received[0].raw, first);
-    EXPECT_EQ(received[0].commandType, 9);
-    EXPECT_TRUE(received[0].body.empty());
-    EXPECT_EQ(received[1].raw, second);
-    EXPECT_EQ(received[1].body, "\x08\x06");
-    EXPECT_EQ(received[1].connection, 1);
-}
-
-// ---- Framing on the controller side -------------------------------------------------------
-
-TEST(ControllerFraming, SkipsGarbageAndRefusedLengthsThenReadsAPackage) {
-    int pair[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
-    const std::string bytes = std::string("\xEE\xCC\x00", 3) +
-                              kezu_sim::PackageFraming::encodeWithLength(3, 7, "") +
-                              kezu_sim::PackageFraming::encode(12, "body");
-    ASSERT_EQ(write(pair[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    close(pair[1]);
-    kezu_sim::ReceivedPackage package;
-    ASSERT_EQ(kezu_sim::PackageFraming::read(pair[0], package), kezu_sim::PackageFraming::Package);
-    EXPECT_EQ(package.commandType, 12);
-    EXPECT_EQ(package.body, "body");
-    EXPECT_EQ(kezu_sim::PackageFraming::read(pair[0], package), kezu_sim::PackageFraming::Closed);
-    close(pair[0]);
-}
-
-TEST(ControllerLifecycle, StopEndsEveryConnection) {
+TEST(RawFaults, InjectedBytesArriveAsGivenAndReceivedPackagesAreRecorded) {
     kezu_sim::KezuController controller;
     ASSERT_TRUE(controller.start());
-    RecordingClient first;
-    RecordingClient second;
-    for (RecordingClient *client : {&first, &second}) {
-        client->setServerPort(controller.port());
-        ASSERT_EQ(client->connectRobotServer(), 0);
-    }
-    ASSERT_TRUE(controller.waitForOpenConnections(2, CONTROLLER_WAIT));
-    controller.stop();
-    EXPECT_TRUE(first.waitFor(EVENT_PACKAGE, 1, CONTROLLER_WAIT));
-    EXPECT_TRUE(second.waitFor(EVENT_PACKAGE, 1, CONTROLLER_WAIT));
-    EXPECT_EQ(controller.openConnections(), 0u);
-    EXPECT_EQ(controller.acceptedConnections(), 2u);
+    RawPeer raw;
+    ASSERT_TRUE(raw.connectTo(controller.port()));
+    ASSERT_TRUE(controller.waitForOpenConnections(1, WAIT));
+    controller.sendGarbageBeforeNextPackage("\x01\x02");
+    controller.sendBadLengthPackage(5, 2, "");
+    const std::string badLength = kezu_sim::PackageFraming::encodeWithLength(5, 2, "");
+    EXPECT_EQ(raw.read(22, WAIT), "\x01\x02" + badLength);
+    controller.sendRaw("raw");
+    EXPECT_EQ(raw.read(3, WAIT), "raw");
+
+    const std::string request = kezu_sim::PackageFraming::encode(9, "\x08\x06");
+    ASSERT_TRUE(raw.send("zz" + request));
+    ASSERT_TRUE(controller.waitForPackages(9, 1, WAIT));
+    ASSERT_EQ(controller.received().size(), 1u);
+    EXPECT_EQ(controller.received()[0].raw, request);
+    EXPECT_EQ(controller.received()[0].body, "\x08\x06");
 }
 
-TEST(ControllerLifecycle, RefusesAnAddressItCannotParse) {
-    kezu_sim::ControllerConfig config;
-    config.address = "not an address";
-    kezu_sim::KezuController controller(config);
-    EXPECT_FALSE(controller.start());
+TEST(SimProgram, PrintsItsPortFirstServesAndEndsOnInterrupt) {
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        // Tests run in the build folder, where the program is built.
+        execl("tools/kezu_controller_sim", "kezu_controller_sim", "--port", "0", "--model", "4",
+              static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    std::unique_ptr<FILE, int (*)(FILE *)> output(fdopen(out[0], "r"), fclose);
+    char line[64] = {0};
+    const int port = fgets(line, sizeof(line), output.get()) != nullptr ? atoi(line) : 0;
+    RecordingClient client;
+    client.setServerPort(port);
+    const bool served = port > 0 && client.connectRobotServer() == 0 && client.sendPackage(0, "") &&
+                        client.waitFor(0, 1, WAIT);
+    kill(child, SIGINT);
+    int status = -1;
+    pid_t ended = 0;
+    for (int i = 0; i < 500 && (ended = waitpid(child, &status, WNOHANG)) == 0; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    if (ended == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    ASSERT_TRUE(served) << "port line: " << line;
+    common::ProtoResponseRobotDhParam reply;  // an unreadable login still gets its reply
+    ASSERT_TRUE(reply.ParseFromString(client.deliveries(0).at(0).body));
+    EXPECT_EQ(reply.robottype(), 4);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(client.waitFor(EVENT_PACKAGE, 1, WAIT));
 }
 
 }  // namespace
