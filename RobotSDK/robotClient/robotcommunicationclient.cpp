@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -39,6 +40,11 @@ void setSocketTimeouts(int fd) {
     timeval sendTimeout{SEND_TIMEOUT_SEC, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &recvTimeout, sizeof(recvTimeout));
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof(sendTimeout));
+}
+
+bool peerHasClosed(int fd) {
+    pollfd entry{fd, POLLRDHUP, 0};
+    return poll(&entry, 1, 0) == 1 && (entry.revents & (POLLRDHUP | POLLHUP)) != 0;
 }
 
 }  // namespace
@@ -213,8 +219,10 @@ int RobotCommunicationClient::recvPeek(int sockfd, void *buff, unsigned len) {
         if (ret == -1 && errno == EINTR) {
             continue;
         }
-        // Fewer bytes than asked when the time-out expired.
-        return -1;
+        // Fewer bytes than asked: the time-out expired, or the peer has closed and the bytes
+        // still queued can never grow to len. The latter counts as a peer close; reporting
+        // it as an error would have the loop peek the same bytes again without end.
+        return peerHasClosed(sockfd) ? 0 : -1;
     }
 }
 

@@ -216,6 +216,20 @@ TEST_F(ClientLink, PeerCloseGivesOneDisconnectEventAndLinkDownThenReconnectWorks
     EXPECT_EQ(receive(package(26, "again"), 26).body, "again");
 }
 
+class PeerCloseAfterBytes : public ClientLink,
+                            public ::testing::WithParamInterface<const char *> {};
+
+// Fewer bytes than a start marker can never complete one once the peer has gone.
+TEST_P(PeerCloseAfterBytes, StillEndsTheLinkWithOneEvent) {
+    ASSERT_TRUE(peer.send(GetParam()));
+    peer.closeConnection();
+    EXPECT_EQ(onlyDisconnectEvent(*client).socketFd, -1);
+    EXPECT_FALSE(client->getCurrentConnectStatus());
+}
+
+INSTANTIATE_TEST_SUITE_P(ShortTails, PeerCloseAfterBytes,
+                         ::testing::Values("\xEE", "\xEE\xCC\xFF", "xyz", "ab\xEE\xCC"));
+
 TEST_F(ClientLink, SecondConnectIsRefusedAndFirstLinkStays) {
     EXPECT_EQ(client->connectRobotServer(), FAILED);
     EXPECT_FALSE(peer.connectionPending(200ms));
