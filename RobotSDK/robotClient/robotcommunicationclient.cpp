@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/select.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -31,7 +30,7 @@ namespace {
 const int CONNECT_FAILED = kezu_robot_namespace::ErrCode_Failed;
 const int RECV_TIMEOUT_SEC = 2;
 const int SEND_TIMEOUT_SEC = 3;
-const int SELECT_TIMEOUT_USEC = 10000;
+const int POLL_TIMEOUT_MSEC = 10;
 // A failed read never reports more than this, so it cannot pass for a package.
 const int MAX_FAILED_READ_RESULT = 8;
 
@@ -365,14 +364,11 @@ void RobotCommunicationClient::recvCommunicationPackageLoop() {
     char *buffer = m_recvBuffer.get();
     while (m_connectStatus && m_socketFd != -1 && !m_stopRequested) {
         const int fd = m_socketFd;
-        fd_set readSet;
-        fd_set exceptSet;
-        FD_ZERO(&readSet);
-        FD_ZERO(&exceptSet);
-        FD_SET(fd, &readSet);
-        FD_SET(fd, &exceptSet);
-        timeval timeout{0, SELECT_TIMEOUT_USEC};
-        const int ret = select(fd + 1, &readSet, nullptr, &exceptSet, &timeout);
+        // poll rather than select: a select set cannot hold a descriptor numbered
+        // FD_SETSIZE or above, which a process with many open files hands out.
+        // POLLPRI is select's exceptional condition (urgent data).
+        pollfd entry{fd, POLLIN | POLLPRI, 0};
+        const int ret = poll(&entry, 1, POLL_TIMEOUT_MSEC);
         if (ret < 0) {
             W_ERROR("sdk communication log:  select error, ret=%d.", ret);
             continue;
@@ -380,7 +376,8 @@ void RobotCommunicationClient::recvCommunicationPackageLoop() {
         if (ret == 0 || m_stopRequested) {
             continue;
         }
-        if (FD_ISSET(fd, &readSet)) {
+        // A hang-up or error shows as readable, as select reports it: the read then fails.
+        if ((entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             const int n = recvRobotCommunicationPackage(fd, buffer, RECV_BUFFER_SIZE);
             if (n == 0) {
                 if (m_stopRequested) {
@@ -395,7 +392,7 @@ void RobotCommunicationClient::recvCommunicationPackageLoop() {
             responseProcess(fd, buffer, n - (ROBOT_COMMAND_CRC_BYTE + ROBOT_COMMAND_END_BYTE));
         }
         // A callback may have closed the link meanwhile; its number may belong to another.
-        if (FD_ISSET(fd, &exceptSet) && m_socketFd == fd && !m_stopRequested) {
+        if ((entry.revents & POLLPRI) != 0 && m_socketFd == fd && !m_stopRequested) {
             discardUrgentData(fd);
             postDisconnectEvent(fd);
         }

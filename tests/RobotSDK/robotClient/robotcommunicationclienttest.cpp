@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <climits>
@@ -277,6 +279,41 @@ TEST_F(ClientLink, DestroyingAConnectedClientIsPrompt) {
     client.reset();
     EXPECT_LT(Clock::now() - start, 500ms);
     EXPECT_EQ(peer.read(1, WAIT), "");
+}
+
+// Holds descriptors open until the number handed out next is at least the given one.
+struct DescriptorFiller {
+    explicit DescriptorFiller(int next) {
+        for (int fd = 0; fd >= 0 && fd < next - 1;) {
+            fd = open("/dev/null", O_RDONLY);
+            fds.push_back(fd);
+        }
+    }
+    ~DescriptorFiller() {
+        for (int fd : fds) {
+            close(fd);
+        }
+    }
+    bool reached() const { return !fds.empty() && fds.back() >= 0; }
+    std::vector<int> fds;
+};
+
+// Descriptors numbered beyond what a select set can hold, as in a process with many files.
+TEST(ClientHighDescriptor, ReceivesAndSeesPeerClose) {
+    DescriptorFiller filler(1100);
+    if (!filler.reached()) {
+        GTEST_SKIP() << "descriptor limit too low";
+    }
+    RawPeer peer;
+    RecordingClient client;
+    client.setServerPort(peer.port());
+    ASSERT_EQ(client.connectRobotServer(), 0);
+    ASSERT_TRUE(peer.accept(WAIT));
+    ASSERT_TRUE(peer.send(package(12, "high")));
+    ASSERT_TRUE(client.waitFor(12, 1, WAIT));
+    EXPECT_EQ(client.deliveries(12).at(0).body, "high");
+    peer.closeConnection();
+    EXPECT_EQ(onlyDisconnectEvent(client).socketFd, -1);
 }
 
 // ---- Connect failures ---------------------------------------------------------------------
