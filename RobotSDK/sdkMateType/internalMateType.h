@@ -58,7 +58,7 @@ union cartesian_Ori_U {
 };
 
 // The controller's reply codes.
-enum RobotControlServerErrorCode {
+enum RobotControlServerErrorCode : int {
     RobotResponseCode_SUCC = 0,
     RobotResponseCode_RequestFormatError = 1,
     RobotResponseCode_ProcessRequesFailed = 2,
@@ -66,7 +66,7 @@ enum RobotControlServerErrorCode {
     RobotResponseCode_RealRobotNoExist = 4
 };
 
-enum arrival_ahead_state {
+enum arrival_ahead_state : int {
     arrival_ahead_none = 0,
     arrival_ahead_distance = 1,
     arrival_ahead_time = 2,

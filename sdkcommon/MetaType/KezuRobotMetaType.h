@@ -6,6 +6,8 @@
 
 // Records, enums and result codes shared by every layer of the SDK. They cross the exported
 // interfaces by pointer, so member order and widths must not change.
+// Every named enum is fixed to int: 32 bits on every target, and a value read from the link
+// or passed in by a caller is a defined value even when it names no enumerator.
 
 typedef std::uint8_t uint8;
 typedef std::uint16_t uint16;
@@ -94,7 +96,7 @@ struct RobotJointOffset {
 
 /* Enums */
 
-enum RobotEventType {
+enum RobotEventType : int {
     RobotEvent_armCanbusError = 0,
     RobotEvent_remoteHalt = 1,
     RobotEvent_remoteEmergencyStop = 2,
@@ -140,7 +142,7 @@ enum RobotEventType {
 };
 
 // Results of the SDK's operations. ErrCode_Base is a base and ErrCode_Count a count.
-enum RobotErrorCode {
+enum RobotErrorCode : int {
     ErrnoSucc = 0,
     ErrCode_Base = 10000,
     ErrCode_Failed,
@@ -170,7 +172,7 @@ enum RobotErrorCode {
     ErrCode_Count = 26
 };
 
-enum RobotIoType {
+enum RobotIoType : int {
     RobotBoardControllerDI = 0,
     RobotBoardControllerDO = 1,
     RobotBoardControllerAI = 2,
@@ -185,24 +187,24 @@ enum RobotIoType {
     RobotToolAO = 11
 };
 
-enum ToolIOType { IO_IN = 0, IO_OUT = 1 };
+enum ToolIOType : int { IO_IN = 0, IO_OUT = 1 };
 
-enum ToolPowerType { OUT_0V = 0, OUT_12V = 1, OUT_24V = 2 };
+enum ToolPowerType : int { OUT_0V = 0, OUT_12V = 1, OUT_24V = 2 };
 
-enum IO_STATUS { IO_STATUS_INVALID = 0, IO_STATUS_VALID = 1 };
+enum IO_STATUS : int { IO_STATUS_INVALID = 0, IO_STATUS_VALID = 1 };
 
-enum ToolDigitalIOAddr {
+enum ToolDigitalIOAddr : int {
     TOOL_DIGITAL_IO_0 = 0,
     TOOL_DIGITAL_IO_1 = 1,
     TOOL_DIGITAL_IO_2 = 2,
     TOOL_DIGITAL_IO_3 = 3
 };
 
-enum RobotWorkMode { RobotModeSimulator = 0, RobotModeReal = 1 };
+enum RobotWorkMode : int { RobotModeSimulator = 0, RobotModeReal = 1 };
 
-enum RobotMoveControlCommand { RobotMoveStop = 0, RobotMovePause = 1, RobotMoveContinue = 2 };
+enum RobotMoveControlCommand : int { RobotMoveStop = 0, RobotMovePause = 1, RobotMoveContinue = 2 };
 
-enum RobotControlCommand {
+enum RobotControlCommand : int {
     RobotRelease = 0,
     RobotBrake = 1,
     OverspeedWarning = 2,
@@ -221,14 +223,14 @@ enum RobotControlCommand {
     ClearRobotCurrentAlarm = 15
 };
 
-enum Robot_Dyn_identify_traj {
+enum Robot_Dyn_identify_traj : int {
     Dyn_identify_traj_none = 0,
     Dyn_identify_traj_robot = 1,
     Dyn_identify_traj_tool = 2,
     Dyn_identify_traj_tool_abort = 3
 };
 
-enum ROBOT_SERVICE_STATE {
+enum ROBOT_SERVICE_STATE : int {
     ROBOT_SERVICE_READY = 0,
     ROBOT_SERVICE_STARTING = 1,
     ROBOT_SERVICE_WORKING = 2,
@@ -240,11 +242,11 @@ enum ROBOT_SERVICE_STATE {
 };
 
 // The next five enums carry exactly the values of the move-condition messages' enums.
-enum RobotState { RobotStopped = 0, RobotRunning = 1, RobotPaused = 2, RobotResumed = 3 };
+enum RobotState : int { RobotStopped = 0, RobotRunning = 1, RobotPaused = 2, RobotResumed = 3 };
 
-enum move_mode { NO_MOVEMODE = 0, MODEJ = 1, MODEL = 2, MODEP = 3 };
+enum move_mode : int { NO_MOVEMODE = 0, MODEJ = 1, MODEL = 2, MODEP = 3 };
 
-enum move_track {
+enum move_track : int {
     NO_TRACK = 0,
     TRACKING = 1,
     ARC_CIR = 2,
@@ -255,9 +257,9 @@ enum move_track {
     JOINT_UBSPLINEINTP = 7
 };
 
-enum coordinate_refer { BaseCoordinate = 0, EndCoordinate = 1, WorldCoordinate = 2 };
+enum coordinate_refer : int { BaseCoordinate = 0, EndCoordinate = 1, WorldCoordinate = 2 };
 
-enum teach_mode {
+enum teach_mode : int {
     NO_TEACH = 0,
     JOINT1 = 1,
     JOINT2 = 2,
@@ -275,7 +277,7 @@ enum teach_mode {
 
 // Each name lists the three taught points: the origin, a point on the first axis, and a point
 // on the second axis or in the first quadrant of the plane.
-enum CoordCalibrateMathod {
+enum CoordCalibrateMathod : int {
     Origin_AnyPointOnPositiveXAxis_AnyPointOnPositiveYAxis = 0,
     Origin_AnyPointOnPositiveYAxis_AnyPointOnPositiveZAxis = 1,
     Origin_AnyPointOnPositiveZAxis_AnyPointOnPositiveXAxis = 2,
@@ -288,7 +290,7 @@ enum CoordCalibrateMathod {
     CoordTypeCount = 9
 };
 
-enum ToolKinematicsOriCalibrateMathod {
+enum ToolKinematicsOriCalibrateMathod : int {
     ToolKinematicsOriCalibrateMathod_Invalid = -1,
     ToolKinematicsOriCalibrateMathod_xOxy = 0,
     ToolKinematicsOriCalibrateMathod_yOyz = 1,
@@ -299,7 +301,7 @@ enum ToolKinematicsOriCalibrateMathod {
     ToolKinematicsOriCalibrateMathodCount = 6
 };
 
-enum update_board_firmware_cmd {
+enum update_board_firmware_cmd : int {
     update_master_board_firmware_trans_start = 1,
     update_master_board_firmware_trans_data = 2,
     update_master_board_firmware_trans_end = 3,

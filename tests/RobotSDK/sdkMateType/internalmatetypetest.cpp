@@ -15,8 +15,10 @@ static_assert(sizeof(RobotCollisionCurrent) == 49 &&
 static_assert(sizeof(joint_cart_U) == 48 && std::is_union<joint_cart_U>::value &&
                   sizeof(cartesian_Ori_U) == 32 && std::is_union<cartesian_Ori_U>::value,
               "unions");
-static_assert(sizeof(RobotControlServerErrorCode) == 4 && sizeof(arrival_ahead_state) == 4,
-              "enums are 32 bits");
+// Read from the link, so every int must be a defined value.
+static_assert(std::is_same<std::underlying_type_t<RobotControlServerErrorCode>, int>::value &&
+                  std::is_same<std::underlying_type_t<arrival_ahead_state>, int>::value,
+              "enums are int");
 // The engine maps controller code 4 to its own result; the move codec sends these states.
 static_assert(RobotResponseCode_SUCC == 0 && RobotResponseCode_RequestFormatError == 1 &&
                   RobotResponseCode_ProcessRequesFailed == 2 &&

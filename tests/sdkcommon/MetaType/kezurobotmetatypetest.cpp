@@ -106,10 +106,16 @@ static_assert(sizeof(ToolDigitalStatus) == 5 && AT(ToolDigitalStatus, ioType, 0)
                   AT(ToolIo, systemTemperature, 36) && AT(ToolIo, errorStatus, 40),
               "tool IO status");
 
-static_assert(sizeof(RobotEventType) == 4 && sizeof(RobotErrorCode) == 4 &&
-                  sizeof(ToolKinematicsOriCalibrateMathod) == 4 &&
-                  sizeof(update_board_firmware_cmd) == 4 && sizeof(RobotIoType) == 4,
-              "enums are 32 bits");
+// 32-bit and signed everywhere; values read from the link (event type, work mode, robot
+// state, tool power and IO kinds) must be defined values whatever the controller sends.
+template <typename... E>
+constexpr bool allInt = (std::is_same<std::underlying_type_t<E>, int>::value && ...);
+static_assert(allInt<RobotEventType, RobotErrorCode, RobotIoType, ToolIOType, ToolPowerType,
+                     IO_STATUS, ToolDigitalIOAddr, RobotWorkMode, RobotMoveControlCommand,
+                     RobotControlCommand, Robot_Dyn_identify_traj, ROBOT_SERVICE_STATE, RobotState,
+                     move_mode, move_track, coordinate_refer, teach_mode, CoordCalibrateMathod,
+                     ToolKinematicsOriCalibrateMathod, update_board_firmware_cmd>,
+              "enums are int");
 static_assert(ToolKinematicsOriCalibrateMathod_Invalid == -1 &&
                   ToolKinematicsOriCalibrateMathod_Invalid <
                       ToolKinematicsOriCalibrateMathod_xOxy &&
