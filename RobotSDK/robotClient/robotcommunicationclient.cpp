@@ -142,6 +142,11 @@ void RobotCommunicationClient::closeSocketLocked() {
 }
 
 int RobotCommunicationClient::connectCommunicationServer() {
+    // A port beyond 16 bits would be cut to another one: refuse it rather than connect there.
+    if (m_serverport < 1 || m_serverport > 65535) {
+        W_ERROR("sdk communication log: Invalid server port %d.", m_serverport);
+        return CONNECT_FAILED;
+    }
     sockaddr_in serverAddr;
     memset(&serverAddr, 0, sizeof(serverAddr));
     serverAddr.sin_family = AF_INET;

@@ -339,4 +339,17 @@ INSTANTIATE_TEST_SUITE_P(AddressTexts, ConnectFailure,
                          ::testing::Values("", "localhost", "127.0.0.256", "1.2.3", "::1",
                                            "127.0.0.1 ", static_cast<const char *>(nullptr)));
 
+class PortOutOfRange : public ::testing::TestWithParam<int> {};
+
+// Offsets that a cut to 16 bits would turn into the listening peer's own port.
+TEST_P(PortOutOfRange, IsRefusedInsteadOfCutToAnotherPort) {
+    RawPeer peer;
+    RecordingClient client;
+    client.setServerPort(peer.port() + GetParam());
+    EXPECT_EQ(client.connectRobotServer(), FAILED);
+    EXPECT_FALSE(peer.connectionPending(200ms));
+}
+
+INSTANTIATE_TEST_SUITE_P(Offsets, PortOutOfRange, ::testing::Values(65536, -65536, 131072));
+
 }  // namespace
