@@ -72,3 +72,15 @@ TEST(FrameDisplay, FlangeFrameWithoutBothToolPartsFailsHoldingTheSource) {
 }
 
 }  // namespace
+
+TEST(UserFrame, DegeneratePointsAreRefusedInsteadOfGivingANonFiniteFrame) {
+    const wayPoint_S coincident[3] = {at(0.1, 0.2, 0.3), at(0.1, 0.2, 0.3), at(0.1, 0.7, 0.3)};
+    const wayPoint_S collinear[3] = {at(0.1, 0.2, 0.3), at(0.3, 0.2, 0.3), at(0.6, 0.2, 0.3)};
+    double pos[3], ori[9], org[3];
+    for (const wayPoint_S *points : {coincident, collinear}) {
+        for (char method : {0, 2, 3, 8}) {
+            EXPECT_FALSE(Ikfunc::api_user_coord_calib(points, method, pos, ori, org))
+                << int(method);
+        }
+    }
+}
