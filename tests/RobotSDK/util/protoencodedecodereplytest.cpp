@@ -174,6 +174,41 @@ void fillDoubles(google::protobuf::Message &message, double first, double step) 
     }
 }
 
+// A newer controller may send values this SDK does not list; they must arrive intact
+// (the sanitised build would otherwise stop on loading them).
+TEST(GeneralDataReply, ValuesOutsideTheirEnumsAreCarriedUnchanged) {
+    int code = 0;
+    RobotState state = RobotStopped;
+    ASSERT_TRUE(resolveFrom(generalData({7}, {}), PED::resolveResponse_robotState, state, code));
+    EXPECT_EQ(static_cast<int>(state), 7);
+    RobotWorkMode mode = RobotModeReal;
+    ASSERT_TRUE(resolveFrom(generalData({-2}, {}), PED::resolveResponse_robotWorkMode, mode, code));
+    EXPECT_EQ(static_cast<int>(mode), -2);
+    for (int type : {-1, 70000}) {
+        communication::ProtoCommunicationRobotEvent event;
+        event.set_eventtype(type);
+        event.set_eventcode(0);
+        event.set_eventcontent("");
+        RobotEventInfo info;
+        ASSERT_TRUE(resolveFrom(event, PED::resolveResponse_robotEvent, info));
+        EXPECT_EQ(static_cast<int>(info.eventType), type);
+    }
+    communication::ProtoCommunicationToolAllIOStatusInfoResponse tool;
+    tool.mutable_tooliostatus()->set_powertype(9);
+    tool.mutable_tooliostatus()->set_systemvoltage(24);
+    tool.mutable_tooliostatus()->set_systemtemperature(30);
+    tool.mutable_tooliostatus()->set_errorstatus(0);
+    communication::ToolDigitalStatus *digital = tool.mutable_tooliostatus()->add_digitaliostatus();
+    digital->set_iotype(5);
+    digital->set_iodata(1);
+    setInfo(tool.mutable_errorinfo(), 0);
+    RobotToolAllIOStatus status{};
+    ASSERT_TRUE(resolveFrom(tool, PED::resolveResponse_robotToolIoStatus, status, code));
+    EXPECT_EQ(static_cast<int>(status.powerType), 9);
+    const int ioType = status.digitalIoStatus[0].ioType;  // packed record: copy first
+    EXPECT_EQ(ioType, 5);
+}
+
 TEST(JointReply, AnglesWithoutErrorInfoAreWrittenButTheResultIsFalse) {
     common::ProtoJointAngleResponse reply;  // the repeated errorInfo may be empty
     fillDoubles(*reply.mutable_jointangle(), 0.1, 0.1);
