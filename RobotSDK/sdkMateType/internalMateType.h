@@ -66,7 +66,8 @@ enum RobotControlServerErrorCode {
     RobotResponseCode_RealRobotNoExist = 4
 };
 
-enum arrival_ahead_state {
+// Read back from move profiles, where any int32 may arrive.
+enum arrival_ahead_state : int {
     arrival_ahead_none = 0,
     arrival_ahead_distance = 1,
     arrival_ahead_time = 2,

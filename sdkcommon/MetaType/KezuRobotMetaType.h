@@ -94,7 +94,9 @@ struct RobotJointOffset {
 
 /* Enums */
 
-enum RobotEventType {
+// Enums that the controller fills have a fixed type, so a value outside the list is still
+// a valid value and is carried as it is.
+enum RobotEventType : int {
     RobotEvent_armCanbusError = 0,
     RobotEvent_remoteHalt = 1,
     RobotEvent_remoteEmergencyStop = 2,
@@ -185,9 +187,9 @@ enum RobotIoType {
     RobotToolAO = 11
 };
 
-enum ToolIOType { IO_IN = 0, IO_OUT = 1 };
+enum ToolIOType : int { IO_IN = 0, IO_OUT = 1 };
 
-enum ToolPowerType { OUT_0V = 0, OUT_12V = 1, OUT_24V = 2 };
+enum ToolPowerType : int { OUT_0V = 0, OUT_12V = 1, OUT_24V = 2 };
 
 enum IO_STATUS { IO_STATUS_INVALID = 0, IO_STATUS_VALID = 1 };
 
@@ -198,7 +200,7 @@ enum ToolDigitalIOAddr {
     TOOL_DIGITAL_IO_3 = 3
 };
 
-enum RobotWorkMode { RobotModeSimulator = 0, RobotModeReal = 1 };
+enum RobotWorkMode : int { RobotModeSimulator = 0, RobotModeReal = 1 };
 
 enum RobotMoveControlCommand { RobotMoveStop = 0, RobotMovePause = 1, RobotMoveContinue = 2 };
 
@@ -240,7 +242,7 @@ enum ROBOT_SERVICE_STATE {
 };
 
 // The next five enums carry exactly the values of the move-condition messages' enums.
-enum RobotState { RobotStopped = 0, RobotRunning = 1, RobotPaused = 2, RobotResumed = 3 };
+enum RobotState : int { RobotStopped = 0, RobotRunning = 1, RobotPaused = 2, RobotResumed = 3 };
 
 enum move_mode { NO_MOVEMODE = 0, MODEJ = 1, MODEL = 2, MODEP = 3 };
 
