@@ -50,8 +50,7 @@ inline double maxDiff(const double *a, const double *b, int count) {
 // shoulder's singular cylinder (wrist centre at distance d2 from the base axis).
 inline Joints randomGenericJoints(std::mt19937 &rng) {
     std::uniform_real_distribution<double> angle(-kPi + 0.01, kPi - 0.01);
-    Joints q;
-    for (;;) {
+    for (Joints q;;) {
         for (double &v : q) {
             v = angle(rng);
         }

@@ -15,11 +15,9 @@ inline Ori randomUnitQuaternion(std::mt19937 &rng) {
 
 // q and -q are the same rotation.
 inline double quaternionGap(const Ori &a, const Ori &b) {
-    const double same =
-        std::fabs(a.w - b.w) + std::fabs(a.x - b.x) + std::fabs(a.y - b.y) + std::fabs(a.z - b.z);
-    const double flip =
-        std::fabs(a.w + b.w) + std::fabs(a.x + b.x) + std::fabs(a.y + b.y) + std::fabs(a.z + b.z);
-    return std::fmin(same, flip);
+    const double s = a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z < 0 ? -1.0 : 1.0;
+    return std::fabs(a.w - s * b.w) + std::fabs(a.x - s * b.x) + std::fabs(a.y - s * b.y) +
+           std::fabs(a.z - s * b.z);
 }
 
 inline double positionGap(const Pos &a, const Pos &b) {
