@@ -41,19 +41,18 @@ TEST_F(DhParameters, StartWithTheQxRowAndEveryModelSelectsItsRow) {
     }
 }
 
+// Elements that name no length carry 100 and must be ignored; dd[3] moves d2 and d4 together.
 TEST_F(DhParameters, CorrectionsAddSinglePrecisionValuesToTheirLengths) {
-    // Elements that name no length carry 100 and must be ignored.
     float da[6] = {100, 100, 0.001f, -0.002f, 100, 100};
     float dd[6] = {0.003f, 0.004f, 100, 0.001f, 0.005f, 0.006f};
     modifyDhParaLen(da, dd);
-    const double f[] = {0.001f, -0.002f, 0.003f, 0.004f, 0.001f, 0.005f, 0.006f};
-    const double now[] = {a2, a3, d1, d2, d4, d5, d6};
-    const double expected[] = {0.408 + f[0],           0.376 + f[1],  0.0985 + f[2],
-                               0.1215 + (f[3] + f[4]),  // dd[3] moves d2 and d4 together
-                               -0.019 + f[4],          0.1025 + f[5], 0.094 + f[6]};
-    EXPECT_EQ(kintest::maxDiff(now, expected, 7), 0.0);
     modifyDhParaLen(nullptr, dd);
-    EXPECT_EQ(d6, expected[6]);
+    const double now[] = {a2, a3, d1, d2, d4, d5, d6};
+    const double expected[] = {0.408 + 0.001f,  0.376 + -0.002f,
+                               0.0985 + 0.003f, 0.1215 + (static_cast<double>(0.004f) + 0.001f),
+                               -0.019 + 0.001f, 0.1025 + 0.005f,
+                               0.094 + 0.006f};
+    EXPECT_EQ(kintest::maxDiff(now, expected, 7), 0.0);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ constexpr kezu_robot_type kAllModels[] = {kezu_qx,   kezu_qj, kezu_qv_a,
                                           kezu_qv_b, kezu_qz, kezu_qxs};
 using Joints = std::array<double, 6>;
 
-// Suites that select another model put kezu_qx back, so no suite leaks its lengths.
+// Suites that select another model put kezu_qx back.
 class ModelTest : public ::testing::Test {
 protected:
     void TearDown() override { setDhParaLen(kezu_qx); }
@@ -63,11 +63,7 @@ inline Joints randomGenericJoints(std::mt19937 &rng) {
 }
 
 inline Joints column(const double table[6][8], int k) {
-    Joints q;
-    for (int j = 0; j < 6; ++j) {
-        q[j] = table[j][k];
-    }
-    return q;
+    return {table[0][k], table[1][k], table[2][k], table[3][k], table[4][k], table[5][k]};
 }
 
 // Index of the first column within `tol` of q (angles compared modulo 2 pi), or -1.

