@@ -31,11 +31,6 @@ inline wayPoint_S waypoint(const Pos &p, const Ori &o) {
     return wp;
 }
 
-inline void expectSamePose(const wayPoint_S &a, const wayPoint_S &b, double tol) {
-    EXPECT_LT(positionGap(a.cartPos.position, b.cartPos.position), tol);
-    EXPECT_LT(quaternionGap(a.orientation, b.orientation), tol);
-}
-
 }  // namespace iktest
 
 #endif
