@@ -6,11 +6,8 @@ using kintest::Joints;
 using kintest::kPi;
 using kintest::Pose;
 
-int solve(const double *ref, const Pose &target, double table[6][8]) {
-    Pose copy = target;
-    double reference[6];
-    std::copy(ref, ref + 6, reference);
-    return ComputeIkLib(reference, copy.rot, copy.trans, table);
+int solve(Joints ref, Pose target, double table[6][8]) {  // the library alters its arguments
+    return ComputeIkLib(ref.data(), target.rot, target.trans, table);
 }
 
 using Kinematics = kintest::ModelTest;
@@ -54,18 +51,19 @@ TEST_P(KinematicsPerModel, JacobianMatchesFiniteDifferencesOfForwardKinematics) 
 INSTANTIATE_TEST_SUITE_P(AllModels, KinematicsPerModel, ::testing::ValuesIn(kintest::kAllModels));
 
 TEST_F(Kinematics, SingularWristTakesJointsFromTheReference) {
-    double table[6][8], zero[6] = {};  // stretched along C
-    ASSERT_EQ(solve(zero, kintest::forwardPose(zero), table), 1);
-    EXPECT_EQ(kintest::findColumn(table, 1, zero, 1e-12), 0);
-    Pose p = kintest::forwardPose(zero);
+    double table[6][8];
+    const Joints zero = {};  // stretched along C
+    ASSERT_EQ(solve(zero, kintest::forwardPose(zero.data()), table), 1);
+    EXPECT_EQ(kintest::findColumn(table, 1, zero.data(), 1e-12), 0);
+    Pose p = kintest::forwardPose(zero.data());
     EXPECT_EQ(ComputeIkLib(nullptr, p.rot, p.trans, table), 0);
     for (double j5 : {0.0, kPi}) {
-        const double q[6] = {0.3, 0.5, 0.7, -0.4, j5, 0.9};
-        const int n = solve(q, kintest::forwardPose(q), table);
-        EXPECT_GE(kintest::findColumn(table, n, q, 1e-9), 0) << j5;
+        const Joints q = {0.3, 0.5, 0.7, -0.4, j5, 0.9};
+        const int n = solve(q, kintest::forwardPose(q.data()), table);
+        EXPECT_GE(kintest::findColumn(table, n, q.data(), 1e-9), 0) << j5;
     }
     // A wrist centre closer than d2 - 0.0125 to the base axis has no solution.
-    Pose onAxis = kintest::forwardPose(zero);
+    Pose onAxis = kintest::forwardPose(zero.data());
     onAxis.trans[0] = d6 * onAxis.rot[2];
     onAxis.trans[1] = d6 * onAxis.rot[5] + d2 - 0.0126;
     EXPECT_EQ(solve(zero, onAxis, table), 0);

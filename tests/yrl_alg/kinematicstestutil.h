@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
@@ -17,13 +18,12 @@ constexpr kezu_robot_type kAllModels[] = {kezu_qx,   kezu_qj, kezu_qv_a,
 using Joints = std::array<double, 6>;
 
 // Suites that select another model put kezu_qx back.
-class ModelTest : public ::testing::Test {
-protected:
-    void TearDown() override { setDhParaLen(kezu_qx); }
-};
 class PerModelTest : public ::testing::TestWithParam<kezu_robot_type> {
 protected:
     void SetUp() override { setDhParaLen(GetParam()); }
+    void TearDown() override { setDhParaLen(kezu_qx); }
+};
+struct ModelTest : ::testing::Test {
     void TearDown() override { setDhParaLen(kezu_qx); }
 };
 
@@ -51,9 +51,7 @@ inline double maxDiff(const double *a, const double *b, int count) {
 inline Joints randomGenericJoints(std::mt19937 &rng) {
     std::uniform_real_distribution<double> angle(-kPi + 0.01, kPi - 0.01);
     for (Joints q;;) {
-        for (double &v : q) {
-            v = angle(rng);
-        }
+        std::generate(q.begin(), q.end(), [&] { return angle(rng); });
         const Pose p = forwardPose(q.data());
         const double margin = std::hypot(p.trans[0] - d6 * p.rot[2], p.trans[1] - d6 * p.rot[5]);
         if (std::fabs(std::sin(q[4])) > 0.02 && std::fabs(margin - d2) > 1e-3) {

@@ -27,9 +27,8 @@ struct Frame {
 TEST(UserFrame, MethodsBuildFramesThroughThePoints) {
     wayPoint_S pts[3] = {at(0.1, 0.2, 0.3), at(0.5, 0.2, 0.3), at(0.4, 0.9, 0.3)};
     const Frame f0(pts, 0), unknown(pts, 9);
-    ASSERT_TRUE(f0.ok);
-    EXPECT_NEAR(f0.dot, 0.3 / std::hypot(0.3, 0.7), 1e-15);
-    EXPECT_NEAR(f0.rot[3], 0.3 / std::hypot(0.3, 0.7), 1e-15);
+    EXPECT_TRUE(f0.ok && f0.dot == f0.rot[3] &&
+                std::fabs(f0.dot - 0.3 / std::hypot(0.3, 0.7)) < 1e-15);
     EXPECT_FALSE(unknown.ok || Frame(nullptr, 0).ok);
     EXPECT_TRUE(unknown.org[2] == 0.3 && unknown.trans[0] == 7.0 && unknown.dot == 7.0);
     const int cases[][4] = {{3, 0, 2, 1}, {4, 0, 1, 2}, {5, 1, 0, 2},

@@ -143,13 +143,10 @@ TEST_F(ToolCalibration, PointCountsAndMethodsMustMatch) {
 }
 
 TEST_F(ToolCalibration, RecoversTheTipAndTheToolAxesOrFailsUntouched) {
-    kz::ToolInEndDesc four{{}, {0, 0, 1, 0}}, three{{}, {0, 0, 1, 0}}, oriented{};
-    ASSERT_EQ(kz::ErrnoSucc, calibrate(aroundTip(6), {}, -1, four));
-    ASSERT_EQ(kz::ErrnoSucc, U::toolCalibration(aroundTip(6), 2, three));
-    for (const kz::ToolInEndDesc &t : {four, three}) {  // positions only: no rotation
-        expectPos(tcp_, t.toolInEndPosition);
-        expectRotation({1, 0, 0, 0}, t.toolInEndOrientation, 0.0);
-    }
+    kz::ToolInEndDesc positional{{}, {0, 0, 1, 0}}, oriented{};
+    ASSERT_EQ(kz::ErrnoSucc, U::toolCalibration(aroundTip(6), 2, positional));
+    expectPos(tcp_, positional.toolInEndPosition);
+    expectRotation({1, 0, 0, 0}, positional.toolInEndOrientation, 0.0);  // no rotation
     const kz::Ori toolOri = quat(0.7, 0.3, -0.4, 1);
     ASSERT_EQ(kz::ErrnoSucc, calibrate(aroundTip(5), xOxy(0.05, toolOri), 0, oriented));
     expectPos(tcp_, oriented.toolInEndPosition);
@@ -241,9 +238,12 @@ TEST_F(UtilService, RpyInRadiansRollAboutXFirst) {
     kz::Rpy rpy{9, 9, 9};
     kz::Ori q;
     ASSERT_EQ(kz::ErrnoSucc, U::RPYToQuaternion(in, q));
-    // Rz(yaw) Ry(pitch) Rx(roll) takes x onto this column.
-    const double cy = std::cos(in.rz), sy = std::sin(in.rz), cp = std::cos(in.ry);
-    expectPos({cy * cp, sy * cp, -std::sin(in.ry)}, rotate(q, {1, 0, 0}), 1e-6);
+    // Rz(yaw) Ry(pitch) Rx(roll) takes x and z onto these columns.
+    const double cy = std::cos(in.rz), sy = std::sin(in.rz), cp = std::cos(in.ry),
+                 sp = std::sin(in.ry), cr = std::cos(in.rx), sr = std::sin(in.rx);
+    expectPos({cy * cp, sy * cp, -sp}, rotate(q, {1, 0, 0}), 1e-6);
+    expectPos({cy * sp * cr + sy * sr, sy * sp * cr - cy * sr, cp * cr}, rotate(q, {0, 0, 1}),
+              1e-6);
     ASSERT_EQ(kz::ErrnoSucc, U::quaternionToRPY(q, rpy));
     expectPos({in.rx, in.ry, in.rz}, {rpy.rx, rpy.ry, rpy.rz}, 1e-5);
 }
@@ -256,7 +256,6 @@ TEST_F(UtilService, JointStringReadsSixAnglesWithOneSeparatorEach) {
         {"1,2,3", {1, 2, 3}},
         {" 0.1 ; 0.2; 0.3 ;0.4; 0.5; 0.6 ", {0.1, 0.2, 0.3, 0.4, 0.5, 0.6}},
         {"1 2 3 4 5 6", {1, 3, 5}},
-        {"-1e-1,+2,.5", {-0.1, 2, 0.5}},
         {"1,2,3,4,5,6,7,8", {1, 2, 3, 4, 5, 6}},
         {"1,,2", {1}},
         {"0.5,1e999,2", {0.5}},

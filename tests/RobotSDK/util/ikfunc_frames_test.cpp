@@ -54,14 +54,10 @@ TEST_F(Frames, ToolCalibrationRecoversCentrePointAndOrientationInEveryMode) {
                        holding(randomOri(), 0.03 * a[0][0] + 0.04 * a[1][0],
                                0.03 * a[0][1] + 0.04 * a[1][1], 0.03 * a[0][2] + 0.04 * a[1][2])};
             }
-            for (int i = 0; mode >= 3 && i < 2; ++i) {
-                // Turn the named axis onto base -Z, then about base z by any angle.
-                const double *t = T;
+            for (int i = 0; mode >= 3 && i < 2; ++i) {  // the named axis onto -Z, then about z
                 const int c = axis[i];
-                Ori q = {1 - t[6 + c], -t[3 + c], t[c], 0};  // a -> -z, a != z
-                const double n = Ikfunc::NORM(q.w, q.x, q.y, q.z);
                 Ori spun;
-                Ikfunc::endOrientation2ToolOrientation({q.w / n, q.x / n, q.y / n, q.z / n},
+                Ikfunc::endOrientation2ToolOrientation({1 - T[6 + c], -T[3 + c], T[c], 0},
                                                        {std::cos(0.3 + i), 0, 0, std::sin(0.3 + i)},
                                                        spun);
                 ori.push_back(holding(spun));
@@ -88,7 +84,7 @@ TEST_F(Frames, ToolCalibrationFailsOnDegenerateInput) {
                                            holding(randomOri(), 0, 0.05)};
     EXPECT_FALSE(Ikfunc::api_tool_coord_calib(poses.data(), 4, close.data(), 0, found, result));
     EXPECT_LT(kintest::maxDiff(found, tcp, 3), 1e-10);
-    // One orientation for every pose leaves the normal matrix zero; and fails.
+    // One orientation for every pose leaves the normal matrix singular; a zero quaternion fails.
     const std::vector<wayPoint_S> same(4, holding(randomOri()));
     EXPECT_FALSE(Ikfunc::api_tool_coord_calib(same.data(), 4, nullptr, -1, found, result));
     wayPoint_S zeroOri = waypoint({1, 2, 3}, {0, 0, 0, 0}), back = waypoint({9, 9, 9}, {});

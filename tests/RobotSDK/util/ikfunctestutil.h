@@ -20,10 +20,6 @@ inline double quaternionGap(const Ori &a, const Ori &b) {
            std::fabs(a.z - s * b.z);
 }
 
-inline double positionGap(const Pos &a, const Pos &b) {
-    return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
-}
-
 inline wayPoint_S waypoint(const Pos &p, const Ori &o) {
     wayPoint_S wp = {};
     wp.cartPos.position = p;
