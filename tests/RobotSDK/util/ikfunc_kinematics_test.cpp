@@ -134,6 +134,7 @@ TEST_F(ArmIk, FailsWithoutTouchingTheWaypointWhenNoSolutionQualifies) {
     }
     wayPoint_S zeroOri = iktest::waypoint({0.3, -0.2, 0.5}, {0, 0, 0, 0});  // NaN distances
     EXPECT_FALSE(Ikfunc::ArmIk(zeroOri, nullptr, false, false));
+    EXPECT_EQ(Ikfunc::ComputeIk_new(zeroOri, table), 0);
     EXPECT_FALSE(Ikfunc::ArmFk(zeroOri.cartPos.position, zeroOri.orientation, nullptr));
 }
 
