@@ -182,6 +182,7 @@ bool Ikfunc::api_arm_ik(Pos arm_pos, Ori arm_ori, double *joint_solve) {
     wayPoint_S wp;
     wp.cartPos.position = arm_pos;
     wp.orientation = arm_ori;
+    // The reference also fills the freedom of a singular wrist, which reads the waypoint's joints.
     for (int j = 0; j < kJoints; ++j) {
         wp.jointpos[j] = joint_solve[j];
     }
