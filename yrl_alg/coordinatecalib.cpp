@@ -63,6 +63,19 @@ void axesFromPlanePoint(int method, const Pos &B, const Pos &C, double *eerot) {
 
 }  // namespace
 
+namespace {
+
+bool allFinite(const double *values, int count) {
+    for (int k = 0; k < count; ++k) {
+        if (!std::isfinite(values[k])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 bool userCoordinateCalibLib(wayPoint_S *waypointptr, char methods, double *eetrans, double *eerot,
                             double *Porg, double &dotValue) {
     if (waypointptr == nullptr || eetrans == nullptr || eerot == nullptr || Porg == nullptr) {
@@ -89,7 +102,9 @@ bool userCoordinateCalibLib(wayPoint_S *waypointptr, char methods, double *eetra
     eetrans[0] = -t.x;
     eetrans[1] = -t.y;
     eetrans[2] = -t.z;
-    return true;
+    // Coincident or collinear points span no frame: the axes come out non-finite, and such a
+    // frame must not pass as calibrated.
+    return allFinite(eerot, 9) && allFinite(eetrans, 3);
 }
 
 namespace {

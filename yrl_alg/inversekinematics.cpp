@@ -4,12 +4,10 @@
 #include "kinematicsmath.h"
 
 using kinematics_detail::angleOf;
-using kinematics_detail::angleOfRatio;
 using kinematics_detail::anglesOfPair;
 using kinematics_detail::kHalfPi;
 using kinematics_detail::kPi;
 using kinematics_detail::kTwoPi;
-using kinematics_detail::sinOfAcos;
 
 double antiSinCos(double sA, double cA) { return angleOf(sA, cA); }
 
@@ -79,7 +77,9 @@ private:
 void IkSolver::regularPair(const Shoulder &sh, double elbowLimit) {
     const double *R = R_;
     const double j5 = std::acos(sh.C5);
-    const double s5 = sinOfAcos(sh.C5);
+    // sin of the rounded angle, not sqrt(1 - C5^2): the two differ in the last bits, enough to
+    // flip the sign of a vanishing joint 2 sine and turn J2 = pi into -pi (so is sin J3 below).
+    const double s5 = std::sin(j5);
     double u = (R[3] * sh.c1 + R[0] * sh.s1) / s5;
     double v = (R[4] * sh.c1 + R[1] * sh.s1) / s5;
     const double uvLen = std::sqrt(u * u + v * v);
@@ -118,7 +118,7 @@ void IkSolver::wrist(const Shoulder &sh, double j5, double j6, double j234, doub
     }
     // The elbow pair +-J3 shares A and D; B changes sign exactly.
     const double j3 = std::acos(K);
-    const double B = a3 * sinOfAcos(K);
+    const double B = a3 * std::sin(j3);
     const double D = A * A + B * B;
     const double sinUp = (A * S + B * C) / D;
     const double cosUp = (A * C - B * S) / D;
@@ -133,7 +133,7 @@ void IkSolver::elbow(const Shoulder &sh, double j5, double j6, double j234, doub
     if (sin2 * sin2 + cos2 * cos2 > 1.0001) {
         return;
     }
-    const double j2 = angleOfRatio(sin2, cos2);
+    const double j2 = angleOf(sin2, cos2);
     append(sh.j1, j2, j3, wrapToPi(j234 - j2 + j3), j5, j6);
 }
 

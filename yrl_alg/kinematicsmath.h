@@ -67,25 +67,15 @@ inline double angleOf(double sA, double cA) {
     return t;
 }
 
-// The same angle without normalising first: the snap test compares squares and the tangent is
-// taken of s / c directly. Equal to angleOf up to the last bit, and cheaper in the inverse
-// kinematics, which needs a dozen of these per pose.
-inline double angleOfRatio(double s, double c) {
-    constexpr double kSnapSquared = 1.75e-5 * 1.75e-5;
-    if (c * c < kSnapSquared * (s * s + c * c)) {
-        return s > 0.0 ? kHalfPi : -kHalfPi;
-    }
-    const double t = std::atan(s / c);
-    if (c < 0.0) {
-        return t > 0.0 ? t - kPi : t + kPi;
-    }
-    return t;
-}
-
-// angleOfRatio(s, c) and angleOfRatio(-s, -c) from one arc tangent: the tangents are equal.
+// angleOf(s, c) and angleOf(-s, -c) from one normalisation and one arc tangent: the negated
+// pair has the same length and the same tangent, so both come out bit for bit as angleOf's.
+// The normalisation stays: rounding decides near-ties between solutions, and callers expect the
+// same choice every time.
 inline void anglesOfPair(double s, double c, double &angle, double &opposite) {
-    constexpr double kSnapSquared = 1.75e-5 * 1.75e-5;
-    if (c * c < kSnapSquared * (s * s + c * c)) {
+    const double len = std::sqrt(s * s + c * c);
+    s /= len;
+    c /= len;
+    if (std::fabs(c) < 1.75e-5) {
         angle = s > 0.0 ? kHalfPi : -kHalfPi;
         opposite = -s > 0.0 ? kHalfPi : -kHalfPi;
         return;
@@ -95,9 +85,6 @@ inline void anglesOfPair(double s, double c, double &angle, double &opposite) {
     angle = c < 0.0 ? shifted : t;
     opposite = -c < 0.0 ? shifted : t;
 }
-
-// sin(acos(x)) for |x| <= 1.
-inline double sinOfAcos(double x) { return std::sqrt((1.0 - x) * (1.0 + x)); }
 
 }  // namespace kinematics_detail
 

@@ -66,6 +66,7 @@ enum RobotControlServerErrorCode : int {
     RobotResponseCode_RealRobotNoExist = 4
 };
 
+// Read back from move profiles, where any int32 may arrive.
 enum arrival_ahead_state : int {
     arrival_ahead_none = 0,
     arrival_ahead_distance = 1,

@@ -167,6 +167,7 @@ int RobotUtilService::robotFk(const double *jointAngle, int size, SdkWayPoint &w
 
 int RobotUtilService::robotIk(const double *startPointJointAngle, const SdkPos &position,
                               const SdkOri &ori, SdkWayPoint &wayPoint) {
+    // No reference joints to read: a parameter error rather than a crash.
     if (startPointJointAngle == nullptr) {
         return kezu::ErrCode_ParamError;
     }

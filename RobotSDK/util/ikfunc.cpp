@@ -182,6 +182,7 @@ bool Ikfunc::api_arm_ik(Pos arm_pos, Ori arm_ori, double *joint_solve) {
     wayPoint_S wp;
     wp.cartPos.position = arm_pos;
     wp.orientation = arm_ori;
+    // The reference also fills the freedom of a singular wrist, which reads the waypoint's joints.
     for (int j = 0; j < kJoints; ++j) {
         wp.jointpos[j] = joint_solve[j];
     }
@@ -439,6 +440,8 @@ bool Ikfunc::toolCoordinateCalib(const wayPoint_S *waypointptr, int posWpNum, bo
     }
     const int mode = poseCalibMethod;
     const bool orientationMode = mode >= 0 && mode <= 5;
+    // An orientation mode without its orientation poses would calibrate from zero rotations
+    // and report a meaningless tool orientation as success.
     if (orientationMode && wpOriCalib == nullptr) {
         return false;
     }
@@ -527,25 +530,24 @@ bool Ikfunc::waypointDisplay(wayPoint_S &target_wp, wayPoint_S source_wp,
                              const double *ToolOrgInEndPos, const Ori *ToolOriInEnd,
                              const wayPoint_S *planWp, char methods) {
     const bool withTool = ToolOrgInEndPos != nullptr && ToolOriInEnd != nullptr;
+    target_wp = source_wp;
     switch (refCoord) {
         case MoveConditionClass::BaseCoordinate:
-            target_wp = source_wp;
             if (withTool) {
                 return coordinateTransform(target_wp, source_wp, ToolOrgInEndPos, ToolOriInEnd,
                                            MoveConditionClass::BaseCoordinate, planWp, methods);
             }
             return true;
         case MoveConditionClass::EndCoordinate:
-            // The tool pose in the flange frame is the tool itself.
+            // The tool pose in the flange frame is the tool itself; without a tool there is
+            // nothing to show, and failing beats reading through a null pointer.
             if (!withTool) {
                 return false;
             }
-            target_wp = source_wp;
             copyPosition(ToolOrgInEndPos, target_wp.cartPos.positionVector);
             target_wp.orientation = *ToolOriInEnd;
             return true;
         default:
-            target_wp = source_wp;
             return coordinateTransform(target_wp, source_wp, ToolOrgInEndPos, ToolOriInEnd,
                                        MoveConditionClass::WorldCoordinate, planWp, methods);
     }

@@ -2,78 +2,52 @@
 
 namespace {
 
-// Captured during static initialisation, before any test selects a model.
-const double kStartup[] = {a2, a3, d1, d2, d4, d5, d6, static_cast<double>(getRobotType())};
-
-struct DhRow {
-    kezu_robot_type type;
-    double a2, a3, d1, d2, d4, d5, d6;
-};
-const DhRow kRows[] = {
-    {kezu_qx, 0.408, 0.376, 0.0985, 0.1215, -0.019, 0.1025, 0.094},
-    {kezu_qj, 0.495, 0.375, 0.15, 0.166, -0.019, 0.1025, 0.94},
-    {kezu_qv_a, 0.595, 0.48, 0.15, 0.1885, 0.0, 0.125, 0.1015},
-    {kezu_qv_b, 0.595, 0.58, 0.15, 0.1885, 0.0, 0.125, 0.1015},
-    {kezu_qz, 0.252, 0.246, 0.1375, 0.112, -0.016, 0.1025, 0.094},
-    {kezu_qxs, 0.245, 0.215, 0.1215, 0.1215, -0.019, 0.1025, 0.094},
+// a2, a3, d1, d2, d4, d5, d6 and the model.
+const double kRows[][8] = {
+    {0.408, 0.376, 0.0985, 0.1215, -0.019, 0.1025, 0.094, kezu_qx},
+    {0.495, 0.375, 0.15, 0.166, -0.019, 0.1025, 0.94, kezu_qj},
+    {0.595, 0.48, 0.15, 0.1885, 0.0, 0.125, 0.1015, kezu_qv_a},
+    {0.595, 0.58, 0.15, 0.1885, 0.0, 0.125, 0.1015, kezu_qv_b},
+    {0.252, 0.246, 0.1375, 0.112, -0.016, 0.1025, 0.094, kezu_qz},
+    {0.245, 0.215, 0.1215, 0.1215, -0.019, 0.1025, 0.094, kezu_qxs},
 };
 
-void expectRow(const DhRow &row) {
-    double A3, A4, D1, D2, D5, D6, D4 = 99.0, D2alone;
-    getDhPara(A3, A4, D1, D2, D5, D6, &D4);
-    EXPECT_EQ(getRobotType(), row.type);
-    EXPECT_EQ(A3, row.a2);
-    EXPECT_EQ(A4, row.a3);
-    EXPECT_EQ(D1, row.d1);
-    EXPECT_EQ(D2, row.d2 - row.d4);  // with D4 requested, D2 excludes the d4 term
-    EXPECT_EQ(D4, row.d4);
-    EXPECT_EQ(D5, row.d5);
-    EXPECT_EQ(D6, row.d6);
-    getDhPara(A3, A4, D1, D2alone, D5, D6, nullptr);
-    EXPECT_EQ(D2alone, row.d2);
+void expectRow(const double *row) {
+    double got[8], D2less;
+    getDhPara(got[0], got[1], got[2], D2less, got[5], got[6], &got[4]);
+    getDhPara(got[0], got[1], got[2], got[3], got[5], got[6], nullptr);
+    got[7] = getRobotType();
+    EXPECT_EQ(kintest::maxDiff(got, row, 8), 0.0) << row[7];
+    EXPECT_EQ(D2less, row[3] - row[4]);  // with D4 requested, D2 excludes the d4 term
 }
 
 using DhParameters = kintest::ModelTest;
 
-TEST_F(DhParameters, StartWithTheQxRow) {
-    const double expected[] = {0.408, 0.376, 0.0985, 0.1215, -0.019, 0.1025, 0.094, 0.0};
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(kStartup[i], expected[i]) << i;
-    }
-}
-
+// Unknown models fail and fall back to the first row.
 TEST_F(DhParameters, EveryModelSelectsItsRow) {
-    for (const DhRow &row : kRows) {
-        setDhParaLen(row.type == kezu_qz ? kezu_qj : kezu_qz);
-        EXPECT_TRUE(setDhParaLen(row.type));
-        expectRow(row);
-    }
-}
-
-TEST_F(DhParameters, UnknownModelFallsBackToQxAndFails) {
-    for (int value : {7, -1, 6, 1000}) {
-        setDhParaLen(kezu_qv_b);
-        EXPECT_FALSE(setDhParaLen(static_cast<kezu_robot_type>(value))) << value;
+    const int unknown[] = {7, -1, 6, 1000, 6, 7};
+    for (int i = 0; i < 6; ++i) {
+        const auto type = static_cast<kezu_robot_type>(kRows[i][7]);
+        setDhParaLen(type == kezu_qz ? kezu_qj : kezu_qz);
+        EXPECT_TRUE(setDhParaLen(type));
+        expectRow(kRows[i]);
+        EXPECT_FALSE(setDhParaLen(static_cast<kezu_robot_type>(unknown[i])));
         expectRow(kRows[0]);
     }
 }
 
+// Elements that name no length carry 100 and must be ignored; dd[3] moves d2 and d4 together.
 TEST_F(DhParameters, CorrectionsAddSinglePrecisionValuesToTheirLengths) {
-    // Elements that name no length carry 100 and must be ignored.
     float da[6] = {100, 100, 0.001f, -0.002f, 100, 100};
     float dd[6] = {0.003f, 0.004f, 100, 0.001f, 0.005f, 0.006f};
     modifyDhParaLen(da, dd);
-    const double f[] = {0.001f, -0.002f, 0.003f, 0.004f, 0.001f, 0.005f, 0.006f};
-    EXPECT_EQ(a2, 0.408 + f[0]);
-    EXPECT_EQ(a3, 0.376 + f[1]);
-    EXPECT_EQ(d1, 0.0985 + f[2]);
-    EXPECT_EQ(d2, 0.1215 + (f[3] + f[4]));  // dd[3] moves d2 and d4 together
-    EXPECT_EQ(d4, -0.019 + f[4]);
-    EXPECT_NEAR(d2 - d4, 0.1215 + 0.019 + f[3], 1e-15);
-    EXPECT_EQ(d5, 0.1025 + f[5]);
-    EXPECT_EQ(d6, 0.094 + f[6]);
     modifyDhParaLen(nullptr, dd);
-    EXPECT_EQ(d6, 0.094 + f[6]);
+    const double now[] = {a2, a3, d1, d2, d4, d5, d6};
+    const double expected[] = {0.408 + 0.001f,  0.376 + -0.002f,
+                               0.0985 + 0.003f, 0.1215 + (static_cast<double>(0.004f) + 0.001f),
+                               -0.019 + 0.001f, 0.1025 + 0.005f,
+                               0.094 + 0.006f};
+    EXPECT_EQ(kintest::maxDiff(now, expected, 7), 0.0);
 }
 
 }  // namespace

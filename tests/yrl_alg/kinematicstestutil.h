@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
@@ -16,14 +17,13 @@ constexpr kezu_robot_type kAllModels[] = {kezu_qx,   kezu_qj, kezu_qv_a,
                                           kezu_qv_b, kezu_qz, kezu_qxs};
 using Joints = std::array<double, 6>;
 
-// Suites that select another model put kezu_qx back, so no suite leaks its lengths.
-class ModelTest : public ::testing::Test {
-protected:
-    void TearDown() override { setDhParaLen(kezu_qx); }
-};
+// Suites that select another model put kezu_qx back.
 class PerModelTest : public ::testing::TestWithParam<kezu_robot_type> {
 protected:
     void SetUp() override { setDhParaLen(GetParam()); }
+    void TearDown() override { setDhParaLen(kezu_qx); }
+};
+struct ModelTest : ::testing::Test {
     void TearDown() override { setDhParaLen(kezu_qx); }
 };
 
@@ -50,11 +50,8 @@ inline double maxDiff(const double *a, const double *b, int count) {
 // shoulder's singular cylinder (wrist centre at distance d2 from the base axis).
 inline Joints randomGenericJoints(std::mt19937 &rng) {
     std::uniform_real_distribution<double> angle(-kPi + 0.01, kPi - 0.01);
-    Joints q;
-    for (;;) {
-        for (double &v : q) {
-            v = angle(rng);
-        }
+    for (Joints q;;) {
+        std::generate(q.begin(), q.end(), [&] { return angle(rng); });
         const Pose p = forwardPose(q.data());
         const double margin = std::hypot(p.trans[0] - d6 * p.rot[2], p.trans[1] - d6 * p.rot[5]);
         if (std::fabs(std::sin(q[4])) > 0.02 && std::fabs(margin - d2) > 1e-3) {
@@ -64,11 +61,7 @@ inline Joints randomGenericJoints(std::mt19937 &rng) {
 }
 
 inline Joints column(const double table[6][8], int k) {
-    Joints q;
-    for (int j = 0; j < 6; ++j) {
-        q[j] = table[j][k];
-    }
-    return q;
+    return {table[0][k], table[1][k], table[2][k], table[3][k], table[4][k], table[5][k]};
 }
 
 // Index of the first column within `tol` of q (angles compared modulo 2 pi), or -1.

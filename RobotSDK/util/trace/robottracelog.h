@@ -7,8 +7,7 @@
 
 #include <log4cplus/logger.h>
 
-// A fixed underlying type makes every int a valid value, so a level outside 0 to 4 reaches
-// printTrace defined and is ignored there.
+// Fixed width: callers may pass any number, and levels outside the list write nothing.
 enum LOG_LEVEL : int { LL_INFO = 0, LL_DEBUG = 1, LL_WARN = 2, LL_ERROR = 3, LL_FATAL = 4 };
 
 // The process-wide trace log: one log4cplus logger configured once from a properties file.

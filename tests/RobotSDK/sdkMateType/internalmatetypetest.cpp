@@ -15,7 +15,7 @@ static_assert(sizeof(RobotCollisionCurrent) == 49 &&
 static_assert(sizeof(joint_cart_U) == 48 && std::is_union<joint_cart_U>::value &&
                   sizeof(cartesian_Ori_U) == 32 && std::is_union<cartesian_Ori_U>::value,
               "unions");
-// Read from the link, so every int must be a defined value.
+// 32-bit and signed; arrival states are read back from the link, where any int32 may arrive.
 static_assert(std::is_same<std::underlying_type_t<RobotControlServerErrorCode>, int>::value &&
                   std::is_same<std::underlying_type_t<arrival_ahead_state>, int>::value,
               "enums are int");

@@ -15,15 +15,9 @@ inline Ori randomUnitQuaternion(std::mt19937 &rng) {
 
 // q and -q are the same rotation.
 inline double quaternionGap(const Ori &a, const Ori &b) {
-    const double same =
-        std::fabs(a.w - b.w) + std::fabs(a.x - b.x) + std::fabs(a.y - b.y) + std::fabs(a.z - b.z);
-    const double flip =
-        std::fabs(a.w + b.w) + std::fabs(a.x + b.x) + std::fabs(a.y + b.y) + std::fabs(a.z + b.z);
-    return std::fmin(same, flip);
-}
-
-inline double positionGap(const Pos &a, const Pos &b) {
-    return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
+    const double s = a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z < 0 ? -1.0 : 1.0;
+    return std::fabs(a.w - s * b.w) + std::fabs(a.x - s * b.x) + std::fabs(a.y - s * b.y) +
+           std::fabs(a.z - s * b.z);
 }
 
 inline wayPoint_S waypoint(const Pos &p, const Ori &o) {
@@ -31,11 +25,6 @@ inline wayPoint_S waypoint(const Pos &p, const Ori &o) {
     wp.cartPos.position = p;
     wp.orientation = o;
     return wp;
-}
-
-inline void expectSamePose(const wayPoint_S &a, const wayPoint_S &b, double tol) {
-    EXPECT_LT(positionGap(a.cartPos.position, b.cartPos.position), tol);
-    EXPECT_LT(quaternionGap(a.orientation, b.orientation), tol);
 }
 
 }  // namespace iktest

@@ -38,28 +38,46 @@ communication::ProtoCommunicationGeneralData generalData(std::vector<int> ints,
 
 struct ResolverCase {
     const char *name;
+    const char *line;  // the failure line that ends standard error; null where wording is free
     std::function<bool(const char *, int)> resolve;
 };
 
 template <class... Out>
-ResolverCase resolver(const char *name, bool (*fn)(const char *, int, Out &...)) {
-    return {name, [fn](const char *b, int s) {
+ResolverCase resolver(const char *name, const char *line, bool (*fn)(const char *, int, Out &...)) {
+    return {name, line, [fn](const char *b, int s) {
                 std::tuple<Out...> outs{};
                 return std::apply([&](Out &...o) { return fn(b, s, o...); }, outs);
             }};
 }
 
-#define RESOLVER(name) resolver(#name, &PED::resolveResponse_##name)
+#define RESOLVER(name, line) resolver(#name, line, &PED::resolveResponse_##name)
+const char *const kGeneralDataLine = "ERROR: ProtoCommunicationGeneralDataMessageParse fail.";
 // clang-format off
 const ResolverCase kResolvers[]{
-    RESOLVER(commonFormat), RESOLVER(robotEvent), RESOLVER(robotEndSpeed), RESOLVER(robotDiagnosis),
-    RESOLVER(DhParam), RESOLVER(jointAngle), RESOLVER(robotDiagnosisInfo), RESOLVER(devInfo),
-    RESOLVER(tcpParam), RESOLVER(getToolDynamicsParam), RESOLVER(getToolKinematicsParam),
-    RESOLVER(getDynIdentifyResults), RESOLVER(gravityComponent), RESOLVER(collisionCurrent),
-    RESOLVER(robotWorkMode), RESOLVER(robotState), RESOLVER(isRealRobotExist), RESOLVER(safetyConfig),
-    RESOLVER(safetyStatus), RESOLVER(robotDiagnosisIOData), RESOLVER(robotAnalogIOData),
-    RESOLVER(robotToolIoStatus), RESOLVER(ethernetDeviceName),
-    {"jointStatus", [](const char *b, int s) {
+    RESOLVER(commonFormat, "ERROR: resolveResponse_commonFormat Parse fail."),
+    RESOLVER(robotEvent, "ERROR:resolveResponse_robotEvent Parse fail."),
+    RESOLVER(robotEndSpeed, kGeneralDataLine),
+    RESOLVER(robotDiagnosis, "resolveResponse_robotDiagnosis Parse fail."),
+    RESOLVER(DhParam, "resolveResponse_DhParam Parse fail."),
+    RESOLVER(jointAngle, "resolveResponse_jointAngle Parse fail."),
+    RESOLVER(robotDiagnosisInfo, "resolveResponse_robotDiagnosisInfo Parse fail."),
+    RESOLVER(devInfo, "resolveResponse_devInfo Parse fail."),
+    RESOLVER(tcpParam, "resolveResponse_tcpParam Parse fail."),
+    RESOLVER(getToolDynamicsParam, "resolveResponse_getToolDynamicsParam Parse fail."),
+    RESOLVER(getToolKinematicsParam, "resolveResponse_getToolKinematicsParam Parse fail."),
+    RESOLVER(getDynIdentifyResults, "resolveResponse_getDynIdentifyResults Parse fail."),
+    RESOLVER(gravityComponent, "resolveResponse_gravityComponent Parse fail."),
+    RESOLVER(collisionCurrent, "resolveResponse_collisionCurrent Parse fail."),
+    RESOLVER(robotWorkMode, kGeneralDataLine),
+    RESOLVER(robotState, kGeneralDataLine),
+    RESOLVER(isRealRobotExist, kGeneralDataLine),
+    RESOLVER(safetyConfig, "resolveResponse_safetyConfig Parse fail."),
+    RESOLVER(safetyStatus, "resolveResponse_safetyStatus Parse fail."),
+    RESOLVER(robotDiagnosisIOData, "ERROR:resolveRequest_robotDiagnosisIOData Parse fail."),
+    RESOLVER(robotAnalogIOData, "ERROR:resolveRequest_robotAnalogIOData Parse fail."),
+    RESOLVER(robotToolIoStatus, nullptr),
+    RESOLVER(ethernetDeviceName, "ERROR:resolveResponse_ethernetDeviceName Parse fail."),
+    {"jointStatus", nullptr, [](const char *b, int s) {
         JointStatus st[6];
         int code = 0;
         return PED::resolveResponse_jointStatus(b, s, st, 6, code);
@@ -82,17 +100,28 @@ TEST(EveryResolver, MalformedBodiesFail) {
     ::testing::internal::GetCapturedStderr();
 }
 
-// The protobuf runtime may log its own reason first; the codec's line ends the output.
-TEST(CommonReply, CarriesCodeAndMessageAndReportsFailureOnStandardError) {
+// Operators grep the console for these lines; the runtime may log its own reason first.
+TEST(EveryResolver, ParseFailureEndsStandardErrorWithItsLine) {
+    for (const ResolverCase &c : kResolvers) {
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        c.resolve("", 0);
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << c.name;
+        if (c.line != nullptr) {
+            EXPECT_THAT(err, ::testing::EndsWith(std::string(c.line) + "\n")) << c.name;
+        } else {
+            EXPECT_THAT(err, ::testing::EndsWith(" fail.\n")) << c.name;
+        }
+    }
+}
+
+TEST(CommonReply, CarriesCodeAndMessage) {
     communication::ProtoRobotCommonResponse reply;
     setInfo(&reply, 4);
     CommunicationCommonResultResponse r;
     ASSERT_TRUE(resolveFrom(reply, PED::resolveResponse_commonFormat, r));
     EXPECT_TRUE(r.m_errorCode == 4 && r.m_errorMsg == "failed");
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(PED::resolveResponse_commonFormat("", 0, r));
-    EXPECT_THAT(::testing::internal::GetCapturedStderr(),
-                ::testing::EndsWith("ERROR: resolveResponse_commonFormat Parse fail.\n"));
 }
 
 // ---- the link-loss event built into a caller's buffer
@@ -143,6 +172,41 @@ void fillDoubles(google::protobuf::Message &message, double first, double step) 
     for (int i = 0; i < d->field_count(); ++i) {
         message.GetReflection()->SetDouble(&message, d->field(i), first + step * i);
     }
+}
+
+// A newer controller may send values this SDK does not list; they must arrive intact
+// (the sanitised build would otherwise stop on loading them).
+TEST(GeneralDataReply, ValuesOutsideTheirEnumsAreCarriedUnchanged) {
+    int code = 0;
+    RobotState state = RobotStopped;
+    ASSERT_TRUE(resolveFrom(generalData({7}, {}), PED::resolveResponse_robotState, state, code));
+    EXPECT_EQ(static_cast<int>(state), 7);
+    RobotWorkMode mode = RobotModeReal;
+    ASSERT_TRUE(resolveFrom(generalData({-2}, {}), PED::resolveResponse_robotWorkMode, mode, code));
+    EXPECT_EQ(static_cast<int>(mode), -2);
+    for (int type : {-1, 70000}) {
+        communication::ProtoCommunicationRobotEvent event;
+        event.set_eventtype(type);
+        event.set_eventcode(0);
+        event.set_eventcontent("");
+        RobotEventInfo info;
+        ASSERT_TRUE(resolveFrom(event, PED::resolveResponse_robotEvent, info));
+        EXPECT_EQ(static_cast<int>(info.eventType), type);
+    }
+    communication::ProtoCommunicationToolAllIOStatusInfoResponse tool;
+    tool.mutable_tooliostatus()->set_powertype(9);
+    tool.mutable_tooliostatus()->set_systemvoltage(24);
+    tool.mutable_tooliostatus()->set_systemtemperature(30);
+    tool.mutable_tooliostatus()->set_errorstatus(0);
+    communication::ToolDigitalStatus *digital = tool.mutable_tooliostatus()->add_digitaliostatus();
+    digital->set_iotype(5);
+    digital->set_iodata(1);
+    setInfo(tool.mutable_errorinfo(), 0);
+    RobotToolAllIOStatus status{};
+    ASSERT_TRUE(resolveFrom(tool, PED::resolveResponse_robotToolIoStatus, status, code));
+    EXPECT_EQ(static_cast<int>(status.powerType), 9);
+    const int ioType = status.digitalIoStatus[0].ioType;  // packed record: copy first
+    EXPECT_EQ(ioType, 5);
 }
 
 TEST(JointReply, AnglesWithoutErrorInfoAreWrittenButTheResultIsFalse) {

@@ -179,7 +179,8 @@ TEST(PlainRequest, FirmwareCarriesBinaryContentAndIsRefusedWithoutIt) {
     ::testing::internal::CaptureStdout();
     const Body refused =
         built(PED::getRequest_firmwareUpgrade, 1, static_cast<const char *>(nullptr), 16);
-    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "getRequest_firmwareUpgrade Serialize fail.\n");
     EXPECT_TRUE(!refused.ok && refused.data == nullptr && refused.size == 0);
 }
 

@@ -3,6 +3,8 @@
 #include <google/protobuf/descriptor.h>
 #include <google/protobuf/descriptor.pb.h>
 
+#include <cstdint>
+#include <string>
 #include <utility>
 
 #include "robotcommon.pb.h"
@@ -11,19 +13,104 @@ namespace {
 
 namespace gp = google::protobuf;
 
-// The controller checks nothing but the bytes: a field or value added, dropped, retyped or
-// renamed changes the serialised descriptor, so its size pins the contract.
-TEST(SchemaDescriptor, SerialisedDescriptorsHaveTheContractSizes) {
+const gp::FileDescriptor *schemaFile(const char *name) {
     kezu::robot::common::RobotMove touch;  // registers all three files
+    (void)touch;
+    return gp::DescriptorPool::generated_pool()->FindFileByName(name);
+}
+
+// A field or value added, dropped or renamed changes the serialised descriptor's size.
+TEST(SchemaDescriptor, SerialisedDescriptorsHaveTheContractSizes) {
     const std::pair<const char *, size_t> files[] = {{"robotmovecondition.proto", 627},
                                                      {"robotcommunication.proto", 5755},
                                                      {"robotcommon.proto", 4694}};
     for (const auto &[name, bytes] : files) {
-        const gp::FileDescriptor *file = gp::DescriptorPool::generated_pool()->FindFileByName(name);
+        const gp::FileDescriptor *file = schemaFile(name);
         ASSERT_NE(file, nullptr) << name;
         gp::FileDescriptorProto proto;
         file->CopyTo(&proto);
         EXPECT_EQ(proto.ByteSizeLong(), bytes) << name;
+    }
+}
+
+// One line per message, field, enum and value: number, label, type and name. Swapping two
+// field numbers or int32 for uint32 keeps the descriptor's size, but not this text.
+std::string wireContract(const gp::FileDescriptor &file) {
+    std::string text;
+    for (int m = 0; m < file.message_type_count(); ++m) {
+        const gp::Descriptor &message = *file.message_type(m);
+        text += "message " + message.name() + "\n";
+        for (int f = 0; f < message.field_count(); ++f) {
+            const gp::FieldDescriptor &field = *message.field(f);
+            const char *label = field.is_repeated()   ? "repeated"
+                                : field.is_required() ? "required"
+                                                      : "optional";
+            std::string type = field.type_name();
+            if (field.message_type() != nullptr) {
+                type = field.message_type()->full_name();
+            } else if (field.enum_type() != nullptr) {
+                type = field.enum_type()->full_name();
+            }
+            text += std::to_string(field.number()) + " " + label + " " + type + " " + field.name() +
+                    "\n";
+        }
+    }
+    for (int e = 0; e < file.enum_type_count(); ++e) {
+        const gp::EnumDescriptor &enumType = *file.enum_type(e);
+        text += "enum " + enumType.name() + "\n";
+        for (int v = 0; v < enumType.value_count(); ++v) {
+            text += std::to_string(enumType.value(v)->number()) + " " + enumType.value(v)->name() +
+                    "\n";
+        }
+    }
+    return text;
+}
+
+std::uint64_t fnv1a(const std::string &text) {
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (unsigned char c : text) {
+        hash = (hash ^ c) * 0x100000001b3ull;
+    }
+    return hash;
+}
+
+// The fingerprints were taken from the controller's field tables, not from these files.
+TEST(SchemaDescriptor, FieldNumbersLabelsAndTypesMatchTheControllerContract) {
+    const std::pair<const char *, std::uint64_t> files[] = {
+        {"robotmovecondition.proto", 0x23432cb9136676faull},
+        {"robotcommunication.proto", 0x3ba4c6e83012b886ull},
+        {"robotcommon.proto", 0x9a02632ff8dc3c11ull}};
+    for (const auto &[name, fingerprint] : files) {
+        const gp::FileDescriptor *file = schemaFile(name);
+        ASSERT_NE(file, nullptr) << name;
+        const std::string text = wireContract(*file);
+        EXPECT_EQ(fnv1a(text), fingerprint) << name << ":\n" << text;
+    }
+}
+
+// The controller's parser knows no optional fields, defaults or packed lists.
+TEST(SchemaDescriptor, PlainProto2WithoutOptionalsDefaultsOrPackedLists) {
+    for (const char *name :
+         {"robotmovecondition.proto", "robotcommunication.proto", "robotcommon.proto"}) {
+        const gp::FileDescriptor *file = schemaFile(name);
+        ASSERT_NE(file, nullptr) << name;
+        gp::FileDescriptorProto proto;
+        file->CopyTo(&proto);
+        EXPECT_FALSE(proto.has_syntax() && proto.syntax() != "proto2") << name;
+        EXPECT_FALSE(proto.has_options()) << name;
+        EXPECT_EQ(proto.service_size() + proto.extension_size(), 0) << name;
+        for (const gp::DescriptorProto &message : proto.message_type()) {
+            EXPECT_EQ(message.nested_type_size() + message.enum_type_size() +
+                          message.extension_size() + message.oneof_decl_size(),
+                      0)
+                << message.name();
+            for (const gp::FieldDescriptorProto &field : message.field()) {
+                EXPECT_NE(field.label(), gp::FieldDescriptorProto::LABEL_OPTIONAL)
+                    << message.name() << "." << field.name();
+                EXPECT_FALSE(field.has_default_value() || field.has_options())
+                    << message.name() << "." << field.name();
+            }
+        }
     }
 }
 
