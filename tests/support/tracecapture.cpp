@@ -9,25 +9,18 @@ class TraceCapture::Appender : public log4cplus::Appender {
 public:
     ~Appender() override { destructorImpl(); }
     void close() override {}
-    std::vector<Event> events() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return events_;
-    }
+
+    mutable std::mutex mutex;
+    std::vector<Event> events;
 
 protected:
     void append(const log4cplus::spi::InternalLoggingEvent &event) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        events_.push_back({event.getLogLevel(), event.getMessage(), event.getFile()});
+        std::lock_guard<std::mutex> lock(mutex);
+        events.push_back({event.getLogLevel(), event.getMessage(), event.getFile()});
     }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<Event> events_;
 };
 
-namespace {
-log4cplus::Logger traceLogger() { return log4cplus::Logger::getInstance("yrlrobottrace"); }
-}  // namespace
+static log4cplus::Logger traceLogger() { return log4cplus::Logger::getInstance("yrlrobottrace"); }
 
 TraceCapture::TraceCapture() : appender_(new Appender), shared_(appender_) {
     getTraceLog();
@@ -36,12 +29,13 @@ TraceCapture::TraceCapture() : appender_(new Appender), shared_(appender_) {
 
 TraceCapture::~TraceCapture() { traceLogger().removeAppender(shared_); }
 
-std::vector<TraceCapture::Event> TraceCapture::events() const { return appender_->events(); }
+std::vector<TraceCapture::Event> TraceCapture::events() const {
+    std::lock_guard<std::mutex> lock(appender_->mutex);
+    return appender_->events;
+}
 
 std::vector<std::string> TraceCapture::messages() const {
     std::vector<std::string> out;
-    for (const Event &e : events()) {
-        out.push_back(e.message);
-    }
+    for (const Event &e : events()) out.push_back(e.message);
     return out;
 }

@@ -19,16 +19,12 @@ void watchArrayRelease(const void *array) {
 int watchedArrayReleases() { return g_watchedReleases.load(); }
 
 void *operator new[](std::size_t size) {
-    if (void *p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
+    if (void *p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
 
 void operator delete[](void *p) noexcept {
-    if (p != nullptr && p == g_watchedArray.load()) {
-        ++g_watchedReleases;
-    }
+    if (p != nullptr && p == g_watchedArray.load()) ++g_watchedReleases;
     std::free(p);
 }
 

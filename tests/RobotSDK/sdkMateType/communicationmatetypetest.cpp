@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -19,13 +19,12 @@ using MateType = CommunicationMateType;
 using CommandType = MateType::CommunicationCommandType;
 
 static_assert(sizeof(CommandType) == 4 && MateType::CommunicationTypeCount == 87 &&
-                  MateType::CommunicationType_Unknown == 88,
-              "command type is 32 bits on the link");
+              MateType::CommunicationType_Unknown == 88);
+// An owned body must not be released twice.
 static_assert(!std::is_copy_constructible<CommunicationRequest>::value &&
-                  !std::is_copy_assignable<CommunicationRequest>::value &&
-                  !std::is_copy_constructible<CommunicationResponse>::value &&
-                  !std::is_copy_assignable<CommunicationResponse>::value,
-              "an owned body must not be released twice");
+              !std::is_copy_assignable<CommunicationRequest>::value &&
+              !std::is_copy_constructible<CommunicationResponse>::value &&
+              !std::is_copy_assignable<CommunicationResponse>::value);
 
 namespace {
 
@@ -57,49 +56,9 @@ const char kNameSuffixes[] =
     "UpdateRobotBoardFirmware FirmwareUpdateResult GetRobotEthernetDeviceName "
     "RobotMoveFastStop RobotSetJointOffset";
 
-std::vector<std::string> expectedNames() {
-    std::vector<std::string> names;
-    std::istringstream words(kNameSuffixes);
-    for (std::string word; words >> word;) {
-        names.push_back("CommunicationType_" + word);
-    }
-    return names;
-}
-
 std::string nameOf(int type) {
     return MateType::getCommandDescByType(static_cast<CommandType>(type));
 }
-
-}  // namespace
-
-// Each ctest run is its own process, so the threads race for the table's first use.
-TEST(CommandTypeNames, EveryTypeHasItsEnumeratorNameUnderConcurrentFirstUse) {
-    const std::vector<std::string> expected = expectedNames();
-    ASSERT_EQ(expected.size(), 87u);
-    std::vector<MateType *> seen(8, nullptr);
-    std::vector<std::thread> threads;
-    for (std::size_t t = 0; t < seen.size(); ++t) {
-        threads.emplace_back([&seen, &expected, t] {
-            seen[t] = MateType::instance();
-            for (int i = 0; i < 87; ++i) {
-                EXPECT_EQ(nameOf(i), expected[i]) << i;
-            }
-        });
-    }
-    for (std::thread &t : threads) {
-        t.join();
-    }
-    EXPECT_NE(seen[0], nullptr);
-    EXPECT_EQ(std::set<MateType *>(seen.begin(), seen.end()).size(), 1u);
-}
-
-TEST(CommandTypeNames, ValuesWithoutARowAreUnknow) {
-    for (int value : {87, 88, 89, -1, 1000, INT_MIN, INT_MAX}) {
-        EXPECT_EQ(nameOf(value), "unknow") << value;
-    }
-}
-
-namespace {
 
 // The defaults describe an empty record.
 template <typename Record>
@@ -122,46 +81,56 @@ char *fill(Record &record, const char *text = "body") {
 
 }  // namespace
 
+// Each ctest run is its own process, so the threads race for the table's first use.
+TEST(CommandTypeNames, RowsNameTheirEnumeratorUnderConcurrentFirstUseOthersAreUnknow) {
+    std::vector<MateType *> seen(8, nullptr);
+    std::vector<std::thread> threads;
+    for (MateType *&instance : seen) {
+        threads.emplace_back([&instance] {
+            instance = MateType::instance();
+            std::istringstream words(kNameSuffixes);
+            int type = 0;
+            for (std::string word; words >> word; ++type) {
+                EXPECT_EQ(nameOf(type), "CommunicationType_" + word) << type;
+            }
+            EXPECT_EQ(type, 87);
+        });
+    }
+    for (std::thread &t : threads) t.join();
+    EXPECT_NE(seen[0], nullptr);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), seen[0]), 8);
+    for (int value : {87, 88, 89, -1, 1000, INT_MIN, INT_MAX}) {
+        EXPECT_EQ(nameOf(value), "unknow") << value;
+    }
+}
+
 // Requests and replies both own the body they are given.
 template <typename Record>
 class PackageRecordOwnership : public ::testing::Test {};
 using PackageRecords = ::testing::Types<CommunicationRequest, CommunicationResponse>;
 TYPED_TEST_SUITE(PackageRecordOwnership, PackageRecords);
 
-TYPED_TEST(PackageRecordOwnership, FillThenDestroyReleasesTheBodyOnceAndEmpties) {
-    TypeParam record;
-    expectRecord(record);
-    record.destroy();
-    expectRecord(record);
-
-    char *body = fill(record, "payload");
-    expectRecord(record, 7, body, 8, MateType::CommunicationType_RobotMove);
-    record.destroy();
-    EXPECT_EQ(watchedArrayReleases(), 1);
-    expectRecord(record);
-    record.destroy();
-    EXPECT_EQ(watchedArrayReleases(), 1);
-}
-
-TYPED_TEST(PackageRecordOwnership, EndingTheRecordReleasesItsBody) {
+// Destroy and the destructor release the body once and empty the record; setProperty does not.
+TYPED_TEST(PackageRecordOwnership, ReleasesItsBodyOnceOnDestroyOrEndButNotOnSetProperty) {
     auto record = std::make_unique<TypeParam>();
+    expectRecord(*record);
+    record->destroy();
+    expectRecord(*record);
+    std::unique_ptr<char[]> held(fill(*record, "held"));
+    record->setProperty(-1, MateType::CommunicationType_Unknown, nullptr, 0);
+    EXPECT_EQ(watchedArrayReleases(), 0);
+
+    char *body = fill(*record, "payload");
+    expectRecord(*record, 7, body, 8, MateType::CommunicationType_RobotMove);
+    record->destroy();
+    EXPECT_EQ(watchedArrayReleases(), 1);
+    expectRecord(*record);
+    record->destroy();
+    EXPECT_EQ(watchedArrayReleases(), 1);
+
     fill(*record);
     record.reset();
     EXPECT_EQ(watchedArrayReleases(), 1);
-}
-
-TYPED_TEST(PackageRecordOwnership, SetPropertyLeavesAHeldBodyAlone) {
-    TypeParam record;
-    std::unique_ptr<char[]> first(fill(record, "first"));
-    record.setProperty(-1, MateType::CommunicationType_Unknown, nullptr, 0);
-    EXPECT_EQ(watchedArrayReleases(), 0);
-    EXPECT_STREQ(first.get(), "first");
-}
-
-TEST(CommonResultResponse, StartsWithCodeZeroAndNoMessage) {
-    CommunicationCommonResultResponse result;
-    EXPECT_EQ(result.m_errorCode, 0);
-    EXPECT_TRUE(result.m_errorMsg.empty());
 }
 
 // The engine empties and refills a slot while holding its mutex; both must survive that.

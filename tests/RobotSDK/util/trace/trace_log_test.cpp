@@ -5,8 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <utility>
@@ -24,14 +23,15 @@ using testing::internal::GetCapturedStdout;
 
 namespace {
 
-class TraceLog : public ::testing::Test {
-protected:
-    std::vector<TraceCapture::Event> events() const { return capture_.events(); }
-    TraceCapture capture_;
-};
-
 bool hasLine(const std::string &text, const std::string &line) {
     return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+std::string stdoutOf(void (*write)()) {
+    CaptureStdout();
+    write();
+    fflush(stdout);
+    return GetCapturedStdout();
 }
 
 // Moves the process into a fresh directory holding the given properties text (or none).
@@ -40,8 +40,7 @@ void enterScratchDir(const char *properties) {
     if (mkdtemp(name) == nullptr || chdir(name) != 0 || mkdir("config", 0755) != 0) std::exit(3);
     if (properties != nullptr) std::ofstream("config/tracelog.properties") << properties;
     // The fresh process ends through exit(), so the folder goes with it.
-    static std::string dir;
-    dir = name;
+    static const std::string dir = name;
     std::atexit([] {
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);
@@ -49,64 +48,53 @@ void enterScratchDir(const char *properties) {
 }
 
 void check(bool ok, const char *why) {
-    if (!ok) {
-        fprintf(stderr, "%s\n", why);
-        std::exit(1);
-    }
+    if (ok) return;
+    fprintf(stderr, "%s\n", why);
+    std::exit(1);
 }
 
 // The body runs in a new process, whose trace log does not exist yet.
-void inFreshProcess(const std::function<void()> &body) {
+template <typename Body>
+void inFreshProcess(Body body) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT((body(), std::exit(0)), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
 
-TEST_F(TraceLog, LevelsReachTheLoggerWithTheirLog4cplusLevelAndOthersWriteNothing) {
+// Levels 5 and -1 write nothing; debug lines go to standard output only; every text is cut
+// after 2047 characters.
+TEST(TraceLog, LevelsReachTheLoggerWithTheirLog4cplusLevelAndLongTextsAreCut) {
+    static std::string longText(3000, 'x');
+    longText[2046] = 'y';
+    const std::string cut = longText.substr(0, 2047);
+    TraceCapture capture;
     W_INFO("info %d", 1);
     W_WARN("warn %s", "two");
-    W_ERROR("error %.1f", 3.0);
-    W_FATAL("fatal");
-    CaptureStdout();
-    getTraceLog()->printTrace(static_cast<LOG_LEVEL>(5), "five");
-    getTraceLog()->printTrace(static_cast<LOG_LEVEL>(-1), "minus one");
-    fflush(stdout);
-    EXPECT_EQ(GetCapturedStdout(), "");
-    const std::vector<TraceCapture::Event> got = events();
-    ASSERT_EQ(got.size(), 4u);
-    const log4cplus::LogLevel levels[] = {20000, 30000, 40000, 50000};
-    const char *texts[] = {"info 1", "warn two", "error 3.0", "fatal"};
-    for (size_t i = 0; i < got.size(); ++i) {
-        EXPECT_EQ(got[i].level, levels[i]);
-        EXPECT_EQ(got[i].message, texts[i]);
-        // The recorded location is the trace log's own, not the caller's.
-        EXPECT_NE(got[i].file.find("robottracelog.cpp"), std::string::npos) << got[i].file;
-    }
-}
-
-TEST_F(TraceLog, LongMessagesAreCutAfter2047CharactersAndDebugGoesToStandardOutputOnly) {
-    std::string longText(3000, 'x');
-    longText[2046] = 'y';
     W_ERROR("%s", longText.c_str());
-    CaptureStdout();
-    W_DEBUG("%s", longText.c_str());
-    fflush(stdout);
-    EXPECT_EQ(GetCapturedStdout(), longText.substr(0, 2047) + "\n");
-    ASSERT_EQ(events().size(), 1u);
-    EXPECT_EQ(events()[0].message, longText.substr(0, 2047));
+    W_FATAL("fatal");
+    EXPECT_EQ(stdoutOf([] {
+                  getTraceLog()->printTrace(static_cast<LOG_LEVEL>(5), "five");
+                  getTraceLog()->printTrace(static_cast<LOG_LEVEL>(-1), "minus one");
+                  W_DEBUG("%s", longText.c_str());
+              }),
+              cut + "\n");
+    std::vector<std::pair<int, std::string>> got;
+    for (const TraceCapture::Event &e : capture.events()) {
+        got.emplace_back(e.level, e.message);
+        // The recorded location is the trace log's own, not the caller's.
+        EXPECT_NE(e.file.find("robottracelog.cpp"), std::string::npos) << e.file;
+    }
+    EXPECT_EQ(got, (std::vector<std::pair<int, std::string>>{
+                       {20000, "info 1"}, {30000, "warn two"}, {40000, cut}, {50000, "fatal"}}));
 }
 
 TEST(TraceLogTime, FieldsArePaddedWithZerosAndMillisecondsStopAt999) {
     setenv("TZ", "UTC", 1);
     tzset();
-    const std::pair<timeval, const char *> cases[] = {
-        {{1614834367, 41000}, "2021-03-04 05:06:07.041"},
-        {{1614834367, 999999}, "2021-03-04 05:06:07.999"},
-        {{1614834367, 0}, "2021-03-04 05:06:07.000"}};
-    for (const auto &c : cases) {
-        EXPECT_EQ(formatUsecTime(c.first), c.second);
-    }
+    EXPECT_EQ(formatUsecTime({1614834367, 41000}), "2021-03-04 05:06:07.041");
+    EXPECT_EQ(formatUsecTime({1614834367, 999999}), "2021-03-04 05:06:07.999");
+    EXPECT_EQ(formatUsecTime({1614834367, 0}), "2021-03-04 05:06:07.000");
     // The clock text is the current time: it sorts between readings taken around it.
     timeval before, after;
     gettimeofday(&before, nullptr);
@@ -122,17 +110,15 @@ TEST(TraceLogSetup, DebugLinesSurviveAMissingEmptyUnreadableOrDisablingConfigura
     static const char asDirectory[] = "a directory in place of the file";
     static const char disablesAll[] =
         "log4cplus.rootLogger=OFF\nlog4cplus.logger.yrlrobottrace=OFF\n";
-    const char *const cases[] = {nullptr, "", "not a=properties\n\x01\x02=\n", asDirectory,
-                                 disablesAll};
-    for (const char *properties : cases) {
+    for (const char *properties :
+         {(const char *)nullptr, "", "not a=properties\n\x01\x02=\n", asDirectory, disablesAll}) {
         inFreshProcess([properties] {
             enterScratchDir(properties == asDirectory ? nullptr : properties);
             if (properties == asDirectory) mkdir("config/tracelog.properties", 0755);
-            CaptureStdout();
-            W_ERROR("an error");
-            W_DEBUG("visible %d", 42);
-            fflush(stdout);
-            const std::string out = GetCapturedStdout();
+            const std::string out = stdoutOf([] {
+                W_ERROR("an error");
+                W_DEBUG("visible %d", 42);
+            });
             check(hasLine(out, "visible 42"), "debug line missing");
             check(properties != disablesAll || out.find("an error") == std::string::npos,
                   "disabled logger wrote");
@@ -140,43 +126,37 @@ TEST(TraceLogSetup, DebugLinesSurviveAMissingEmptyUnreadableOrDisablingConfigura
     }
 }
 
+// Properties that append every INFO line, bare, to the named file.
+std::string toFile(const std::string &file) {
+    return "log4cplus.logger.yrlrobottrace=INFO, F\n"
+           "log4cplus.appender.F=log4cplus::FileAppender\nlog4cplus.appender.F.File=./" +
+           file +
+           "\nlog4cplus.appender.F.layout=log4cplus::PatternLayout\n"
+           "log4cplus.appender.F.layout.ConversionPattern=%m%n\n";
+}
+
 TEST(TraceLogSetup, ConfigurationIsReadOnceEvenUnderConcurrentFirstCalls) {
     inFreshProcess([] {
-        const char *properties =
-            "log4cplus.logger.yrlrobottrace=INFO, F\n"
-            "log4cplus.appender.F=log4cplus::FileAppender\n"
-            "log4cplus.appender.F.File=./%s.log\n"
-            "log4cplus.appender.F.layout=log4cplus::PatternLayout\n"
-            "log4cplus.appender.F.layout.ConversionPattern=%%m%%n\n";
-        char text[512];
-        snprintf(text, sizeof text, properties, "first");
-        enterScratchDir(text);
-
+        enterScratchDir(toFile("first.log").c_str());
         std::atomic<bool> go{false};
         std::vector<std::thread> threads;
         for (int i = 0; i < 8; ++i) {
             threads.emplace_back([&go, i] {
-                while (!go.load()) {
-                }
+                while (!go) std::this_thread::yield();
                 W_INFO("thread %d", i);
             });
         }
         go = true;
         for (auto &t : threads) t.join();
-
-        snprintf(text, sizeof text, properties, "second");
-        std::ofstream("config/tracelog.properties") << text;
+        std::ofstream("config/tracelog.properties") << toFile("second.log");
         W_INFO("after rewrite");
 
-        std::stringstream log;
-        log << std::ifstream("first.log").rdbuf();
-        const std::string first = log.str();
+        std::ifstream log("first.log");
+        const std::string first{std::istreambuf_iterator<char>(log), {}};
         const size_t started = first.find("log4cplus started.");
         check(started != std::string::npos && started == first.rfind("log4cplus started."),
               "configured more than once");
-        for (int i = 0; i < 8; ++i) {
-            check(hasLine(first, "thread " + std::to_string(i)), "thread line missing");
-        }
+        for (int i = 0; i < 8; ++i) check(hasLine(first, "thread " + std::to_string(i)), "lost");
         check(hasLine(first, "after rewrite"), "later call not in the first log");
         check(access("second.log", F_OK) != 0, "configuration read again");
     });
