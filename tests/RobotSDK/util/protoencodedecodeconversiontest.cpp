@@ -29,64 +29,51 @@ void expectRoundTrip(const Record &in, W (*write)(const Record &, Message &),
     EXPECT_EQ(bytesOf(again), bytesOf(sent)) << typeid(Record).name();
 }
 
-template <class Record>
-bool sameBytes(const Record &a, const Record &b) {
-    return std::memcmp(&a, &b, sizeof(Record)) == 0;
-}
-
 const wayPoint_S kWayPoint = sampleWayPoint(1.5);
 
+#define ROUND_TRIP(Message, record, convert) \
+    expectRoundTrip<Message>(record, &PED::convert, &PED::convert)
+
 TEST(RecordRoundTrip, EveryRecordSurvivesItsMessage) {
-    expectRoundTrip<common::ProtoRoadPoint>(kWayPoint, &PED::roadPointTypeConversion,
-                                            &PED::roadPointTypeConversion);
+    ROUND_TRIP(common::ProtoRoadPoint, kWayPoint, roadPointTypeConversion);
     expectRoundTrip<common::RobotMoveProfile>(sampleProfile(),
                                               &PED::KezuRobotMoveProfileType2ProtoType,
                                               &PED::ProtoRobotMoveProfileType2KezuType);
-    expectRoundTrip<communication::RobotTcpParam>(
-        RobotTcpParam{{0.1f, 0.2f, 0.3f, 1.5f}, {-0.1f, -0.2f, -0.3f, 2.5f}},
-        &PED::robotTcpParamTypeConversion, &PED::robotTcpParamTypeConversion);
-    expectRoundTrip<common::ProtoJointStatus>(
-        JointStatus{-1200, 3000, 0.5f, 48.2f, 35.5f, -7, 1.25f, -0.75f, 65535},
-        &PED::jointStatusTypeConversion, &PED::jointStatusTypeConversion);
-    RobotDiagnosis diagnosis{};
-    diagnosis.armCanbusStatus = 0xFF;
-    diagnosis.armPowerCurrent = 1.5f;
-    diagnosis.contorllerTemp = -5;
-    diagnosis.contorllerHumidity = 200;
-    diagnosis.macDataInterruptWarning = 1;
-    diagnosis.brakeStuats = true;
-    diagnosis.robotMaxAcc = -100;
-    diagnosis.toolIoError = 250;
-    diagnosis.macTargetPosBufferSize = 65535;
-    expectRoundTrip<communication::RobotDiagnosis>(diagnosis, &PED::robotDiagnosisTypeConversion,
-                                                   &PED::robotDiagnosisTypeConversion);
-    expectRoundTrip<communication::RobotGravityComponent>(
-        RobotGravityComponent{0.5f, -0.5f, -9.81f}, &PED::robotGravityComponentTypeConversion,
-        &PED::robotGravityComponentTypeConversion);
-    expectRoundTrip<common::ProtoRobotSafetyConfig>(
-        RobotSafetyConfig{{1, 2, 3, 4, 5, 65535}, 0xFFFFFFFFu, 2, 3, 4, 5, 6},
-        &PED::RobotSafetyConfigTypeConversion, &PED::RobotSafetyConfigTypeConversion);
-    expectRoundTrip<common::ProtoOrpeSafetyStatus>(
-        OrpeSafetyStatus{1, 2, {0xF0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF}, 3, 4, 5},
-        &PED::OrpeSafetyStatusTypeConversion, &PED::OrpeSafetyStatusTypeConversion);
-    expectRoundTrip<communication::ProtoRobotDiagnosisIODesc>(
-        RobotDiagnosisIODesc{7, 1, 2}, &PED::RobotDiagnosisIODescTypeConversion,
-        &PED::RobotDiagnosisIODescTypeConversion);
-    RobotAnalogIODesc analog{};
-    analog.addr = 9;
-    analog.type = 3;
-    analog.value = -2.75f;
-    expectRoundTrip<communication::ProtoRobotAnalogIODesc>(
-        analog, &PED::RobotAnalogIODescTypeConversion, &PED::RobotAnalogIODescTypeConversion);
-    expectRoundTrip<communication::ProtoCommunicationRobotEvent>(
-        RobotEventInfo{RobotEvent_MaxUser, -1, std::string("joint\0 3", 8)},
-        &PED::robotEventTypeConversion, &PED::robotEventTypeConversion);
-    RobotCollisionCurrent collision{};
-    collision.CollisionClass = 6;
-    expectRoundTrip<communication::RobotCollisionCurrent>(
-        collision, &PED::robotCollisionCurrentTypeConversion,
-        &PED::robotCollisionCurrentTypeConversion);
+    ROUND_TRIP(communication::RobotTcpParam,
+               (RobotTcpParam{{0.1f, 0.2f, 0.3f, 1.5f}, {-0.1f, -0.2f, -0.3f, 2.5f}}),
+               robotTcpParamTypeConversion);
+    ROUND_TRIP(common::ProtoJointStatus,
+               (JointStatus{-1200, 3000, 0.5f, 48.2f, 35.5f, -7, 1.25f, -0.75f, 65535}),
+               jointStatusTypeConversion);
+    // Neighbouring flags differ, so two swapped members show as well as a lost one.
+    const RobotDiagnosis diagnosis{0xFF,  1.5f, 48.5f, true, -5,    200,  true,  false, true, false,
+                                   true,  true, 2.5f,  -100, false, true, false, true,  true, 7,
+                                   false, true, false, true, 250,   true, 65535, 1234,  1};
+    ROUND_TRIP(communication::RobotDiagnosis, diagnosis, robotDiagnosisTypeConversion);
+    ROUND_TRIP(communication::RobotGravityComponent, (RobotGravityComponent{0.5f, -0.5f, -9.81f}),
+               robotGravityComponentTypeConversion);
+    ROUND_TRIP(common::ProtoRobotSafetyConfig,
+               (RobotSafetyConfig{{1, 2, 3, 4, 5, 65535}, 0xFFFFFFFFu, 2, 3, 4, 5, 6}),
+               RobotSafetyConfigTypeConversion);
+    ROUND_TRIP(
+        common::ProtoOrpeSafetyStatus,
+        (OrpeSafetyStatus{1, 2, {0xF0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF}, 3, 4, 5}),
+        OrpeSafetyStatusTypeConversion);
+    ROUND_TRIP(communication::ProtoRobotDiagnosisIODesc, (RobotDiagnosisIODesc{7, 1, 2}),
+               RobotDiagnosisIODescTypeConversion);
+    ROUND_TRIP(communication::ProtoRobotAnalogIODesc, (RobotAnalogIODesc{9, -2.75f, 3}),
+               RobotAnalogIODescTypeConversion);
+    ROUND_TRIP(communication::ProtoCommunicationRobotEvent,
+               (RobotEventInfo{RobotEvent_MaxUser, -1, std::string("joint\0 3", 8)}),
+               robotEventTypeConversion);
+    RobotCollisionCurrent collision{{}, 6};
+    for (int i = 0; i < ARM_DOF * 4; ++i) {
+        collision.JointCollisionCurrent[i / 4][i % 4] = static_cast<uint16>(100 + i);
+    }
+    ROUND_TRIP(communication::RobotCollisionCurrent, collision,
+               robotCollisionCurrentTypeConversion);
 }
+#undef ROUND_TRIP
 
 TEST(RecordRoundTrip, ToolParametersReplaceEarlierContent) {
     common::ToolParam message;

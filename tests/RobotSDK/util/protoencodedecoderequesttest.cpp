@@ -100,20 +100,18 @@ TEST(MoveRequest, CarriesProfileThenOneRoadPointPerWaypointInOrder) {
 }
 
 TEST(MoveRequest, TeachMoveCarriesFrameTypeThreePointsAndOneMethod) {
-    CoordCalibrateByToolEndPoint frame{};
-    frame.coordType = WorldCoordinate;
-    frame.methods = Origin_AnyPointOnPositiveZAxis_AnyPointOnFirstQuadrantOfZOYPlane;
-    for (int i = 0; i < 3; ++i) {
-        frame.wayPointArray[i] = sampleWayPoint(10.0 * i);
-    }
+    const CoordCalibrateByToolEndPoint frame{
+        WorldCoordinate,
+        Origin_AnyPointOnPositiveZAxis_AnyPointOnFirstQuadrantOfZOYPlane,
+        {sampleWayPoint(0), sampleWayPoint(10), sampleWayPoint(20)}};
     common::RobotTeachMove back;
     ASSERT_TRUE(
         back.ParseFromString(built(PED::getRequest_robotTeachMove, sampleProfile(), frame).str()));
-    EXPECT_EQ(back.coordinatesystemtype(), 2);
     ASSERT_EQ(back.calibrateroadpointvector_size(), 3);
-    EXPECT_EQ(back.calibrateroadpointvector(2).jointpos(5), 25);
-    ASSERT_EQ(back.calibratemathod_size(), 1);
-    EXPECT_EQ(back.calibratemathod(0), 8);
+    EXPECT_EQ(bytesOf(back.calibrateroadpointvector(2)),
+              roadPointBytes(frame.wayPointArray[2]).str());
+    EXPECT_TRUE(back.coordinatesystemtype() == 2 && back.calibratemathod_size() == 1 &&
+                back.calibratemathod(0) == 8);
 }
 
 // Stores an integer the way a C caller would, without forming an out-of-range enum value.
@@ -138,8 +136,7 @@ TEST(MoveRequest, OutOfRangeEnumIsRefusedWithNoBody) {
         const Body teach =
             built(PED::getRequest_robotTeachMove, profile, CoordCalibrateByToolEndPoint{});
         ::testing::internal::GetCapturedStdout();
-        EXPECT_TRUE(!move.ok && move.data == nullptr && move.size == 0) << i;
-        EXPECT_TRUE(!teach.ok && teach.data == nullptr && teach.size == 0) << i;
+        EXPECT_TRUE(move.refused() && teach.refused()) << i;
     }
 }
 
@@ -181,7 +178,7 @@ TEST(PlainRequest, FirmwareCarriesBinaryContentAndIsRefusedWithoutIt) {
         built(PED::getRequest_firmwareUpgrade, 1, static_cast<const char *>(nullptr), 16);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "getRequest_firmwareUpgrade Serialize fail.\n");
-    EXPECT_TRUE(!refused.ok && refused.data == nullptr && refused.size == 0);
+    EXPECT_TRUE(refused.refused());
 }
 
 }  // namespace

