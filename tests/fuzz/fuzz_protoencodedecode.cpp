@@ -1,6 +1,7 @@
 // Feeds arbitrary controller bytes to every reply and push resolver: the first byte picks
 // the resolver (and a few sizes), the rest is the body. A resolver may fail, but must never
 // crash, read outside the body, write outside its outputs or leak.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -85,18 +86,15 @@ const Target kTargets[] = {
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
     google::protobuf::SetLogHandler(nullptr);
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strncmp((*argv)[i], "-close_fd_mask=", 15) == 0) {
-            return 0;
-        }
-    }
     // libFuzzer reads its flags after this call, so an added flag takes effect.
-    static std::vector<char *> args;
-    args.assign(*argv, *argv + *argc);
-    args.push_back(closeTargetOutput);
+    static std::vector<char *> args(*argv, *argv + *argc);
+    if (std::none_of(args.begin() + 1, args.end(),
+                     [](const char *a) { return std::strncmp(a, "-close_fd_mask=", 15) == 0; })) {
+        args.push_back(closeTargetOutput);
+    }
+    *argc = static_cast<int>(args.size());
     args.push_back(nullptr);
     *argv = args.data();
-    ++*argc;
     return 0;
 }
 

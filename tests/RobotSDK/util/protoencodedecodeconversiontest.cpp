@@ -104,6 +104,7 @@ TEST(SchemaParse, ProfileWithMoveModeOutsideEnumFails) {
 }
 
 TEST(RoadPointReader, PicksAViewAndChecksTheJointCount) {
+    const double kVector[] = {1, 2, 3, 4}, kJoints[] = {-1, -2, -3, -4, -5, -6, -7};
     // name, position entry, vector entries, joint entries, result, x after reading (1: the
     // vector view was read), joints written
     const std::tuple<const char *, bool, int, int, bool, double, bool> cases[] = {
@@ -123,13 +124,9 @@ TEST(RoadPointReader, PicksAViewAndChecksTheJointCount) {
             cart->clear_position();
         }
         cart->clear_positionvector();
-        for (int i = 0; i < vectors; ++i) {
-            cart->add_positionvector(i + 1);
-        }
+        cart->mutable_positionvector()->Add(kVector, kVector + vectors);
         message.clear_jointpos();
-        for (int i = 0; i < joints; ++i) {
-            message.add_jointpos(-1.0 - i);
-        }
+        message.mutable_jointpos()->Add(kJoints, kJoints + joints);
         wayPoint_S w{{{-7, -8, -9}}, {1, 0, 0, 0}, {9, 9, 9, 9, 9, 9}};
         EXPECT_EQ(PED::roadPointTypeConversion(message, w), result);
         EXPECT_EQ(w.cartPos.position.x, x);

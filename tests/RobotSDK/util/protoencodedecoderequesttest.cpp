@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -45,8 +43,6 @@ TEST(GeneralDataRequest, CarriesItsOneValueAndTypeOne) {
          WireBytes().varint(1, 1)},
         {"powerOff", built(PED::getRequest_setRobotPowerStatus, false).str(),
          WireBytes().varint(2, 0)},
-        {"moveControl", built(PED::getRequest_robotMoveControl, RobotMoveContinue).str(),
-         WireBytes().varint(1, 2)},
         {"negativeMaxAcc", built(PED::getRequest_setRobotBoardMaxAcc, -1).str(),
          WireBytes().varint(1, 0xFFFFFFFFFFFFFFFFull)},
         {"collisionGrade", built(PED::getRequest_setRobotCollision, 300).str(),
@@ -123,20 +119,18 @@ void setRaw(Enum &member, int value) {
 // An out-of-range mode must never reach the generated setter (it would stop the process);
 // the body is refused instead.
 TEST(MoveRequest, OutOfRangeEnumIsRefusedWithNoBody) {
-    const std::function<void(RobotMoveProfile &)> spoils[] = {
-        [](RobotMoveProfile &p) { setRaw(p.moveMode, 4); },
-        [](RobotMoveProfile &p) { setRaw(p.subMoveMode, -1); },
-        [](RobotMoveProfile &p) { setRaw(p.teachMode, 13); }};
-    for (size_t i = 0; i < std::size(spoils); ++i) {
-        RobotMoveProfile profile = sampleProfile();
-        spoils[i](profile);
+    RobotMoveProfile spoiled[] = {sampleProfile(), sampleProfile(), sampleProfile()};
+    setRaw(spoiled[0].moveMode, 4);
+    setRaw(spoiled[1].subMoveMode, -1);
+    setRaw(spoiled[2].teachMode, 13);
+    for (const RobotMoveProfile &profile : spoiled) {
         ::testing::internal::CaptureStdout();
         const Body move =
             built(PED::getRequest_robotMove, profile, std::vector<wayPoint_S>{sampleWayPoint(0)});
         const Body teach =
             built(PED::getRequest_robotTeachMove, profile, CoordCalibrateByToolEndPoint{});
         ::testing::internal::GetCapturedStdout();
-        EXPECT_TRUE(move.refused() && teach.refused()) << i;
+        EXPECT_TRUE(move.refused() && teach.refused()) << &profile - spoiled;
     }
 }
 
@@ -165,20 +159,17 @@ TEST(PlainRequest, SafeIoParamsKeepOrderAfterReservedZero) {
 }
 
 TEST(PlainRequest, FirmwareCarriesBinaryContentAndIsRefusedWithoutIt) {
-    const char content[] = {'\x00', '\xff', '\x00', 'A'};
+    const std::string content("\0\xff\0A", 4);
     communication::ProtoCommunicationRobotBoardFirmware back;
-    ASSERT_TRUE(back.ParseFromString(built(PED::getRequest_firmwareUpgrade,
-                                           update_slave_board_firmware_trans_data,
-                                           static_cast<const char *>(content), 4)
-                                         .str()));
-    EXPECT_EQ(back.command(), 5);
-    EXPECT_EQ(back.firmwarecontent(), std::string(content, 4));
+    ASSERT_TRUE(
+        back.ParseFromString(built(PED::getRequest_firmwareUpgrade,
+                                   update_slave_board_firmware_trans_data, content.data(), 4)
+                                 .str()));
+    EXPECT_TRUE(back.command() == 5 && back.firmwarecontent() == content);
     ::testing::internal::CaptureStdout();
-    const Body refused =
-        built(PED::getRequest_firmwareUpgrade, 1, static_cast<const char *>(nullptr), 16);
+    EXPECT_TRUE(built(PED::getRequest_firmwareUpgrade, 1, nullptr, 16).refused());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "getRequest_firmwareUpgrade Serialize fail.\n");
-    EXPECT_TRUE(refused.refused());
 }
 
 }  // namespace

@@ -58,12 +58,9 @@ std::string wireContract(const gp::FileDescriptor &file) {
             const char *label = field.is_repeated()   ? "repeated"
                                 : field.is_required() ? "required"
                                                       : "optional";
-            std::string type = field.type_name();
-            if (field.message_type() != nullptr) {
-                type = field.message_type()->full_name();
-            } else if (field.enum_type() != nullptr) {
-                type = field.enum_type()->full_name();
-            }
+            const std::string type = field.message_type() ? field.message_type()->full_name()
+                                     : field.enum_type()  ? field.enum_type()->full_name()
+                                                          : std::string(field.type_name());
             text += std::to_string(field.number()) + " " + label + " " + type + " " + field.name() +
                     "\n";
         }
