@@ -24,7 +24,6 @@ namespace {
 // sanitizers' reports on a duplicate of stderr.
 char closeTargetOutput[] = "-close_fd_mask=3";
 
-// Each target gets the body and what the selector byte holds beyond the table index.
 using Target = void (*)(const char *, int, unsigned);
 
 template <class... Out>

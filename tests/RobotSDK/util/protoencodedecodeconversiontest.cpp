@@ -4,6 +4,7 @@
 #include <string>
 #include <tuple>
 #include <typeinfo>
+#include <vector>
 
 #include "protoencodedecode.h"
 #include "wirebytes.h"
@@ -76,20 +77,20 @@ TEST(RecordRoundTrip, EveryRecordSurvivesItsMessage) {
 #undef ROUND_TRIP
 
 TEST(RecordRoundTrip, ToolParametersReplaceEarlierContent) {
-    common::ToolParam message;
     const ToolKinematicsParam kinematics{{0.1, 0.2, 0.3}, {0, 0, 0, 1}};
     const ToolDynamicsParam dynamics{0.01, 0.02, 0.03, 2.5, {1, 2, 3, 4, 5, 6}};
+    ToolKinematicsParam kinematicsBack{};
+    ToolDynamicsParam dynamicsBack{};
+    common::ToolParam message;
     PED::toolParamTypeConversion(kinematics, message);
     PED::toolParamTypeConversion(dynamics, message);
-    EXPECT_EQ(message.toolkinematicsparam_size(), 0);
-    ToolDynamicsParam dynamicsBack{};
-    ASSERT_TRUE(PED::toolParamTypeConversion(message, dynamicsBack));
-    EXPECT_TRUE(sameBytes(dynamics, dynamicsBack));
+    EXPECT_FALSE(PED::toolParamTypeConversion(message, kinematicsBack));  // list now empty
+    EXPECT_TRUE(PED::toolParamTypeConversion(message, dynamicsBack) &&
+                sameBytes(dynamics, dynamicsBack));
     PED::toolParamTypeConversion(kinematics, message);
-    ToolKinematicsParam kinematicsBack{};
-    ASSERT_TRUE(PED::toolParamTypeConversion(message, kinematicsBack));
-    EXPECT_TRUE(sameBytes(kinematics, kinematicsBack));
-    EXPECT_FALSE(PED::toolParamTypeConversion(message, dynamicsBack));  // list now empty
+    EXPECT_FALSE(PED::toolParamTypeConversion(message, dynamicsBack));
+    EXPECT_TRUE(PED::toolParamTypeConversion(message, kinematicsBack) &&
+                sameBytes(kinematics, kinematicsBack));
 }
 
 TEST(SchemaParse, ProfileWithMoveModeOutsideEnumFails) {
@@ -151,28 +152,25 @@ TEST(PartialList, ShortLimitListIsPaddedWithZerosAndLongOneIsCut) {
     EXPECT_EQ(limits.jointPara[5], 12);
 }
 
-TEST(PartialList, QuaternionVectorOverwritesTheOrientationEntry) {
-    common::cartesianOri_U message;
-    PED::cartesianOriUTypeConversion(cartesian_Ori_U{{1, 0, 0, 0}}, message);
-    message.mutable_quaternionvector()->Truncate(2);
-    message.set_quaternionvector(0, 0.5);
-    message.set_quaternionvector(1, 0.5);
-    cartesian_Ori_U ori{{9, 9, 9, 9}};
-    PED::cartesianOriUTypeConversion(message, ori);
-    EXPECT_TRUE(sameBytes(ori, cartesian_Ori_U{{0.5, 0.5, 0, 0}}));
-    cartesian_Ori_U untouched{{9, 8, 7, 6}};
-    PED::cartesianOriUTypeConversion(common::cartesianOri_U(), untouched);
-    EXPECT_TRUE(sameBytes(untouched, cartesian_Ori_U{{9, 8, 7, 6}}));
-}
-
-TEST(PartialList, RelativePositionNeedsExactlyThreeEntries) {
+// The relative orientation's quaternion list overwrites its entry from the front; a relative
+// position list that is not three long is not read.
+TEST(PartialList, RelativeMoveReadsWhatItsListsHold) {
     common::RobotMoveProfile message;
     PED::KezuRobotMoveProfileType2ProtoType(sampleProfile(), message);
     message.mutable_relativemove()->mutable_relativeposition()->RemoveLast();
-    RobotMoveProfile profile = sampleProfile();
+    google::protobuf::RepeatedField<double> *quaternion =
+        message.mutable_relativemove()->mutable_relativeorientation()->mutable_quaternionvector();
+    quaternion->Truncate(2);
+    quaternion->Set(0, 0.25);
+    RobotMoveProfile profile{};
     profile.relativeMove.relativePosition[0] = 7;
     PED::ProtoRobotMoveProfileType2KezuType(message, profile);
     EXPECT_EQ(profile.relativeMove.relativePosition[0], 7);
+    EXPECT_TRUE(sameBytes(profile.relativeMove.relativeOrientation,
+                          cartesian_Ori_U{{0.25, 0.5, 0.5, 0.5}}));
+    cartesian_Ori_U untouched{{9, 8, 7, 6}};
+    PED::cartesianOriUTypeConversion(common::cartesianOri_U(), untouched);
+    EXPECT_TRUE(sameBytes(untouched, cartesian_Ori_U{{9, 8, 7, 6}}));
 }
 
 TEST(PartialList, WideDiagnosisValuesKeepTheirLowBits) {
@@ -183,9 +181,8 @@ TEST(PartialList, WideDiagnosisValuesKeepTheirLowBits) {
     message.set_mactargetposdatasize(0x12345);
     RobotDiagnosis diagnosis{};
     PED::robotDiagnosisTypeConversion(message, diagnosis);
-    EXPECT_EQ(diagnosis.toolIoError, 44);
-    EXPECT_EQ(diagnosis.contorllerTemp, 127);
-    EXPECT_EQ(diagnosis.macTargetPosDataSize, 0x2345);
+    EXPECT_TRUE(diagnosis.toolIoError == 44 && diagnosis.contorllerTemp == 127 &&
+                diagnosis.macTargetPosDataSize == 0x2345);
 }
 
 TEST(DeviceInformation, TextsAreCutToTheirLimitsAndMissingEntriesStayZero) {
@@ -201,10 +198,10 @@ TEST(DeviceInformation, TextsAreCutToTheirLimitsAndMissingEntriesStayZero) {
         std::memset(&info, 0x5A, sizeof(info));
         PED::RobotDevInfoTypeConversion(message, info);
         EXPECT_EQ(info.type, 0xFF);
-        EXPECT_EQ(std::string(info.revision), std::string(15, 'r'));
-        EXPECT_EQ(std::string(info.desc), "0123456789A");
-        EXPECT_EQ(std::string(info.extio_version), std::string(11, 'x'));
-        EXPECT_EQ(std::string(info.joint_ver[0].hw_version), "abcdefg");
+        using Texts = std::vector<std::string>;
+        EXPECT_EQ(
+            (Texts{info.revision, info.desc, info.extio_version, info.joint_ver[0].hw_version}),
+            (Texts{std::string(15, 'r'), "0123456789A", std::string(11, 'x'), "abcdefg"}));
         EXPECT_TRUE(sameBytes(info.joint_ver[1], JointVersion{}));
         EXPECT_EQ(info.jointProductID[1].productID[0], '\0');
         EXPECT_EQ(info.joint_type[0], '\0');

@@ -13,8 +13,7 @@ namespace {
 namespace gp = google::protobuf;
 
 const gp::FileDescriptor *schemaFile(const char *name) {
-    kezu::robot::common::RobotMove touch;  // registers all three files
-    (void)touch;
+    kezu::robot::common::RobotMove::descriptor();  // registers all three files
     return gp::DescriptorPool::generated_pool()->FindFileByName(name);
 }
 
@@ -27,8 +26,8 @@ const SchemaFile kFiles[] = {{"robotmovecondition.proto", 627, 0x23432cb9136676f
                              {"robotcommunication.proto", 5755, 0x3ba4c6e83012b886ull},
                              {"robotcommon.proto", 4694, 0x9a02632ff8dc3c11ull}};
 
-// A field or value added, dropped or renamed changes the serialised descriptor's size. The
-// controller's parser also knows no optional fields, defaults or packed lists.
+// A field or value added, dropped or renamed changes the serialised descriptor's size; so
+// does a default, an option or a packed list, which the controller's parser does not know.
 TEST(SchemaDescriptor, SerialisedDescriptorsHaveTheContractSizes) {
     for (const SchemaFile &f : kFiles) {
         const gp::FileDescriptor *file = schemaFile(f.name);
@@ -36,18 +35,12 @@ TEST(SchemaDescriptor, SerialisedDescriptorsHaveTheContractSizes) {
         gp::FileDescriptorProto proto;
         file->CopyTo(&proto);
         EXPECT_EQ(proto.ByteSizeLong(), f.descriptorBytes) << f.name;
-        for (const gp::DescriptorProto &message : proto.message_type()) {
-            for (const gp::FieldDescriptorProto &field : message.field()) {
-                EXPECT_FALSE(field.label() == gp::FieldDescriptorProto::LABEL_OPTIONAL ||
-                             field.has_default_value() || field.has_options())
-                    << message.name() << "." << field.name();
-            }
-        }
     }
 }
 
 // One line per message, field, enum and value: number, label, type and name. Swapping two
-// field numbers or int32 for uint32 keeps the descriptor's size, but not this text.
+// field numbers, int32 for uint32 or required for optional keeps the descriptor's size, but
+// not this text.
 std::string wireContract(const gp::FileDescriptor &file) {
     std::string text;
     for (int m = 0; m < file.message_type_count(); ++m) {
