@@ -1,11 +1,14 @@
 // Feeds arbitrary controller bytes to every reply and push resolver: the first byte picks
 // the resolver (and a few sizes), the rest is the body. A resolver may fail, but must never
 // crash, read outside the body, write outside its outputs or leak.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <google/protobuf/stubs/logging.h>
@@ -21,152 +24,76 @@ namespace {
 // sanitizers' reports on a duplicate of stderr.
 char closeTargetOutput[] = "-close_fd_mask=3";
 
-template <class Out>
-void withCode(bool (*resolve)(const char *, int, Out &, int &), const char *body, int size) {
-    Out out{};
-    int code = 0;
-    resolve(body, size, out, code);
+using Target = void (*)(const char *, int, unsigned);
+
+template <class... Out>
+void intoFresh(bool (*resolve)(const char *, int, Out &...), const char *body, int size) {
+    std::tuple<Out...> outs{};
+    std::apply([&](Out &...out) { resolve(body, size, out...); }, outs);
 }
 
-void eventIntoBuffer(const char *body, int size, unsigned capacity) {
-    RobotEventInfo event;
-    event.eventType = RobotEvent_socketDisconnected;
-    event.eventCode = size;
-    event.eventContent.assign(body, static_cast<size_t>(size));
+template <auto resolve>
+void plain(const char *body, int size, unsigned) {
+    intoFresh(resolve, body, size);
+}
+
+// An exact heap array, so a write past `len` records is caught.
+void jointStatus(const char *body, int size, unsigned extra) {
+    const int len = static_cast<int>(extra % 8);
+    std::unique_ptr<JointStatus[]> status(new JointStatus[len > 0 ? len : 1]);
+    int code = 0;
+    PED::resolveResponse_jointStatus(body, size, len > 0 ? status.get() : nullptr, len, code);
+}
+
+void moveBody(const char *body, int size, unsigned) {
+    kezu::robot::common::RobotMove message;
+    if (message.ParseFromArray(body, size)) {
+        RobotMoveProfile profile{};
+        std::vector<wayPoint_S> points;
+        PED::RobotMovePatamTypeConversion(message, profile, points);
+    }
+}
+
+void eventIntoBuffer(const char *body, int size, unsigned extra) {
+    const RobotEventInfo event{RobotEvent_socketDisconnected, size,
+                               std::string(body, static_cast<size_t>(size))};
+    const unsigned capacity = extra * 4;
     std::unique_ptr<char[]> buffer(new char[capacity + 1]);
     int length = static_cast<int>(capacity);
-    if (PED::getResponse_Event(buffer.get(), &length, event)) {
-        RobotEventInfo back;
-        if (!PED::resolveResponse_robotEvent(buffer.get(), length, back) ||
-            back.eventContent != event.eventContent) {
-            __builtin_trap();  // what was written must read back unchanged
-        }
+    RobotEventInfo back;
+    if (PED::getResponse_Event(buffer.get(), &length, event) &&
+        (!PED::resolveResponse_robotEvent(buffer.get(), length, back) ||
+         back.eventContent != event.eventContent)) {
+        __builtin_trap();  // what was written must read back unchanged
     }
 }
 
-void resolveOne(unsigned selector, const char *body, int size) {
-    switch (selector % 26) {
-        case 0: {
-            CommunicationCommonResultResponse response;
-            PED::resolveResponse_commonFormat(body, size, response);
-            break;
-        }
-        case 1: {
-            RobotEventInfo event;
-            PED::resolveResponse_robotEvent(body, size, event);
-            break;
-        }
-        case 2: {
-            double speed = 0;
-            PED::resolveResponse_robotEndSpeed(body, size, speed);
-            break;
-        }
-        case 3: {
-            // An exact heap array, so a write past `len` records is caught.
-            const int len = static_cast<int>(selector / 26 % 8);
-            std::unique_ptr<JointStatus[]> status(new JointStatus[len > 0 ? len : 1]);
-            int code = 0;
-            PED::resolveResponse_jointStatus(body, size, len > 0 ? status.get() : nullptr, len,
-                                             code);
-            break;
-        }
-        case 4: {
-            RobotDiagnosis diagnosis{};
-            PED::resolveResponse_robotDiagnosis(body, size, diagnosis);
-            break;
-        }
-        case 5: {
-            int robotType = 0;
-            int code = 0;
-            RobotDhPara dh{};
-            PED::resolveResponse_DhParam(body, size, robotType, dh, code);
-            break;
-        }
-        case 6:
-            withCode(&PED::resolveResponse_jointAngle, body, size);
-            break;
-        case 7:
-            withCode(&PED::resolveResponse_robotDiagnosisInfo, body, size);
-            break;
-        case 8:
-            withCode(&PED::resolveResponse_devInfo, body, size);
-            break;
-        case 9:
-            withCode(&PED::resolveResponse_tcpParam, body, size);
-            break;
-        case 10:
-            withCode(&PED::resolveResponse_getToolDynamicsParam, body, size);
-            break;
-        case 11:
-            withCode(&PED::resolveResponse_getToolKinematicsParam, body, size);
-            break;
-        case 12:
-            withCode(&PED::resolveResponse_getDynIdentifyResults, body, size);
-            break;
-        case 13:
-            withCode(&PED::resolveResponse_gravityComponent, body, size);
-            break;
-        case 14:
-            withCode(&PED::resolveResponse_collisionCurrent, body, size);
-            break;
-        case 15:
-            withCode(&PED::resolveResponse_robotWorkMode, body, size);
-            break;
-        case 16:
-            withCode(&PED::resolveResponse_robotState, body, size);
-            break;
-        case 17:
-            withCode(&PED::resolveResponse_isRealRobotExist, body, size);
-            break;
-        case 18:
-            withCode(&PED::resolveResponse_safetyConfig, body, size);
-            break;
-        case 19:
-            withCode(&PED::resolveResponse_safetyStatus, body, size);
-            break;
-        case 20:
-            withCode(&PED::resolveResponse_robotDiagnosisIOData, body, size);
-            break;
-        case 21:
-            withCode(&PED::resolveResponse_robotAnalogIOData, body, size);
-            break;
-        case 22:
-            withCode(&PED::resolveResponse_robotToolIoStatus, body, size);
-            break;
-        case 23:
-            withCode(&PED::resolveResponse_ethernetDeviceName, body, size);
-            break;
-        case 24: {
-            kezu::robot::common::RobotMove message;
-            if (message.ParseFromArray(body, size)) {
-                RobotMoveProfile profile{};
-                std::vector<wayPoint_S> points;
-                PED::RobotMovePatamTypeConversion(message, profile, points);
-            }
-            break;
-        }
-        default:
-            eventIntoBuffer(body, size, selector / 26 * 4);
-            break;
-    }
-}
+#define R(name) &plain<&PED::resolveResponse_##name>
+// clang-format off
+const Target kTargets[] = {
+    R(commonFormat), R(robotEvent), R(robotEndSpeed), &jointStatus, R(robotDiagnosis),
+    R(DhParam), R(jointAngle), R(robotDiagnosisInfo), R(devInfo), R(tcpParam),
+    R(getToolDynamicsParam), R(getToolKinematicsParam), R(getDynIdentifyResults),
+    R(gravityComponent), R(collisionCurrent), R(robotWorkMode), R(robotState),
+    R(isRealRobotExist), R(safetyConfig), R(safetyStatus), R(robotDiagnosisIOData),
+    R(robotAnalogIOData), R(robotToolIoStatus), R(ethernetDeviceName), &moveBody,
+    &eventIntoBuffer};
+// clang-format on
+#undef R
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
     google::protobuf::SetLogHandler(nullptr);
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strncmp((*argv)[i], "-close_fd_mask=", 15) == 0) {
-            return 0;
-        }
-    }
     // libFuzzer reads its flags after this call, so an added flag takes effect.
-    static std::vector<char *> args;
-    args.assign(*argv, *argv + *argc);
-    args.push_back(closeTargetOutput);
+    static std::vector<char *> args(*argv, *argv + *argc);
+    if (std::none_of(args.begin() + 1, args.end(),
+                     [](const char *a) { return std::strncmp(a, "-close_fd_mask=", 15) == 0; })) {
+        args.push_back(closeTargetOutput);
+    }
+    *argc = static_cast<int>(args.size());
     args.push_back(nullptr);
     *argv = args.data();
-    ++*argc;
     return 0;
 }
 
@@ -175,9 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     }
     // The body lives in its own exact allocation, so any read past it is reported.
-    const int bodySize = static_cast<int>(size - 1);
-    std::unique_ptr<char[]> body(new char[size - 1 > 0 ? size - 1 : 1]);
+    std::unique_ptr<char[]> body(new char[size > 1 ? size - 1 : 1]);
     std::memcpy(body.get(), data + 1, size - 1);
-    resolveOne(data[0], body.get(), bodySize);
+    const unsigned count = static_cast<unsigned>(std::size(kTargets));
+    kTargets[data[0] % count](body.get(), static_cast<int>(size - 1), data[0] / count);
     return 0;
 }

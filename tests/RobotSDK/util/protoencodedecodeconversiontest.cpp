@@ -4,6 +4,7 @@
 #include <string>
 #include <tuple>
 #include <typeinfo>
+#include <vector>
 
 #include "protoencodedecode.h"
 #include "wirebytes.h"
@@ -29,80 +30,67 @@ void expectRoundTrip(const Record &in, W (*write)(const Record &, Message &),
     EXPECT_EQ(bytesOf(again), bytesOf(sent)) << typeid(Record).name();
 }
 
-template <class Record>
-bool sameBytes(const Record &a, const Record &b) {
-    return std::memcmp(&a, &b, sizeof(Record)) == 0;
-}
-
 const wayPoint_S kWayPoint = sampleWayPoint(1.5);
 
+#define ROUND_TRIP(Message, record, convert) \
+    expectRoundTrip<Message>(record, &PED::convert, &PED::convert)
+
 TEST(RecordRoundTrip, EveryRecordSurvivesItsMessage) {
-    expectRoundTrip<common::ProtoRoadPoint>(kWayPoint, &PED::roadPointTypeConversion,
-                                            &PED::roadPointTypeConversion);
+    ROUND_TRIP(common::ProtoRoadPoint, kWayPoint, roadPointTypeConversion);
     expectRoundTrip<common::RobotMoveProfile>(sampleProfile(),
                                               &PED::KezuRobotMoveProfileType2ProtoType,
                                               &PED::ProtoRobotMoveProfileType2KezuType);
-    expectRoundTrip<communication::RobotTcpParam>(
-        RobotTcpParam{{0.1f, 0.2f, 0.3f, 1.5f}, {-0.1f, -0.2f, -0.3f, 2.5f}},
-        &PED::robotTcpParamTypeConversion, &PED::robotTcpParamTypeConversion);
-    expectRoundTrip<common::ProtoJointStatus>(
-        JointStatus{-1200, 3000, 0.5f, 48.2f, 35.5f, -7, 1.25f, -0.75f, 65535},
-        &PED::jointStatusTypeConversion, &PED::jointStatusTypeConversion);
-    RobotDiagnosis diagnosis{};
-    diagnosis.armCanbusStatus = 0xFF;
-    diagnosis.armPowerCurrent = 1.5f;
-    diagnosis.contorllerTemp = -5;
-    diagnosis.contorllerHumidity = 200;
-    diagnosis.macDataInterruptWarning = 1;
-    diagnosis.brakeStuats = true;
-    diagnosis.robotMaxAcc = -100;
-    diagnosis.toolIoError = 250;
-    diagnosis.macTargetPosBufferSize = 65535;
-    expectRoundTrip<communication::RobotDiagnosis>(diagnosis, &PED::robotDiagnosisTypeConversion,
-                                                   &PED::robotDiagnosisTypeConversion);
-    expectRoundTrip<communication::RobotGravityComponent>(
-        RobotGravityComponent{0.5f, -0.5f, -9.81f}, &PED::robotGravityComponentTypeConversion,
-        &PED::robotGravityComponentTypeConversion);
-    expectRoundTrip<common::ProtoRobotSafetyConfig>(
-        RobotSafetyConfig{{1, 2, 3, 4, 5, 65535}, 0xFFFFFFFFu, 2, 3, 4, 5, 6},
-        &PED::RobotSafetyConfigTypeConversion, &PED::RobotSafetyConfigTypeConversion);
-    expectRoundTrip<common::ProtoOrpeSafetyStatus>(
-        OrpeSafetyStatus{1, 2, {0xF0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF}, 3, 4, 5},
-        &PED::OrpeSafetyStatusTypeConversion, &PED::OrpeSafetyStatusTypeConversion);
-    expectRoundTrip<communication::ProtoRobotDiagnosisIODesc>(
-        RobotDiagnosisIODesc{7, 1, 2}, &PED::RobotDiagnosisIODescTypeConversion,
-        &PED::RobotDiagnosisIODescTypeConversion);
-    RobotAnalogIODesc analog{};
-    analog.addr = 9;
-    analog.type = 3;
-    analog.value = -2.75f;
-    expectRoundTrip<communication::ProtoRobotAnalogIODesc>(
-        analog, &PED::RobotAnalogIODescTypeConversion, &PED::RobotAnalogIODescTypeConversion);
-    expectRoundTrip<communication::ProtoCommunicationRobotEvent>(
-        RobotEventInfo{RobotEvent_MaxUser, -1, std::string("joint\0 3", 8)},
-        &PED::robotEventTypeConversion, &PED::robotEventTypeConversion);
-    RobotCollisionCurrent collision{};
-    collision.CollisionClass = 6;
-    expectRoundTrip<communication::RobotCollisionCurrent>(
-        collision, &PED::robotCollisionCurrentTypeConversion,
-        &PED::robotCollisionCurrentTypeConversion);
+    ROUND_TRIP(communication::RobotTcpParam,
+               (RobotTcpParam{{0.1f, 0.2f, 0.3f, 1.5f}, {-0.1f, -0.2f, -0.3f, 2.5f}}),
+               robotTcpParamTypeConversion);
+    ROUND_TRIP(common::ProtoJointStatus,
+               (JointStatus{-1200, 3000, 0.5f, 48.2f, 35.5f, -7, 1.25f, -0.75f, 65535}),
+               jointStatusTypeConversion);
+    // Neighbouring flags differ, so two swapped members show as well as a lost one.
+    const RobotDiagnosis diagnosis{0xFF,  1.5f, 48.5f, true, -5,    200,  true,  false, true, false,
+                                   true,  true, 2.5f,  -100, false, true, false, true,  true, 7,
+                                   false, true, false, true, 250,   true, 65535, 1234,  1};
+    ROUND_TRIP(communication::RobotDiagnosis, diagnosis, robotDiagnosisTypeConversion);
+    ROUND_TRIP(communication::RobotGravityComponent, (RobotGravityComponent{0.5f, -0.5f, -9.81f}),
+               robotGravityComponentTypeConversion);
+    ROUND_TRIP(common::ProtoRobotSafetyConfig,
+               (RobotSafetyConfig{{1, 2, 3, 4, 5, 65535}, 0xFFFFFFFFu, 2, 3, 4, 5, 6}),
+               RobotSafetyConfigTypeConversion);
+    ROUND_TRIP(
+        common::ProtoOrpeSafetyStatus,
+        (OrpeSafetyStatus{1, 2, {0xF0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF}, 3, 4, 5}),
+        OrpeSafetyStatusTypeConversion);
+    ROUND_TRIP(communication::ProtoRobotDiagnosisIODesc, (RobotDiagnosisIODesc{7, 1, 2}),
+               RobotDiagnosisIODescTypeConversion);
+    ROUND_TRIP(communication::ProtoRobotAnalogIODesc, (RobotAnalogIODesc{9, -2.75f, 3}),
+               RobotAnalogIODescTypeConversion);
+    ROUND_TRIP(communication::ProtoCommunicationRobotEvent,
+               (RobotEventInfo{RobotEvent_MaxUser, -1, std::string("joint\0 3", 8)}),
+               robotEventTypeConversion);
+    RobotCollisionCurrent collision{{}, 6};
+    for (int i = 0; i < ARM_DOF * 4; ++i) {
+        collision.JointCollisionCurrent[i / 4][i % 4] = static_cast<uint16>(100 + i);
+    }
+    ROUND_TRIP(communication::RobotCollisionCurrent, collision,
+               robotCollisionCurrentTypeConversion);
 }
+#undef ROUND_TRIP
 
 TEST(RecordRoundTrip, ToolParametersReplaceEarlierContent) {
-    common::ToolParam message;
     const ToolKinematicsParam kinematics{{0.1, 0.2, 0.3}, {0, 0, 0, 1}};
     const ToolDynamicsParam dynamics{0.01, 0.02, 0.03, 2.5, {1, 2, 3, 4, 5, 6}};
+    ToolKinematicsParam kinematicsBack{};
+    ToolDynamicsParam dynamicsBack{};
+    common::ToolParam message;
     PED::toolParamTypeConversion(kinematics, message);
     PED::toolParamTypeConversion(dynamics, message);
-    EXPECT_EQ(message.toolkinematicsparam_size(), 0);
-    ToolDynamicsParam dynamicsBack{};
-    ASSERT_TRUE(PED::toolParamTypeConversion(message, dynamicsBack));
-    EXPECT_TRUE(sameBytes(dynamics, dynamicsBack));
+    EXPECT_FALSE(PED::toolParamTypeConversion(message, kinematicsBack));  // list now empty
+    EXPECT_TRUE(PED::toolParamTypeConversion(message, dynamicsBack) &&
+                sameBytes(dynamics, dynamicsBack));
     PED::toolParamTypeConversion(kinematics, message);
-    ToolKinematicsParam kinematicsBack{};
-    ASSERT_TRUE(PED::toolParamTypeConversion(message, kinematicsBack));
-    EXPECT_TRUE(sameBytes(kinematics, kinematicsBack));
-    EXPECT_FALSE(PED::toolParamTypeConversion(message, dynamicsBack));  // list now empty
+    EXPECT_FALSE(PED::toolParamTypeConversion(message, dynamicsBack));
+    EXPECT_TRUE(PED::toolParamTypeConversion(message, kinematicsBack) &&
+                sameBytes(kinematics, kinematicsBack));
 }
 
 TEST(SchemaParse, ProfileWithMoveModeOutsideEnumFails) {
@@ -117,6 +105,7 @@ TEST(SchemaParse, ProfileWithMoveModeOutsideEnumFails) {
 }
 
 TEST(RoadPointReader, PicksAViewAndChecksTheJointCount) {
+    const double kVector[] = {1, 2, 3, 4}, kJoints[] = {-1, -2, -3, -4, -5, -6, -7};
     // name, position entry, vector entries, joint entries, result, x after reading (1: the
     // vector view was read), joints written
     const std::tuple<const char *, bool, int, int, bool, double, bool> cases[] = {
@@ -136,13 +125,9 @@ TEST(RoadPointReader, PicksAViewAndChecksTheJointCount) {
             cart->clear_position();
         }
         cart->clear_positionvector();
-        for (int i = 0; i < vectors; ++i) {
-            cart->add_positionvector(i + 1);
-        }
+        cart->mutable_positionvector()->Add(kVector, kVector + vectors);
         message.clear_jointpos();
-        for (int i = 0; i < joints; ++i) {
-            message.add_jointpos(-1.0 - i);
-        }
+        message.mutable_jointpos()->Add(kJoints, kJoints + joints);
         wayPoint_S w{{{-7, -8, -9}}, {1, 0, 0, 0}, {9, 9, 9, 9, 9, 9}};
         EXPECT_EQ(PED::roadPointTypeConversion(message, w), result);
         EXPECT_EQ(w.cartPos.position.x, x);
@@ -167,28 +152,25 @@ TEST(PartialList, ShortLimitListIsPaddedWithZerosAndLongOneIsCut) {
     EXPECT_EQ(limits.jointPara[5], 12);
 }
 
-TEST(PartialList, QuaternionVectorOverwritesTheOrientationEntry) {
-    common::cartesianOri_U message;
-    PED::cartesianOriUTypeConversion(cartesian_Ori_U{{1, 0, 0, 0}}, message);
-    message.mutable_quaternionvector()->Truncate(2);
-    message.set_quaternionvector(0, 0.5);
-    message.set_quaternionvector(1, 0.5);
-    cartesian_Ori_U ori{{9, 9, 9, 9}};
-    PED::cartesianOriUTypeConversion(message, ori);
-    EXPECT_TRUE(sameBytes(ori, cartesian_Ori_U{{0.5, 0.5, 0, 0}}));
-    cartesian_Ori_U untouched{{9, 8, 7, 6}};
-    PED::cartesianOriUTypeConversion(common::cartesianOri_U(), untouched);
-    EXPECT_TRUE(sameBytes(untouched, cartesian_Ori_U{{9, 8, 7, 6}}));
-}
-
-TEST(PartialList, RelativePositionNeedsExactlyThreeEntries) {
+// The relative orientation's quaternion list overwrites its entry from the front; a relative
+// position list that is not three long is not read.
+TEST(PartialList, RelativeMoveReadsWhatItsListsHold) {
     common::RobotMoveProfile message;
     PED::KezuRobotMoveProfileType2ProtoType(sampleProfile(), message);
     message.mutable_relativemove()->mutable_relativeposition()->RemoveLast();
-    RobotMoveProfile profile = sampleProfile();
+    google::protobuf::RepeatedField<double> *quaternion =
+        message.mutable_relativemove()->mutable_relativeorientation()->mutable_quaternionvector();
+    quaternion->Truncate(2);
+    quaternion->Set(0, 0.25);
+    RobotMoveProfile profile{};
     profile.relativeMove.relativePosition[0] = 7;
     PED::ProtoRobotMoveProfileType2KezuType(message, profile);
     EXPECT_EQ(profile.relativeMove.relativePosition[0], 7);
+    EXPECT_TRUE(sameBytes(profile.relativeMove.relativeOrientation,
+                          cartesian_Ori_U{{0.25, 0.5, 0.5, 0.5}}));
+    cartesian_Ori_U untouched{{9, 8, 7, 6}};
+    PED::cartesianOriUTypeConversion(common::cartesianOri_U(), untouched);
+    EXPECT_TRUE(sameBytes(untouched, cartesian_Ori_U{{9, 8, 7, 6}}));
 }
 
 TEST(PartialList, WideDiagnosisValuesKeepTheirLowBits) {
@@ -199,9 +181,8 @@ TEST(PartialList, WideDiagnosisValuesKeepTheirLowBits) {
     message.set_mactargetposdatasize(0x12345);
     RobotDiagnosis diagnosis{};
     PED::robotDiagnosisTypeConversion(message, diagnosis);
-    EXPECT_EQ(diagnosis.toolIoError, 44);
-    EXPECT_EQ(diagnosis.contorllerTemp, 127);
-    EXPECT_EQ(diagnosis.macTargetPosDataSize, 0x2345);
+    EXPECT_TRUE(diagnosis.toolIoError == 44 && diagnosis.contorllerTemp == 127 &&
+                diagnosis.macTargetPosDataSize == 0x2345);
 }
 
 TEST(DeviceInformation, TextsAreCutToTheirLimitsAndMissingEntriesStayZero) {
@@ -217,10 +198,10 @@ TEST(DeviceInformation, TextsAreCutToTheirLimitsAndMissingEntriesStayZero) {
         std::memset(&info, 0x5A, sizeof(info));
         PED::RobotDevInfoTypeConversion(message, info);
         EXPECT_EQ(info.type, 0xFF);
-        EXPECT_EQ(std::string(info.revision), std::string(15, 'r'));
-        EXPECT_EQ(std::string(info.desc), "0123456789A");
-        EXPECT_EQ(std::string(info.extio_version), std::string(11, 'x'));
-        EXPECT_EQ(std::string(info.joint_ver[0].hw_version), "abcdefg");
+        using Texts = std::vector<std::string>;
+        EXPECT_EQ(
+            (Texts{info.revision, info.desc, info.extio_version, info.joint_ver[0].hw_version}),
+            (Texts{std::string(15, 'r'), "0123456789A", std::string(11, 'x'), "abcdefg"}));
         EXPECT_TRUE(sameBytes(info.joint_ver[1], JointVersion{}));
         EXPECT_EQ(info.jointProductID[1].productID[0], '\0');
         EXPECT_EQ(info.joint_type[0], '\0');

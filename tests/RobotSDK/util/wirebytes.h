@@ -2,6 +2,7 @@
 #define WIREBYTES_H
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -13,16 +14,37 @@
 // Hand encoder for expected bodies, independent of the generated code.
 class WireBytes {
 public:
-    WireBytes &varint(int field, std::uint64_t value);
-    WireBytes &fixed64(int field, double value);
-    WireBytes &fixed32(int field, float value);
-    WireBytes &nested(int field, const WireBytes &inner);
+    WireBytes &varint(int field, std::uint64_t value) { return tag(field, 0).raw(value); }
+    WireBytes &fixed64(int field, double value) {
+        return tag(field, 1).fixed<std::uint64_t>(value);
+    }
+    WireBytes &fixed32(int field, float value) { return tag(field, 5).fixed<std::uint32_t>(value); }
+    WireBytes &nested(int field, const WireBytes &inner) {
+        tag(field, 2).raw(inner.m_bytes.size()).m_bytes += inner.m_bytes;
+        return *this;
+    }
     const std::string &str() const { return m_bytes; }
 
 private:
-    void raw(std::uint64_t value);
+    WireBytes &tag(int field, std::uint64_t wireType) {
+        return raw(static_cast<std::uint64_t>(field) << 3 | wireType);
+    }
+    WireBytes &raw(std::uint64_t value) {
+        for (; value >= 0x80; value >>= 7) {
+            m_bytes.push_back(static_cast<char>((value & 0x7f) | 0x80));
+        }
+        m_bytes.push_back(static_cast<char>(value));
+        return *this;
+    }
     template <class Bits, class Value>
-    void fixed(int field, int wireType, Value value);
+    WireBytes &fixed(Value value) {
+        Bits bits;
+        std::memcpy(&bits, &value, sizeof(bits));
+        for (size_t i = 0; i < sizeof(bits); ++i) {
+            m_bytes.push_back(static_cast<char>(bits >> (8 * i)));
+        }
+        return *this;
+    }
     std::string m_bytes;
 };
 
@@ -32,6 +54,7 @@ struct Body {
     int size = -1;
     bool ok = false;
     std::string str() const { return std::string(data.get(), data ? size : 0); }
+    bool refused() const { return !ok && data == nullptr && size == 0; }
 };
 
 // Calls builder(&ptr, &size, args...) and takes ownership of the array it hands out.
@@ -47,6 +70,11 @@ Body built(Builder builder, Args &&...args) {
     }
     body.data.reset(ptr);
     return body;
+}
+
+template <class Record>
+bool sameBytes(const Record &a, const Record &b) {
+    return std::memcmp(&a, &b, sizeof(Record)) == 0;
 }
 
 inline std::string bytesOf(const google::protobuf::MessageLite &message) {
