@@ -9,15 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace kezu_test {
 
 namespace {
 
 sockaddr_in loopback(uint16_t port) {
-    sockaddr_in addr;
-    memset(&addr, 0, sizeof(addr));
+    sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

@@ -1,5 +1,7 @@
 #include "recordingclient.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 
 namespace kezu_test {
@@ -64,6 +66,13 @@ bool RecordingClient::waitFor(int32_t commandType, size_t count,
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_arrived.wait_for(lock, timeout,
                               [&] { return matchingLocked(commandType).size() >= count; });
+}
+
+Delivery RecordingClient::await(int32_t commandType, size_t index,
+                                std::chrono::milliseconds timeout) const {
+    const bool arrived = waitFor(commandType, index + 1, timeout);
+    EXPECT_TRUE(arrived) << "no package " << index << " of type " << commandType;
+    return arrived ? deliveries(commandType)[index] : Delivery{-1, -1, "", 0};
 }
 
 void RecordingClient::setOnDelivery(std::function<void(const Delivery &)> hook) {

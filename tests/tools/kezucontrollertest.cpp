@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -18,6 +17,8 @@
 #include "robotcommon.pb.h"
 #include "robotcommunication.pb.h"
 
+#include <google/protobuf/text_format.h>
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -29,40 +30,34 @@ namespace gp = google::protobuf;
 const auto WAIT = 5000ms;
 const int32_t EVENT_PACKAGE = 2;
 
+// A message written as protobuf text, every single field left unset given its zero value.
 template <class M>
-std::string complete(M message) {
+M filled(const std::string &text) {
+    M message;
+    gp::TextFormat::Parser parser;
+    parser.AllowPartialMessage(true);
+    EXPECT_TRUE(parser.ParseFromString(text, &message)) << text;
     kezu_sim::fillRequiredFields(&message);
-    return message.SerializePartialAsString();
+    return message;
+}
+
+template <class M>
+std::string body(const std::string &text = "") {
+    return filled<M>(text).SerializePartialAsString();
 }
 
 std::string generalInt(int value) {
-    comm::ProtoCommunicationGeneralData data;
-    data.set_type(1);
-    data.add_property1(value);
-    data.add_property2(value != 0);
-    return data.SerializeAsString();
-}
-
-// Digital IO records as addr, value, type.
-std::string digitalIo(const std::vector<std::array<uint32_t, 3>> &records) {
-    comm::ProtoCommunicationRobotDiagnosisIOData data;
-    data.set_type(0);
-    for (const auto &record : records) {
-        comm::ProtoRobotDiagnosisIODesc *desc = data.add_iodesc();
-        desc->set_addr(record[0]);
-        desc->set_value(record[1]);
-        desc->set_type(record[2]);
-    }
-    return data.SerializeAsString();
+    return body<comm::ProtoCommunicationGeneralData>(
+        "type: 1 property1: " + std::to_string(value) +
+        (value != 0 ? " property2: true" : " property2: false"));
 }
 
 std::string moveTo(double joint) {
-    common::RobotMove move;
-    common::ProtoRoadPoint *point = move.add_roadpointvector();
+    std::string point = "roadPointVector {";
     for (int i = 0; i < 6; ++i) {
-        point->add_jointpos(joint);
+        point += " jointpos: " + std::to_string(joint);
     }
-    return complete(move);
+    return body<common::RobotMove>(point + " }");
 }
 
 // The message a reply must parse as.
@@ -80,30 +75,26 @@ std::vector<Row> requestTable() {
     const gp::Message *data = as<comm::ProtoCommunicationGeneralData>;
     const gp::Message *digital = as<comm::ProtoCommunicationRobotDiagnosisIOData>;
     const gp::Message *analog = as<comm::ProtoCommunicationRobotAnalogIOData>;
-    comm::ProtoRequestLogin login;
-    login.set_username("user");
-    login.set_passwd("secret");
-    common::ToolParam tool;  // sent without its error field, as the SDK does
-    kezu_sim::fillRequiredFields(tool.add_tooldynamicsparam());
-    common::ProtoResponseRobotSafetyConfig safety;
-    safety.add_safetyconfig()->add_robotreducedconfigjointspeed(10);
-    comm::ProtoCommunicationOfflineExcitTraj excit;
-    excit.set_trackfile("excit.txt");
-    const std::string io3 = digitalIo({{3, 0, 0}}), io0 = digitalIo({{0, 0, 0}});
-    comm::ProtoCommunicationRobotAnalogIOData analogRecord;
-    analogRecord.add_iodesc();  // address 0, value 0
-    const std::string ai = complete(analogRecord),
-                      safe = complete(comm::protoSafeCommunicationParam());
+    // Digital IO records; unset addresses, values and types are 0.
+    auto io = [](const std::string &records) {
+        return body<comm::ProtoCommunicationRobotDiagnosisIOData>("type: 0 " + records);
+    };
+    common::ToolParam tool = filled<common::ToolParam>("toolDynamicsParam {}");
+    tool.clear_errorinfo();  // sent without its error field, as the SDK does
+    const std::string io3 = io("ioDesc {addr: 3}"), io0 = io("ioDesc {}"),
+                      ai = body<comm::ProtoCommunicationRobotAnalogIOData>("ioDesc {}"),
+                      safe = body<comm::protoSafeCommunicationParam>();
     // clang-format off
     return {
-        {0, login.SerializeAsString(), as<common::ProtoResponseRobotDhParam>},
+        {0, body<comm::ProtoRequestLogin>("userName: 'user' passwd: 'secret'"),
+         as<common::ProtoResponseRobotDhParam>},
         {4}, {5}, {6, "", as<common::ProtoRobotAllJointStatusResponse>}, {8}, {9},
         {10, "", as<common::ProtoJointAngleResponse>}, {12}, {13},
         {15, "", as<comm::ProtoCommunicationRobotDiagnosisInfo>},
-        {16, complete(comm::ProtoCommunicationRobotStartupProfile())}, {17},
+        {16, body<comm::ProtoCommunicationRobotStartupProfile>()}, {17},
         {18, generalInt(1)}, {19}, {20, generalInt(1)}, {21}, {22, moveTo(0.01)},
-        {23, complete(common::RobotTeachMove())}, {24}, {25, generalInt(2)}, {26, "", data},
-        {27, complete(comm::RobotTcpParam())}, {28, "", as<common::ProtoResponseRobotTcpParam>},
+        {23, body<common::RobotTeachMove>()}, {24}, {25, generalInt(2)}, {26, "", data},
+        {27, body<comm::RobotTcpParam>()}, {28, "", as<common::ProtoResponseRobotTcpParam>},
         {29, tool.SerializePartialAsString()}, {30, "", as<common::ToolParam>},
         {33, generalInt(0)}, {34, "", data},
         {35, "", as<common::ProtoResponseRobotGravityComponent>},
@@ -111,19 +102,24 @@ std::vector<Row> requestTable() {
         {38, "", as<common::ProtoResponseRobotDevInfo>}, {40, generalInt(6)},
         {41, "", digital}, {42, "", digital}, {43, "", analog}, {44, "", analog},
         {46, io3, digital}, {47, io3, digital}, {48, ai, analog}, {49, ai, analog},
-        {50, digitalIo({{3, 1, 0}})}, {51, ai}, {52, io0, digital},
-        {53, digitalIo({{0, 2, 0}})},
-        {54, digitalIo({{0, 2, 2}, {0, 0, 0}, {1, 1, 1}, {2, 0, 0}, {3, 1, 1}})},
-        {55, digitalIo({{1, 1, 0}})}, {56, io0, digital}, {57, "", digital}, {58, "", analog},
-        {59, digitalIo({{1, 1, 0}})}, {60}, {61, "", as<common::ProtoResponseRobotSafetyConfig>},
-        {62, complete(safety)}, {63, "", as<common::ProtoResponseOrpeSafetyStatus>},
+        {50, io("ioDesc {addr: 3 value: 1}")}, {51, ai}, {52, io0, digital},
+        {53, io("ioDesc {value: 2}")},
+        {54, io("ioDesc {value: 2 type: 2} ioDesc {} ioDesc {addr: 1 value: 1 type: 1} "
+                "ioDesc {addr: 2} ioDesc {addr: 3 value: 1 type: 1}")},
+        {55, io("ioDesc {addr: 1 value: 1}")}, {56, io0, digital}, {57, "", digital},
+        {58, "", analog}, {59, io("ioDesc {addr: 1 value: 1}")}, {60},
+        {61, "", as<common::ProtoResponseRobotSafetyConfig>},
+        {62, body<common::ProtoResponseRobotSafetyConfig>(
+                 "safetyConfig {robotReducedConfigJointSpeed: 10}")},
+        {63, "", as<common::ProtoResponseOrpeSafetyStatus>},
         {64, safe}, {65, safe}, {66, safe}, {67, safe}, {68, safe}, {69, safe},
         {72}, {71, moveTo(0.02)}, {73}, {74}, {75}, {76}, {77, moveTo(0.0)},
-        {78, complete(excit)}, {79, "", as<comm::ProtoCommunicationDynIdentifyResults>}, {80},
+        {78, body<comm::ProtoCommunicationOfflineExcitTraj>("trackFile: 'excit.txt'")},
+        {79, "", as<comm::ProtoCommunicationDynIdentifyResults>}, {80},
         {81, "", as<comm::ProtoCommunicationToolAllIOStatusInfoResponse>},
-        {82, complete(comm::ProtoCommunicationRobotBoardFirmware())}, {83, "", data},
+        {82, body<comm::ProtoCommunicationRobotBoardFirmware>()}, {83, "", data},
         {84, "", as<comm::ProtoCommunicationEthernetDeviceNameResponse>}, {85},
-        {86, complete(common::RobotJointOffset())}};
+        {86, body<common::RobotJointOffset>()}};
     // clang-format on
 }
 
@@ -141,9 +137,7 @@ protected:
     Delivery exchange(int32_t type, const std::string &body = std::string()) {
         const size_t before = client.deliveries(type).size();
         EXPECT_TRUE(client.sendPackage(type, body));
-        EXPECT_TRUE(client.waitFor(type, before + 1, WAIT)) << "no reply of type " << type;
-        const std::vector<Delivery> got = client.deliveries(type);
-        return got.size() > before ? got[before] : Delivery{-1, -1, "", 0};
+        return client.await(type, before, WAIT);
     }
 
     int commonCode(const Delivery &reply) {
@@ -202,16 +196,13 @@ TEST_F(Faults, ReplyFaultsDelayDropOrFailOnlyTheirType) {
     exchange(37);
 }
 
-TEST_F(Faults, InjectedEventArrivesAndCloseNowDropsTheLink) {
+TEST_F(Faults, InjectedEventArrivesAndClosingDropsTheLink) {
     controller.sendEvent(26, 5, "controller error");
-    ASSERT_TRUE(client.waitFor(EVENT_PACKAGE, 1, WAIT));
-    controller.closeConnectionsNow();
-    ASSERT_TRUE(client.waitFor(EVENT_PACKAGE, 2, WAIT));
     comm::ProtoCommunicationRobotEvent event;
-    ASSERT_TRUE(event.ParseFromString(client.deliveries(EVENT_PACKAGE).at(0).body));
-    EXPECT_EQ(event.eventtype(), 26);
-    EXPECT_EQ(event.eventcode(), 5);
-    EXPECT_EQ(client.deliveries(EVENT_PACKAGE).at(1).socketFd, -1);
+    ASSERT_TRUE(event.ParseFromString(client.await(EVENT_PACKAGE, 0, WAIT).body));
+    EXPECT_EQ(std::make_pair(event.eventtype(), event.eventcode()), std::make_pair(26, 5));
+    controller.closeConnectionsNow();
+    EXPECT_EQ(client.await(EVENT_PACKAGE, 1, WAIT).socketFd, -1);
     EXPECT_TRUE(controller.waitForOpenConnections(0, WAIT));
 }
 
@@ -219,8 +210,7 @@ TEST_F(Faults, CloseOnNextMoveAnswersTheMoveThenCloses) {
     controller.closeOnNextMove();
     exchange(26);  // other requests are not affected
     EXPECT_EQ(commonCode(exchange(22, moveTo(0.1))), 0);
-    ASSERT_TRUE(client.waitFor(EVENT_PACKAGE, 1, WAIT));
-    EXPECT_EQ(client.deliveries(EVENT_PACKAGE).at(0).socketFd, -1);
+    EXPECT_EQ(client.await(EVENT_PACKAGE, 0, WAIT).socketFd, -1);
 }
 
 TEST(RawFaults, InjectedBytesArriveAsGivenAndReceivedPackagesAreRecorded) {
@@ -266,12 +256,10 @@ TEST(SimProgram, PrintsItsPortFirstServesAndEndsOnInterrupt) {
                         client.waitFor(0, 1, WAIT);
     kill(child, SIGINT);
     int status = -1;
-    pid_t ended = 0;
-    for (int i = 0; i < 500 && (ended = waitpid(child, &status, WNOHANG)) == 0; ++i) {
+    for (int i = 0; i < 500 && waitpid(child, &status, WNOHANG) == 0; ++i) {
         std::this_thread::sleep_for(10ms);
     }
-    if (ended == 0) {
-        kill(child, SIGKILL);
+    if (status == -1 && kill(child, SIGKILL) == 0) {
         waitpid(child, nullptr, 0);
     }
     ASSERT_TRUE(served) << "port line: " << line;

@@ -4,7 +4,7 @@
 
 #include <chrono>
 #include <climits>
-#include <cstring>
+#include <utility>
 #include <future>
 #include <memory>
 #include <string>
@@ -65,9 +65,7 @@ protected:
     // Sends the bytes and waits for the package of the type that ends them.
     Delivery receive(const std::string &bytes, int32_t lastType) {
         EXPECT_TRUE(peer.send(bytes));
-        EXPECT_TRUE(client->waitFor(lastType, 1, WAIT));
-        const std::vector<Delivery> got = client->deliveries(lastType);
-        return got.empty() ? Delivery{-1, -1, "", 0} : got[0];
+        return client->await(lastType, 0, WAIT);
     }
 
     RawPeer peer;
@@ -76,18 +74,14 @@ protected:
 
 // ---- Writer -------------------------------------------------------------------------------
 
-TEST_F(ClientLink, WritesMarkersLengthTypeBodyAndZeroCheckField) {
-    const std::string body("\x01\x00\xEE\xCC\xFF\xFF", 6);
-    ASSERT_TRUE(client->sendPackage(17, ""));
-    ASSERT_TRUE(client->sendPackage(22, body));
-    EXPECT_EQ(peer.read(20 + 26, WAIT), package(17, "") + package(22, body));
-}
-
-TEST_F(ClientLink, WriterSendsTheLargestPackageAndRefusesOneByteMore) {
+// An empty body makes a 20-byte package; the largest one goes out, one byte more is refused.
+TEST_F(ClientLink, WritesWholePackagesUpToTheLargest) {
     const std::string body(RobotCommunicationClient::MAX_SEND_LENGTH_FIELD - 12, 'b');
-    EXPECT_FALSE(client->sendPackage(22, body + "x"));
-    std::thread reader([&] { EXPECT_EQ(peer.read(body.size() + 20, WAIT), package(5, body)); });
-    EXPECT_TRUE(client->sendPackage(5, body));  // the refused one left no byte before it
+    const std::string expected = package(17, "") + package(5, body);
+    std::thread reader([&] { EXPECT_EQ(peer.read(expected.size(), WAIT), expected); });
+    EXPECT_TRUE(client->sendPackage(17, ""));
+    EXPECT_FALSE(client->sendPackage(22, body + "x"));  // leaves no byte behind
+    EXPECT_TRUE(client->sendPackage(5, body));
     reader.join();
 }
 
@@ -95,27 +89,22 @@ TEST_F(ClientLink, ConcurrentSendersNeverInterleavePackages) {
     const int threads = 4, perThread = 40;
     auto bodyOf = [](int type) { return std::string(3000 + type, static_cast<char>('a' + type)); };
     std::vector<std::thread> senders;
-    size_t total = 0;
     for (int t = 0; t < threads; ++t) {
-        total += perThread * (bodyOf(t).size() + 20);
         senders.emplace_back([&, t] {
             for (int i = 0; i < perThread; ++i) {
                 client->sendPackage(t, bodyOf(t));
             }
         });
     }
-    const std::string received = peer.read(total, WAIT);
+    const std::string received = peer.read(perThread * (4 * 3020 + 6), WAIT);
     for (auto &sender : senders) {
         sender.join();
     }
-    ASSERT_EQ(received.size(), total);
-    for (size_t offset = 0; offset < received.size();) {
-        int32_t type = 0;
-        memcpy(&type, received.data() + offset + 8, 4);
+    ASSERT_EQ(received.size(), perThread * (4 * 3020 + 6u));
+    for (size_t offset = 0; offset < received.size(); offset += 3020 + received[offset + 8]) {
+        const int type = received[offset + 8];
         ASSERT_TRUE(type >= 0 && type < threads) << "at " << offset;
-        const std::string expected = package(type, bodyOf(type));
-        ASSERT_EQ(received.substr(offset, expected.size()), expected);
-        offset += expected.size();
+        ASSERT_EQ(received.substr(offset, 3020 + type), package(type, bodyOf(type)));
     }
 }
 
@@ -157,17 +146,17 @@ TEST_F(ClientLink, SplitStartMarkerIsAwaitedNotSkipped) {
 
 TEST_F(ClientLink, CheckFieldAndEndMarkerAreIgnoredAndOrderIsKept) {
     std::string bytes = package(6, "abc", -1, std::string("\x12\x34\x56\x78\x00\x11\x22\x33", 8));
+    std::string expected = "6:abc,", order;
     for (int i = 0; i < 50; ++i) {
         bytes += package(40 + i % 3, std::to_string(i));
+        expected += std::to_string(40 + i % 3) + ":" + std::to_string(i) + ",";
     }
-    receive(bytes, 6);
-    ASSERT_TRUE(client->waitFor(-1, 51, WAIT));
-    const std::vector<Delivery> got = client->deliveries();
-    EXPECT_EQ(got[0].body, "abc");
-    for (int i = 0; i < 50; ++i) {
-        EXPECT_EQ(got[i + 1].commandType, 40 + i % 3);
-        EXPECT_EQ(got[i + 1].body, std::to_string(i));
+    ASSERT_TRUE(peer.send(bytes));
+    client->await(-1, 50, WAIT);
+    for (const Delivery &delivery : client->deliveries()) {
+        order += std::to_string(delivery.commandType) + ":" + delivery.body + ",";
     }
+    EXPECT_EQ(order, expected);
 }
 
 class LargeBody : public ClientLink, public ::testing::WithParamInterface<size_t> {};
@@ -178,9 +167,9 @@ TEST_P(LargeBody, ArrivesWhole) {
         body[i] = static_cast<char>(i * 31 + 7);
     }
     std::thread writer([&] { EXPECT_TRUE(peer.send(package(15, body))); });
-    ASSERT_TRUE(client->waitFor(15, 1, WAIT));
+    const bool whole = client->await(15, 0, WAIT).body == body;
     writer.join();
-    EXPECT_TRUE(client->deliveries(15).at(0).body == body);
+    EXPECT_TRUE(whole);
 }
 
 // Larger than the socket queue, and a length field that fills the whole receive buffer.
@@ -209,7 +198,11 @@ INSTANTIATE_TEST_SUITE_P(TooShortOrTooLong, RefusedLengthField,
 
 // ---- Link lifecycle -----------------------------------------------------------------------
 
-TEST_F(ClientLink, PeerCloseGivesOneDisconnectEventAndLinkDownThenReconnectWorks) {
+class PeerClose : public ClientLink, public ::testing::WithParamInterface<const char *> {};
+
+// Fewer bytes than a start marker can never complete one once the peer has gone.
+TEST_P(PeerClose, GivesOneDisconnectEventAndLinkDownThenReconnectWorks) {
+    ASSERT_TRUE(peer.send(GetParam()));
     peer.closeConnection();
     EXPECT_EQ(onlyDisconnectEvent(*client).socketFd, -1);
     EXPECT_FALSE(client->getCurrentConnectStatus());
@@ -218,19 +211,8 @@ TEST_F(ClientLink, PeerCloseGivesOneDisconnectEventAndLinkDownThenReconnectWorks
     EXPECT_EQ(receive(package(26, "again"), 26).body, "again");
 }
 
-class PeerCloseAfterBytes : public ClientLink,
-                            public ::testing::WithParamInterface<const char *> {};
-
-// Fewer bytes than a start marker can never complete one once the peer has gone.
-TEST_P(PeerCloseAfterBytes, StillEndsTheLinkWithOneEvent) {
-    ASSERT_TRUE(peer.send(GetParam()));
-    peer.closeConnection();
-    EXPECT_EQ(onlyDisconnectEvent(*client).socketFd, -1);
-    EXPECT_FALSE(client->getCurrentConnectStatus());
-}
-
-INSTANTIATE_TEST_SUITE_P(ShortTails, PeerCloseAfterBytes,
-                         ::testing::Values("\xEE", "\xEE\xCC\xFF", "xyz", "ab\xEE\xCC"));
+INSTANTIATE_TEST_SUITE_P(AfterBytes, PeerClose,
+                         ::testing::Values("", "\xEE", "\xEE\xCC\xFF", "xyz", "ab\xEE\xCC"));
 
 TEST_F(ClientLink, SecondConnectIsRefusedAndFirstLinkStays) {
     EXPECT_EQ(client->connectRobotServer(), FAILED);
@@ -256,6 +238,13 @@ TEST_F(ClientLink, LogoutInTheMiddleOfAPackageIsPromptAndPostsNoEvent) {
     EXPECT_TRUE(client->deliveries().empty());
 }
 
+TEST_F(ClientLink, DestroyingAConnectedClientIsPrompt) {
+    const auto start = Clock::now();
+    client.reset();
+    EXPECT_LT(Clock::now() - start, 500ms);
+    EXPECT_EQ(peer.read(1, WAIT), "");
+}
+
 TEST_F(ClientLink, LogoutFromInsideACallbackEndsTheLink) {
     client->setOnDelivery([&](const Delivery &) { client->disconnectRobotServer(); });
     receive(package(42, "bye"), 42);  // the wait ends only once the callback has returned
@@ -274,82 +263,63 @@ TEST_F(ClientLink, ConnectFromInsideACallbackIsRefused) {
     EXPECT_EQ(client->connectRobotServer(), 0);  // from an ordinary thread it is allowed
 }
 
-TEST_F(ClientLink, DestroyingAConnectedClientIsPrompt) {
-    const auto start = Clock::now();
-    client.reset();
-    EXPECT_LT(Clock::now() - start, 500ms);
-    EXPECT_EQ(peer.read(1, WAIT), "");
-}
-
-// Holds descriptors open until the number handed out next is at least the given one.
-struct DescriptorFiller {
-    explicit DescriptorFiller(int next) {
-        for (int fd = 0; fd >= 0 && fd < next - 1;) {
-            fd = open("/dev/null", O_RDONLY);
-            fds.push_back(fd);
+// Descriptors numbered beyond what a select set can hold, as in a process with many files.
+class HighDescriptor : public ClientLink {
+protected:
+    void SetUp() override {
+        while (fds.size() < 1100 && (fds.empty() || fds.back() >= 0)) {
+            fds.push_back(open("/dev/null", O_RDONLY));
         }
+        if (fds.back() < 0) {
+            GTEST_SKIP() << "descriptor limit too low";
+        }
+        ClientLink::SetUp();
     }
-    ~DescriptorFiller() {
+    ~HighDescriptor() override {
         for (int fd : fds) {
             close(fd);
         }
     }
-    bool reached() const { return !fds.empty() && fds.back() >= 0; }
     std::vector<int> fds;
 };
 
-// Descriptors numbered beyond what a select set can hold, as in a process with many files.
-TEST(ClientHighDescriptor, ReceivesAndSeesPeerClose) {
-    DescriptorFiller filler(1100);
-    if (!filler.reached()) {
-        GTEST_SKIP() << "descriptor limit too low";
-    }
-    RawPeer peer;
-    RecordingClient client;
-    client.setServerPort(peer.port());
-    ASSERT_EQ(client.connectRobotServer(), 0);
-    ASSERT_TRUE(peer.accept(WAIT));
-    ASSERT_TRUE(peer.send(package(12, "high")));
-    ASSERT_TRUE(client.waitFor(12, 1, WAIT));
-    EXPECT_EQ(client.deliveries(12).at(0).body, "high");
+TEST_F(HighDescriptor, ReceivesAndSeesPeerClose) {
+    EXPECT_EQ(receive(package(12, "high"), 12).body, "high");
     peer.closeConnection();
-    EXPECT_EQ(onlyDisconnectEvent(client).socketFd, -1);
+    EXPECT_EQ(onlyDisconnectEvent(*client).socketFd, -1);
 }
 
 // ---- Connect failures ---------------------------------------------------------------------
 
-class ConnectFailure : public ::testing::TestWithParam<const char *> {};
+// No address text keeps the default; a peer port without offset is then closed first.
+class ConnectFailure : public ::testing::TestWithParam<std::pair<const char *, int>> {};
 
-// A null address text stands for a port nobody listens on.
+// Port offsets are those a cut to 16 bits would turn into the listening peer's own port.
 TEST_P(ConnectFailure, LeavesClientIdleWithoutConnecting) {
     auto peer = std::make_unique<RawPeer>();
     RecordingClient client;
-    client.setServerPort(peer->port());
-    if (GetParam() == nullptr) {
+    client.setServerPort(peer->port() + GetParam().second);
+    if (GetParam().first != nullptr) {
+        client.setServerIP(GetParam().first);
+    } else if (GetParam().second == 0) {
         peer.reset();
-    } else {
-        client.setServerIP(GetParam());
     }
     EXPECT_EQ(client.connectRobotServer(), FAILED);
     EXPECT_FALSE(client.getCurrentConnectStatus());
     EXPECT_FALSE(peer && peer->connectionPending(200ms));
 }
 
-INSTANTIATE_TEST_SUITE_P(AddressTexts, ConnectFailure,
-                         ::testing::Values("", "localhost", "127.0.0.256", "1.2.3", "::1",
-                                           "127.0.0.1 ", static_cast<const char *>(nullptr)));
-
-class PortOutOfRange : public ::testing::TestWithParam<int> {};
-
-// Offsets that a cut to 16 bits would turn into the listening peer's own port.
-TEST_P(PortOutOfRange, IsRefusedInsteadOfCutToAnotherPort) {
-    RawPeer peer;
-    RecordingClient client;
-    client.setServerPort(peer.port() + GetParam());
-    EXPECT_EQ(client.connectRobotServer(), FAILED);
-    EXPECT_FALSE(peer.connectionPending(200ms));
-}
-
-INSTANTIATE_TEST_SUITE_P(Offsets, PortOutOfRange, ::testing::Values(65536, -65536, 131072));
+INSTANTIATE_TEST_SUITE_P(Targets, ConnectFailure,
+                         ::testing::ValuesIn(std::vector<std::pair<const char *, int>>{
+                             {"", 0},
+                             {"localhost", 0},
+                             {"127.0.0.256", 0},
+                             {"1.2.3", 0},
+                             {"::1", 0},
+                             {"127.0.0.1 ", 0},
+                             {nullptr, 0},
+                             {nullptr, 65536},
+                             {nullptr, -65536},
+                             {nullptr, 131072}}));
 
 }  // namespace
