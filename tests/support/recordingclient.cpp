@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace kezu_test {
 
@@ -18,18 +20,14 @@ void RecordingClient::responseProcess(int socketFd, const char *requestContentPt
         memcpy(&delivery.commandType, requestContentPtr, sizeof(delivery.commandType));
         delivery.body.assign(requestContentPtr + 4, requestContentLength - 4);
     }
-    std::function<void(const Delivery &)> hook;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        hook = m_hook;
-    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const std::function<void(const Delivery &)> hook = m_hook;
+    lock.unlock();
     if (hook) {
         hook(delivery);
     }
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_deliveries.push_back(delivery);
-    }
+    lock.lock();
+    m_deliveries.push_back(delivery);
     m_arrived.notify_all();
 }
 
@@ -48,11 +46,9 @@ bool RecordingClient::sendPackage(int32_t commandType, const std::string &body) 
 
 std::vector<Delivery> RecordingClient::matchingLocked(int32_t commandType) const {
     std::vector<Delivery> out;
-    for (const Delivery &delivery : m_deliveries) {
-        if (commandType == -1 || delivery.commandType == commandType) {
-            out.push_back(delivery);
-        }
-    }
+    std::copy_if(
+        m_deliveries.begin(), m_deliveries.end(), std::back_inserter(out),
+        [&](const Delivery &d) { return commandType == -1 || d.commandType == commandType; });
     return out;
 }
 
