@@ -50,7 +50,6 @@ bool RawPeer::accept(std::chrono::milliseconds timeout) {
 }
 
 bool RawPeer::connectTo(uint16_t port) {
-    closeConnection();
     m_fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr = loopback(port);
     return m_fd != -1 && connect(m_fd, reinterpret_cast<sockaddr *>(&addr), sizeof(addr)) == 0;

@@ -1,3 +1,4 @@
+#include <google/protobuf/text_format.h>
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -16,8 +17,6 @@
 #include "recordingclient.h"
 #include "robotcommon.pb.h"
 #include "robotcommunication.pb.h"
-
-#include <google/protobuf/text_format.h>
 
 namespace {
 
@@ -47,17 +46,13 @@ std::string body(const std::string &text = "") {
 }
 
 std::string generalInt(int value) {
-    return body<comm::ProtoCommunicationGeneralData>(
-        "type: 1 property1: " + std::to_string(value) +
-        (value != 0 ? " property2: true" : " property2: false"));
+    return body<comm::ProtoCommunicationGeneralData>("type: 1 property1: " + std::to_string(value) +
+                                                     " property2: " + std::to_string(value != 0));
 }
 
 std::string moveTo(double joint) {
-    std::string point = "roadPointVector {";
-    for (int i = 0; i < 6; ++i) {
-        point += " jointpos: " + std::to_string(joint);
-    }
-    return body<common::RobotMove>(point + " }");
+    const std::string j = " jointpos: " + std::to_string(joint);
+    return body<common::RobotMove>("roadPointVector {" + j + j + j + j + j + j + " }");
 }
 
 // The message a reply must parse as.
@@ -124,7 +119,7 @@ std::vector<Row> requestTable() {
 }
 
 // The counterpart started in process and one client linked to it.
-class ControllerSession : public ::testing::Test {
+class CommandTable : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(controller.start());
@@ -150,8 +145,6 @@ protected:
     RecordingClient client;
 };
 
-using CommandTable = ControllerSession;
-
 TEST_F(CommandTable, EveryRequestTypeGetsOneReplyOfItsTypeThatParses) {
     // Types that are not requests first: they are read but never answered.
     const std::vector<int> notRequests = {1, 3, 7, 11, 14, 31, 32, 39, 45, 70, 87, 88, -1};
@@ -175,7 +168,7 @@ TEST_F(CommandTable, EveryRequestTypeGetsOneReplyOfItsTypeThatParses) {
     EXPECT_EQ(controller.received().size(), table.size() + notRequests.size());
 }
 
-using Faults = ControllerSession;
+using Faults = CommandTable;
 
 TEST_F(Faults, ReplyFaultsDelayDropOrFailOnlyTheirType) {
     controller.setReplyFault(83, {300ms, false, 0});

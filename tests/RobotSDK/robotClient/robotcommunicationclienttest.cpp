@@ -1,15 +1,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
-#include <utility>
 #include <future>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "KezuRobotMetaType.h"
@@ -24,7 +24,6 @@ using namespace std::chrono_literals;
 using kezu_test::Delivery;
 using kezu_test::RawPeer;
 using kezu_test::RecordingClient;
-using Clock = std::chrono::steady_clock;
 
 const auto WAIT = 5000ms;
 const int32_t EVENT_TYPE = 2;
@@ -46,6 +45,15 @@ Delivery onlyDisconnectEvent(const RecordingClient &client) {
 // A client linked to a raw peer that the test drives byte by byte.
 class ClientLink : public ::testing::Test {
 protected:
+    // Links get descriptors beyond a select set's reach, as in a process with many files.
+    static void SetUpTestSuite() {
+        rlimit limit{};
+        getrlimit(RLIMIT_NOFILE, &limit);
+        for (int fd = 0; limit.rlim_cur > 1200 && fd >= 0 && fd < 1100;) {
+            fd = open("/dev/null", O_RDONLY);
+        }
+    }
+
     void SetUp() override {
         client->setServerPort(peer.port());
         ASSERT_EQ(client->connectRobotServer(), 0);
@@ -89,14 +97,17 @@ TEST_F(ClientLink, SendAfterPeerClosedFailsInsteadOfEndingTheProcess) {
     EXPECT_TRUE(client->waitFor(EVENT_TYPE, 1, WAIT));
 }
 
-// Garbage, then a start marker cut in two on the link, then an empty body.
-TEST_F(ClientLink, GarbageIsSkippedSplitMarkerAwaitedAndEmptyBodyHandedOver) {
+// A package stalled beyond the 2 s receive time-out, garbage, a start marker cut in two on the
+// link, then a package with an empty body: only the last is handed over.
+TEST_F(ClientLink, StallGarbageAndSplitMarkerLeaveOnlyTheEmptyBodyPackage) {
+    ASSERT_TRUE(peer.send(package(43, std::string(100, 's')).substr(0, 50)));
+    std::this_thread::sleep_for(2500ms);
     const std::string bytes = "\x01\xEE" + package(13, "");
     ASSERT_TRUE(peer.send(bytes.substr(0, 4)));
     std::this_thread::sleep_for(200ms);  // the gap under test
     const Delivery delivery = receive(bytes.substr(4), 13);
     EXPECT_EQ(delivery.contentLength, 4);
-    EXPECT_NE(delivery.socketFd, -1);
+    EXPECT_GT(delivery.socketFd, 1024);
     EXPECT_EQ(client->deliveries().size(), 1u);
 }
 
@@ -123,22 +134,14 @@ TEST_P(LargeBody, ArrivesWhole) {
     std::generate(body.begin(), body.end(),
                   [n = 7]() mutable { return static_cast<char>(n += 31); });
     std::thread writer([&] { EXPECT_TRUE(peer.send(package(15, body))); });
-    const bool whole = client->await(15, 0, WAIT).body == body;
+    EXPECT_TRUE(client->await(15, 0, WAIT).body == body);
     writer.join();
-    EXPECT_TRUE(whole);
 }
 
 // Larger than the socket queue, and a length field that fills the whole receive buffer.
 INSTANTIATE_TEST_SUITE_P(Sizes, LargeBody,
                          ::testing::Values(700 * 1024,
                                            RobotCommunicationClient::RECV_BUFFER_SIZE - 12));
-
-TEST_F(ClientLink, PackageStalledBeyondReceiveTimeoutIsDroppedAndReadingGoesOn) {
-    ASSERT_TRUE(peer.send(package(43, std::string(100, 's')).substr(0, 50)));
-    std::this_thread::sleep_for(2500ms);  // longer than the 2 s receive time-out
-    EXPECT_EQ(receive(package(44, "next"), 44).body, "next");
-    EXPECT_TRUE(client->deliveries(43).empty());
-}
 
 class RefusedLengthField : public ClientLink, public ::testing::WithParamInterface<int32_t> {};
 
@@ -175,7 +178,6 @@ INSTANTIATE_TEST_SUITE_P(AfterBytes, PeerClose,
 TEST_F(ClientLink, SecondConnectIsRefusedAndFirstLinkStays) {
     EXPECT_EQ(client->connectRobotServer(), FAILED);
     EXPECT_FALSE(peer.connectionPending(200ms));
-    EXPECT_TRUE(client->getCurrentConnectStatus());
     EXPECT_EQ(receive(package(34, "still"), 34).body, "still");
 }
 
@@ -188,18 +190,18 @@ TEST_F(ClientLink, UrgentDataPostsOneEventAndLinkStaysUp) {
 TEST_F(ClientLink, LogoutInTheMiddleOfAPackageIsPromptAndPostsNoEvent) {
     ASSERT_TRUE(peer.send(package(41, std::string(5000, 'm')).substr(0, 3000)));
     std::this_thread::sleep_for(100ms);  // let the receive thread block inside the package
-    const auto start = Clock::now();
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(client->disconnectRobotServer(), 0);
-    EXPECT_LT(Clock::now() - start, 500ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
     EXPECT_FALSE(client->getCurrentConnectStatus());
     EXPECT_EQ(peer.read(1, WAIT), "");  // the peer sees the close
     EXPECT_TRUE(client->deliveries().empty());
 }
 
 TEST_F(ClientLink, DestroyingAConnectedClientIsPrompt) {
-    const auto start = Clock::now();
+    const auto start = std::chrono::steady_clock::now();
     client.reset();
-    EXPECT_LT(Clock::now() - start, 500ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
     EXPECT_EQ(peer.read(1, WAIT), "");
 }
 
@@ -221,33 +223,6 @@ TEST_F(ClientLink, ConnectFromInsideACallbackIsRefused) {
     EXPECT_EQ(client->connectRobotServer(), 0);  // from an ordinary thread it is allowed
 }
 
-// Descriptors numbered beyond what a select set can hold, as in a process with many files.
-class HighDescriptor : public ClientLink {
-protected:
-    void SetUp() override {
-        while (fds.size() < 1100 && (fds.empty() || fds.back() >= 0)) {
-            fds.push_back(open("/dev/null", O_RDONLY));
-        }
-        if (fds.back() < 0) {
-            GTEST_SKIP() << "descriptor limit too low";
-        }
-        ClientLink::SetUp();
-    }
-    ~HighDescriptor() override {
-        for (int fd : fds) {
-            close(fd);
-        }
-    }
-    std::vector<int> fds;
-};
-
-TEST_F(HighDescriptor, ReceivesAndSeesPeerClose) {
-    EXPECT_EQ(receive(package(12, "high"), 12).body, "high");
-    peer.closeConnection();
-    EXPECT_EQ(onlyDisconnectEvent(*client).socketFd, -1);
-}
-
-// No address text keeps the default; a peer port without offset is then closed first.
 class ConnectFailure : public ::testing::TestWithParam<std::pair<const char *, int>> {};
 
 // Port offsets are those a cut to 16 bits would turn into the listening peer's own port.
