@@ -107,7 +107,7 @@ TEST_F(ClientLink, StallGarbageAndSplitMarkerLeaveOnlyTheEmptyBodyPackage) {
     std::this_thread::sleep_for(200ms);  // the gap under test
     const Delivery delivery = receive(bytes.substr(4), 13);
     EXPECT_EQ(delivery.contentLength, 4);
-    EXPECT_GT(delivery.socketFd, 1024);
+    EXPECT_NE(delivery.socketFd, -1);
     EXPECT_EQ(client->deliveries().size(), 1u);
 }
 
