@@ -6,27 +6,19 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <cstring>
 
 namespace kezu_test {
 
 namespace {
 
 sockaddr_in loopback(uint16_t port) {
-    sockaddr_in addr;
-    memset(&addr, 0, sizeof(addr));
+    sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return addr;
-}
-
-bool waitReadable(int fd, std::chrono::milliseconds timeout) {
-    pollfd p{fd, POLLIN, 0};
-    return poll(&p, 1, static_cast<int>(timeout.count())) > 0;
 }
 
 }  // namespace
@@ -48,7 +40,8 @@ RawPeer::~RawPeer() {
 }
 
 bool RawPeer::connectionPending(std::chrono::milliseconds timeout) const {
-    return waitReadable(m_listenFd, timeout);
+    pollfd p{m_listenFd, POLLIN, 0};
+    return poll(&p, 1, static_cast<int>(timeout.count())) > 0;
 }
 
 bool RawPeer::accept(std::chrono::milliseconds timeout) {
@@ -57,7 +50,6 @@ bool RawPeer::accept(std::chrono::milliseconds timeout) {
 }
 
 bool RawPeer::connectTo(uint16_t port) {
-    closeConnection();
     m_fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr = loopback(port);
     return m_fd != -1 && connect(m_fd, reinterpret_cast<sockaddr *>(&addr), sizeof(addr)) == 0;
@@ -68,21 +60,13 @@ bool RawPeer::send(const std::string &bytes) { return kezu_sim::sendAll(m_fd, by
 bool RawPeer::sendUrgent(char byte) { return ::send(m_fd, &byte, 1, MSG_OOB | MSG_NOSIGNAL) == 1; }
 
 std::string RawPeer::read(size_t count, std::chrono::milliseconds timeout) {
-    std::string out;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    char buffer[65536];
-    while (out.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !waitReadable(m_fd, left)) {
-            break;
-        }
-        const ssize_t n = ::recv(m_fd, buffer, std::min(sizeof(buffer), count - out.size()), 0);
-        if (n <= 0) {
-            break;
-        }
-        out.append(buffer, static_cast<size_t>(n));
-    }
+    // The receive time-out bounds the whole wait: the kernel counts it down across the parts.
+    const timeval limit{static_cast<time_t>(timeout.count() / 1000),
+                        static_cast<suseconds_t>(timeout.count() % 1000 * 1000)};
+    setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
+    std::string out(count, '\0');
+    const ssize_t n = count == 0 ? 0 : ::recv(m_fd, &out[0], count, MSG_WAITALL);
+    out.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return out;
 }
 

@@ -7,8 +7,7 @@
 
 namespace kezu_test {
 
-// A bare loopback endpoint for tests that need exact bytes: listens on a port the system
-// picks and accepts one connection, or connects to a server; then sends and reads raw bytes.
+// A loopback endpoint for exact bytes: listens on a port the system picks, or connects out.
 class RawPeer {
 public:
     RawPeer();

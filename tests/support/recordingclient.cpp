@@ -1,6 +1,10 @@
 #include "recordingclient.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace kezu_test {
 
@@ -16,18 +20,14 @@ void RecordingClient::responseProcess(int socketFd, const char *requestContentPt
         memcpy(&delivery.commandType, requestContentPtr, sizeof(delivery.commandType));
         delivery.body.assign(requestContentPtr + 4, requestContentLength - 4);
     }
-    std::function<void(const Delivery &)> hook;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        hook = m_hook;
-    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const std::function<void(const Delivery &)> hook = m_hook;
+    lock.unlock();
     if (hook) {
         hook(delivery);
     }
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_deliveries.push_back(delivery);
-    }
+    lock.lock();
+    m_deliveries.push_back(delivery);
     m_arrived.notify_all();
 }
 
@@ -46,11 +46,9 @@ bool RecordingClient::sendPackage(int32_t commandType, const std::string &body) 
 
 std::vector<Delivery> RecordingClient::matchingLocked(int32_t commandType) const {
     std::vector<Delivery> out;
-    for (const Delivery &delivery : m_deliveries) {
-        if (commandType == -1 || delivery.commandType == commandType) {
-            out.push_back(delivery);
-        }
-    }
+    std::copy_if(
+        m_deliveries.begin(), m_deliveries.end(), std::back_inserter(out),
+        [&](const Delivery &d) { return commandType == -1 || d.commandType == commandType; });
     return out;
 }
 
@@ -64,6 +62,13 @@ bool RecordingClient::waitFor(int32_t commandType, size_t count,
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_arrived.wait_for(lock, timeout,
                               [&] { return matchingLocked(commandType).size() >= count; });
+}
+
+Delivery RecordingClient::await(int32_t commandType, size_t index,
+                                std::chrono::milliseconds timeout) const {
+    const bool arrived = waitFor(commandType, index + 1, timeout);
+    EXPECT_TRUE(arrived) << "no package " << index << " of type " << commandType;
+    return arrived ? deliveries(commandType)[index] : Delivery{-1, -1, "", 0};
 }
 
 void RecordingClient::setOnDelivery(std::function<void(const Delivery &)> hook) {

@@ -33,6 +33,8 @@ public:
     // Packages of the type so far, or of every type when -1.
     std::vector<Delivery> deliveries(int32_t commandType = -1) const;
     bool waitFor(int32_t commandType, size_t count, std::chrono::milliseconds timeout) const;
+    // The package of the type at the index once it arrives; else a test failure and type -1.
+    Delivery await(int32_t commandType, size_t index, std::chrono::milliseconds timeout) const;
     // Runs on the receive thread before each delivery is recorded, so a wait for the delivery
     // also waits for the hook to return.
     void setOnDelivery(std::function<void(const Delivery &)> hook);

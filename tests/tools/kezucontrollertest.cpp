@@ -1,10 +1,10 @@
+#include <google/protobuf/text_format.h>
 #include <gtest/gtest.h>
 
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -29,40 +29,30 @@ namespace gp = google::protobuf;
 const auto WAIT = 5000ms;
 const int32_t EVENT_PACKAGE = 2;
 
+// A message written as protobuf text, every single field left unset given its zero value.
 template <class M>
-std::string complete(M message) {
+M filled(const std::string &text) {
+    M message;
+    gp::TextFormat::Parser parser;
+    parser.AllowPartialMessage(true);
+    EXPECT_TRUE(parser.ParseFromString(text, &message)) << text;
     kezu_sim::fillRequiredFields(&message);
-    return message.SerializePartialAsString();
+    return message;
+}
+
+template <class M>
+std::string body(const std::string &text = "") {
+    return filled<M>(text).SerializePartialAsString();
 }
 
 std::string generalInt(int value) {
-    comm::ProtoCommunicationGeneralData data;
-    data.set_type(1);
-    data.add_property1(value);
-    data.add_property2(value != 0);
-    return data.SerializeAsString();
-}
-
-// Digital IO records as addr, value, type.
-std::string digitalIo(const std::vector<std::array<uint32_t, 3>> &records) {
-    comm::ProtoCommunicationRobotDiagnosisIOData data;
-    data.set_type(0);
-    for (const auto &record : records) {
-        comm::ProtoRobotDiagnosisIODesc *desc = data.add_iodesc();
-        desc->set_addr(record[0]);
-        desc->set_value(record[1]);
-        desc->set_type(record[2]);
-    }
-    return data.SerializeAsString();
+    return body<comm::ProtoCommunicationGeneralData>("type: 1 property1: " + std::to_string(value) +
+                                                     " property2: " + std::to_string(value != 0));
 }
 
 std::string moveTo(double joint) {
-    common::RobotMove move;
-    common::ProtoRoadPoint *point = move.add_roadpointvector();
-    for (int i = 0; i < 6; ++i) {
-        point->add_jointpos(joint);
-    }
-    return complete(move);
+    const std::string j = " jointpos: " + std::to_string(joint);
+    return body<common::RobotMove>("roadPointVector {" + j + j + j + j + j + j + " }");
 }
 
 // The message a reply must parse as.
@@ -80,30 +70,26 @@ std::vector<Row> requestTable() {
     const gp::Message *data = as<comm::ProtoCommunicationGeneralData>;
     const gp::Message *digital = as<comm::ProtoCommunicationRobotDiagnosisIOData>;
     const gp::Message *analog = as<comm::ProtoCommunicationRobotAnalogIOData>;
-    comm::ProtoRequestLogin login;
-    login.set_username("user");
-    login.set_passwd("secret");
-    common::ToolParam tool;  // sent without its error field, as the SDK does
-    kezu_sim::fillRequiredFields(tool.add_tooldynamicsparam());
-    common::ProtoResponseRobotSafetyConfig safety;
-    safety.add_safetyconfig()->add_robotreducedconfigjointspeed(10);
-    comm::ProtoCommunicationOfflineExcitTraj excit;
-    excit.set_trackfile("excit.txt");
-    const std::string io3 = digitalIo({{3, 0, 0}}), io0 = digitalIo({{0, 0, 0}});
-    comm::ProtoCommunicationRobotAnalogIOData analogRecord;
-    analogRecord.add_iodesc();  // address 0, value 0
-    const std::string ai = complete(analogRecord),
-                      safe = complete(comm::protoSafeCommunicationParam());
+    // Digital IO records; unset addresses, values and types are 0.
+    auto io = [](const std::string &records) {
+        return body<comm::ProtoCommunicationRobotDiagnosisIOData>("type: 0 " + records);
+    };
+    common::ToolParam tool = filled<common::ToolParam>("toolDynamicsParam {}");
+    tool.clear_errorinfo();  // sent without its error field, as the SDK does
+    const std::string io3 = io("ioDesc {addr: 3}"), io0 = io("ioDesc {}"),
+                      ai = body<comm::ProtoCommunicationRobotAnalogIOData>("ioDesc {}"),
+                      safe = body<comm::protoSafeCommunicationParam>();
     // clang-format off
     return {
-        {0, login.SerializeAsString(), as<common::ProtoResponseRobotDhParam>},
+        {0, body<comm::ProtoRequestLogin>("userName: 'user' passwd: 'secret'"),
+         as<common::ProtoResponseRobotDhParam>},
         {4}, {5}, {6, "", as<common::ProtoRobotAllJointStatusResponse>}, {8}, {9},
         {10, "", as<common::ProtoJointAngleResponse>}, {12}, {13},
         {15, "", as<comm::ProtoCommunicationRobotDiagnosisInfo>},
-        {16, complete(comm::ProtoCommunicationRobotStartupProfile())}, {17},
+        {16, body<comm::ProtoCommunicationRobotStartupProfile>()}, {17},
         {18, generalInt(1)}, {19}, {20, generalInt(1)}, {21}, {22, moveTo(0.01)},
-        {23, complete(common::RobotTeachMove())}, {24}, {25, generalInt(2)}, {26, "", data},
-        {27, complete(comm::RobotTcpParam())}, {28, "", as<common::ProtoResponseRobotTcpParam>},
+        {23, body<common::RobotTeachMove>()}, {24}, {25, generalInt(2)}, {26, "", data},
+        {27, body<comm::RobotTcpParam>()}, {28, "", as<common::ProtoResponseRobotTcpParam>},
         {29, tool.SerializePartialAsString()}, {30, "", as<common::ToolParam>},
         {33, generalInt(0)}, {34, "", data},
         {35, "", as<common::ProtoResponseRobotGravityComponent>},
@@ -111,24 +97,29 @@ std::vector<Row> requestTable() {
         {38, "", as<common::ProtoResponseRobotDevInfo>}, {40, generalInt(6)},
         {41, "", digital}, {42, "", digital}, {43, "", analog}, {44, "", analog},
         {46, io3, digital}, {47, io3, digital}, {48, ai, analog}, {49, ai, analog},
-        {50, digitalIo({{3, 1, 0}})}, {51, ai}, {52, io0, digital},
-        {53, digitalIo({{0, 2, 0}})},
-        {54, digitalIo({{0, 2, 2}, {0, 0, 0}, {1, 1, 1}, {2, 0, 0}, {3, 1, 1}})},
-        {55, digitalIo({{1, 1, 0}})}, {56, io0, digital}, {57, "", digital}, {58, "", analog},
-        {59, digitalIo({{1, 1, 0}})}, {60}, {61, "", as<common::ProtoResponseRobotSafetyConfig>},
-        {62, complete(safety)}, {63, "", as<common::ProtoResponseOrpeSafetyStatus>},
+        {50, io("ioDesc {addr: 3 value: 1}")}, {51, ai}, {52, io0, digital},
+        {53, io("ioDesc {value: 2}")},
+        {54, io("ioDesc {value: 2 type: 2} ioDesc {} ioDesc {addr: 1 value: 1 type: 1} "
+                "ioDesc {addr: 2} ioDesc {addr: 3 value: 1 type: 1}")},
+        {55, io("ioDesc {addr: 1 value: 1}")}, {56, io0, digital}, {57, "", digital},
+        {58, "", analog}, {59, io("ioDesc {addr: 1 value: 1}")}, {60},
+        {61, "", as<common::ProtoResponseRobotSafetyConfig>},
+        {62, body<common::ProtoResponseRobotSafetyConfig>(
+                 "safetyConfig {robotReducedConfigJointSpeed: 10}")},
+        {63, "", as<common::ProtoResponseOrpeSafetyStatus>},
         {64, safe}, {65, safe}, {66, safe}, {67, safe}, {68, safe}, {69, safe},
         {72}, {71, moveTo(0.02)}, {73}, {74}, {75}, {76}, {77, moveTo(0.0)},
-        {78, complete(excit)}, {79, "", as<comm::ProtoCommunicationDynIdentifyResults>}, {80},
+        {78, body<comm::ProtoCommunicationOfflineExcitTraj>("trackFile: 'excit.txt'")},
+        {79, "", as<comm::ProtoCommunicationDynIdentifyResults>}, {80},
         {81, "", as<comm::ProtoCommunicationToolAllIOStatusInfoResponse>},
-        {82, complete(comm::ProtoCommunicationRobotBoardFirmware())}, {83, "", data},
+        {82, body<comm::ProtoCommunicationRobotBoardFirmware>()}, {83, "", data},
         {84, "", as<comm::ProtoCommunicationEthernetDeviceNameResponse>}, {85},
-        {86, complete(common::RobotJointOffset())}};
+        {86, body<common::RobotJointOffset>()}};
     // clang-format on
 }
 
 // The counterpart started in process and one client linked to it.
-class ControllerSession : public ::testing::Test {
+class CommandTable : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(controller.start());
@@ -141,9 +132,7 @@ protected:
     Delivery exchange(int32_t type, const std::string &body = std::string()) {
         const size_t before = client.deliveries(type).size();
         EXPECT_TRUE(client.sendPackage(type, body));
-        EXPECT_TRUE(client.waitFor(type, before + 1, WAIT)) << "no reply of type " << type;
-        const std::vector<Delivery> got = client.deliveries(type);
-        return got.size() > before ? got[before] : Delivery{-1, -1, "", 0};
+        return client.await(type, before, WAIT);
     }
 
     int commonCode(const Delivery &reply) {
@@ -155,8 +144,6 @@ protected:
     kezu_sim::KezuController controller;
     RecordingClient client;
 };
-
-using CommandTable = ControllerSession;
 
 TEST_F(CommandTable, EveryRequestTypeGetsOneReplyOfItsTypeThatParses) {
     // Types that are not requests first: they are read but never answered.
@@ -181,16 +168,13 @@ TEST_F(CommandTable, EveryRequestTypeGetsOneReplyOfItsTypeThatParses) {
     EXPECT_EQ(controller.received().size(), table.size() + notRequests.size());
 }
 
-// ---- Faults -------------------------------------------------------------------------------
-
-using Faults = ControllerSession;
+using Faults = CommandTable;
 
 TEST_F(Faults, ReplyFaultsDelayDropOrFailOnlyTheirType) {
     controller.setReplyFault(83, {300ms, false, 0});
     controller.setReplyFault(37, {0ms, true, 0});
     controller.setReplyFault(33, {0ms, false, 3});
-    ASSERT_TRUE(client.sendPackage(83, ""));
-    ASSERT_TRUE(client.sendPackage(37, ""));
+    ASSERT_TRUE(client.sendPackage(83, "") && client.sendPackage(37, ""));
     EXPECT_EQ(commonCode(exchange(33, generalInt(1))), 3);
     comm::ProtoCommunicationGeneralData mode;  // the failed request changed nothing
     ASSERT_TRUE(mode.ParseFromString(exchange(34).body));
@@ -202,16 +186,13 @@ TEST_F(Faults, ReplyFaultsDelayDropOrFailOnlyTheirType) {
     exchange(37);
 }
 
-TEST_F(Faults, InjectedEventArrivesAndCloseNowDropsTheLink) {
+TEST_F(Faults, InjectedEventArrivesAndClosingDropsTheLink) {
     controller.sendEvent(26, 5, "controller error");
-    ASSERT_TRUE(client.waitFor(EVENT_PACKAGE, 1, WAIT));
-    controller.closeConnectionsNow();
-    ASSERT_TRUE(client.waitFor(EVENT_PACKAGE, 2, WAIT));
     comm::ProtoCommunicationRobotEvent event;
-    ASSERT_TRUE(event.ParseFromString(client.deliveries(EVENT_PACKAGE).at(0).body));
-    EXPECT_EQ(event.eventtype(), 26);
-    EXPECT_EQ(event.eventcode(), 5);
-    EXPECT_EQ(client.deliveries(EVENT_PACKAGE).at(1).socketFd, -1);
+    ASSERT_TRUE(event.ParseFromString(client.await(EVENT_PACKAGE, 0, WAIT).body));
+    EXPECT_EQ(std::make_pair(event.eventtype(), event.eventcode()), std::make_pair(26, 5));
+    controller.closeConnectionsNow();
+    EXPECT_EQ(client.await(EVENT_PACKAGE, 1, WAIT).socketFd, -1);
     EXPECT_TRUE(controller.waitForOpenConnections(0, WAIT));
 }
 
@@ -219,8 +200,7 @@ TEST_F(Faults, CloseOnNextMoveAnswersTheMoveThenCloses) {
     controller.closeOnNextMove();
     exchange(26);  // other requests are not affected
     EXPECT_EQ(commonCode(exchange(22, moveTo(0.1))), 0);
-    ASSERT_TRUE(client.waitFor(EVENT_PACKAGE, 1, WAIT));
-    EXPECT_EQ(client.deliveries(EVENT_PACKAGE).at(0).socketFd, -1);
+    EXPECT_EQ(client.await(EVENT_PACKAGE, 0, WAIT).socketFd, -1);
 }
 
 TEST(RawFaults, InjectedBytesArriveAsGivenAndReceivedPackagesAreRecorded) {
@@ -231,10 +211,9 @@ TEST(RawFaults, InjectedBytesArriveAsGivenAndReceivedPackagesAreRecorded) {
     ASSERT_TRUE(controller.waitForOpenConnections(1, WAIT));
     controller.sendGarbageBeforeNextPackage("\x01\x02");
     controller.sendBadLengthPackage(5, 2, "");
-    const std::string badLength = kezu_sim::PackageFraming::encodeWithLength(5, 2, "");
-    EXPECT_EQ(raw.read(22, WAIT), "\x01\x02" + badLength);
     controller.sendRaw("raw");
-    EXPECT_EQ(raw.read(3, WAIT), "raw");
+    const std::string badLength = kezu_sim::PackageFraming::encodeWithLength(5, 2, "");
+    EXPECT_EQ(raw.read(25, WAIT), "\x01\x02" + badLength + "raw");
 
     const std::string request = kezu_sim::PackageFraming::encode(9, "\x08\x06");
     ASSERT_TRUE(raw.send("zz" + request));
@@ -245,20 +224,14 @@ TEST(RawFaults, InjectedBytesArriveAsGivenAndReceivedPackagesAreRecorded) {
 }
 
 TEST(SimProgram, PrintsItsPortFirstServesAndEndsOnInterrupt) {
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    const pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        // Tests run in the build folder, where the program is built.
-        execl("tools/kezu_controller_sim", "kezu_controller_sim", "--port", "0", "--model", "4",
-              static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
-    std::unique_ptr<FILE, int (*)(FILE *)> output(fdopen(out[0], "r"), fclose);
-    char line[64] = {0};
+    // Tests run in the build folder, where the program is built; the shell prints its number.
+    std::unique_ptr<FILE, int (*)(FILE *)> output(
+        popen("echo $$; exec tools/kezu_controller_sim --port 0 --model 4", "r"), pclose);
+    ASSERT_TRUE(output);
+    char pid[32] = {0}, line[64] = {0};
+    ASSERT_NE(fgets(pid, sizeof(pid), output.get()), nullptr);
+    const pid_t child = atoi(pid);
+    ASSERT_GT(child, 0);
     const int port = fgets(line, sizeof(line), output.get()) != nullptr ? atoi(line) : 0;
     RecordingClient client;
     client.setServerPort(port);
@@ -266,12 +239,10 @@ TEST(SimProgram, PrintsItsPortFirstServesAndEndsOnInterrupt) {
                         client.waitFor(0, 1, WAIT);
     kill(child, SIGINT);
     int status = -1;
-    pid_t ended = 0;
-    for (int i = 0; i < 500 && (ended = waitpid(child, &status, WNOHANG)) == 0; ++i) {
+    for (int i = 0; i < 500 && waitpid(child, &status, WNOHANG) == 0; ++i) {
         std::this_thread::sleep_for(10ms);
     }
-    if (ended == 0) {
-        kill(child, SIGKILL);
+    if (status == -1 && kill(child, SIGKILL) == 0) {
         waitpid(child, nullptr, 0);
     }
     ASSERT_TRUE(served) << "port line: " << line;
