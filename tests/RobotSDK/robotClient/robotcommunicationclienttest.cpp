@@ -81,6 +81,25 @@ TEST_F(ClientLink, WritesWholePackagesUpToTheLargest) {
     reader.join();
 }
 
+// Packages larger than one send call from several threads arrive whole, one after another.
+TEST_F(ClientLink, ConcurrentSendersNeverInterleavePackages) {
+    auto bodyOf = [](int type) { return std::string(3000 + type, static_cast<char>('a' + type)); };
+    std::vector<std::thread> senders;
+    for (int type = 0; type < 4; ++type) {
+        senders.emplace_back([&, type] {
+            for (int i = 0; i < 40; ++i) client->sendPackage(type, bodyOf(type));
+        });
+    }
+    const std::string received = peer.read(40 * (4 * 3020 + 6), WAIT);
+    for (auto &sender : senders) sender.join();
+    for (size_t at = 0; at < received.size();) {
+        const int type = received[at + 8];
+        ASSERT_TRUE(type >= 0 && type < 4) << "at " << at;
+        ASSERT_EQ(received.substr(at, 3020 + type), package(type, bodyOf(type))) << "at " << at;
+        at += 3020 + type;
+    }
+}
+
 TEST_F(ClientLink, SendAfterPeerClosedFailsInsteadOfEndingTheProcess) {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
