@@ -1,30 +1,21 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "ikfunc.h"
+#include "kinematicstestutil.h"
 #include "tracecapture.h"
 
 namespace {
 
+using kintest::waypoint;
 using MoveConditionClass::BaseCoordinate;
 using MoveConditionClass::EndCoordinate;
 using MoveConditionClass::WorldCoordinate;
 
-const char *const kUserFrameWarning = "User Coordinate Calib: Error Configuration, please re-try!";
-
-wayPoint_S at(double x, double y, double z) {
-    wayPoint_S wp = {};
-    wp.cartPos.position = {x, y, z};
-    wp.orientation = {1, 0, 0, 0};
-    return wp;
-}
-
 class FrameLog : public ::testing::Test {
 protected:
-    const wayPoint_S plane_[3] = {at(0.1, 0.2, 0.3), at(0.6, 0.2, 0.3), at(0.1, 0.7, 0.3)};
+    const wayPoint_S plane_[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.6, 0.2, 0.3}),
+                                  waypoint({0.1, 0.7, 0.3})};
     double pos_[3] = {}, ori_[9] = {}, org_[3] = {};
     TraceCapture trace_;
 };
@@ -37,45 +28,43 @@ TEST_F(FrameLog, UnknownUserFrameMethodWarnsOnceWithTheExactText) {
         const std::vector<TraceCapture::Event> events = trace_.events();
         ASSERT_EQ(before + 1, events.size()) << method;
         EXPECT_EQ(log4cplus::WARN_LOG_LEVEL, events.back().level);
-        EXPECT_EQ(kUserFrameWarning, events.back().message);
+        EXPECT_EQ("User Coordinate Calib: Error Configuration, please re-try!",
+                  events.back().message);
     }
 }
 
 TEST_F(FrameLog, MissingOutputsAndConversionsFailWithoutAWarning) {
     EXPECT_FALSE(Ikfunc::userCoordinateCalib(plane_, 9, pos_, nullptr, org_));
-    wayPoint_S out = {}, pose = at(0.3, 0.1, 0.5);
+    wayPoint_S out = {}, pose = waypoint({0.3, 0.1, 0.5});
     const double tcp[3] = {0, 0, 0.1};
     const Ori tcpOri = {1, 0, 0, 0};
-    // The display checks the method before it builds the frame.
+    // The display checks the method before it builds the frame; its caller adds no line.
     EXPECT_FALSE(Ikfunc::waypointDisplay(out, pose, WorldCoordinate, tcp, &tcpOri, plane_, 9));
-    // Its caller reports the failed conversion without a line of its own.
     EXPECT_FALSE(Ikfunc::robotCoordConvert(out, pose, plane_, 9, tcp, &tcpOri, BaseCoordinate,
                                            WorldCoordinate));
     EXPECT_TRUE(trace_.events().empty());
 }
 
 TEST(FrameDisplay, FlangeFrameWithoutBothToolPartsFailsHoldingTheSource) {
-    wayPoint_S source = at(0.3, -0.2, 0.4), shown;
+    wayPoint_S source = waypoint({0.3, -0.2, 0.4}), shown;
     source.jointpos[2] = 0.7;
     const double tcp[3] = {0.01, 0.02, 0.1};
     const Ori tcpOri = {0, 1, 0, 0};
-    const struct {
-        const double *pos;
-        const Ori *ori;
-    } partial[] = {{tcp, nullptr}, {nullptr, &tcpOri}, {nullptr, nullptr}};
+    const std::pair<const double *, const Ori *> partial[] = {
+        {tcp, nullptr}, {nullptr, &tcpOri}, {nullptr, nullptr}};
     for (const auto &tool : partial) {
         std::memset(&shown, 0x5a, sizeof shown);
-        EXPECT_FALSE(
-            Ikfunc::waypointDisplay(shown, source, EndCoordinate, tool.pos, tool.ori, nullptr, 0));
+        EXPECT_FALSE(Ikfunc::waypointDisplay(shown, source, EndCoordinate, tool.first, tool.second,
+                                             nullptr, 0));
         EXPECT_EQ(0, std::memcmp(&shown, &source, sizeof shown));
     }
 }
 
-}  // namespace
-
 TEST(UserFrame, DegeneratePointsAreRefusedInsteadOfGivingANonFiniteFrame) {
-    const wayPoint_S coincident[3] = {at(0.1, 0.2, 0.3), at(0.1, 0.2, 0.3), at(0.1, 0.7, 0.3)};
-    const wayPoint_S collinear[3] = {at(0.1, 0.2, 0.3), at(0.3, 0.2, 0.3), at(0.6, 0.2, 0.3)};
+    const wayPoint_S coincident[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.1, 0.2, 0.3}),
+                                      waypoint({0.1, 0.7, 0.3})};
+    const wayPoint_S collinear[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.3, 0.2, 0.3}),
+                                     waypoint({0.6, 0.2, 0.3})};
     double pos[3], ori[9], org[3];
     for (const wayPoint_S *points : {coincident, collinear}) {
         for (char method : {0, 2, 3, 8}) {
@@ -84,3 +73,5 @@ TEST(UserFrame, DegeneratePointsAreRefusedInsteadOfGivingANonFiniteFrame) {
         }
     }
 }
+
+}  // namespace

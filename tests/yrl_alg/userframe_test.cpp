@@ -2,11 +2,7 @@
 
 namespace {
 
-wayPoint_S at(double x, double y, double z) {
-    wayPoint_S wp = {};
-    wp.cartPos.position = {x, y, z};
-    return wp;
-}
+using kintest::waypoint;
 
 struct Frame {
     bool ok;
@@ -25,7 +21,8 @@ struct Frame {
 // Methods 0..2 keep the third point as given (the axes need not be orthogonal); methods 3..8 put
 // p2 on the named axis, p3 in the first quadrant of the named plane, and are right-handed.
 TEST(UserFrame, MethodsBuildFramesThroughThePoints) {
-    wayPoint_S pts[3] = {at(0.1, 0.2, 0.3), at(0.5, 0.2, 0.3), at(0.4, 0.9, 0.3)};
+    wayPoint_S pts[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.5, 0.2, 0.3}),
+                         waypoint({0.4, 0.9, 0.3})};
     const Frame f0(pts, 0), unknown(pts, 9);
     EXPECT_TRUE(f0.ok && f0.dot == f0.rot[3] &&
                 std::fabs(f0.dot - 0.3 / std::hypot(0.3, 0.7)) < 1e-15);
@@ -38,7 +35,7 @@ TEST(UserFrame, MethodsBuildFramesThroughThePoints) {
     for (const auto &c : cases) {
         for (int i = 0; i < 20; ++i) {
             for (wayPoint_S &p : pts) {
-                p = at(v(rng), v(rng), v(rng));
+                p = waypoint({v(rng), v(rng), v(rng)});
             }
             const Frame f(pts, c[0]);
             ASSERT_TRUE(f.ok);

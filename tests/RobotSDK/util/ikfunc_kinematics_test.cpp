@@ -3,7 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "ikfunctestutil.h"
+#include "../../yrl_alg/kinematicstestutil.h"
+#include "ikfunc.h"
 
 namespace {
 std::atomic<long> gAllocations{0};
@@ -27,6 +28,7 @@ void operator delete(void *p, std::size_t) noexcept { std::free(p); }
 namespace {
 
 using kintest::Joints;
+using kintest::maxDiff;
 
 wayPoint_S targetOf(const Joints &sdk) {
     wayPoint_S wp = {};
@@ -34,8 +36,6 @@ wayPoint_S targetOf(const Joints &sdk) {
     Ikfunc::ArmFk(wp);
     return wp;
 }
-
-double jointGap(const double *a, const double *b) { return kintest::maxDiff(a, b, 6); }
 
 class ArmIkPerModel : public kintest::PerModelTest {};
 
@@ -48,17 +48,17 @@ TEST_P(ArmIkPerModel, ReturnsTheJointsThatProducedThePoseAndOnlyVerifiedSolution
         std::transform(q.begin(), q.end(), q.begin(), [](double v) { return -v; });
         wayPoint_S wp = targetOf(q), other = wp;
         ASSERT_TRUE(Ikfunc::ArmIk(wp, nullptr, false, false)) << i;
-        EXPECT_LT(jointGap(wp.jointpos, q.data()), 1e-3) << i;
+        EXPECT_LT(maxDiff(wp.jointpos, q.data(), 6), 1e-3) << i;
         std::fill(other.jointpos, other.jointpos + 6, 0.0);  // reference passed separately
         ASSERT_TRUE(Ikfunc::ArmIk(other, q.data(), true, true));
-        EXPECT_LT(jointGap(other.jointpos, q.data()), 1e-3) << i;
+        EXPECT_LT(maxDiff(other.jointpos, q.data(), 6), 1e-3) << i;
         double table[6][8];
         const int n = Ikfunc::ComputeIk_new(other, table);
         for (int k = 0; k < n; ++k) {
             const wayPoint_S reached = targetOf(kintest::column(table, k));
-            const Pos &a = reached.cartPos.position, &b = wp.cartPos.position;
-            EXPECT_LE(std::hypot(a.x - b.x, a.y - b.y, a.z - b.z), 1e-4);
-            EXPECT_LT(iktest::quaternionGap(reached.orientation, wp.orientation), 1e-4);
+            EXPECT_LT(kintest::posGap(reached.cartPos.position, wp.cartPos.position) +
+                          kintest::rotGap(reached.orientation, wp.orientation),
+                      1e-4);
         }
     }
 }
@@ -98,7 +98,7 @@ protected:
     void expectChoice(const double *ref, int k) const {
         wayPoint_S wp = target;
         ASSERT_TRUE(Ikfunc::ArmIk(wp, ref, false, false));
-        EXPECT_EQ(jointGap(wp.jointpos, kintest::column(table, k).data()), 0.0) << k;
+        EXPECT_EQ(maxDiff(wp.jointpos, kintest::column(table, k).data(), 6), 0.0) << k;
     }
 };
 
@@ -132,7 +132,7 @@ TEST_F(ArmIk, FailsWithoutTouchingTheWaypointWhenNoSolutionQualifies) {
         EXPECT_FALSE(Ikfunc::ArmIk(wp, ref, false, false)) << bad;
         EXPECT_EQ(std::memcmp(&wp, &target, sizeof wp), 0);
     }
-    wayPoint_S zeroOri = iktest::waypoint({0.3, -0.2, 0.5}, {0, 0, 0, 0});  // NaN distances
+    wayPoint_S zeroOri = kintest::waypoint({0.3, -0.2, 0.5}, {0, 0, 0, 0});  // NaN distances
     EXPECT_FALSE(Ikfunc::ArmIk(zeroOri, nullptr, false, false));
     EXPECT_EQ(Ikfunc::ComputeIk_new(zeroOri, table), 0);
     EXPECT_FALSE(Ikfunc::ArmFk(zeroOri.cartPos.position, zeroOri.orientation, nullptr));
