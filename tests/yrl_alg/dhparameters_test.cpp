@@ -36,18 +36,4 @@ TEST_F(DhParameters, EveryModelSelectsItsRow) {
     }
 }
 
-// Elements that name no length carry 100 and must be ignored; dd[3] moves d2 and d4 together.
-TEST_F(DhParameters, CorrectionsAddSinglePrecisionValuesToTheirLengths) {
-    float da[6] = {100, 100, 0.001f, -0.002f, 100, 100};
-    float dd[6] = {0.003f, 0.004f, 100, 0.001f, 0.005f, 0.006f};
-    modifyDhParaLen(da, dd);
-    modifyDhParaLen(nullptr, dd);
-    const double now[] = {a2, a3, d1, d2, d4, d5, d6};
-    const double expected[] = {0.408 + 0.001f,  0.376 + -0.002f,
-                               0.0985 + 0.003f, 0.1215 + (static_cast<double>(0.004f) + 0.001f),
-                               -0.019 + 0.001f, 0.1025 + 0.005f,
-                               0.094 + 0.006f};
-    EXPECT_EQ(kintest::maxDiff(now, expected, 7), 0.0);
-}
-
 }  // namespace

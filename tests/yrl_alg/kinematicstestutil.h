@@ -73,12 +73,7 @@ P flangeFor(const Q &q, const P &tcp, const P &tip) {
     return P{tip.x - r.x, tip.y - r.y, tip.z - r.z};
 }
 
-inline wayPoint_S waypoint(const Pos &p, const Ori &o = {1, 0, 0, 0}) {
-    wayPoint_S wp = {};
-    wp.cartPos.position = p;
-    wp.orientation = o;
-    return wp;
-}
+inline wayPoint_S waypoint(const Pos &p, const Ori &o = {1, 0, 0, 0}) { return {{p}, o, {}}; }
 
 inline Ori randomUnitQuaternion(std::mt19937 &rng) {
     std::normal_distribution<double> g(0.0, 1.0);

@@ -17,8 +17,12 @@ std::vector<wayPoint_S> path(std::initializer_list<Pos> points) {
 }
 
 // Circles of known centre and radius; the sweep follows P1 -> P2 -> P3 either way round, and the
-// frame's z is the normal oriented along the sweep.
-TEST(ArcThroughPoints, CentreRadiusFrameAndSweep) {
+// frame's z is the normal oriented along the sweep. Degenerate inputs leave the outputs alone.
+TEST(ArcThroughPoints, CentreRadiusFrameAndSweepOrFailureCodes) {
+    double t[16] = {}, radius = 0, distance = 0;
+    const auto arc = [&](std::initializer_list<Pos> points) {
+        return cartesianTrackArcParaLib(path(points), t, radius, distance);
+    };
     const double s2 = 1 / std::sqrt(2.0), s6 = 1 / std::sqrt(6.0);
     const Pos u{s2, s2, 0}, v{-s6, s6, 2 * s6}, n{2 * s2 * s6, -2 * s2 * s6, 2 * s2 * s6};
     const struct {
@@ -36,20 +40,12 @@ TEST(ArcThroughPoints, CentreRadiusFrameAndSweep) {
             return Pos{c.centre.x + co * c.u.x + si * c.v.x, c.centre.y + co * c.u.y + si * c.v.y,
                        c.centre.z + co * c.u.z + si * c.v.z};
         };
-        double t[16] = {}, radius = 0, distance = 0;
-        ASSERT_EQ(
-            0, cartesianTrackArcParaLib(path({at(c.a1), at(c.a2), at(c.a3)}), t, radius, distance));
+        ASSERT_EQ(0, arc({at(c.a1), at(c.a2), at(c.a3)}));
         EXPECT_NEAR(c.r, radius, 1e-9) << c.a3;
         EXPECT_NEAR(c.r * c.sweep * kPi / 180, distance, 1e-9);
         EXPECT_LT(posGap(c.centre, {t[3], t[7], t[11]}) + posGap(c.n, {t[2], t[6], t[10]}), 1e-9);
     }
-}
-
-TEST(ArcThroughPoints, DegenerateInputsReturnTheirCodes) {
-    double t[16] = {}, radius = -7, distance = -7;
-    const auto arc = [&](std::initializer_list<Pos> points) {
-        return cartesianTrackArcParaLib(path(points), t, radius, distance);
-    };
+    radius = distance = -7;
     EXPECT_EQ(-1, arc({{1, 0, 0}, {1.0003, 0, 0}, {0, 1, 0}}));  // within sqrt(2e-7)
     EXPECT_EQ(-1, arc({{1, 0, 0}, {0, 1, 0}}));
     EXPECT_EQ(-2, arc({{0, 0, 0}, {1, 1, 1}, {3, 3, 3}}));

@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <numeric>
 
 #include "../../yrl_alg/kinematicstestutil.h"
 #include "ikfunc.h"
@@ -85,11 +86,9 @@ protected:
         ASSERT_EQ(Ikfunc::ComputeIk_new(wp, table), 8);
     }
     double distance(const double *ref, int k) const {  // as the choice measures it
-        double sum = 0.0;
-        for (int j = 0; j < 6; ++j) {
-            sum += std::fabs(table[j][k] - ref[j]);
-        }
-        return sum;
+        const Joints c = kintest::column(table, k);
+        return std::inner_product(c.begin(), c.end(), ref, 0.0, std::plus<>(),
+                                  [](double a, double b) { return std::fabs(a - b); });
     }
     void expectChoice(const double *ref, int k) const {
         wayPoint_S wp = target;
