@@ -71,4 +71,42 @@ TEST(UserFrame, DegeneratePointsAreRefusedInsteadOfGivingANonFiniteFrame) {
     }
 }
 
+// Methods 0..2 keep the third point as given (the axes need not be orthogonal); methods 3..8 put
+// p2 on the named axis, p3 in the first quadrant of the named plane, and are right-handed.
+TEST(UserFrame, MethodsBuildFramesThroughThePoints) {
+    wayPoint_S pts[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.5, 0.2, 0.3}),
+                         waypoint({0.4, 0.9, 0.3})};
+    double t[3] = {7, 7, 7}, R[9], org[3], dot = 7;
+    ASSERT_TRUE(userCoordinateCalibLib(pts, 0, t, R, org, dot));
+    EXPECT_TRUE(dot == R[3] && std::fabs(dot - 0.3 / std::hypot(0.3, 0.7)) < 1e-15);
+    EXPECT_FALSE(userCoordinateCalibLib(pts, 9, t, R, org, dot) ||
+                 userCoordinateCalibLib(nullptr, 0, t, R, org, dot));
+    const auto coord = [&](int point, int axis) {  // user coordinates of a base point
+        const double *v = pts[point].cartPos.positionVector;
+        return R[3 * axis] * v[0] + R[3 * axis + 1] * v[1] + R[3 * axis + 2] * v[2] + t[axis];
+    };
+    const int cases[][4] = {{3, 0, 2, 1}, {4, 0, 1, 2}, {5, 1, 0, 2},
+                            {6, 1, 2, 0}, {7, 2, 1, 0}, {8, 2, 0, 1}};  // method, axis, 0, +
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<double> v(-1.0, 1.0);
+    for (const auto &c : cases) {
+        for (int i = 0; i < 20; ++i) {
+            for (wayPoint_S &p : pts) {
+                p = waypoint({v(rng), v(rng), v(rng)});
+            }
+            ASSERT_TRUE(userCoordinateCalibLib(pts, static_cast<char>(c[0]), t, R, org, dot));
+            // Unit rows with a unit determinant: orthonormal and right-handed.
+            EXPECT_NEAR(R[0] * (R[4] * R[8] - R[5] * R[7]) - R[1] * (R[3] * R[8] - R[5] * R[6]) +
+                            R[2] * (R[3] * R[7] - R[4] * R[6]),
+                        1.0, 1e-12);
+            for (int a = 0; a < 3; ++a) {
+                EXPECT_NEAR(std::hypot(R[3 * a], R[3 * a + 1], R[3 * a + 2]), 1.0, 1e-12);
+                EXPECT_NEAR(coord(0, a), 0.0, 1e-12);
+                EXPECT_TRUE(a == c[1] ? coord(1, a) > 0 : std::fabs(coord(1, a)) < 1e-12);
+            }
+            EXPECT_TRUE(std::fabs(coord(2, c[2])) < 1e-12 && coord(2, c[3]) > 0.0) << c[0];
+        }
+    }
+}
+
 }  // namespace

@@ -212,13 +212,12 @@ TEST_F(UtilService, RpyInRadiansRollAboutXFirst) {
     kz::Rpy rpy{9, 9, 9};
     kz::Ori q;
     ASSERT_EQ(kz::ErrnoSucc, U::RPYToQuaternion(in, q));
-    // Rz(yaw) Ry(pitch) Rx(roll) takes x and z onto these columns.
-    const double cy = std::cos(in.rz), sy = std::sin(in.rz), cp = std::cos(in.ry),
-                 sp = std::sin(in.ry), cr = std::cos(in.rx), sr = std::sin(in.rx);
-    EXPECT_LT(posGap({cy * cp, sy * cp, -sp}, rotate(q, kz::Pos{1, 0, 0})) +
-                  posGap({cy * sp * cr + sy * sr, sy * sp * cr - cy * sr, cp * cr},
-                         rotate(q, kz::Pos{0, 0, 1})),
-              1e-6);
+    for (const kz::Pos &v : {kz::Pos{1, 0, 0}, kz::Pos{0, 0, 1}}) {  // Rz(yaw) Ry(pitch) Rx(roll)
+        const kz::Pos rolled = rotate(quat(in.rx, 1, 0, 0), v);
+        EXPECT_LT(posGap(rotate(quat(in.rz, 0, 0, 1), rotate(quat(in.ry, 0, 1, 0), rolled)),
+                         rotate(q, v)),
+                  1e-6);
+    }
     ASSERT_EQ(kz::ErrnoSucc, U::quaternionToRPY(q, rpy));
     EXPECT_LT(posGap(kz::Pos{in.rx, in.ry, in.rz}, kz::Pos{rpy.rx, rpy.ry, rpy.rz}), 1e-5);
 }

@@ -4,10 +4,7 @@
 namespace {
 
 using Quarters = std::array<int, 6>;
-class ArmIkHalfTurnJoints : public ::testing::TestWithParam<Quarters> {
-protected:
-    void SetUp() override { setDhParaLen(kezu_qx); }
-};
+class ArmIkHalfTurnJoints : public ::testing::TestWithParam<Quarters> {};  // on kezu_qx
 
 // A joint at exactly +-pi leaves a vanishing sine whose sign decides between pi and -pi; the
 // choice must be the one that reproduces the commanded configuration, or the nearest solution

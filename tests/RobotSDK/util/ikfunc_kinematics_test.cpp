@@ -7,9 +7,7 @@
 #include "../../yrl_alg/kinematicstestutil.h"
 #include "ikfunc.h"
 
-namespace {
-std::atomic<long> gAllocations{0};
-}  // namespace
+static std::atomic<long> gAllocations{0};
 
 // Counts every allocation of this test program, so a test can see that a call allocates nothing.
 // GCC pairs the replaced operators with malloc and free and flags them as mismatched.
