@@ -113,17 +113,18 @@ TEST(BlendedPath, FailuresReturnTheirCodes) {
 
 std::vector<wayPoint_S> joints(int n) {
     std::vector<wayPoint_S> wps(static_cast<std::size_t>(n), wayPoint_S{});
-    for (int k = 0; k < n; ++k) {
-        for (int i = 0; i < 6; ++i) {
-            wps[k].jointpos[i] = std::sin(0.7 * k + i) * (i + 1) * 0.3 + 0.05 * k * k;
-        }
+    for (int m = 0; m < 6 * n; ++m) {
+        const int k = m / 6, i = m % 6;
+        wps[k].jointpos[i] = std::sin(0.7 * k + i) * (i + 1) * 0.3 + 0.05 * k * k;
     }
     return wps;
 }
 
 // steps = 1.0 * 10000 / 1000 = 10; the pool is exactly 10 N + 12 doubles and no more is written.
-TEST(BSpline, PassesThroughEveryWaypointAfterTheFirst) {
-    std::vector<double> pool(100, 123.0);
+// Size cases (waypoints, move time, frequency, pool size, result): the pool below 10 N + 12,
+// (N - 1) steps against the pool, step counts out of range; under one step the output is empty.
+TEST(BSpline, PassesThroughEveryWaypointAfterTheFirstWithinItsSizes) {
+    std::vector<double> pool(1000, 123.0);
     std::vector<wayPoint_S> road;
     const auto wps = joints(5);
     ASSERT_EQ(0, uBSpline3InterpLib(wps, &road, 1.0f, true, 1000, pool.data() + 1, 62));
@@ -132,16 +133,9 @@ TEST(BSpline, PassesThroughEveryWaypointAfterTheFirst) {
     for (int k = 1; k < 5; ++k) {  // indices 9, 19, 29, 39
         EXPECT_LT(kintest::maxDiff(wps[k].jointpos, road[10 * k - 1].jointpos, 6), 1e-12) << k;
     }
-}
-
-// Waypoints, move time, frequency, pool size, result: the pool below 10 N + 12, (N - 1) steps
-// against the pool, step counts out of range; under one step the output is empty.
-TEST(BSpline, SizeChecks) {
     const double cases[][5] = {{4, 1, 1000, 1000, 1},   {5, 1, 1000, 61, 1}, {5, 1, 100, 399, 1},
                                {5, 1, 100, 400, 0},     {5, 1, 0, 1000, 1},  {5, -1e30, 1, 1000, 1},
                                {5, 0.05, 1000, 1000, 0}};
-    std::vector<double> pool(1000);
-    std::vector<wayPoint_S> road;
     for (const auto &c : cases) {
         road.assign(3, wayPoint_S{});
         EXPECT_EQ(c[4], uBSpline3InterpLib(
