@@ -169,8 +169,6 @@ TEST_F(UserFrame, CalibrationFailures) {
     EXPECT_EQ(kz::ErrCode_CoordinateSystemCalibrateError,
               U::coordinateSystemCalibration(frame(9), bInWPos_, R_, wInBPos_));
     EXPECT_EQ("sdk log: call ikFun api_user_coord_calib failed.", logLines().back());
-    EXPECT_EQ(kz::ErrCode_ParamError,
-              U::checkCoordinateSystemCalibration(frame(0, kz::EndCoordinate)));
     for (int method : {-1, 256}) {  // must not wrap onto method 0
         EXPECT_EQ(kz::ErrCode_CoordinateSystemCalibrateError,
                   U::checkCoordinateSystemCalibration(frame(method)));
