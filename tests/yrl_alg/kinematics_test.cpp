@@ -56,8 +56,7 @@ void expectRow(const double *row) {
 
 using DhParameters = kintest::ModelTest;
 
-// Unknown models fail and fall back to the first row.
-TEST_F(DhParameters, EveryModelSelectsItsRow) {
+TEST_F(DhParameters, EveryModelSelectsItsRowAndUnknownOnesFallBackToTheFirst) {
     const int unknown[] = {7, -1, 6, 1000, 6, 7};
     for (int i = 0; i < 6; ++i) {
         const auto type = static_cast<kezu_robot_type>(kRows[i][7]);

@@ -21,9 +21,8 @@ using Joints = std::array<double, 6>;
 struct ModelTest : ::testing::Test {
     void TearDown() override { setDhParaLen(kezu_qx); }
 };
-struct PerModelTest : ::testing::TestWithParam<kezu_robot_type> {
+struct PerModelTest : ModelTest, ::testing::WithParamInterface<kezu_robot_type> {
     void SetUp() override { setDhParaLen(GetParam()); }
-    void TearDown() override { setDhParaLen(kezu_qx); }
 };
 
 struct Pose {
@@ -45,8 +44,7 @@ inline double maxDiff(const double *a, const double *b, int count) {
     return m;
 }
 
-// Distances between points and between rotations (of the library's or the SDK's records);
-// quaternions q and -q are the same rotation.
+// Gaps between points and between rotations (q and -q alike) of library or SDK records.
 template <class P>
 double posGap(const P &a, const P &b) {
     return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);

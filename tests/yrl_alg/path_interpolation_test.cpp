@@ -9,10 +9,9 @@ using kintest::kPi;
 using kintest::posGap;
 
 std::vector<wayPoint_S> path(std::initializer_list<Pos> points) {
-    std::vector<wayPoint_S> wps;
-    for (const Pos &p : points) {
-        wps.push_back(kintest::waypoint(p));
-    }
+    std::vector<wayPoint_S> wps(points.size());
+    std::transform(points.begin(), points.end(), wps.begin(),
+                   [](const Pos &p) { return kintest::waypoint(p); });
     return wps;
 }
 
@@ -23,15 +22,13 @@ TEST(ArcThroughPoints, CentreRadiusFrameAndSweepOrFailureCodes) {
     const auto arc = [&](std::initializer_list<Pos> points) {
         return cartesianTrackArcParaLib(path(points), t, radius, distance);
     };
-    const double s2 = 1 / std::sqrt(2.0), s6 = 1 / std::sqrt(6.0);
-    const Pos u{s2, s2, 0}, v{-s6, s6, 2 * s6}, n{2 * s2 * s6, -2 * s2 * s6, 2 * s2 * s6};
     const struct {
         Pos centre, u, v, n;
         double r, a1, a2, a3, sweep;
     } cases[] = {
-        {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, 1, 0, 90, 180, 180},  // distance pi
-        {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, 1, 0, 90, 270, 270},  // distance 3pi/2
-        {{1, 2, 3}, u, v, {-n.x, -n.y, -n.z}, 2, 0, -100, -200, 200},
+        {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, 1, 0, 90, 180, 180},     // distance pi
+        {{1, 2, 3}, {1, 0, 0}, {0, 1, 0}, {0, 0, -1}, 1, 0, -90, -270, 270},  // distance 3pi/2
+        {{1, 2, 3}, {0, 1, 0}, {0, 0, 1}, {1, 0, 0}, 2, 0, 100, 200, 200},
     };
     for (const auto &c : cases) {
         auto at = [&](double deg) {
@@ -119,9 +116,9 @@ std::vector<wayPoint_S> joints(int n) {
     return wps;
 }
 
-// steps = 1.0 * 10000 / 1000 = 10; the pool is exactly 10 N + 12 doubles and no more is written.
-// Size cases (waypoints, move time, frequency, pool size, result): the pool below 10 N + 12,
-// (N - 1) steps against the pool, step counts out of range; under one step the output is empty.
+// 10 steps, a pool of exactly 10 N + 12 doubles and no more written. Size cases (waypoints, time,
+// frequency, pool, result): pool below 10 N + 12, (N - 1) steps against the pool, step counts
+// out of range; under one step the output is empty.
 TEST(BSpline, PassesThroughEveryWaypointAfterTheFirstWithinItsSizes) {
     std::vector<double> pool(1000, 123.0);
     std::vector<wayPoint_S> road;

@@ -188,7 +188,6 @@ TEST_F(UserFrame, BaseToUserAndBackReturnsTheFlangePose) {
     }
 }
 
-// The flange frame gives the tool itself one way and is refused the other.
 TEST_F(UserFrame, FlangeFrameGivesTheToolItself) {
     const auto end = frame(0, kz::EndCoordinate);
     ASSERT_EQ(kz::ErrnoSucc,

@@ -6,9 +6,8 @@ namespace {
 using Quarters = std::array<int, 6>;
 class ArmIkHalfTurnJoints : public ::testing::TestWithParam<Quarters> {};  // on kezu_qx
 
-// A joint at exactly +-pi leaves a vanishing sine whose sign decides between pi and -pi; the
-// choice must be the one that reproduces the commanded configuration, or the nearest solution
-// lies a full turn away.
+// A joint at exactly +-pi leaves a vanishing sine whose sign picks pi or -pi; the wrong pick
+// puts the nearest solution a full turn away from the commanded configuration.
 TEST_P(ArmIkHalfTurnJoints, ReturnsTheConfigurationThatMadeThePose) {
     wayPoint_S wp = {};
     for (int j = 0; j < 6; ++j) {

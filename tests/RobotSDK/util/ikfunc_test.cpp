@@ -39,9 +39,8 @@ using kintest::maxDiff;
 using kintest::rotate;
 using kintest::waypoint;
 
-wayPoint_S targetOf(const Joints &sdk) {
-    wayPoint_S wp = {};
-    std::copy(sdk.begin(), sdk.end(), wp.jointpos);
+wayPoint_S targetOf(const Joints &q) {
+    wayPoint_S wp = {{}, {}, {q[0], q[1], q[2], q[3], q[4], q[5]}};
     Ikfunc::ArmFk(wp);
     return wp;
 }
@@ -103,9 +102,8 @@ protected:
 };
 
 TEST_F(ArmIk, ChoosesTheNearestSolutionByPlainDifferencesKeepingTheEarlierOfATie) {
-    // One full turn above solution 3 in every joint: without wrapping, the nearest solution
-    // is the one with the largest joint sum. Columns 0 and 1 differ in joints 2..4 only: start
-    // halfway between them, then nudge joint 3 to an exact tie.
+    // A full turn above solution 3: unwrapped, the nearest has the largest joint sum. Columns 0
+    // and 1 differ in joints 2..4 only: start halfway, then nudge joint 3 to an exact tie.
     double ref[6], tie[6];
     for (int j = 0; j < 6; ++j) {
         ref[j] = table[j][3] + 2 * kintest::kPi;
@@ -170,37 +168,33 @@ protected:
 // Modes 0..2 teach the tip at a point, on the first named tool axis and in the first named
 // plane; modes 3..5 point the first, then the second named tool axis along base -Z.
 TEST_F(Frames, ToolCalibrationRecoversCentrePointAndOrientationInEveryMode) {
-    for (int mode = -1; mode < 6; ++mode) {
-        for (int trial = 0; trial < 3; ++trial) {
-            const Ori toolInFlange = randomOri(), start = randomOri();
-            Pos t[2];  // the named tool axes in flange coordinates
-            for (int i = 0; i < 2; ++i) {
-                const int c = (mode + 3 + i) % 3;
-                t[i] = rotate(toolInFlange,
-                              Pos{c == 0 ? 1.0 : 0.0, c == 1 ? 1.0 : 0.0, c == 2 ? 1.0 : 0.0});
-            }
-            std::vector<wayPoint_S> ori;
-            if (mode >= 0 && mode < 3) {  // tip offsets along the named axes, in base coordinates
-                const Pos a = rotate(start, t[0]), b = rotate(start, t[1]);
-                ori = {holding(start), holding(randomOri(), {0.05 * a.x, 0.05 * a.y, 0.05 * a.z}),
-                       holding(randomOri(), {0.03 * a.x + 0.04 * b.x, 0.03 * a.y + 0.04 * b.y,
-                                             0.03 * a.z + 0.04 * b.z})};
-            }
-            for (int i = 0; mode >= 3 && i < 2; ++i) {  // the named axis onto -Z, then about z
-                Ori spun;
-                Ikfunc::endOrientation2ToolOrientation({1 - t[i].z, -t[i].y, t[i].x, 0},
-                                                       {std::cos(0.3 + i), 0, 0, std::sin(0.3 + i)},
-                                                       spun);
-                ori.push_back(holding(spun));
-            }
-            result = {1, 0, 0, 0};
-            ASSERT_TRUE(Ikfunc::api_tool_coord_calib(aroundTip(5).data(), 5,
-                                                     mode < 0 ? nullptr : ori.data(),
-                                                     static_cast<char>(mode), found, result));
-            EXPECT_LT(kintest::posGap(Pos{found[0], found[1], found[2]}, tcp), 1e-10) << mode;
-            const Ori expected = mode < 0 ? Ori{1, 0, 0, 0} : toolInFlange;  // untouched
-            EXPECT_LT(kintest::rotGap(result, expected), 1e-9) << mode;
+    for (int run = 0; run < 21; ++run) {  // three of each
+        const int mode = run / 3 - 1;
+        const Ori toolInFlange = randomOri(), start = randomOri();
+        const Pos unit[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};  // named tool axes, flange frame:
+        const Pos t[2] = {rotate(toolInFlange, unit[(mode + 3) % 3]),
+                          rotate(toolInFlange, unit[(mode + 4) % 3])};
+        std::vector<wayPoint_S> ori;
+        if (mode >= 0 && mode < 3) {  // tip offsets along the named axes, in base coordinates
+            const Pos a = rotate(start, t[0]), b = rotate(start, t[1]);
+            ori = {holding(start), holding(randomOri(), {0.05 * a.x, 0.05 * a.y, 0.05 * a.z}),
+                   holding(randomOri(), {0.03 * a.x + 0.04 * b.x, 0.03 * a.y + 0.04 * b.y,
+                                         0.03 * a.z + 0.04 * b.z})};
         }
+        for (int i = 0; mode >= 3 && i < 2; ++i) {  // the named axis onto -Z, then about z
+            Ori spun;
+            Ikfunc::endOrientation2ToolOrientation({1 - t[i].z, -t[i].y, t[i].x, 0},
+                                                   {std::cos(0.3 + i), 0, 0, std::sin(0.3 + i)},
+                                                   spun);
+            ori.push_back(holding(spun));
+        }
+        result = {1, 0, 0, 0};
+        ASSERT_TRUE(Ikfunc::api_tool_coord_calib(aroundTip(5).data(), 5,
+                                                 mode < 0 ? nullptr : ori.data(),
+                                                 static_cast<char>(mode), found, result));
+        EXPECT_LT(kintest::posGap(Pos{found[0], found[1], found[2]}, tcp), 1e-10) << mode;
+        EXPECT_LT(kintest::rotGap(result, mode < 0 ? Ori{1, 0, 0, 0} : toolInFlange), 1e-9)
+            << mode;  // untouched without orientation poses
     }
 }
 
