@@ -1,81 +1,67 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "ikfunc.h"
+#include "kinematicstestutil.h"
 #include "tracecapture.h"
 
 namespace {
 
+using kintest::waypoint;
 using MoveConditionClass::BaseCoordinate;
 using MoveConditionClass::EndCoordinate;
 using MoveConditionClass::WorldCoordinate;
 
-const char *const kUserFrameWarning = "User Coordinate Calib: Error Configuration, please re-try!";
-
-wayPoint_S at(double x, double y, double z) {
-    wayPoint_S wp = {};
-    wp.cartPos.position = {x, y, z};
-    wp.orientation = {1, 0, 0, 0};
-    return wp;
-}
-
 class FrameLog : public ::testing::Test {
 protected:
-    const wayPoint_S plane_[3] = {at(0.1, 0.2, 0.3), at(0.6, 0.2, 0.3), at(0.1, 0.7, 0.3)};
+    const wayPoint_S plane_[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.6, 0.2, 0.3}),
+                                  waypoint({0.1, 0.7, 0.3})};
     double pos_[3] = {}, ori_[9] = {}, org_[3] = {};
     TraceCapture trace_;
 };
 
+// Each unknown method warns once; missing outputs and conversions fail without a line of theirs.
 TEST_F(FrameLog, UnknownUserFrameMethodWarnsOnceWithTheExactText) {
     for (int method : {-1, 9}) {
-        const std::size_t before = trace_.events().size();
         EXPECT_FALSE(
             Ikfunc::api_user_coord_calib(plane_, static_cast<char>(method), pos_, ori_, org_));
-        const std::vector<TraceCapture::Event> events = trace_.events();
-        ASSERT_EQ(before + 1, events.size()) << method;
-        EXPECT_EQ(log4cplus::WARN_LOG_LEVEL, events.back().level);
-        EXPECT_EQ(kUserFrameWarning, events.back().message);
     }
-}
-
-TEST_F(FrameLog, MissingOutputsAndConversionsFailWithoutAWarning) {
     EXPECT_FALSE(Ikfunc::userCoordinateCalib(plane_, 9, pos_, nullptr, org_));
-    wayPoint_S out = {}, pose = at(0.3, 0.1, 0.5);
+    wayPoint_S out = {}, pose = waypoint({0.3, 0.1, 0.5});
     const double tcp[3] = {0, 0, 0.1};
     const Ori tcpOri = {1, 0, 0, 0};
     // The display checks the method before it builds the frame.
     EXPECT_FALSE(Ikfunc::waypointDisplay(out, pose, WorldCoordinate, tcp, &tcpOri, plane_, 9));
-    // Its caller reports the failed conversion without a line of its own.
     EXPECT_FALSE(Ikfunc::robotCoordConvert(out, pose, plane_, 9, tcp, &tcpOri, BaseCoordinate,
                                            WorldCoordinate));
-    EXPECT_TRUE(trace_.events().empty());
+    const std::vector<TraceCapture::Event> events = trace_.events();
+    ASSERT_EQ(2u, events.size());
+    for (const TraceCapture::Event &e : events) {
+        EXPECT_EQ(log4cplus::WARN_LOG_LEVEL, e.level);
+        EXPECT_EQ("User Coordinate Calib: Error Configuration, please re-try!", e.message);
+    }
 }
 
 TEST(FrameDisplay, FlangeFrameWithoutBothToolPartsFailsHoldingTheSource) {
-    wayPoint_S source = at(0.3, -0.2, 0.4), shown;
+    wayPoint_S source = waypoint({0.3, -0.2, 0.4}), shown;
     source.jointpos[2] = 0.7;
     const double tcp[3] = {0.01, 0.02, 0.1};
     const Ori tcpOri = {0, 1, 0, 0};
-    const struct {
-        const double *pos;
-        const Ori *ori;
-    } partial[] = {{tcp, nullptr}, {nullptr, &tcpOri}, {nullptr, nullptr}};
+    const std::pair<const double *, const Ori *> partial[] = {
+        {tcp, nullptr}, {nullptr, &tcpOri}, {nullptr, nullptr}};
     for (const auto &tool : partial) {
         std::memset(&shown, 0x5a, sizeof shown);
-        EXPECT_FALSE(
-            Ikfunc::waypointDisplay(shown, source, EndCoordinate, tool.pos, tool.ori, nullptr, 0));
+        EXPECT_FALSE(Ikfunc::waypointDisplay(shown, source, EndCoordinate, tool.first, tool.second,
+                                             nullptr, 0));
         EXPECT_EQ(0, std::memcmp(&shown, &source, sizeof shown));
     }
 }
 
-}  // namespace
-
 TEST(UserFrame, DegeneratePointsAreRefusedInsteadOfGivingANonFiniteFrame) {
-    const wayPoint_S coincident[3] = {at(0.1, 0.2, 0.3), at(0.1, 0.2, 0.3), at(0.1, 0.7, 0.3)};
-    const wayPoint_S collinear[3] = {at(0.1, 0.2, 0.3), at(0.3, 0.2, 0.3), at(0.6, 0.2, 0.3)};
+    const wayPoint_S coincident[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.1, 0.2, 0.3}),
+                                      waypoint({0.1, 0.7, 0.3})};
+    const wayPoint_S collinear[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.3, 0.2, 0.3}),
+                                     waypoint({0.6, 0.2, 0.3})};
     double pos[3], ori[9], org[3];
     for (const wayPoint_S *points : {coincident, collinear}) {
         for (char method : {0, 2, 3, 8}) {
@@ -84,3 +70,43 @@ TEST(UserFrame, DegeneratePointsAreRefusedInsteadOfGivingANonFiniteFrame) {
         }
     }
 }
+
+// Methods 0..2 keep the third point as given (the axes need not be orthogonal); methods 3..8 put
+// p2 on the named axis, p3 in the first quadrant of the named plane, and are right-handed.
+TEST(UserFrame, MethodsBuildFramesThroughThePoints) {
+    wayPoint_S pts[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.5, 0.2, 0.3}),
+                         waypoint({0.4, 0.9, 0.3})};
+    double t[3] = {7, 7, 7}, R[9], org[3], dot = 7;
+    ASSERT_TRUE(userCoordinateCalibLib(pts, 0, t, R, org, dot));
+    EXPECT_TRUE(dot == R[3] && std::fabs(dot - 0.3 / std::hypot(0.3, 0.7)) < 1e-15);
+    EXPECT_FALSE(userCoordinateCalibLib(pts, 9, t, R, org, dot) ||
+                 userCoordinateCalibLib(nullptr, 0, t, R, org, dot));
+    const auto coord = [&](int point, int axis) {  // user coordinates of a base point
+        const double *v = pts[point].cartPos.positionVector;
+        return R[3 * axis] * v[0] + R[3 * axis + 1] * v[1] + R[3 * axis + 2] * v[2] + t[axis];
+    };
+    const int cases[][4] = {{3, 0, 2, 1}, {4, 0, 1, 2}, {5, 1, 0, 2},
+                            {6, 1, 2, 0}, {7, 2, 1, 0}, {8, 2, 0, 1}};  // method, axis, 0, +
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<double> v(-1.0, 1.0);
+    for (const auto &c : cases) {
+        for (int i = 0; i < 20; ++i) {
+            for (wayPoint_S &p : pts) {
+                p = waypoint({v(rng), v(rng), v(rng)});
+            }
+            ASSERT_TRUE(userCoordinateCalibLib(pts, static_cast<char>(c[0]), t, R, org, dot));
+            // Unit rows with a unit determinant: orthonormal and right-handed.
+            EXPECT_NEAR(R[0] * (R[4] * R[8] - R[5] * R[7]) - R[1] * (R[3] * R[8] - R[5] * R[6]) +
+                            R[2] * (R[3] * R[7] - R[4] * R[6]),
+                        1.0, 1e-12);
+            for (int a = 0; a < 3; ++a) {
+                EXPECT_NEAR(std::hypot(R[3 * a], R[3 * a + 1], R[3 * a + 2]), 1.0, 1e-12);
+                EXPECT_NEAR(coord(0, a), 0.0, 1e-12);
+                EXPECT_TRUE(a == c[1] ? coord(1, a) > 0 : std::fabs(coord(1, a)) < 1e-12);
+            }
+            EXPECT_TRUE(std::fabs(coord(2, c[2])) < 1e-12 && coord(2, c[3]) > 0.0) << c[0];
+        }
+    }
+}
+
+}  // namespace

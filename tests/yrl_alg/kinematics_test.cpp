@@ -3,17 +3,11 @@
 namespace {
 
 using kintest::Joints;
-using kintest::kPi;
 using kintest::Pose;
-
-int solve(Joints ref, Pose target, double table[6][8]) {  // the library alters its arguments
-    return ComputeIkLib(ref.data(), target.rot, target.trans, table);
-}
-
-using Kinematics = kintest::ModelTest;
 
 class KinematicsPerModel : public kintest::PerModelTest {};
 
+// Rows 3..5 are the angular rate: the skew matrix dR/dq R^T at (2, 1), (0, 2) and (1, 0).
 TEST_P(KinematicsPerModel, JacobianMatchesFiniteDifferencesOfForwardKinematics) {
     std::mt19937 rng(200 + GetParam());
     const double h = 1e-6;
@@ -26,23 +20,15 @@ TEST_P(KinematicsPerModel, JacobianMatchesFiniteDifferencesOfForwardKinematics) 
             Joints plus = q, minus = q;
             plus[joint] += h;
             minus[joint] -= h;
-            const Pose pp = kintest::forwardPose(plus.data());
-            const Pose pm = kintest::forwardPose(minus.data());
-            const auto W = [&](int r, int c) {  // dR/dq * R^T: the angular rate's skew matrix
-                double w = 0.0;
-                for (int k = 0; k < 3; ++k) {
-                    w += (pp.rot[3 * r + k] - pm.rot[3 * r + k]) / (2 * h) * base.rot[3 * c + k];
-                }
-                return w;
-            };
-            const double expected[6] = {(pp.trans[0] - pm.trans[0]) / (2 * h),
-                                        (pp.trans[1] - pm.trans[1]) / (2 * h),
-                                        (pp.trans[2] - pm.trans[2]) / (2 * h),
-                                        W(2, 1),
-                                        W(0, 2),
-                                        W(1, 0)};
+            const Pose pp = kintest::forwardPose(plus.data()),
+                       pm = kintest::forwardPose(minus.data());
             for (int r = 0; r < 6; ++r) {
-                EXPECT_NEAR(J[r][joint], expected[r], 1e-7) << r << ',' << joint;
+                double d = r < 3 ? pp.trans[r] - pm.trans[r] : 0.0;
+                for (int k = 0, a = 3 * ((r + 2) % 3), b = 3 * ((r + 1) % 3); r >= 3 && k < 3;
+                     ++k) {
+                    d += (pp.rot[a + k] - pm.rot[a + k]) * base.rot[b + k];
+                }
+                EXPECT_NEAR(J[r][joint], d / (2 * h), 1e-7) << r << ',' << joint;
             }
         }
     }
@@ -50,23 +36,54 @@ TEST_P(KinematicsPerModel, JacobianMatchesFiniteDifferencesOfForwardKinematics) 
 
 INSTANTIATE_TEST_SUITE_P(AllModels, KinematicsPerModel, ::testing::ValuesIn(kintest::kAllModels));
 
-TEST_F(Kinematics, SingularWristTakesJointsFromTheReference) {
-    double table[6][8];
-    const Joints zero = {};  // stretched along C
-    ASSERT_EQ(solve(zero, kintest::forwardPose(zero.data()), table), 1);
-    EXPECT_EQ(kintest::findColumn(table, 1, zero.data(), 1e-12), 0);
-    Pose p = kintest::forwardPose(zero.data());
-    EXPECT_EQ(ComputeIkLib(nullptr, p.rot, p.trans, table), 0);
-    for (double j5 : {0.0, kPi}) {
-        const Joints q = {0.3, 0.5, 0.7, -0.4, j5, 0.9};
-        const int n = solve(q, kintest::forwardPose(q.data()), table);
-        EXPECT_GE(kintest::findColumn(table, n, q.data(), 1e-9), 0) << j5;
+// a2, a3, d1, d2, d4, d5, d6 and the model.
+const double kRows[][8] = {
+    {0.408, 0.376, 0.0985, 0.1215, -0.019, 0.1025, 0.094, kezu_qx},
+    {0.495, 0.375, 0.15, 0.166, -0.019, 0.1025, 0.94, kezu_qj},
+    {0.595, 0.48, 0.15, 0.1885, 0.0, 0.125, 0.1015, kezu_qv_a},
+    {0.595, 0.58, 0.15, 0.1885, 0.0, 0.125, 0.1015, kezu_qv_b},
+    {0.252, 0.246, 0.1375, 0.112, -0.016, 0.1025, 0.094, kezu_qz},
+    {0.245, 0.215, 0.1215, 0.1215, -0.019, 0.1025, 0.094, kezu_qxs},
+};
+
+void expectRow(const double *row) {
+    double got[8];
+    getDhPara(got[0], got[1], got[2], got[3], got[5], got[6], &got[4]);
+    got[3] += got[4];  // with D4 requested, D2 excludes the d4 term
+    got[7] = getRobotType();
+    EXPECT_LT(kintest::maxDiff(got, row, 8), 1e-15) << row[7];
+}
+
+using DhParameters = kintest::ModelTest;
+
+TEST_F(DhParameters, EveryModelSelectsItsRowAndUnknownOnesFallBackToTheFirst) {
+    const int unknown[] = {7, -1, 6, 1000, 6, 7};
+    for (int i = 0; i < 6; ++i) {
+        const auto type = static_cast<kezu_robot_type>(kRows[i][7]);
+        setDhParaLen(type == kezu_qz ? kezu_qj : kezu_qz);
+        EXPECT_TRUE(setDhParaLen(type));
+        expectRow(kRows[i]);
+        EXPECT_FALSE(setDhParaLen(static_cast<kezu_robot_type>(unknown[i])));
+        expectRow(kRows[0]);
     }
-    // A wrist centre closer than d2 - 0.0125 to the base axis has no solution.
-    Pose onAxis = kintest::forwardPose(zero.data());
-    onAxis.trans[0] = d6 * onAxis.rot[2];
-    onAxis.trans[1] = d6 * onAxis.rot[5] + d2 - 0.0126;
-    EXPECT_EQ(solve(zero, onAxis, table), 0);
+}
+
+// The inverse reads the lower triangle only and fails once a pivot no longer changes 1.0.
+TEST(LinearAlgebra, FailsSafelyOnVanishingPivotsAndMissingArguments) {
+    double a[9] = {4, 1, 2, 1, 3, 0.5, 2, 0.5, 5}, id[9] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
+    double inv[9] = {4, 99, 99, 1, 3, 99, 2, 0.5, 5};
+    const double twice[9] = {2, 1, 1, 1, 2, 1, 1, 1, 2};  // the product added to the ones
+    ASSERT_TRUE(positiveDefiniteMatrixInverse(inv, 3));
+    ASSERT_TRUE(matrixMultiplication(id, a, inv, 3, 3, 3, false, true));
+    EXPECT_LT(kintest::maxDiff(id, twice, 9), 1e-14);
+    double zero[9] = {}, tiny[4] = {0x1p-53, 0, 0, 1}, small[4] = {0x1p-52, 0, 0, 1};
+    EXPECT_FALSE(positiveDefiniteMatrixInverse(tiny, 2));
+    EXPECT_TRUE(positiveDefiniteMatrixInverse(small, 2));
+    EXPECT_FALSE(positiveDefiniteMatrixInverse(nullptr, 3));
+    EXPECT_FALSE(positiveDefiniteMatrixInverse(zero, 0));
+    EXPECT_FALSE(matrixMultiplication(zero, nullptr, a, 3, 3, 3, true, true));
+    EXPECT_FALSE(arrayInvChasing(zero, zero, zero, 1, false));
+    EXPECT_FALSE(arrayInvChasing(zero, nullptr, zero, 3, true));
 }
 
 }  // namespace

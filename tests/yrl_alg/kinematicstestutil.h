@@ -18,13 +18,11 @@ constexpr kezu_robot_type kAllModels[] = {kezu_qx,   kezu_qj, kezu_qv_a,
 using Joints = std::array<double, 6>;
 
 // Suites that select another model put kezu_qx back.
-class PerModelTest : public ::testing::TestWithParam<kezu_robot_type> {
-protected:
-    void SetUp() override { setDhParaLen(GetParam()); }
-    void TearDown() override { setDhParaLen(kezu_qx); }
-};
 struct ModelTest : ::testing::Test {
     void TearDown() override { setDhParaLen(kezu_qx); }
+};
+struct PerModelTest : ModelTest, ::testing::WithParamInterface<kezu_robot_type> {
+    void SetUp() override { setDhParaLen(GetParam()); }
 };
 
 struct Pose {
@@ -46,6 +44,42 @@ inline double maxDiff(const double *a, const double *b, int count) {
     return m;
 }
 
+// Gaps between points and between rotations (q and -q alike) of library or SDK records.
+template <class P>
+double posGap(const P &a, const P &b) {
+    return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
+}
+template <class Q>
+double rotGap(const Q &a, const Q &b) {
+    const double s = a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z < 0 ? -1.0 : 1.0;
+    return std::hypot(std::hypot(a.w - s * b.w, a.x - s * b.x), a.y - s * b.y, a.z - s * b.z);
+}
+
+// v rotated by the unit quaternion q: v + 2 w (u x v) + 2 u x (u x v), u the vector part of q.
+template <class Q, class P>
+P rotate(const Q &q, const P &v) {
+    const double tx = 2 * (q.y * v.z - q.z * v.y), ty = 2 * (q.z * v.x - q.x * v.z),
+                 tz = 2 * (q.x * v.y - q.y * v.x);
+    return P{v.x + q.w * tx + q.y * tz - q.z * ty, v.y + q.w * ty + q.z * tx - q.x * tz,
+             v.z + q.w * tz + q.x * ty - q.y * tx};
+}
+
+// The flange position of orientation q that puts the tool centre `tcp` at `tip`.
+template <class Q, class P>
+P flangeFor(const Q &q, const P &tcp, const P &tip) {
+    const P r = rotate(q, tcp);
+    return P{tip.x - r.x, tip.y - r.y, tip.z - r.z};
+}
+
+inline wayPoint_S waypoint(const Pos &p, const Ori &o = {1, 0, 0, 0}) { return {{p}, o, {}}; }
+
+inline Ori randomUnitQuaternion(std::mt19937 &rng) {
+    std::normal_distribution<double> g(0.0, 1.0);
+    const Ori q = {g(rng), g(rng), g(rng), g(rng)};
+    const double n = std::hypot(std::hypot(q.w, q.x), q.y, q.z);
+    return {q.w / n, q.x / n, q.y / n, q.z / n};
+}
+
 // Library joints inside (-pi, pi), away from the singular wrist (sin q5 = 0) and from the
 // shoulder's singular cylinder (wrist centre at distance d2 from the base axis).
 inline Joints randomGenericJoints(std::mt19937 &rng) {
@@ -62,20 +96,6 @@ inline Joints randomGenericJoints(std::mt19937 &rng) {
 
 inline Joints column(const double table[6][8], int k) {
     return {table[0][k], table[1][k], table[2][k], table[3][k], table[4][k], table[5][k]};
-}
-
-// Index of the first column within `tol` of q (angles compared modulo 2 pi), or -1.
-inline int findColumn(const double table[6][8], int n, const double *q, double tol) {
-    for (int k = 0; k < n; ++k) {
-        double gap = 0.0;
-        for (int j = 0; j < 6; ++j) {
-            gap = std::fmax(gap, std::fabs(std::remainder(table[j][k] - q[j], 2 * kPi)));
-        }
-        if (gap < tol) {
-            return k;
-        }
-    }
-    return -1;
 }
 
 }  // namespace kintest

@@ -1,0 +1,212 @@
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <numeric>
+#include <vector>
+
+#include "../../yrl_alg/kinematicstestutil.h"
+#include "ikfunc.h"
+
+static std::atomic<long> gAllocations{0};
+
+// Counts every allocation of this test program, so a test can see that a call allocates nothing.
+// GCC pairs the replaced operators with malloc and free and flags them as mismatched.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void *operator new(std::size_t size) {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void *p = std::malloc(size ? size : 1)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept { std::free(p); }
+void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+
+class IkfuncPrivateAccess {
+public:
+    static bool toQuaternion(const double *R, Ori &q) {
+        return Ikfunc::OriMatrixToQuaternion(R, q);
+    }
+};
+
+namespace {
+
+using kintest::Joints;
+using kintest::maxDiff;
+using kintest::rotate;
+using kintest::waypoint;
+
+wayPoint_S targetOf(const Joints &q) {
+    wayPoint_S wp = {{}, {}, {q[0], q[1], q[2], q[3], q[4], q[5]}};
+    Ikfunc::ArmFk(wp);
+    return wp;
+}
+
+class ArmIkPerModel : public kintest::PerModelTest {};
+
+// SDK joints are the negated library joints; snapped angles near +-pi/2 may move a solution by
+// a few 1e-4 rad, other solutions lie far apart.
+TEST_P(ArmIkPerModel, ReturnsTheJointsThatProducedThePoseAndOnlyVerifiedSolutions) {
+    std::mt19937 rng(500 + GetParam());
+    for (int i = 0; i < 300; ++i) {
+        Joints q = kintest::randomGenericJoints(rng);
+        std::transform(q.begin(), q.end(), q.begin(), [](double v) { return -v; });
+        wayPoint_S wp = targetOf(q);
+        double table[6][8];
+        const int n = Ikfunc::ComputeIk_new(wp, table);
+        ASSERT_TRUE(Ikfunc::ArmIk(wp, nullptr, false, false)) << i;
+        EXPECT_LT(maxDiff(wp.jointpos, q.data(), 6), 1e-3) << i;
+        for (int k = 0; k < n; ++k) {
+            const wayPoint_S reached = targetOf(kintest::column(table, k));
+            EXPECT_LT(kintest::posGap(reached.cartPos.position, wp.cartPos.position) +
+                          kintest::rotGap(reached.orientation, wp.orientation),
+                      1e-4);
+        }
+    }
+}
+
+TEST_P(ArmIkPerModel, ForwardAndInverseKinematicsDoNotAllocate) {
+    std::mt19937 rng(700 + GetParam());
+    wayPoint_S wp = targetOf(kintest::randomGenericJoints(rng));
+    const long before = gAllocations.load();
+    const bool solved = Ikfunc::ArmFk(wp) && Ikfunc::ArmIk(wp, nullptr, false, false);
+    EXPECT_EQ(gAllocations.load(), before);
+    EXPECT_TRUE(solved);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllModels, ArmIkPerModel, ::testing::ValuesIn(kintest::kAllModels));
+
+class ArmIk : public kintest::ModelTest {
+protected:
+    const Joints generic{-0.3, -0.2, -1.6, -0.3, -0.8, -0.2};  // eight solutions
+    const wayPoint_S target = targetOf(generic);
+    double table[6][8];
+
+    void SetUp() override {
+        wayPoint_S wp = target;
+        ASSERT_EQ(Ikfunc::ComputeIk_new(wp, table), 8);
+    }
+    double distance(const double *ref, int k) const {  // as the choice measures it
+        const Joints c = kintest::column(table, k);
+        return std::inner_product(c.begin(), c.end(), ref, 0.0, std::plus<>(),
+                                  [](double a, double b) { return std::fabs(a - b); });
+    }
+    void expectChoice(const double *ref, int k) const {
+        wayPoint_S wp = target;
+        ASSERT_TRUE(Ikfunc::ArmIk(wp, ref, false, false));
+        EXPECT_EQ(maxDiff(wp.jointpos, kintest::column(table, k).data(), 6), 0.0) << k;
+    }
+};
+
+TEST_F(ArmIk, ChoosesTheNearestSolutionByPlainDifferencesKeepingTheEarlierOfATie) {
+    // A full turn above solution 3: unwrapped, the nearest has the largest joint sum. Columns 0
+    // and 1 differ in joints 2..4 only: start halfway, then nudge joint 3 to an exact tie.
+    double ref[6], tie[6];
+    for (int j = 0; j < 6; ++j) {
+        ref[j] = table[j][3] + 2 * kintest::kPi;
+        tie[j] = (table[j][0] + table[j][1]) / 2;
+    }
+    int nearest = 0;
+    for (int k = 1; k < 8; ++k) {
+        nearest = distance(ref, k) < distance(ref, nearest) ? k : nearest;
+    }
+    ASSERT_NE(nearest, 3);
+    expectChoice(ref, nearest);
+    for (int guard = 0; guard < 1000 && distance(tie, 0) != distance(tie, 1); ++guard) {
+        const bool up = (distance(tie, 0) > distance(tie, 1)) == (table[2][0] > tie[2]);
+        tie[2] = std::nextafter(tie[2], up ? 10.0 : -10.0);
+    }
+    ASSERT_EQ(distance(tie, 0), distance(tie, 1));
+    expectChoice(tie, 0);
+}
+
+TEST_F(ArmIk, FailsWithoutTouchingTheWaypointWhenNoSolutionQualifies) {
+    for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL, 20000.0}) {  // no distance below 10000
+        const double ref[6] = {0, 0, 0, bad, 0, 0};
+        wayPoint_S wp = target;
+        EXPECT_FALSE(Ikfunc::ArmIk(wp, ref, false, false)) << bad;
+        EXPECT_EQ(std::memcmp(&wp, &target, sizeof wp), 0);
+    }
+    wayPoint_S zeroOri = waypoint({0.3, -0.2, 0.5}, {0, 0, 0, 0});  // NaN distances
+    EXPECT_FALSE(Ikfunc::ArmIk(zeroOri, nullptr, false, false));
+    EXPECT_EQ(Ikfunc::ComputeIk_new(zeroOri, table), 0);
+    EXPECT_FALSE(Ikfunc::ArmFk(zeroOri.cartPos.position, zeroOri.orientation, nullptr));
+    kintest::Pose p = kintest::forwardPose(generic.data());
+    EXPECT_EQ(ComputeIkLib(nullptr, p.rot, p.trans, table), 0);
+}
+
+TEST(QuaternionMatrix, TraceRoundedBelowMinusOneGivesAZeroScalar) {
+    const double halfXY[9] = {0, 1, 0, 1, 0, 0, 0, 0, -1 - 1e-12};
+    Ori q = {};
+    ASSERT_TRUE(IkfuncPrivateAccess::toQuaternion(halfXY, q));
+    EXPECT_LT(kintest::rotGap(q, {0, std::sqrt(0.5), std::sqrt(0.5), 0}), 1e-9);
+    EXPECT_EQ(q.w, 0.0);
+}
+
+class Frames : public ::testing::Test {
+protected:
+    std::mt19937 rng{71};
+    const Pos tcp = {0.02, 0.01, 0.12};
+    double found[3] = {7, 7, 7};
+    Ori result = {1, 0, 0, 0};
+
+    Ori randomOri() { return kintest::randomUnitQuaternion(rng); }
+    // A flange waypoint with orientation q whose tool centre sits on the tip moved by d.
+    wayPoint_S holding(const Ori &q, const Pos &d = {}) {
+        return waypoint(kintest::flangeFor(q, tcp, {0.4 + d.x, 0.1 + d.y, 0.2 + d.z}), q);
+    }
+    std::vector<wayPoint_S> aroundTip(int n) {
+        std::vector<wayPoint_S> poses(static_cast<std::size_t>(n));
+        std::generate(poses.begin(), poses.end(), [this] { return holding(randomOri()); });
+        return poses;
+    }
+};
+
+// Modes 0..2 teach the tip at a point, on the first named tool axis and in the first named
+// plane; modes 3..5 point the first, then the second named tool axis along base -Z.
+TEST_F(Frames, ToolCalibrationRecoversCentrePointAndOrientationInEveryMode) {
+    for (int run = 0; run < 21; ++run) {  // three of each
+        const int mode = run / 3 - 1;
+        const Ori toolInFlange = randomOri(), start = randomOri();
+        const Pos unit[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};  // named tool axes, flange frame:
+        const Pos t[2] = {rotate(toolInFlange, unit[(mode + 3) % 3]),
+                          rotate(toolInFlange, unit[(mode + 4) % 3])};
+        std::vector<wayPoint_S> ori;
+        if (mode >= 0 && mode < 3) {  // tip offsets along the named axes, in base coordinates
+            const Pos a = rotate(start, t[0]), b = rotate(start, t[1]);
+            ori = {holding(start), holding(randomOri(), {0.05 * a.x, 0.05 * a.y, 0.05 * a.z}),
+                   holding(randomOri(), {0.03 * a.x + 0.04 * b.x, 0.03 * a.y + 0.04 * b.y,
+                                         0.03 * a.z + 0.04 * b.z})};
+        }
+        for (int i = 0; mode >= 3 && i < 2; ++i) {  // the named axis onto -Z, then about z
+            Ori spun;
+            Ikfunc::endOrientation2ToolOrientation({1 - t[i].z, -t[i].y, t[i].x, 0},
+                                                   {std::cos(0.3 + i), 0, 0, std::sin(0.3 + i)},
+                                                   spun);
+            ori.push_back(holding(spun));
+        }
+        result = {1, 0, 0, 0};
+        ASSERT_TRUE(Ikfunc::api_tool_coord_calib(aroundTip(5).data(), 5,
+                                                 mode < 0 ? nullptr : ori.data(),
+                                                 static_cast<char>(mode), found, result));
+        EXPECT_LT(kintest::posGap(Pos{found[0], found[1], found[2]}, tcp), 1e-10) << mode;
+        EXPECT_LT(kintest::rotGap(result, mode < 0 ? Ori{1, 0, 0, 0} : toolInFlange), 1e-9)
+            << mode;  // untouched without orientation poses
+    }
+}
+
+TEST_F(Frames, ToolCalibrationFailsOnDegenerateInput) {
+    const auto poses = aroundTip(4);
+    EXPECT_FALSE(Ikfunc::api_tool_coord_calib(poses.data(), 3, nullptr, -1, found, result));
+    EXPECT_FALSE(Ikfunc::api_tool_coord_calib(nullptr, 4, nullptr, -1, found, result));
+    EXPECT_FALSE(Ikfunc::toolCoordinateCalib(poses.data(), 4, false, found, 2, nullptr, &result));
+    EXPECT_EQ(found[0], 7.0);
+    // One orientation for every pose leaves the normal matrix singular; a zero quaternion fails.
+    const std::vector<wayPoint_S> same(4, holding(randomOri()));
+    EXPECT_FALSE(Ikfunc::api_tool_coord_calib(same.data(), 4, nullptr, -1, found, result));
+}
+
+}  // namespace
