@@ -68,6 +68,26 @@ TEST_F(DhParameters, EveryModelSelectsItsRowAndUnknownOnesFallBackToTheFirst) {
     }
 }
 
+// dd[3] moves d2 and d4 together; the unused elements are never read.
+TEST_F(DhParameters, CorrectionsAddInSinglePrecisionAndD4MovesD2Along) {
+    float da[6] = {1e3f, 1e3f, 0.01f, -0.02f, 1e3f, 1e3f},
+          dd[6] = {0.001f, 0.002f, 1e3f, 0.001f, 0.003f, -0.004f};
+    modifyDhParaLen(da, dd);
+    const double d2 = 0.1215 + (double{0.002f} + double{0.001f});
+    const double row[8] = {0.408 + 0.01f,   0.376 - 0.02f,   0.0985 + 0.001f, d2,
+                           -0.019 + 0.001f, 0.1025 + 0.003f, 0.094 - 0.004f,  kezu_qx};
+    expectRow(row);
+}
+
+// A wrist centre closer than d2 - 0.0125 to the base axis has no shoulder angle.
+TEST_F(DhParameters, WristCentreNearTheBaseAxisHasNoSolution) {
+    double rot[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1}, ref[6] = {}, table[6][8];
+    double inside[3] = {0.1215 - 0.0126, 0, 0.5}, outside[3] = {0.1215 - 0.0124, 0, 0.5};
+    EXPECT_EQ(ComputeIkLib(ref, rot, inside, table), 0);
+    double rot2[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    EXPECT_GT(ComputeIkLib(ref, rot2, outside, table), 0);
+}
+
 // The inverse reads the lower triangle only and fails once a pivot no longer changes 1.0.
 TEST(LinearAlgebra, FailsSafelyOnVanishingPivotsAndMissingArguments) {
     double a[9] = {4, 1, 2, 1, 3, 0.5, 2, 0.5, 5}, id[9] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
