@@ -17,8 +17,18 @@ WANT_I386=1
 want i386 || WANT_I386=0
 WANT_I386=$WANT_I386 bash scripts/install-deps.sh
 
+passed=0
+failed=0
 run_ctest() {
-  (cd "$1" && ctest --output-on-failure -j "$jobs" --timeout 300)
+  local log="$1/ctest-summary.log"
+  (cd "$1" && ctest --output-on-failure -j "$jobs" --timeout 300) | tee "$log"
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+  local f=${line#*passed, }
+  f=${f%% tests failed*}
+  local total=${line##* out of }
+  passed=$((passed + total - f))
+  failed=$((failed + f))
 }
 
 echo "== 64-bit build =="
@@ -73,3 +83,4 @@ if want python && ls tests/python/test_*.py >/dev/null 2>&1; then
   PYTHONPATH="$root/build" timeout 600 $python -m pytest -q tests/python
 fi
 echo "== all stages passed =="
+echo "tests: $passed passed, $failed failed"
