@@ -203,6 +203,34 @@ TEST_F(Faults, CloseOnNextMoveAnswersTheMoveThenCloses) {
     EXPECT_EQ(client.await(EVENT_PACKAGE, 0, WAIT).socketFd, -1);
 }
 
+// What the engine will wait for: events after startup, handshake, moves, stop and shutdown,
+// pushes while enabled, and settings read back as they were set.
+TEST_F(CommandTable, EventsPushesAndSettingsFollowTheRequests) {
+    size_t seen = 0;
+    auto expectEvent = [&](int request, const std::string &body, int type, int code) {
+        EXPECT_EQ(commonCode(exchange(request, body)), 0);
+        comm::ProtoCommunicationRobotEvent event;
+        ASSERT_TRUE(event.ParseFromString(client.await(EVENT_PACKAGE, seen++, WAIT).body));
+        EXPECT_EQ(std::make_pair(event.eventtype(), event.eventcode()), std::make_pair(type, code))
+            << "after request " << request;
+    };
+    expectEvent(16, body<comm::ProtoCommunicationRobotStartupProfile>(), 20, 2);
+    expectEvent(80, "", 35, 0);
+    expectEvent(22, moveTo(0.05), 22, 0);
+    expectEvent(25, generalInt(0), 25, 0);
+    expectEvent(17, "", 21, 0);
+    exchange(8);
+    EXPECT_TRUE(client.waitFor(7, 2, WAIT));  // joint angle pushes at the push rate
+    common::ProtoJointAngleResponse angles;
+    ASSERT_TRUE(angles.ParseFromString(client.deliveries(7).back().body));
+    EXPECT_NEAR(angles.jointangle().joint6(), 0.05, 1e-9);  // where the move ended
+    const std::string tcp = body<comm::RobotTcpParam>("paramAutorun {positionZ: 0.25 payload: 2}");
+    exchange(27, tcp);
+    common::ProtoResponseRobotTcpParam tcpRead;
+    ASSERT_TRUE(tcpRead.ParseFromString(exchange(28).body));
+    EXPECT_EQ(tcpRead.tcpparam(0).paramautorun().payload(), 2);
+}
+
 TEST(RawFaults, InjectedBytesArriveAsGivenAndReceivedPackagesAreRecorded) {
     kezu_sim::KezuController controller;
     ASSERT_TRUE(controller.start());
