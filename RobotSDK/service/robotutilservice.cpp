@@ -5,6 +5,7 @@
 
 #include "globalutil.h"
 #include "ikfunc.h"
+#include "rawvalue.h"
 
 using kezu_robot_logtrace::W_ERROR;
 namespace kezu = kezu_robot_namespace;
@@ -39,16 +40,7 @@ struct IkPlane {
     wayPoint_S points[3];
 };
 
-// The frame records come from C callers as memory, so their enum fields may hold any 32-bit
-// value; they are read and copied as plain ints, never loaded as out-of-range enums.
-template <typename E>
-int rawValue(const E &field) {
-    static_assert(sizeof(E) == sizeof(int), "enum fields are 32 bits");
-    int value = 0;
-    std::memcpy(&value, &field, sizeof(value));
-    return value;
-}
-
+// Copied as bytes for the same reason rawValue reads them so.
 template <typename E>
 void copyRaw(E &to, const E &from) {
     std::memcpy(&to, &from, sizeof(E));

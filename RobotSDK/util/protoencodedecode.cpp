@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <type_traits>
 
 #include "globalutil.h"
+#include "rawvalue.h"
 #include "robotmovecondition.pb.h"
 
 using namespace kezu_robot_namespace;
@@ -151,15 +151,6 @@ void readTcp(const communication::TcpParam &src, TcpParam &dst) {
 // NUL-terminated.
 void copyCut(char *dst, const std::string &src, size_t maxLength) {
     std::memcpy(dst, src.data(), std::min(src.size(), maxLength));
-}
-
-// Callers may have stored any integer in an enum member; reading its bytes avoids loading
-// a value the enum cannot represent.
-template <class Enum>
-int rawValue(const Enum &value) {
-    std::underlying_type_t<Enum> raw;
-    std::memcpy(&raw, &value, sizeof(raw));
-    return static_cast<int>(raw);
 }
 
 bool profileEnumsValid(const RobotMoveProfile &profile) {
