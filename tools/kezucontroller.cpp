@@ -20,6 +20,14 @@ const int END_SPEED_PUSH = 11;
 const int EVENT_AT_TARGET = 22;
 const int ACCEPT_POLL_MS = 20;
 
+std::string eventPackage(const ControllerEvent &event) {
+    return PackageFraming::encode(EVENT_COMMAND_TYPE, ControllerState::eventBody(event));
+}
+
+bool pushesOn(const Session &session) {
+    return session.pushJointStatus || session.pushJointAngle || session.pushEndSpeed;
+}
+
 }  // namespace
 
 KezuController::KezuController(const ControllerConfig &config)
@@ -112,7 +120,6 @@ void KezuController::readLoop(Connection *connection) {
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     closeLocked(*connection);
-    m_changed.notify_all();
 }
 
 void KezuController::handlePackage(Connection &connection, const ReceivedPackage &package) {
@@ -135,9 +142,7 @@ void KezuController::handlePackage(Connection &connection, const ReceivedPackage
         enqueueLocked(connection, due, {PackageFraming::encode(package.commandType, outcome.body)});
     }
     for (const ControllerEvent &event : outcome.events) {
-        enqueueLocked(
-            connection, due,
-            {PackageFraming::encode(EVENT_COMMAND_TYPE, ControllerState::eventBody(event))});
+        enqueueLocked(connection, due, {eventPackage(event)});
     }
     if (outcome.moveStarted && m_closeOnNextMove) {
         m_closeOnNextMove = false;
@@ -162,8 +167,7 @@ void KezuController::enqueueAllLocked(const Outgoing &item) {
 
 void KezuController::schedulePushesLocked(Connection &connection, Clock::time_point now) {
     const Session &session = connection.session;
-    if (!(session.pushJointStatus || session.pushJointAngle || session.pushEndSpeed) ||
-        now < connection.nextPush) {
+    if (!pushesOn(session) || now < connection.nextPush) {
         return;
     }
     if (session.pushJointStatus) {
@@ -189,7 +193,7 @@ Clock::time_point KezuController::nextWakeLocked(const Connection &connection) c
         wake = connection.outgoing.begin()->first;
     }
     const Session &session = connection.session;
-    if (session.pushJointStatus || session.pushJointAngle || session.pushEndSpeed) {
+    if (pushesOn(session)) {
         wake = std::min(wake, connection.nextPush);
     }
     if (auto arrival = m_state.arrivalTime(session)) {
@@ -203,11 +207,8 @@ void KezuController::sendLoop(Connection *connection) {
     while (!connection->closed) {
         const Clock::time_point now = Clock::now();
         if (m_state.finishMotion(connection->session, now)) {
-            enqueueLocked(
-                *connection, now,
-                {PackageFraming::encode(
-                    EVENT_COMMAND_TYPE,
-                    ControllerState::eventBody({EVENT_AT_TARGET, 0, "at target position"}))});
+            enqueueLocked(*connection, now,
+                          {eventPackage({EVENT_AT_TARGET, 0, "at target position"})});
         }
         schedulePushesLocked(*connection, now);
         std::vector<Outgoing> due;
@@ -238,7 +239,6 @@ void KezuController::sendLoop(Connection *connection) {
         }
         if (connection->closeWhenFlushed && connection->outgoing.empty()) {
             closeLocked(*connection);
-            m_changed.notify_all();
             break;
         }
         const Clock::time_point wake = nextWakeLocked(*connection);
@@ -307,13 +307,28 @@ void KezuController::sendUrgentByte(char byte) {
 
 void KezuController::sendEvent(int type, int code, const std::string &content) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    enqueueAllLocked({PackageFraming::encode(EVENT_COMMAND_TYPE,
-                                             ControllerState::eventBody({type, code, content}))});
+    enqueueAllLocked({eventPackage({type, code, content})});
 }
 
 std::vector<ReceivedPackage> KezuController::received() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_received;
+}
+
+size_t KezuController::countLocked(int commandType) const {
+    size_t seen = 0;
+    for (const ReceivedPackage &package : m_received) {
+        seen += package.commandType == commandType ? 1 : 0;
+    }
+    return seen;
+}
+
+size_t KezuController::openLocked() const {
+    size_t open = 0;
+    for (const auto &connection : m_connections) {
+        open += connection->closed ? 0 : 1;
+    }
+    return open;
 }
 
 std::vector<ReceivedPackage> KezuController::received(int commandType) const {
@@ -335,22 +350,12 @@ void KezuController::clearReceived() {
 bool KezuController::waitForPackages(int commandType, size_t count,
                                      std::chrono::milliseconds timeout) const {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] {
-        size_t seen = 0;
-        for (const ReceivedPackage &package : m_received) {
-            seen += package.commandType == commandType ? 1 : 0;
-        }
-        return seen >= count;
-    });
+    return m_changed.wait_for(lock, timeout, [&] { return countLocked(commandType) >= count; });
 }
 
 size_t KezuController::openConnections() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    size_t open = 0;
-    for (const auto &connection : m_connections) {
-        open += connection->closed ? 0 : 1;
-    }
-    return open;
+    return openLocked();
 }
 
 size_t KezuController::acceptedConnections() const {
@@ -360,13 +365,7 @@ size_t KezuController::acceptedConnections() const {
 
 bool KezuController::waitForOpenConnections(size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] {
-        size_t open = 0;
-        for (const auto &connection : m_connections) {
-            open += connection->closed ? 0 : 1;
-        }
-        return open == count;
-    });
+    return m_changed.wait_for(lock, timeout, [&] { return openLocked() == count; });
 }
 
 Joints KezuController::joints() const {

@@ -99,6 +99,8 @@ private:
     void schedulePushesLocked(Connection &connection, Clock::time_point now);
     Clock::time_point nextWakeLocked(const Connection &connection) const;
     void closeLocked(Connection &connection);
+    size_t countLocked(int commandType) const;
+    size_t openLocked() const;
 
     ControllerConfig m_config;
     ControllerState m_state;
