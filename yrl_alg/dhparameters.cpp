@@ -1,15 +1,5 @@
 #include "robotKinematics.h"
 
-// The kezu_qx row until a model is selected.
-double a2 = 0.408;
-double a3 = 0.376;
-double d1 = 0.0985;
-double d2 = 0.1215;
-double d4 = -0.019;
-double d5 = 0.1025;
-double d6 = 0.094;
-kezu_robot_type robot_type = kezu_qx;
-
 namespace {
 
 struct DhRow {
@@ -26,6 +16,20 @@ constexpr DhRow kModelRows[] = {
     {kezu_qxs, 0.245, 0.215, 0.1215, 0.1215, 0.1025, 0.094, -0.019},
 };
 constexpr DhRow kDefaultRow = {kezu_qx, 0.408, 0.376, 0.0985, 0.1215, 0.1025, 0.094, -0.019};
+
+}  // namespace
+
+// The kezu_qx row until a model is selected.
+double a2 = kDefaultRow.a2;
+double a3 = kDefaultRow.a3;
+double d1 = kDefaultRow.d1;
+double d2 = kDefaultRow.d2;
+double d4 = kDefaultRow.d4;
+double d5 = kDefaultRow.d5;
+double d6 = kDefaultRow.d6;
+kezu_robot_type robot_type = kDefaultRow.type;
+
+namespace {
 
 void installRow(const DhRow &row) {
     a2 = row.a2;
