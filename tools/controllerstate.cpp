@@ -87,6 +87,10 @@ const int MOVE_CONTINUE = 2;
 
 const int TOOL_POWER_VOLTS[] = {0, 12, 24};
 
+int toolPowerVolts(uint32_t powerType) {
+    return TOOL_POWER_VOLTS[std::min<uint32_t>(powerType, 2)];
+}
+
 // Command types by role; the numbers are the link's.
 enum Command {
     Login = 0,
@@ -522,7 +526,7 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
             comm::ProtoCommunicationToolAllIOStatusInfoResponse reply;
             comm::toolAllIOStatus *status = reply.mutable_tooliostatus();
             status->set_powertype(m_toolPowerType);
-            status->set_systemvoltage(TOOL_POWER_VOLTS[std::min<uint32_t>(m_toolPowerType, 2)]);
+            status->set_systemvoltage(toolPowerVolts(m_toolPowerType));
             status->set_systemtemperature(30.0);
             for (int i = 0; i < TOOL_DIGITAL_COUNT; ++i) {
                 comm::ToolDigitalStatus *digital = status->add_digitaliostatus();
@@ -560,7 +564,7 @@ std::string ControllerState::singleDigitalReply(int commandType, const std::stri
         if (commandType == GetToolPowerType) {
             value = m_toolPowerType;
         } else if (commandType == GetToolPowerVoltage) {
-            value = TOOL_POWER_VOLTS[std::min<uint32_t>(m_toolPowerType, 2)];
+            value = toolPowerVolts(m_toolPowerType);
         } else {
             const std::vector<uint32_t> &values =
                 commandType == GetBoardOneDI ? m_boardDI : m_boardDO;
