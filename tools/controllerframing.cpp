@@ -37,7 +37,8 @@ void appendInt(std::string &out, int32_t value) {
 }  // namespace
 
 std::string PackageFraming::encode(int32_t commandType, const std::string &body) {
-    return encodeWithLength(static_cast<int32_t>(body.size()) + HEADER_BYTES, commandType, body);
+    return encodeWithLength(static_cast<int32_t>(body.size()) + MIN_LENGTH_FIELD, commandType,
+                            body);
 }
 
 std::string PackageFraming::encodeWithLength(int32_t lengthField, int32_t commandType,
@@ -86,7 +87,7 @@ PackageFraming::ReadResult PackageFraming::read(int fd, ReceivedPackage &out) {
         if (!readExactly(fd, reinterpret_cast<char *>(&length), sizeof(length), closed)) {
             return closed ? Closed : Error;
         }
-        if (length < HEADER_BYTES || length > MAX_LENGTH) {
+        if (length < MIN_LENGTH_FIELD || length > MAX_LENGTH) {
             have = 0;
             continue;
         }

@@ -17,7 +17,8 @@ struct ReceivedPackage {
 // Framing of the controller link: start marker, length, type, body, check field, end marker.
 class PackageFraming {
 public:
-    static constexpr int HEADER_BYTES = 12;  // marker, length, type
+    // Length field of an empty body: type, check field and end marker follow it.
+    static constexpr int MIN_LENGTH_FIELD = 12;
     static constexpr int TRAILER_BYTES = 8;  // check field, end marker
     static constexpr int32_t MAX_LENGTH = 16 * 1024 * 1024;
 
