@@ -162,7 +162,8 @@ int RobotCommunicationClient::connectCommunicationServer() {
         W_ERROR("sdk communication log: Create socket failed, errno=%d.", errno);
         return CONNECT_FAILED;
     }
-    // The send time-out also bounds how long connect may block.
+    // Set before connect: the send time-out also bounds how long connect may block, and
+    // both stay on the socket afterwards.
     setSocketTimeouts(fd);
     if (connect(fd, reinterpret_cast<sockaddr *>(&serverAddr), sizeof(serverAddr)) != 0) {
         W_ERROR("sdk communication log: Connect %s:%d failed, errno=%d.", m_serverIP.c_str(),
@@ -170,7 +171,6 @@ int RobotCommunicationClient::connectCommunicationServer() {
         close(fd);
         return CONNECT_FAILED;
     }
-    setSocketTimeouts(fd);
     std::lock_guard<std::mutex> lock(m_sendRequestMutex);
     m_socketFd = fd;
     return 0;
