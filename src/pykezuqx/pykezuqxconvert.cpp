@@ -1,0 +1,378 @@
+#include "pykezuqxconvert.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+
+#include "globalutil.h"
+
+using namespace kezu_robot_namespace;
+using kezu_robot_logtrace::W_ERROR;
+
+namespace {
+
+// Groups of numbers must be tuples of exactly `count` items. A list, or an item the
+// interpreter cannot read as a float, does not fit (and leaves no Python error behind).
+bool readNumber(PyObject *number, double &out) {
+    const double value = PyFloat_AsDouble(number);
+    if (value == -1.0 && PyErr_Occurred()) {
+        PyErr_Clear();
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool readNumbers(PyObject *group, Py_ssize_t count, double *out) {
+    if (group == nullptr || !PyTuple_Check(group) || PyTuple_Size(group) != count) {
+        return false;
+    }
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        if (!readNumber(PyTuple_GetItem(group, i), out[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The enum-valued keys: an int within [low, high] or nothing.
+bool readEnum(PyObject *item, long low, long high, long &value) {
+    value = PyInt_AsLong(item);
+    if (value == -1 && PyErr_Occurred()) {
+        PyErr_Clear();
+        return false;
+    }
+    return value >= low && value <= high;
+}
+
+// A borrowed item of a dictionary, null when the key is missing or the value is no dictionary.
+PyObject *item(PyObject *dict, const char *key) {
+    return PyDict_Check(dict) ? PyDict_GetItemString(dict, key) : nullptr;
+}
+
+bool readPos(PyObject *group, Pos &pos) {
+    double values[3];
+    if (!readNumbers(group, 3, values)) {
+        return false;
+    }
+    pos = {values[0], values[1], values[2]};
+    return true;
+}
+
+bool readOri(PyObject *group, Ori &ori) {
+    double values[4];
+    if (!readNumbers(group, 4, values)) {
+        return false;
+    }
+    ori = {values[0], values[1], values[2], values[3]};
+    return true;
+}
+
+bool readCalibratePoints(PyObject *points, CoordCalibrate &user_coord) {
+    static const char *const kNames[3] = {"point1", "point2", "point3"};
+    for (int i = 0; i < 3; ++i) {
+        if (!readNumbers(item(points, kNames[i]), ARM_DOF, user_coord.wayPointArray[i].jointPos)) {
+            W_ERROR("calibrate_points.%s invalid!", kNames[i]);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool readCalibrateTool(PyObject *tool, CoordCalibrate &user_coord) {
+    if (!readPos(item(tool, "pos"), user_coord.toolDesc.toolInEndPosition)) {
+        W_ERROR("calibrate_points.tool_desc.pos invalid!");
+        return false;
+    }
+    if (!readOri(item(tool, "ori"), user_coord.toolDesc.toolInEndOrientation)) {
+        W_ERROR("calibrate_points.tool_desc.ori invalid!");
+        return false;
+    }
+    return true;
+}
+
+// Inserts a new value under key and drops the builder's reference to it.
+bool put(PyObject *dict, const char *key, PyObject *value) {
+    if (value == nullptr) {
+        return false;
+    }
+    const int rc = PyDict_SetItemString(dict, key, value);
+    Py_DECREF(value);
+    return rc == 0;
+}
+
+struct Entry {
+    const char *key;
+    PyObject *value;
+};
+
+// A dictionary of the entries in their order; every entry's reference is consumed, also when
+// building fails.
+PyObject *makeDict(std::initializer_list<Entry> entries) {
+    PyObject *dict = PyDict_New();
+    bool ok = dict != nullptr;
+    for (const Entry &entry : entries) {
+        if (ok) {
+            ok = put(dict, entry.key, entry.value);
+        } else {
+            Py_XDECREF(entry.value);
+        }
+    }
+    if (!ok) {
+        Py_XDECREF(dict);
+        return nullptr;
+    }
+    return dict;
+}
+
+PyObject *boundedString(const char *text, std::size_t capacity) {
+    return PyString_FromStringAndSize(text, static_cast<Py_ssize_t>(strnlen(text, capacity)));
+}
+
+}  // namespace
+
+bool parse_coord_calibrate_param(PyObject *pDict, CoordCalibrate &user_coord) {
+    user_coord.coordType = WorldCoordinate;
+    PyObject *coordType = item(pDict, "coord_type");
+    long value = 0;
+    if (coordType == nullptr) {
+        W_ERROR("no found coord_type param!");
+        return false;
+    }
+    if (!readEnum(coordType, BaseCoordinate, WorldCoordinate, value)) {
+        W_ERROR("user_coord.coord_type invalid");
+        return false;
+    }
+    user_coord.coordType = static_cast<coordinate_refer>(value);
+    PyObject *method = item(pDict, "calibrate_method");
+    if (method == nullptr) {
+        W_ERROR("no found calibrate_method param!");
+        return false;
+    }
+    // The last method is not offered to scripts.
+    if (!readEnum(method, 0, Origin_AnyPointOnPositiveZAxis_AnyPointOnFirstQuadrantOfZOXPlane,
+                  value)) {
+        W_ERROR("user_coord.method invalid");
+        return false;
+    }
+    user_coord.methods = static_cast<CoordCalibrateMathod>(value);
+    PyObject *points = item(pDict, "calibrate_points");
+    if (points == nullptr) {
+        W_ERROR("no found calibrate_points param!");
+        return false;
+    }
+    if (!readCalibratePoints(points, user_coord)) {
+        return false;
+    }
+    PyObject *tool = item(pDict, "tool_desc");
+    if (tool == nullptr) {
+        W_ERROR("no found tool_desc param!");
+        return false;
+    }
+    return readCalibrateTool(tool, user_coord);
+}
+
+bool parse_tool_desc_param(PyObject *pDict, ToolInEndDesc &tool_desc) {
+    PyObject *pos = item(pDict, "pos");
+    if (pos == nullptr) {
+        W_ERROR("no found tool desc pos param!");
+        return false;
+    }
+    if (!readPos(pos, tool_desc.toolInEndPosition)) {
+        W_ERROR("tool desc pos parameters invalid!");
+        return false;
+    }
+    PyObject *ori = item(pDict, "ori");
+    if (ori == nullptr) {
+        W_ERROR("no found tool desc oir param!");
+        return false;
+    }
+    if (!readOri(ori, tool_desc.toolInEndOrientation)) {
+        W_ERROR("tool desc ori parameters invalid!");
+        return false;
+    }
+    return true;
+}
+
+bool parse_tool_dynamics_param(PyObject *pDict, ToolDynamicsParam &tool_dynamics) {
+    PyObject *payload = item(pDict, "payload");
+    if (payload == nullptr) {
+        W_ERROR("no found payload param!");
+        return false;
+    }
+    if (!readNumber(payload, tool_dynamics.payload)) {
+        W_ERROR("payload parameters invalid!");
+        return false;
+    }
+    PyObject *position = item(pDict, "position");
+    if (position == nullptr) {
+        W_ERROR("no found tool position param!");
+        return false;
+    }
+    double xyz[3];
+    if (!readNumbers(position, 3, xyz)) {
+        W_ERROR("tool position parameters invalid!");
+        return false;
+    }
+    tool_dynamics.positionX = xyz[0];
+    tool_dynamics.positionY = xyz[1];
+    tool_dynamics.positionZ = xyz[2];
+    PyObject *inertia = item(pDict, "inertia");
+    if (inertia == nullptr) {
+        W_ERROR("no found tool inertia param!");
+        return false;
+    }
+    double values[6];
+    if (!readNumbers(inertia, 6, values)) {
+        W_ERROR("tool inertia parameters invalid!");
+        return false;
+    }
+    tool_dynamics.toolInertia = {values[0], values[1], values[2], values[3], values[4], values[5]};
+    return true;
+}
+
+bool parse_offline_track_waypoints(PyObject *pTuple, JointParam **pWaypoints,
+                                   int *pWaypoint_count) {
+    *pWaypoints = nullptr;
+    *pWaypoint_count = 0;
+    const Py_ssize_t size = PyTuple_Check(pTuple) ? PyTuple_Size(pTuple) : 0;
+    // The procedural layer refuses long tracks by count; beyond an int there is no count.
+    if (size < 1 || size > INT32_MAX) {
+        return false;
+    }
+    std::unique_ptr<JointParam[]> waypoints(new JointParam[size]);
+    for (Py_ssize_t i = 0; i < size; ++i) {
+        if (!readNumbers(PyTuple_GetItem(pTuple, i), ARM_DOF, waypoints[i].jointPos)) {
+            W_ERROR("offline track waypoint parameters invalid!");
+            return false;
+        }
+    }
+    *pWaypoints = waypoints.release();
+    *pWaypoint_count = static_cast<int>(size);
+    return true;
+}
+
+PyObject *make_float_list(const double *values, int count) {
+    PyObject *list = PyList_New(count);
+    for (int i = 0; list != nullptr && i < count; ++i) {
+        PyObject *number = PyFloat_FromDouble(values[i]);
+        if (number == nullptr) {
+            Py_CLEAR(list);
+            break;
+        }
+        PyList_SET_ITEM(list, i, number);
+    }
+    return list;
+}
+
+PyObject *make_int_list(const int *values, int count) {
+    PyObject *list = PyList_New(count);
+    for (int i = 0; list != nullptr && i < count; ++i) {
+        PyObject *number = PyInt_FromLong(values[i]);
+        if (number == nullptr) {
+            Py_CLEAR(list);
+            break;
+        }
+        PyList_SET_ITEM(list, i, number);
+    }
+    return list;
+}
+
+PyObject *make_return_waypoint(const wayPoint_S &waypoint) {
+    const Ori &o = waypoint.orientation;
+    const double ori[4] = {o.w, o.x, o.y, o.z};
+    return makeDict({{"joint", make_float_list(waypoint.jointpos, ARM_DOF)},
+                     {"ori", make_float_list(ori, 4)},
+                     {"pos", make_float_list(waypoint.cartPos.positionVector, 3)}});
+}
+
+PyObject *make_return_pos_and_ori(const Pos *pos, const Ori *ori) {
+    const double quaternion[4] = {ori->w, ori->x, ori->y, ori->z};
+    const double position[3] = {pos->x, pos->y, pos->z};
+    return makeDict(
+        {{"ori", make_float_list(quaternion, 4)}, {"pos", make_float_list(position, 3)}});
+}
+
+PyObject *make_return_tool_kinematics_param(const ToolInEndDesc *tool_kinematics) {
+    return make_return_pos_and_ori(&tool_kinematics->toolInEndPosition,
+                                   &tool_kinematics->toolInEndOrientation);
+}
+
+PyObject *make_return_tool_dynamics_param(const ToolDynamicsParam *tool_dynamics) {
+    const double position[3] = {tool_dynamics->positionX, tool_dynamics->positionY,
+                                tool_dynamics->positionZ};
+    const ToolInertia &in = tool_dynamics->toolInertia;
+    const double inertia[6] = {in.xx, in.xy, in.xz, in.yy, in.yz, in.zz};
+    return makeDict({{"position", make_float_list(position, 3)},
+                     {"payload", PyFloat_FromDouble(tool_dynamics->payload)},
+                     {"inertia", make_float_list(inertia, 6)}});
+}
+
+PyObject *make_return_joint_status(const JointStatus *jointStatus, int size) {
+    PyObject *dict = PyDict_New();
+    for (int i = 0; dict != nullptr && i < size; ++i) {
+        const JointStatus joint = jointStatus[i];  // packed: read by value
+        char key[32];
+        snprintf(key, sizeof key, "joint%d", i + 1);
+        PyObject *status = makeDict({{"current", PyInt_FromLong(joint.jointCurrentI)},
+                                     {"voltage", PyFloat_FromDouble(joint.jointCurVol)},
+                                     {"temperature", PyFloat_FromDouble(joint.jointCurTemp)}});
+        if (!put(dict, key, status)) {
+            Py_CLEAR(dict);
+        }
+    }
+    return dict;
+}
+
+PyObject *make_return_robot_event(const RobotEventInfo *eventInfo) {
+    const std::string &content = eventInfo->eventContent;
+    return makeDict({{"type", PyInt_FromLong(eventInfo->eventType)},
+                     {"code", PyInt_FromLong(eventInfo->eventCode)},
+                     {"content", PyString_FromStringAndSize(
+                                     content.data(), static_cast<Py_ssize_t>(content.size()))}});
+}
+
+PyObject *make_return_io_desc(const RobotIoDesc &ioDesc) {
+    return makeDict({{"id", boundedString(ioDesc.ioId, sizeof ioDesc.ioId)},
+                     {"name", boundedString(ioDesc.ioName, sizeof ioDesc.ioName)},
+                     {"addr", PyInt_FromLong(ioDesc.ioAddr)},
+                     {"type", PyInt_FromLong(ioDesc.ioType)},
+                     {"value", PyFloat_FromDouble(ioDesc.ioValue)}});
+}
+
+PyObject *make_return_diagnosis(const RobotDiagnosis &d) {
+    // Flags are ints 0 or 1, as everywhere in the module.
+    return makeDict({
+        {"armCanbusStatus", PyInt_FromLong(d.armCanbusStatus)},
+        {"armPowerCurrent", PyFloat_FromDouble(d.armPowerCurrent)},
+        {"armPowerVoltage", PyFloat_FromDouble(d.armPowerVoltage)},
+        {"armPowerStatus", PyInt_FromLong(d.armPowerStatus)},
+        {"contorllerTemp", PyInt_FromLong(d.contorllerTemp)},
+        {"contorllerHumidity", PyInt_FromLong(d.contorllerHumidity)},
+        {"remoteHalt", PyInt_FromLong(d.remoteHalt)},
+        {"softEmergency", PyInt_FromLong(d.softEmergency)},
+        {"remoteEmergency", PyInt_FromLong(d.remoteEmergency)},
+        {"robotCollision", PyInt_FromLong(d.robotCollision)},
+        {"forceControlMode", PyInt_FromLong(d.forceControlMode)},
+        {"brakeStuats", PyInt_FromLong(d.brakeStuats)},
+        {"robotEndSpeed", PyFloat_FromDouble(d.robotEndSpeed)},
+        {"robotMaxAcc", PyInt_FromLong(d.robotMaxAcc)},
+        {"orpeStatus", PyInt_FromLong(d.orpeStatus)},
+        {"enableReadPose", PyInt_FromLong(d.enableReadPose)},
+        {"robotMountingPoseChanged", PyInt_FromLong(d.robotMountingPoseChanged)},
+        {"encoderErrorStatus", PyInt_FromLong(d.encoderErrorStatus)},
+        {"staticCollisionDetect", PyInt_FromLong(d.staticCollisionDetect)},
+        {"jointCollisionDetect", PyInt_FromLong(d.jointCollisionDetect)},
+        {"encoderLinesError", PyInt_FromLong(d.encoderLinesError)},
+        {"jointErrorStatus", PyInt_FromLong(d.jointErrorStatus)},
+        {"singularityOverSpeedAlarm", PyInt_FromLong(d.singularityOverSpeedAlarm)},
+        {"robotCurrentAlarm", PyInt_FromLong(d.robotCurrentAlarm)},
+        {"toolIoError", PyInt_FromLong(d.toolIoError)},
+        {"robotMountingPoseWarning", PyInt_FromLong(d.robotMountingPoseWarning)},
+        {"macTargetPosBufferSize", PyInt_FromLong(d.macTargetPosBufferSize)},
+        {"macTargetPosDataSize", PyInt_FromLong(d.macTargetPosDataSize)},
+        {"macDataInterruptWarning", PyInt_FromLong(d.macDataInterruptWarning)},
+    });
+}
