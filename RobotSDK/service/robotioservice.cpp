@@ -67,11 +67,18 @@ RobotIoType toolDigitalKind(const RobotDiagnosisIODesc &item) {
 }
 RobotIoType toolAnalogKind(const RobotAnalogIODesc &) { return RobotToolAI; }
 
-// One entry per named tool point, in name order, taken from the controller's list at the
-// point's index; points beyond the list are left out.
-template <typename Item, typename KindOf>
-void appendToolPoints(const RobotIoService::NameAddrMap &points, const std::vector<Item> &list,
-                      KindOf kindOf, std::vector<RobotIoDesc> &statusVector) {
+// The controller's tool list, then one entry per named tool point in name order, taken from
+// the list at the point's index; points beyond the list are left out. A failed request leaves
+// the output empty.
+template <typename Item, typename Request, typename KindOf>
+int readToolPoints(Request request, const RobotIoService::NameAddrMap &points, KindOf kindOf,
+                   std::vector<RobotIoDesc> &statusVector) {
+    statusVector.clear();
+    std::vector<Item> list;
+    const int ret = request(list);
+    if (ret != ErrnoSucc) {
+        return ret;
+    }
     for (const auto &point : points) {
         if (point.second < 0 || static_cast<size_t>(point.second) >= list.size()) {
             continue;
@@ -82,6 +89,7 @@ void appendToolPoints(const RobotIoService::NameAddrMap &points, const std::vect
                                         static_cast<double>(item.value));
         statusVector.push_back(desc);
     }
+    return ErrnoSucc;
 }
 
 }  // namespace
@@ -308,25 +316,19 @@ int RobotIoService::setToolDigitalIOType(ToolDigitalIOAddr addr, ToolIOType type
 }
 
 int RobotIoService::getAllToolDigitalIOStatus(std::vector<RobotIoDesc> &statusVector) {
-    statusVector.clear();
-    std::vector<RobotDiagnosisIODesc> list;
-    const int ret = m_robotBaseService->getToolAllDigitalIOStatusService(list);
-    if (ret != ErrnoSucc) {
-        return ret;
-    }
-    appendToolPoints(m_toolDiagnosisIOMaping, list, toolDigitalKind, statusVector);
-    return ErrnoSucc;
+    return readToolPoints<RobotDiagnosisIODesc>(
+        [this](std::vector<RobotDiagnosisIODesc> &list) {
+            return m_robotBaseService->getToolAllDigitalIOStatusService(list);
+        },
+        m_toolDiagnosisIOMaping, toolDigitalKind, statusVector);
 }
 
 int RobotIoService::getAllToolAIStatus(std::vector<RobotIoDesc> &statusVector) {
-    statusVector.clear();
-    std::vector<RobotAnalogIODesc> list;
-    const int ret = m_robotBaseService->getToolAllAIStatusService(list);
-    if (ret != ErrnoSucc) {
-        return ret;
-    }
-    appendToolPoints(m_toolAIMaping, list, toolAnalogKind, statusVector);
-    return ErrnoSucc;
+    return readToolPoints<RobotAnalogIODesc>(
+        [this](std::vector<RobotAnalogIODesc> &list) {
+            return m_robotBaseService->getToolAllAIStatusService(list);
+        },
+        m_toolAIMaping, toolAnalogKind, statusVector);
 }
 
 int RobotIoService::getToolIoStatusByName(std::string name, double &value) {
