@@ -316,6 +316,15 @@ void ControllerState::setBoardAI(int addr, float value) {
     }
 }
 
+void ControllerState::limitIoList(int commandType, size_t count) {
+    m_ioListLimits[commandType] = count;
+}
+
+size_t ControllerState::ioListLength(int commandType, size_t full) const {
+    const auto limit = m_ioListLimits.find(commandType);
+    return limit == m_ioListLimits.end() ? full : std::min(full, limit->second);
+}
+
 void ControllerState::setToolAI(int index, float value) {
     if (index >= 0 && index < TOOL_AI_COUNT) {
         m_toolAI[index] = value;
@@ -459,16 +468,16 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
             comm::ProtoCommunicationRobotDiagnosisIOData reply;
             reply.set_type(1);
             if (commandType == GetToolAllDigital) {
-                for (int i = 0; i < TOOL_DIGITAL_COUNT; ++i) {
+                for (size_t i = 0; i < ioListLength(commandType, TOOL_DIGITAL_COUNT); ++i) {
                     comm::ProtoRobotDiagnosisIODesc *desc = reply.add_iodesc();
-                    desc->set_addr(i);
+                    desc->set_addr(static_cast<uint32_t>(i));
                     desc->set_type(m_toolDigitalType[i]);
                     desc->set_value(m_toolDigitalValue[i]);
                 }
             } else {
                 const std::vector<uint32_t> &values =
                     commandType == GetBoardAllDI ? m_boardDI : m_boardDO;
-                for (size_t i = 0; i < values.size(); ++i) {
+                for (size_t i = 0; i < ioListLength(commandType, values.size()); ++i) {
                     comm::ProtoRobotDiagnosisIODesc *desc = reply.add_iodesc();
                     desc->set_addr(static_cast<uint32_t>(i));
                     desc->set_type(0);
@@ -486,7 +495,7 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
             if (commandType != GetToolAllAI) {
                 values = commandType == GetBoardAllAI ? m_boardAI : m_boardAO;
             }
-            for (size_t i = 0; i < values.size(); ++i) {
+            for (size_t i = 0; i < ioListLength(commandType, values.size()); ++i) {
                 comm::ProtoRobotAnalogIODesc *desc = reply.add_iodesc();
                 desc->set_addr(static_cast<uint32_t>(i));
                 desc->set_type(0);

@@ -388,4 +388,19 @@ void KezuController::setBoardDI(int addr, uint32_t value) {
     m_state.setBoardDI(addr, value);
 }
 
+void KezuController::setBoardAI(int addr, float value) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.setBoardAI(addr, value);
+}
+
+void KezuController::setToolAI(int index, float value) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.setToolAI(index, value);
+}
+
+void KezuController::limitIoList(int commandType, size_t count) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.limitIoList(commandType, count);
+}
+
 }  // namespace kezu_sim

@@ -70,6 +70,11 @@ public:
     Pose pose() const;
     void setJoints(const Joints &joints);
     void setBoardDI(int addr, uint32_t value);
+    void setBoardAI(int addr, float value);
+    void setToolAI(int index, float value);
+    // The IO list read of this command type (41 to 44, 57, 58) answers with at most count
+    // items, as a controller with fewer points would.
+    void limitIoList(int commandType, size_t count);
 
 private:
     struct Outgoing {
