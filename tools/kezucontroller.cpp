@@ -136,6 +136,9 @@ void KezuController::handlePackage(Connection &connection, const ReceivedPackage
     const Clock::time_point now = Clock::now();
     Outcome outcome =
         m_state.handle(package.commandType, package.body, connection.session, fault.errorCode, now);
+    if (fault.rewriteBody && outcome.reply) {
+        outcome.body = fault.rewriteBody(outcome.body);
+    }
     // The reply goes first; the events it causes follow it on the link.
     const Clock::time_point due = now + fault.delay;
     if (outcome.reply && !fault.drop) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,8 @@ struct ReplyFault {
     std::chrono::milliseconds delay{0};
     bool drop = false;
     int errorCode = 0;  // nonzero: answer with this code and change nothing
+    // When set, the simulated reply body passes through it (a controller that answers oddly).
+    std::function<std::string(const std::string &)> rewriteBody;
 };
 
 // A robot controller on a TCP port: accepts any number of connections, answers every request
