@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,9 +21,18 @@ namespace kezu_sim {
 
 // How the controller misbehaves on one command type.
 struct ReplyFault {
-    std::chrono::milliseconds delay{0};
-    bool drop = false;
-    int errorCode = 0;  // nonzero: answer with this code and change nothing
+    // Brace lists of the first three fields keep working without naming the later ones.
+    ReplyFault(std::chrono::milliseconds delay = std::chrono::milliseconds(0), bool drop = false,
+               int errorCode = 0)
+        : delay(delay), drop(drop), errorCode(errorCode) {}
+
+    std::chrono::milliseconds delay;
+    bool drop;
+    int errorCode;           // nonzero: answer with this code and change nothing
+    bool emptyBody = false;  // the reply carries no body at all
+    bool twice = false;      // the same reply goes out two times
+    // Sent just before the reply is due (also when the reply is dropped).
+    std::optional<ControllerEvent> eventBefore;
     // When set, the simulated reply body passes through it (a controller that answers oddly).
     std::function<std::string(const std::string &)> rewriteBody;
 };
