@@ -1,0 +1,258 @@
+#ifndef ROBOTCONTROLSERVICES_H
+#define ROBOTCONTROLSERVICES_H
+
+#include <pthread.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "KezuRobotMetaType.h"
+#include "communicationmatetype.h"
+#include "internalMateType.h"
+#include "robotcommunicationclient.h"
+
+// The request and reply engine of one controller connection: synchronous requests over the
+// link (one reply slot and one request mutex per command type), the pushes and robot events
+// handed to registered receivers, the waits on robot events, the login, and every request
+// service built on them. Results are RobotErrorCode values.
+class RobotControlServices : public RobotCommunicationClient {
+public:
+    using CommandType = CommunicationMateType::CommunicationCommandType;
+
+    // The reply wait, counted from the call.
+    static constexpr long WAIT_RESPONSE_MAX_TIME_USEC = 800000;
+
+    RobotControlServices();
+    // Closes the link (ending the receive thread) before any member goes.
+    ~RobotControlServices();
+
+    RobotControlServices(const RobotControlServices &) = delete;
+    RobotControlServices &operator=(const RobotControlServices &) = delete;
+
+    // ---- Request engine ----
+
+    int sendRequestWaitResponse(const CommunicationRequest &requestInfo,
+                                CommunicationResponse &responseInfo);
+    // Takes ownership of the body (null with length 0 for none); returns the mapped code.
+    int requestServiceOnlyCheckSendResultMode(CommandType robotCommandType, void *protobufTextPtr,
+                                              int protobufTextLength);
+    // Takes ownership of the body; on 0 robotResponse owns a copy of the reply body.
+    int requestServiceGetResponseContentMode(CommandType robotCommandType, void *protobufTextPtr,
+                                             int protobufTextLength,
+                                             CommunicationResponse &robotResponse);
+    static int getErrCodeByServerResponse(int code);
+
+    // ---- Connection and events ----
+
+    int loginService(const char *host, int port, const std::string &userName,
+                     const std::string &possword);
+    int logoutService();
+
+    int robotHandShakeService(bool isBlock);
+    int robotStartupService(const RobotTcpParam &tcpParam, unsigned char collisionClass,
+                            bool readPose, bool staticCollisionDetect, int maxAcc,
+                            kezu_robot_namespace::ROBOT_SERVICE_STATE &result, bool IsBolck);
+    int robotShutdownService(bool IsBolck);
+
+    int startupOfflineExcitTrajService(const char *trackFile,
+                                       kezu_robot_namespace::Robot_Dyn_identify_traj type,
+                                       int subtype);
+    int getDynIdentifyResultsService(std::vector<int> &paramVector);
+
+    // Plain stores; register before the link is up (the receive thread reads them unlocked).
+    void robotServiceRegisterRealTimeJointStatusCallbackService(RealTimeJointStatusCallback ptr,
+                                                                void *arg);
+    void robotServiceRegisterRealTimeRoadPointCallbackService(RealTimeRoadPointCallback ptr,
+                                                              void *arg);
+    void robotServiceRegisterRealTimeEndSpeedCallbackService(RealTimeEndSpeedCallback ptr,
+                                                             void *arg);
+    void robotServiceRegisterRobotEventInfoCallbackService(RobotEventCallback ptr, void *arg);
+
+    // ---- Move support ----
+
+    bool getRobotMoveAbnormalStopFlag();
+    void setRobotMoveAbnormalStopFlag(bool value);
+    bool getRobotMoveAtTrackTargetSignalFlag();
+    void setRobotMoveAtTrackTargetSignalFlag(bool value);
+    pthread_cond_t *getRobotMoveAtTrackTargetPosConditonPtr();
+    pthread_mutex_t *getRobotMoveAtTrackTargetPosMutexPtr();
+    // Counts every loss of the link (link-loss event, logout). The arrival condition is
+    // broadcast after each increment, so a wait that took the count before its request can
+    // tell a lost link from its event.
+    unsigned long getLinkLossCount() const;
+
+    // ---- Receive side (receive thread) ----
+
+    void responseProcess(int socketFd, const char *requestContentPtr,
+                         int requestContentLength) override;
+    void realTimeJointStatusService(CommunicationResponse &response);
+    void realTimeJointAngleService(CommunicationResponse &response);
+    void realTimeEndSpeedService(CommunicationResponse &response);
+    void realTimeRobotEventInfoService(CommunicationResponse &response);
+
+    // ---- Push switches ----
+
+    int setRealTimeJointStatusPush(bool enable);
+    int setRealTimeJointAnglePush(bool enable);
+    int setRealTimeEndSpeedPush(bool enable);
+
+    // ---- Commands and sets ----
+
+    int robotControlService(kezu_robot_namespace::RobotControlCommand cmd);
+    int collisionRecover();
+    int armPowerControlService(bool value);
+    int rootReleaseBrake();
+    int setTcpParamService(const RobotTcpParam &tcpParam);
+    int setToolDynamicsParamService(
+        const kezu_robot_namespace::ToolDynamicsParam &toolDynamicsParam);
+    int setRobotWorkModeService(kezu_robot_namespace::RobotWorkMode mode);
+    int setRobotCollisionClassService(int grade);
+    int setRobotAtOriginPoseService();
+    int setRobotSafetyConfig(const kezu_robot_namespace::RobotSafetyConfig &safetyConfig);
+    int updateRobotBoardFirmwareService(kezu_robot_namespace::update_board_firmware_cmd cmd,
+                                        const void *data, unsigned short length);
+    int setRobotJointOffsetService(kezu_robot_namespace::RobotJointOffset &jointOffset);
+
+    // ---- Safety IO commands ----
+
+    int safeIoAboutCommunication(CommandType commandType, const std::vector<int> &paramVector);
+    int setRobotOrpePause(unsigned char data);
+    int setRobotOrpeStop(unsigned char data);
+    int setRobotOrpeError(unsigned char *data, int len);
+    int clearSystemEmergencyStop(unsigned char data);
+    int clearReducedModeError(unsigned char data);
+    int robotSafetyguardResetSucc(unsigned char data);
+
+    // ---- IO sets ----
+
+    int setInterfaceBoardDOStatusService(int addr, kezu_robot_namespace::IO_STATUS status);
+    int setInterfaceBoardAOStatusService(int addr, double status);
+    int setToolPowerVoltageTypeService(kezu_robot_namespace::ToolPowerType value);
+    int setToolPowerTypeAndDigitalIOTypeService(kezu_robot_namespace::ToolPowerType type,
+                                                kezu_robot_namespace::ToolIOType io0,
+                                                kezu_robot_namespace::ToolIOType io1,
+                                                kezu_robot_namespace::ToolIOType io2,
+                                                kezu_robot_namespace::ToolIOType io3);
+    int setToolDigitalIOTypeService(kezu_robot_namespace::ToolDigitalIOAddr addr,
+                                    kezu_robot_namespace::ToolIOType type);
+    int setToolDigitalIOStatusService(kezu_robot_namespace::ToolDigitalIOAddr addr,
+                                      kezu_robot_namespace::IO_STATUS value);
+
+    // ---- Reads ----
+
+    int getRobotJointStatus(kezu_robot_namespace::JointStatus *jointStatus, int size);
+    int getCurrentJointAngle(kezu_robot_namespace::JointParam &jointParam);
+    int getRobotDiagnosisInfo(kezu_robot_namespace::RobotDiagnosis &robotDiagnosis);
+    int getRobotCurrentStateService(kezu_robot_namespace::RobotState &state);
+    int getTcpParamService(RobotTcpParam &tcpParam);
+    int getToolDynamicsParamService(kezu_robot_namespace::ToolDynamicsParam &toolDynamicsParam);
+    int getRobotWorkModeService(kezu_robot_namespace::RobotWorkMode &mode);
+    int getRobotGravityComponent(kezu_robot_namespace::RobotGravityComponent &gravityComponent);
+    int getRobotCollisionCurrentService(RobotCollisionCurrent &collisionCurrent);
+    int getIsRealRobotExist(bool &value);
+    int getRobotDevInfoService(kezu_robot_namespace::RobotDevInfo &devInfo);
+    int getInterfaceBoardAllDIStatusService(
+        std::vector<kezu_robot_namespace::RobotDiagnosisIODesc> &statusVector);
+    int getInterfaceBoardAllDOStatusService(
+        std::vector<kezu_robot_namespace::RobotDiagnosisIODesc> &statusVector);
+    int getInterfaceBoardAllAIStatusService(
+        std::vector<kezu_robot_namespace::RobotAnalogIODesc> &statusVector);
+    int getInterfaceBoardAllAOStatusService(
+        std::vector<kezu_robot_namespace::RobotAnalogIODesc> &statusVector);
+    int getToolAllDigitalIOStatusService(
+        std::vector<kezu_robot_namespace::RobotDiagnosisIODesc> &statusVector);
+    int getToolAllAIStatusService(
+        std::vector<kezu_robot_namespace::RobotAnalogIODesc> &statusVector);
+    int getRobotSafetyConfig(kezu_robot_namespace::RobotSafetyConfig &safetyConfig);
+    int getOrpeSafetyStatus(kezu_robot_namespace::OrpeSafetyStatus &safetyStatus);
+    int getToolAllIOStatusService(kezu_robot_namespace::RobotToolAllIOStatus &toolAllIOStatus);
+    int getBoardFirmwareUpdateResultService(bool &value);
+    int getRobotEthernetDeviceNameService(std::string &ethernetDeviceName);
+
+    // ---- Single IO reads ----
+
+    int getRobotDigitalIOStatusService(CommandType commandType, int addr, int &status);
+    int getRobotAnalogIOStatusService(CommandType commandType, int addr, double &status);
+    int getInterfaceBoardDIStatusService(int addr, kezu_robot_namespace::IO_STATUS &status);
+    int getInterfaceBoardDOStatusService(int addr, kezu_robot_namespace::IO_STATUS &status);
+    int getToolPowerVoltageTypeService(kezu_robot_namespace::ToolPowerType &type);
+    int getToolPowerVoltageStatusService(double &value);
+    int getInterfaceBoardAIStatusService(int addr, double &status);
+    int getInterfaceBoardAOStatusService(int addr, double &status);
+
+protected:
+    // One robot event that a caller can wait for. The receive thread only counts and records
+    // under the mutex; nobody holds it across a request, so the receive thread never waits.
+    struct EventHandOff {
+        std::mutex mutex;
+        std::condition_variable condition;
+        unsigned long count = 0;
+    };
+
+    // How an event wait ended.
+    enum class EventWaitResult { Event, LinkLost, TimedOut };
+
+    // Ends every wait of this link: reply waits, event waits and the arrival wait.
+    void signalLinkLoss();
+
+    std::unique_ptr<CommunicationResponse[]> m_robotCommandResponseSet;
+    std::unique_ptr<std::mutex[]> m_robotCommandMutexSet;
+
+    EventHandOff m_startupDone;
+    kezu_robot_namespace::ROBOT_SERVICE_STATE m_robotStartupDoneResult;
+    EventHandOff m_shutDownDone;
+    EventHandOff m_robotHandShakeFinish;
+    bool m_robotHandShakeSuccFlag;
+
+    RobotEventCallback m_robotEventCallback;
+    void *m_robotEventCallbackArg;
+    RealTimeEndSpeedCallback m_robotEndSpeedCallback;
+    void *m_robotEndSpeedCallbackArg;
+    RealTimeJointStatusCallback m_realTimeJointStatusCallback;
+    void *m_realTimeJointStatusCallbackArg;
+    RealTimeRoadPointCallback m_realTimeRoadPointCallback;
+    void *m_realTimeRoadPointCallbackArg;
+
+    std::unique_ptr<pthread_cond_t> m_robotMoveAtTrackTargetPosConditonPtr;
+    std::unique_ptr<pthread_mutex_t> m_robotMoveAtTrackTargetPosMutexPtr;
+    // Written under the arrival mutex by the receive thread, reset by the move service.
+    std::atomic<bool> m_robotMoveAbnormalStopFlag;
+    std::atomic<bool> m_robotMoveAtTrackTargetSignalFlag;
+
+    std::atomic<unsigned long> m_linkLossCount;
+
+    // Set once the first successful login of the process has installed its DH lengths.
+    static bool S_setDhParam;
+
+private:
+    int waitReplyLocked(CommunicationResponse &slot, CommandType type,
+                        const struct timespec &deadline, unsigned long linkLossAtStart);
+    void copyReply(const CommunicationResponse &slot, CommunicationResponse &responseInfo);
+    void storeReply(int socketFd, CommandType type, char *body, int length);
+    void storePush(int socketFd, CommandType type, char *body, int length);
+    int requestWithEventWait(EventHandOff &handOff, CommandType type, void *body, int length,
+                             int waitSeconds, EventWaitResult &waitResult);
+    EventWaitResult waitForEvent(EventHandOff &handOff, unsigned long countBefore,
+                                 unsigned long linkLossBefore, const struct timespec &deadline);
+    void recordEvent(EventHandOff &handOff);
+    void handleRobotEvent(const kezu_robot_namespace::RobotEventInfo &event);
+    void signalArrival(bool abnormalStop);
+    static void installDhParamOnce(int robotType, const RobotDhPara &dhPara);
+
+    // The read shape: request, decode with `decode(body, size, code)`, map the code.
+    template <typename Decode>
+    int readService(CommandType type, void *body, int length, Decode decode, int decodeFailure,
+                    const char *errorText);
+    // The command shape with a body built by `encode(&ptr, &size)`.
+    template <typename Encode>
+    int commandService(CommandType type, Encode encode, const char *errorText);
+    int ioSetService(CommandType type,
+                     const std::vector<kezu_robot_namespace::RobotDiagnosisIODesc> &records,
+                     const char *errorText);
+};
+
+#endif
