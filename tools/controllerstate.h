@@ -126,6 +126,9 @@ private:
                            bool &moveStarted);
     int startMotion(Session &session, const std::vector<kezu::robot::common::ProtoRoadPoint> &path,
                     Clock::time_point now);
+    // A teach move: one joint, or the tool along or about a base axis, until stopped.
+    void startJog(Session &session, const kezu::robot::common::RobotMoveProfile &profile,
+                  Clock::time_point now);
     void stopMotion(Session &session, Clock::time_point now);
     Joints jointsAt(const Session &session, Clock::time_point now) const;
     double motionFraction(const Session &session, Clock::time_point now) const;
