@@ -50,7 +50,7 @@ def test_link_loss_reaches_the_callable_as_a_dict(fresh, own_controller):
     lib.destory_context(h)
 
 
-def test_arrival_and_state_events_are_not_delivered(robot):
+def test_arrival_and_state_events_are_not_delivered(robot, trace):
     recorder = Recorder()
     assert lib.set_robot_event_callback(robot, recorder) == 0
     assert lib.move_joint(robot, (0.05,) * 6) == 0
@@ -59,6 +59,11 @@ def test_arrival_and_state_events_are_not_delivered(robot):
     assert recorder.wait_for_type(SHUTDOWN_DONE)
     # The queue is in arrival order, so arrival and stop events would have come first.
     assert recorder.types() == [SHUTDOWN_DONE]
+    content = recorder.events[0]["content"]
+    assert trace.has("INFO", "emit event type:21 code:0 str:%s, rshd=%d" % (content, robot))
+    assert trace.has("INFO", "call event_callback, type:21 code:0 str:%s" % content)
+    assert not trace.has("INFO", "emit event type:22 code:0 str:at target position, rshd=%d"
+                         % robot)
 
 
 def test_a_second_registration_replaces_and_releases_the_first(robot):
@@ -167,7 +172,9 @@ def test_a_blocked_callable_never_holds_up_the_receive_thread(robot):
         assert lib.robot_shutdown(robot) == 0
         assert recorder.wait_for_type(SHUTDOWN_DONE)
         # Startup waits for its event on the receive thread while the callable is blocked.
+        started = time.monotonic()
         assert lib.robot_startup(robot, 6, DYNAMICS) == 0
+        assert time.monotonic() - started < 5.0
         assert lib.get_robot_state(robot) is not None
     finally:
         release.set()
@@ -185,7 +192,7 @@ def test_events_and_move_stop_during_a_blocking_move(fresh, own_controller):
     seen = {}
 
     def stop_button():
-        wait_until(lambda: lib.get_robot_state(watcher) == 1, 5)
+        wait_until(lambda: lib.get_robot_state(mover) == 1, 5)
         assert lib.robot_shutdown(watcher) == 0
         seen["delivered"] = recorder.wait_for_type(SHUTDOWN_DONE, 3)
         seen["during_move"] = not move_done.is_set()
