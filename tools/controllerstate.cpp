@@ -85,6 +85,15 @@ const int MOVE_STOP = 0;
 const int MOVE_PAUSE = 1;
 const int MOVE_CONTINUE = 2;
 
+// Jog directions of a teach move, and how far one jog goes at most (radians or metres).
+const int TEACH_JOINT1 = 1;
+const int TEACH_JOINT6 = 6;
+const int TEACH_MOV_X = 7;
+const int TEACH_MOV_Z = 9;
+const int TEACH_ROT_X = 10;
+const int TEACH_ROT_Z = 12;
+const double JOG_SPAN = 0.5;
+
 const int TOOL_POWER_VOLTS[] = {0, 12, 24};
 
 int toolPowerVolts(uint32_t powerType) {
@@ -266,6 +275,16 @@ Pose roadPointPose(const common::ProtoRoadPoint &point, const Pose &fallback) {
     return pose;
 }
 
+// The orientation turned by angle about base axis 0, 1 or 2 (w, x, y, z; Hamilton product).
+std::array<double, 4> turnedAbout(const std::array<double, 4> &q, int axis, double angle) {
+    std::array<double, 4> r = {std::cos(angle / 2.0), 0.0, 0.0, 0.0};
+    r[1 + axis] = std::sin(angle / 2.0);
+    return {r[0] * q[0] - r[1] * q[1] - r[2] * q[2] - r[3] * q[3],
+            r[0] * q[1] + r[1] * q[0] + r[2] * q[3] - r[3] * q[2],
+            r[0] * q[2] - r[1] * q[3] + r[2] * q[0] + r[3] * q[1],
+            r[0] * q[3] + r[1] * q[2] - r[2] * q[1] + r[3] * q[0]};
+}
+
 double stepSize(const Joints &from, const Joints &to, const Pose &a, const Pose &b) {
     double step = 0.0;
     for (int i = 0; i < 6; ++i) {
@@ -314,6 +333,15 @@ void ControllerState::setBoardAI(int addr, float value) {
     if (addr >= 0 && addr < BOARD_ANALOG_COUNT) {
         m_boardAI[addr] = value;
     }
+}
+
+void ControllerState::limitIoList(int commandType, size_t count) {
+    m_ioListLimits[commandType] = count;
+}
+
+size_t ControllerState::ioListLength(int commandType, size_t full) const {
+    const auto limit = m_ioListLimits.find(commandType);
+    return limit == m_ioListLimits.end() ? full : std::min(full, limit->second);
 }
 
 void ControllerState::setToolAI(int index, float value) {
@@ -459,16 +487,16 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
             comm::ProtoCommunicationRobotDiagnosisIOData reply;
             reply.set_type(1);
             if (commandType == GetToolAllDigital) {
-                for (int i = 0; i < TOOL_DIGITAL_COUNT; ++i) {
+                for (size_t i = 0; i < ioListLength(commandType, TOOL_DIGITAL_COUNT); ++i) {
                     comm::ProtoRobotDiagnosisIODesc *desc = reply.add_iodesc();
-                    desc->set_addr(i);
+                    desc->set_addr(static_cast<uint32_t>(i));
                     desc->set_type(m_toolDigitalType[i]);
                     desc->set_value(m_toolDigitalValue[i]);
                 }
             } else {
                 const std::vector<uint32_t> &values =
                     commandType == GetBoardAllDI ? m_boardDI : m_boardDO;
-                for (size_t i = 0; i < values.size(); ++i) {
+                for (size_t i = 0; i < ioListLength(commandType, values.size()); ++i) {
                     comm::ProtoRobotDiagnosisIODesc *desc = reply.add_iodesc();
                     desc->set_addr(static_cast<uint32_t>(i));
                     desc->set_type(0);
@@ -486,7 +514,7 @@ Outcome ControllerState::handleData(int commandType, const std::string &body,
             if (commandType != GetToolAllAI) {
                 values = commandType == GetBoardAllAI ? m_boardAI : m_boardAO;
             }
-            for (size_t i = 0; i < values.size(); ++i) {
+            for (size_t i = 0; i < ioListLength(commandType, values.size()); ++i) {
                 comm::ProtoRobotAnalogIODesc *desc = reply.add_iodesc();
                 desc->set_addr(static_cast<uint32_t>(i));
                 desc->set_type(0);
@@ -884,15 +912,21 @@ int ControllerState::applyMotionCommand(int commandType, const std::string &body
             return 0;
         case TeachMoveStart: {
             common::RobotTeachMove teach;
-            return parseComplete(teach, body) ? 0 : CODE_FORMAT_ERROR;
+            if (!parseComplete(teach, body)) {
+                return CODE_FORMAT_ERROR;
+            }
+            startJog(session, teach.move_profile(), now);
+            return 0;
         }
         case CanbusPosData: {
             common::RobotMove move;
             return parseComplete(move, body) ? 0 : CODE_FORMAT_ERROR;
         }
+        case TeachMoveStop:
+            stopMotion(session, now);
+            return 0;
         case CollisionRecover:
         case ReleaseBrake:
-        case TeachMoveStop:
         case SetOriginPose:
         case EnterCanbus:
         case LeaveCanbus:
@@ -928,9 +962,44 @@ int ControllerState::startMotion(Session &session, const std::vector<common::Pro
     return 0;
 }
 
+void ControllerState::startJog(Session &session, const common::RobotMoveProfile &profile,
+                               Clock::time_point now) {
+    const int teach = profile.teachmode();
+    if (teach < TEACH_JOINT1 || teach > TEACH_ROT_Z) {
+        return;
+    }
+    // The loop-count field carries the jog direction.
+    const double sign = profile.circularlooptimes() == 1 ? 1.0 : -1.0;
+    const Joints from = jointsAt(session, now);
+    Pose target = m_pose;
+    Joints to = from;
+    if (teach <= TEACH_JOINT6) {
+        to[teach - TEACH_JOINT1] += sign * JOG_SPAN;
+    } else if (teach <= TEACH_MOV_Z) {
+        target.position[teach - TEACH_MOV_X] += sign * JOG_SPAN;
+    } else {
+        target.orientation = turnedAbout(m_pose.orientation, teach - TEACH_ROT_X, sign * JOG_SPAN);
+    }
+    Motion &motion = session.motion;
+    motion.active = true;
+    motion.paused = false;
+    motion.from = from;
+    motion.to = to;
+    motion.target = target;
+    motion.start = now;
+    motion.elapsedBeforePause = Clock::duration::zero();
+    // A jog runs until it is stopped or its span is covered.
+    motion.duration = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(JOG_SPAN * m_config.travelScale));
+}
+
 void ControllerState::stopMotion(Session &session, Clock::time_point now) {
     if (!session.motion.active) {
         return;
+    }
+    const double fraction = motionFraction(session, now);
+    for (int i = 0; i < 3; ++i) {
+        m_pose.position[i] += (session.motion.target.position[i] - m_pose.position[i]) * fraction;
     }
     m_joints = jointsAt(session, now);
     session.motion.active = false;

@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -109,6 +110,8 @@ public:
     void setBoardDI(int addr, uint32_t value);
     void setToolAI(int index, float value);
     void setBoardAI(int addr, float value);
+    // The IO list read of this command type answers with at most count items.
+    void limitIoList(int commandType, size_t count);
 
 private:
     Outcome commonReply(int errorCode) const;
@@ -123,11 +126,15 @@ private:
                            bool &moveStarted);
     int startMotion(Session &session, const std::vector<kezu::robot::common::ProtoRoadPoint> &path,
                     Clock::time_point now);
+    // A teach move: one joint, or the tool along or about a base axis, until stopped.
+    void startJog(Session &session, const kezu::robot::common::RobotMoveProfile &profile,
+                  Clock::time_point now);
     void stopMotion(Session &session, Clock::time_point now);
     Joints jointsAt(const Session &session, Clock::time_point now) const;
     double motionFraction(const Session &session, Clock::time_point now) const;
 
     std::string singleDigitalReply(int commandType, const std::string &body, int errorCode) const;
+    size_t ioListLength(int commandType, size_t full) const;
     std::string singleAnalogReply(int commandType, const std::string &body, int errorCode) const;
 
     ControllerConfig m_config;
@@ -141,6 +148,7 @@ private:
     std::array<uint32_t, TOOL_DIGITAL_COUNT> m_toolDigitalValue{};
     std::array<float, TOOL_AI_COUNT> m_toolAI{};
     uint32_t m_toolPowerType = 0;
+    std::map<int, size_t> m_ioListLimits;
     kezu::robot::communication::RobotTcpParam m_tcpParam;
     kezu::robot::common::ToolDynamicsParam m_toolDynamics;
     kezu::robot::common::ProtoRobotSafetyConfig m_safetyConfig;

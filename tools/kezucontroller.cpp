@@ -136,10 +136,21 @@ void KezuController::handlePackage(Connection &connection, const ReceivedPackage
     const Clock::time_point now = Clock::now();
     Outcome outcome =
         m_state.handle(package.commandType, package.body, connection.session, fault.errorCode, now);
+    if (fault.rewriteBody && outcome.reply) {
+        outcome.body = fault.rewriteBody(outcome.body);
+    }
     // The reply goes first; the events it causes follow it on the link.
     const Clock::time_point due = now + fault.delay;
+    if (outcome.reply && fault.eventBefore) {
+        enqueueLocked(connection, due, {eventPackage(*fault.eventBefore)});
+    }
     if (outcome.reply && !fault.drop) {
-        enqueueLocked(connection, due, {PackageFraming::encode(package.commandType, outcome.body)});
+        const Outgoing reply{
+            PackageFraming::encode(package.commandType, fault.emptyBody ? "" : outcome.body)};
+        enqueueLocked(connection, due, reply);
+        if (fault.twice) {
+            enqueueLocked(connection, due, reply);
+        }
     }
     for (const ControllerEvent &event : outcome.events) {
         enqueueLocked(connection, due, {eventPackage(event)});
@@ -386,6 +397,21 @@ void KezuController::setJoints(const Joints &joints) {
 void KezuController::setBoardDI(int addr, uint32_t value) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_state.setBoardDI(addr, value);
+}
+
+void KezuController::setBoardAI(int addr, float value) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.setBoardAI(addr, value);
+}
+
+void KezuController::setToolAI(int index, float value) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.setToolAI(index, value);
+}
+
+void KezuController::limitIoList(int commandType, size_t count) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_state.limitIoList(commandType, count);
 }
 
 }  // namespace kezu_sim

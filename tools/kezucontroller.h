@@ -5,9 +5,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,9 +21,20 @@ namespace kezu_sim {
 
 // How the controller misbehaves on one command type.
 struct ReplyFault {
-    std::chrono::milliseconds delay{0};
-    bool drop = false;
-    int errorCode = 0;  // nonzero: answer with this code and change nothing
+    // Brace lists of the first three fields keep working without naming the later ones.
+    ReplyFault(std::chrono::milliseconds delay = std::chrono::milliseconds(0), bool drop = false,
+               int errorCode = 0)
+        : delay(delay), drop(drop), errorCode(errorCode) {}
+
+    std::chrono::milliseconds delay;
+    bool drop;
+    int errorCode;           // nonzero: answer with this code and change nothing
+    bool emptyBody = false;  // the reply carries no body at all
+    bool twice = false;      // the same reply goes out two times
+    // Sent just before the reply is due (also when the reply is dropped).
+    std::optional<ControllerEvent> eventBefore;
+    // When set, the simulated reply body passes through it (a controller that answers oddly).
+    std::function<std::string(const std::string &)> rewriteBody;
 };
 
 // A robot controller on a TCP port: accepts any number of connections, answers every request
@@ -70,6 +83,11 @@ public:
     Pose pose() const;
     void setJoints(const Joints &joints);
     void setBoardDI(int addr, uint32_t value);
+    void setBoardAI(int addr, float value);
+    void setToolAI(int index, float value);
+    // The IO list read of this command type (41 to 44, 57, 58) answers with at most count
+    // items, as a controller with fewer points would.
+    void limitIoList(int commandType, size_t count);
 
 private:
     struct Outgoing {

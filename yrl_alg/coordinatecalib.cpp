@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "robotKinematics.h"
@@ -86,25 +87,30 @@ bool userCoordinateCalibLib(wayPoint_S *waypointptr, char methods, double *eetra
     const Pos A = difference(positionOf(waypointptr[2]), p1);
     Pos C;
     vectorCrossProduct(C, B, A, true);
-    Porg[0] = p1.x;
-    Porg[1] = p1.y;
-    Porg[2] = p1.z;
+    const double origin[3] = {p1.x, p1.y, p1.z};
+    double rot[9];
+    double dotOfAxes = dotValue;
 
     const int method = methods;
     if (method >= 0 && method <= 2) {
-        axesFromAxisPoints(method, B, A, C, eerot, dotValue);
+        axesFromAxisPoints(method, B, A, C, rot, dotOfAxes);
     } else if (method >= 3 && method <= 8) {
-        axesFromPlanePoint(method, B, C, eerot);
+        axesFromPlanePoint(method, B, C, rot);
     } else {
         return false;
     }
-    const Pos t = rotate(eerot, Porg);
-    eetrans[0] = -t.x;
-    eetrans[1] = -t.y;
-    eetrans[2] = -t.z;
+    const Pos t = rotate(rot, origin);
+    const double trans[3] = {-t.x, -t.y, -t.z};
     // Coincident or collinear points span no frame: the axes come out non-finite, and such a
-    // frame must not pass as calibrated.
-    return allFinite(eerot, 9) && allFinite(eetrans, 3);
+    // frame must neither pass as calibrated nor reach the caller's arrays.
+    if (!allFinite(rot, 9) || !allFinite(trans, 3)) {
+        return false;
+    }
+    std::copy(rot, rot + 9, eerot);
+    std::copy(trans, trans + 3, eetrans);
+    std::copy(origin, origin + 3, Porg);
+    dotValue = dotOfAxes;
+    return true;
 }
 
 namespace {

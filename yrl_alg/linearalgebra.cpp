@@ -109,15 +109,28 @@ bool arrayInvChasing(double *ddPn, double *A, double *y, int dim, bool full_A) {
     auto diag = [&](std::size_t i) { return full_A ? A[i * stride] : A[size + i]; };
     auto super = [&](std::size_t i) { return full_A ? A[i * stride + 1] : A[2 * size + i]; };
 
+    // Without pivot search a zero or non-finite pivot means no usable solution; the output is
+    // written only after every pivot has passed.
+    const auto usable = [](double pivot) { return pivot != 0.0 && std::isfinite(pivot); };
+    if (!usable(diag(0))) {
+        return false;
+    }
     beta[0] = super(0) / diag(0);
     z[0] = y[0] / diag(0);
     for (std::size_t i = 1; i + 1 < size; ++i) {
         const double m = diag(i) - sub(i) * beta[i - 1];
+        if (!usable(m)) {
+            return false;
+        }
         beta[i] = super(i) / m;
         z[i] = (y[i] - sub(i) * z[i - 1]) / m;
     }
     const std::size_t last = size - 1;
-    z[last] = (y[last] - sub(last) * z[last - 1]) / (diag(last) - sub(last) * beta[last - 1]);
+    const double m = diag(last) - sub(last) * beta[last - 1];
+    if (!usable(m)) {
+        return false;
+    }
+    z[last] = (y[last] - sub(last) * z[last - 1]) / m;
     ddPn[last] = z[last];
     for (std::size_t i = last; i-- > 0;) {
         ddPn[i] = z[i] - beta[i] * ddPn[i + 1];

@@ -27,6 +27,8 @@ const double kArcCollinearRatio = 0.99999695;
 const double kOneDegree = 0.017453292519943295;
 // Below this angle (0.002 degrees) a spin about the axis is not worth doing.
 const double kMinSpinAngle = 3.490658503988659e-5;
+// A sine below this cannot divide the interpolation weights meaningfully.
+const double kTinySine = 1e-9;
 
 Pos sub(const Pos &a, const Pos &b) { return Pos{a.x - b.x, a.y - b.y, a.z - b.z}; }
 
@@ -39,6 +41,12 @@ Pos scaled(const Pos &a, double f) { return Pos{a.x * f, a.y * f, a.z * f}; }
 double dot(const Pos &a, const Pos &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 double length(const Pos &a) { return std::sqrt(dot(a, a)); }
+
+// q scaled to unit length; a zero quaternion stays as it is.
+Ori unitOrAsIs(const Ori &q) {
+    const double n = std::sqrt(q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z);
+    return n > 0.0 ? Ori{q.w / n, q.x / n, q.y / n, q.z / n} : q;
+}
 
 Pos cross(const Pos &a, const Pos &b, bool norm) {
     Pos res{0.0, 0.0, 0.0};
@@ -143,10 +151,30 @@ bool blendFits(double blendR, double line1, double line2, std::size_t i, std::si
 }
 
 // Half of the inner angle at a corner; rounding may push the cosine just past +-1.
-double halfInnerAngle(const Pos &dVec1, const Pos &dVec2, double line1, double line2) {
-    double c = -dot(dVec1, dVec2) / (line1 * line2);
-    c = std::fmax(-1.0, std::fmin(1.0, c));
-    return std::acos(c) / 2.0;
+double halfInnerAngle(double cosine) {
+    return std::acos(std::fmax(-1.0, std::fmin(1.0, cosine))) / 2.0;
+}
+
+// Sine of the turn below which a corner counts as straight on: the plane normal is then
+// rounding noise.
+const double kStraightOnSine = 1e-12;
+
+// Whether the path goes straight on at a corner, so that no arc (its radius would be infinite)
+// and no plane normal can be formed; a cosine rounded to -1 already leaves theta at pi/2.
+bool straightOn(double cosine, const Pos &dVec1, const Pos &dVec2, double line1, double line2) {
+    return cosine <= -1.0 || length(cross(dVec1, dVec2, false)) <= kStraightOnSine * line1 * line2;
+}
+
+// A unit vector perpendicular to v (non-zero): v crossed with the axis it leans on least.
+Pos perpendicularUnit(const Pos &v) {
+    const double ax = std::fabs(v.x), ay = std::fabs(v.y), az = std::fabs(v.z);
+    Pos axis{0.0, 0.0, 1.0};
+    if (ax <= ay && ax <= az) {
+        axis = Pos{1.0, 0.0, 0.0};
+    } else if (ay <= az) {
+        axis = Pos{0.0, 1.0, 0.0};
+    }
+    return cross(v, axis, true);
 }
 
 }  // namespace
@@ -161,6 +189,9 @@ char cartesianTrackMovepParaLib(std::vector<wayPoint_S> wp, float blendR, double
     const std::size_t corners = wp.size() - 2;
     Pos dVec1 = sub(wp[1].cartPos.position, wp[0].cartPos.position);
     double line1 = length(dVec1);
+    // Path length where the current segment starts, and the blend taken from its start.
+    double segmentStart = 0.0;
+    double blendBefore = 0.0;
     for (std::size_t i = 0; i < corners; ++i) {
         const Pos dVec2 = sub(wp[i + 2].cartPos.position, wp[i + 1].cartPos.position);
         const double line2 = length(dVec2);
@@ -168,21 +199,28 @@ char cartesianTrackMovepParaLib(std::vector<wayPoint_S> wp, float blendR, double
             arcYVect[0] = Pos{line1, line2, static_cast<double>(i)};
             return -2;
         }
-        const double theta = halfInnerAngle(dVec1, dVec2, line1, line2);
+        const double cosine = -dot(dVec1, dVec2) / (line1 * line2);
+        const double theta = halfInnerAngle(cosine);
         if (theta < kOneDegree) {
             return -4;
         }
-        arcZVect[i] = cross(dVec1, dVec2, true);
+        // Straight on: a zero-length blend on the corner point itself, so that every node
+        // stays a true path length.
+        const bool straight = straightOn(cosine, dVec1, dVec2, line1, line2);
+        const double blendHere = straight ? 0.0 : blend;
         arcYVect[i] = scaled(dVec1, 1.0 / line1);
-        radius[i] = std::tan(theta) * blend;
-        node_s[2 * i] = (i == 0) ? line1 - blend : node_s[2 * i - 1] + line1 - 2.0 * blend;
+        arcZVect[i] = straight ? perpendicularUnit(dVec1) : cross(dVec1, dVec2, true);
+        radius[i] = straight ? 0.0 : std::tan(theta) * blend;
+        node_s[2 * i] = segmentStart + line1 - (blendBefore + blendHere);
         node_s[2 * i + 1] = node_s[2 * i] + radius[i] * (kPi - 2.0 * theta);
+        segmentStart = node_s[2 * i + 1];
+        blendBefore = blendHere;
         dVec1 = dVec2;
         line1 = line2;
     }
     const std::size_t k = corners;
     arcYVect[k] = scaled(dVec1, 1.0 / line1);
-    node_s[2 * k] = node_s[2 * k - 1] + line1 - blend;
+    node_s[2 * k] = segmentStart + line1 - blendBefore;
     return 0;
 }
 
@@ -301,8 +339,14 @@ char uBSpline3InterpLib(std::vector<wayPoint_S> waypointVec, std::vector<wayPoin
 void sphericalInterpolationLib(Ori &res, Ori start, Ori end, double angle, double h,
                                double minRotDegree, double *spinAxis) {
     const double s = std::sin(angle);
-    // A zero sine (angle 0 with a negative threshold) would divide by zero.
-    if (std::fabs(angle) > minRotDegree * kPi / 180.0 && s != 0.0) {
+    if (std::fabs(angle) > minRotDegree * kPi / 180.0) {
+        // With a sine this small (sin(pi) is not 0) the weights are rounding noise over
+        // rounding noise; the quaternions are then equal or opposite, and q and -q are one
+        // rotation: nothing to interpolate.
+        if (std::fabs(s) < kTinySine) {
+            res = unitOrAsIs(end);
+            return;
+        }
         const double f0 = std::sin((1.0 - h) * angle) / s;
         const double f1 = std::sin(h * angle) / s;
         res.w = f0 * start.w + f1 * end.w;

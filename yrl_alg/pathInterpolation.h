@@ -31,6 +31,9 @@ char cartesianTrackArcParaLib(std::vector<wayPoint_S> waypoint_ptr, double *tran
 // arcZVect (N - 2). Returns 0; -2 a segment too short for its blends (arcYVect[0] then holds
 // the two segment lengths and the corner index), also for fewer than three points, a negative
 // blendR or a missing output; -4 a corner sharper than one degree.
+// A corner where the path goes straight on needs no arc: its blend has zero length and sits on
+// the corner point (node_s[2i] == node_s[2i + 1], the path length to that point), radius[i] is
+// 0 and arcZVect[i] is a unit vector perpendicular to the path. Every node is a path length.
 char cartesianTrackMovepParaLib(std::vector<wayPoint_S> wp, float blendR, double *node_s,
                                 double *radius, Pos *arcYVect, Pos *arcZVect);
 
@@ -45,7 +48,9 @@ char uBSpline3InterpLib(std::vector<wayPoint_S> waypointVec, std::vector<wayPoin
 
 // Interpolates between start and end at fraction h; angle is the angle between the two
 // quaternions as 4-vectors. Below minRotDegree it spins start about spinAxis (when given) or
-// returns end. The result is not normalised.
+// returns end. The result is not normalised, except where the sine of angle is too small to
+// divide by (below 1e-9): start and end are then equal or opposite, one rotation (q and -q),
+// and the result is end scaled to unit length.
 void sphericalInterpolationLib(Ori &res, Ori start, Ori end, double angle, double h,
                                double minRotDegree, double *spinAxis);
 

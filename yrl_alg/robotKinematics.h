@@ -22,12 +22,14 @@ double antiSinCos(double sA, double cA);
 int ComputeIkLib(double *jointpos, double *R06, double *positions, double jointResults[6][8]);
 void getJacobiLib(double Jacobi[6][6], double *j);
 bool dampedLeastSquare(double Jacobi[6][6], double *diff, double *diffAngle);
+// Tridiagonal solve without pivot search; false (ddPn untouched) on a zero or non-finite pivot.
 bool arrayInvChasing(double *ddPn, double *A, double *y, int dim, bool full_A);
 
 // Pose algebra.
 void QuaternionMultply(Ori &end_ori, Ori left_ori, bool rightMul);
 
-// User and tool frames, linear algebra.
+// User and tool frames, linear algebra. The user frame's outputs are written only on success;
+// degenerate points (coincident or collinear) fail.
 bool userCoordinateCalibLib(wayPoint_S *waypointptr, char methods, double *eetrans, double *eerot,
                             double *Porg, double &dotValue);
 bool toolCoordinateCalibLib(double *rot, double *pos, int posWpNum, char poseCalib,

@@ -174,6 +174,14 @@ public:
     static void printWaypoint(wayPoint_S &wayPoint);
 
 private:
+    int sendByMoveClass(RobotMoveClass MoveType, const RobotMoveProfile &moveProfile,
+                        const std::vector<wayPoint_S> &wayPointVector,
+                        const char *unknownClassLine);
+    void clearMoveFlags();
+    // Until arrival, a stop event or a loss of the link after linkLossBefore was taken.
+    int waitForMoveEnd(unsigned long linkLossBefore);
+    int moveToTarget(move_mode moveMode, wayPoint_S &target, bool IsBolck);
+
     RobotControlServices *m_robotBaseService;
 
     static double s_moveProfileEndMaxLineAcc;

@@ -1,7 +1,10 @@
 #include "robotutilservice.h"
 
+#include <cctype>
 #include <cstring>
+#include <istream>
 #include <sstream>
+#include <string>
 
 #include "globalutil.h"
 #include "ikfunc.h"
@@ -20,6 +23,39 @@ kezu::Pos toSdk(const ::Pos &p) { return kezu::Pos{p.x, p.y, p.z}; }
 kezu::Ori toSdk(const ::Ori &o) { return kezu::Ori{o.w, o.x, o.y, o.z}; }
 
 const ::Ori kIdentity{1.0, 0.0, 0.0, 0.0};
+
+bool isBlank(int c) { return c != std::char_traits<char>::eof() && std::isspace(c) != 0; }
+
+bool isDigitOrPoint(int c) { return c == '.' || (c >= '0' && c <= '9'); }
+
+// Whether the stream's next characters begin a number: a digit, or a sign or point followed by
+// a digit or point.
+bool numberFollows(std::istream &in) {
+    const int c = in.peek();
+    if (c >= '0' && c <= '9') {
+        return true;
+    }
+    if (c != '+' && c != '-' && c != '.') {
+        return false;
+    }
+    in.get();
+    const bool follows = isDigitOrPoint(in.peek());
+    in.unget();
+    return follows;
+}
+
+// Consumes the separator after a joint angle of an offline-track line: a character directly
+// after the number, or else the character after the blanks, unless that begins the next
+// number (blanks alone separate then, so a sign is never taken for a separator).
+void skipSeparator(std::istream &in) {
+    if (isBlank(in.peek())) {
+        in >> std::ws;
+        if (numberFollows(in)) {
+            return;
+        }
+    }
+    in.get();
+}
 
 // The tool of an SDK tool description as the kinematics takes it.
 struct IkTool {
@@ -474,20 +510,20 @@ bool RobotUtilService::jointStringToWaypoint(const std::string &jointString,
     std::memset(&waypoint, 0, sizeof(waypoint));
     std::istringstream in(jointString);
     double joints[kezu::ARM_DOF] = {0.0};
-    for (int i = 0; i < kezu::ARM_DOF; ++i) {
+    int read = 0;
+    while (read < kezu::ARM_DOF) {
         // A failed extraction may still store a value (overflow); only a clean read counts.
         double angle = 0.0;
         if (!(in >> angle)) {
             break;
         }
-        joints[i] = angle;
-        if (i + 1 < kezu::ARM_DOF) {
-            char separator = 0;
-            in >> separator;
+        joints[read++] = angle;
+        if (read < kezu::ARM_DOF) {
+            skipSeparator(in);
         }
     }
     robotFk(joints, kezu::ARM_DOF, waypoint);
-    return true;
+    return read == kezu::ARM_DOF;
 }
 
 void RobotUtilService::setRobotDhParam(int robotType, const RobotDhPara &robotDhPara) {

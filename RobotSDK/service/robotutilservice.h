@@ -73,8 +73,10 @@ public:
     static int quaternionToRPY(const SdkOri &ori, kezu_robot_namespace::Rpy &rpy);
     static int RPYToQuaternion(const kezu_robot_namespace::Rpy &rpy, SdkOri &ori);
 
-    // One line of an offline-track file: up to six joint angles, each but the last followed by
-    // one separator character. Always true.
+    // One line of an offline-track file: six joint angles, each but the last followed by one
+    // separator character or by blanks alone; anything after the sixth is ignored. True only
+    // when all six were read (an overflowing number fails); otherwise the waypoint holds the
+    // angles read before the failure, the rest 0, with their forward-kinematics pose.
     static bool jointStringToWaypoint(const std::string &jointString, SdkWayPoint &waypoint);
 
     static void setRobotDhParam(int robotType, const RobotDhPara &robotDhPara);

@@ -57,16 +57,25 @@ TEST(FrameDisplay, FlangeFrameWithoutBothToolPartsFailsHoldingTheSource) {
     }
 }
 
+// A refused frame, degenerate or of an unknown method, writes none of the outputs.
 TEST(UserFrame, DegeneratePointsAreRefusedInsteadOfGivingANonFiniteFrame) {
     const wayPoint_S coincident[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.1, 0.2, 0.3}),
                                       waypoint({0.1, 0.7, 0.3})};
     const wayPoint_S collinear[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.3, 0.2, 0.3}),
                                      waypoint({0.6, 0.2, 0.3})};
-    double pos[3], ori[9], org[3];
-    for (const wayPoint_S *points : {coincident, collinear}) {
-        for (char method : {0, 2, 3, 8}) {
-            EXPECT_FALSE(Ikfunc::api_user_coord_calib(points, method, pos, ori, org))
+    const wayPoint_S good[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.3, 0.2, 0.3}),
+                                waypoint({0.1, 0.6, 0.3})};
+    for (const wayPoint_S *points : {coincident, collinear, good}) {
+        for (char method : {0, 2, 3, 8, 9}) {
+            double out[15], dot = 7;
+            std::fill(out, out + 15, 7.0);
+            const bool valid = points == good && method != 9;
+            EXPECT_EQ(valid, Ikfunc::api_user_coord_calib(points, method, out, out + 3, out + 12))
                 << int(method);
+            EXPECT_EQ(valid, userCoordinateCalibLib(const_cast<wayPoint_S *>(points), method, out,
+                                                    out + 3, out + 12, dot));
+            EXPECT_EQ(valid, std::count(out, out + 15, 7.0) < 3);  // some axis entries are 0
+            EXPECT_TRUE(valid || (std::count(out, out + 15, 7.0) == 15 && dot == 7));
         }
     }
 }

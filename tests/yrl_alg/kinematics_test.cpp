@@ -106,4 +106,46 @@ TEST(LinearAlgebra, FailsSafelyOnVanishingPivotsAndMissingArguments) {
     EXPECT_FALSE(arrayInvChasing(zero, nullptr, zero, 3, true));
 }
 
+// Rows (a, b, c) of a 3x3 tridiagonal system; a zero or non-finite pivot (first diagonal,
+// eliminated middle or last diagonal) fails and leaves the output alone.
+TEST(LinearAlgebra, TridiagonalSolveOrFailOnAZeroOrNonFinitePivot) {
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    const struct {
+        double rows[3][3];
+        bool solvable;
+    } cases[] = {
+        {{{0, 4, 1}, {1, 4, 1}, {1, 4, 0}}, true},
+        {{{0, 2, -1}, {-1, 2, -1}, {-1, 2, 0}}, true},
+        {{{0, 1e-300, 0}, {0, 1, 0}, {0, 1, 0}}, true},      // tiny, not zero
+        {{{0, 1e-300, 1e10}, {1, 4, 1}, {1, 4, 0}}, false},  // the next pivot overflows
+        {{{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, false},
+        {{{0, 0, 1}, {1, 4, 1}, {1, 4, 0}}, false},
+        {{{0, 1, 1}, {1, 1, 1}, {1, 4, 0}}, false},
+        {{{0, 1, 1}, {1, 2, 1}, {1, 1, 0}}, false},
+        {{{0, nan, 1}, {1, 4, 1}, {1, 4, 0}}, false},
+        {{{0, 4, 1}, {inf, 4, 1}, {1, 4, 0}}, false},
+    };
+    for (const auto &c : cases) {
+        double a[9], full[9] = {}, y[3] = {1, -2, 3};
+        for (int i = 0; i < 3; ++i) {
+            for (int k = 0; k < 3; ++k) {
+                a[3 * k + i] = c.rows[i][k];  // three rows of a, b, c
+                if (i + k >= 1 && i + k <= 3) {
+                    full[3 * i + i + k - 1] = c.rows[i][k];
+                }
+            }
+        }
+        for (double *A : {a, full}) {
+            double x[3] = {7, 7, 7};
+            ASSERT_EQ(c.solvable, arrayInvChasing(x, A, y, 3, A == full)) << c.rows[0][1];
+            for (int i = 0; c.solvable && i < 3; ++i) {
+                const double lhs = (i > 0 ? c.rows[i][0] * x[i - 1] : 0) + c.rows[i][1] * x[i] +
+                                   (i < 2 ? c.rows[i][2] * x[i + 1] : 0);
+                EXPECT_NEAR(y[i], lhs, 1e-12);
+            }
+            EXPECT_EQ(!c.solvable, x[0] == 7 && x[1] == 7 && x[2] == 7);
+        }
+    }
+}
+
 }  // namespace

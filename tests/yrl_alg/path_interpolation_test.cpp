@@ -68,13 +68,58 @@ TEST(BlendedPath, ArcsAndPathLengthsAtRightAngleAndStraightCorners) {
     EXPECT_LT(
         posGap({0, 0, 1}, o.arcZ[1]) + posGap({0, 1, 0}, o.arcY[1]) + posGap({-1, 0, 0}, o.arcY[2]),
         1e-12);
-    // Rounding puts the cosine of this straight corner just below -1: no arc length.
-    const auto straight = path(
-        {{-0.659, 0.004, 0.964}, {-0.118, 0.083, 1.685}, {0.03889000000000001, 0.10591, 1.89409}});
-    ASSERT_EQ(0, o.run(straight, 0.05f));
-    const double l1 = std::sqrt(0.541 * 0.541 + 0.079 * 0.079 + 0.721 * 0.721);
-    EXPECT_EQ(o.node_s[0], o.node_s[1]);
-    EXPECT_NEAR(1.29 * l1 - 2.0 * 0.05f, o.node_s[2], 1e-12);
+}
+
+// Straight on, no arc fits (its radius would be infinite): a zero-length blend on the corner
+// point, radius 0, a unit normal across the path, and every node a true path length. A turn
+// still large enough to round keeps its arc of about 2 blendR.
+TEST(BlendedPath, StraightOnCornersGetAZeroLengthBlendOnThePoint) {
+    const double q = 0.25 * kPi / 2, d = std::atan(1e-3), bend = 0.25 / std::tan(d / 2) * d;
+    const double l1 = std::sqrt(0.541 * 0.541 + 0.079 * 0.079 + 0.721 * 0.721),
+                 l2 = std::sqrt(2.20392);
+    const struct {
+        std::vector<wayPoint_S> wps;
+        double node_s[5], radius[2];
+    } cases[] = {
+        {path({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}), {1, 1, 2}, {0}},
+        {path({{0, 0, 0}, {1, 0, 0}, {2, 1e-9, 0}}), {1, 1, 2}, {0}},
+        {path({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {2, 1, 0}}),
+         {1, 1, 1.75, 1.75 + q, 2.5 + q},
+         {0, 0.25}},
+        {path({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {1, 2, 0}}),
+         {0.75, 0.75 + q, 1.5 + q, 1.5 + q, 2.5 + q},
+         {0.25, 0}},
+        // Rounding puts this cosine just below -1 ...
+        {path({{-0.659, 0.004, 0.964},
+               {-0.118, 0.083, 1.685},
+               {0.03889000000000001, 0.10591, 1.89409}}),
+         {l1, l1, 1.29 * l1},
+         {0}},
+        // ... and this one just above, with a cross product of exactly zero.
+        {path({{0.973, -0.785, 0.162},
+               {0.241, 0.17499999999999993, 1.026},
+               {-1.2229999999999999, 2.0949999999999998, 2.754}}),
+         {l2, l2, 3 * l2},
+         {0}},
+        {path({{0, 0, 0}, {1, 0, 0}, {2, 1e-3, 0}}),
+         {0.75, 0.75 + bend, 0.5 + bend + std::hypot(1, 1e-3)},
+         {0.25 / std::tan(d / 2)}},
+    };
+    for (const auto &c : cases) {
+        Blend o;
+        ASSERT_EQ(0, o.run(c.wps, 0.25f));
+        const std::size_t corners = c.wps.size() - 2;
+        for (std::size_t i = 0; i < corners; ++i) {
+            EXPECT_NEAR(c.radius[i], o.radius[i], 1e-9 * (1 + c.radius[i])) << c.node_s[0];
+            EXPECT_NEAR(1.0, posGap({0, 0, 0}, o.arcZ[i]), 1e-12) << c.node_s[0];
+            EXPECT_NEAR(
+                0.0,
+                o.arcZ[i].x * o.arcY[i].x + o.arcZ[i].y * o.arcY[i].y + o.arcZ[i].z * o.arcY[i].z,
+                1e-12);
+        }
+        EXPECT_LT(kintest::maxDiff(c.node_s, o.node_s, 2 * static_cast<int>(corners) + 1), 1e-9)
+            << c.node_s[0];
+    }
 }
 
 // Too short a segment (-2) reports the two lengths and the corner in arcYVect[0]; reversals
@@ -144,27 +189,43 @@ TEST(BSpline, PassesThroughEveryWaypointAfterTheFirstWithinItsSizes) {
     EXPECT_EQ(2, uBSpline3InterpLib(joints(5), nullptr, 1.0f, true, 1000, pool.data(), 1000));
 }
 
+// Opposite quaternions (q and -q, one rotation) or a sine too small to divide by give that
+// rotation as a unit quaternion, whatever h.
 TEST(Slerp, InterpolatesAboveTheThresholdAndSpinsBelowIt) {
     const double c = std::cos(kPi / 8), s = std::sin(kPi / 8);
     const Ori start{1, 0, 0, 0}, end{c * c - s * s, 0, 0, 2 * s * c}, spin{c, s, 0, 0};
+    const Ori minus{-1, 0, 0, 0}, far{std::cos(0.9 * kPi), 0, std::sin(0.9 * kPi), 0};
+    const Ori nearlyMinus{-std::cos(1e-12), std::sin(1e-12), 0, 0};
     // A small angle spins the start about the axis: (cos(h angle), sin(h angle) z) (x) s.
     const double cw = std::cos(0.005), sw = std::sin(0.005);
     double axis[3] = {0, 0, 1};
     const struct {
-        double angle, h, minDeg, *axis;  // the spin starts from `spin`, the others from `start`
+        Ori from, to;
+        double angle, h, minDeg, *axis;
         Ori expected;
     } cases[] = {
-        {kPi / 4, 0.0, 1.0, nullptr, start},
-        {kPi / 4, 0.5, 1.0, nullptr, {c, 0, 0, s}},
-        {kPi / 4, 1.0, 1.0, nullptr, end},
-        {kPi / 4, 0.5, 46.0, nullptr, end},  // 45 degrees is below 46
-        {0.0, 0.5, -1.0, nullptr, end},      // a zero sine never divides
-        {0.01, 0.5, 1.0, axis, {cw * c, cw * s, sw * s, sw * c}},
+        {start, end, kPi / 4, 0.0, 1.0, nullptr, start},
+        {start, end, kPi / 4, 0.5, 1.0, nullptr, {c, 0, 0, s}},
+        {start, end, kPi / 4, 1.0, 1.0, nullptr, end},
+        {start, end, kPi / 4, 0.5, 46.0, nullptr, end},  // 45 degrees is below 46
+        {start, end, 0.0, 0.5, -1.0, nullptr, end},      // a zero sine never divides
+        {spin, end, 0.01, 0.5, 1.0, axis, {cw * c, cw * s, sw * s, sw * c}},
+        {start, minus, kPi, 0.5, 1.0, nullptr, start},  // sin(pi) is 1.2e-16
+        {start, minus, kPi, 0.9, 1.0, nullptr, start},
+        {start, {-2, 0, 0, 0}, kPi, 0.3, 1.0, nullptr, start},
+        {start, nearlyMinus, kPi - 1e-12, 0.5, 1.0, nullptr, nearlyMinus},
+        {start,
+         far,
+         0.9 * kPi,
+         0.5,
+         1.0,
+         nullptr,
+         {std::cos(0.45 * kPi), 0, std::sin(0.45 * kPi), 0}},
     };
     for (const auto &t : cases) {
         Ori res{9, 9, 9, 9};
-        sphericalInterpolationLib(res, t.axis ? spin : start, end, t.angle, t.h, t.minDeg, t.axis);
-        EXPECT_LT(kintest::rotGap(t.expected, res), 1e-12) << t.h << ' ' << t.minDeg;
+        sphericalInterpolationLib(res, t.from, t.to, t.angle, t.h, t.minDeg, t.axis);
+        EXPECT_LT(kintest::rotGap(t.expected, res), 1e-12) << t.angle << ' ' << t.h;
     }
 }
 

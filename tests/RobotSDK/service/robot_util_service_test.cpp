@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -157,22 +159,36 @@ protected:
     const kz::Ori flangeOri_ = quat(1.1, 0.2, -0.5, 0.7);
     kz::Pos pos_{7, 7, 7}, userPos_;
     kz::Ori ori_{7, 7, 7, 7}, userOri_;
-    double bInWPos_[3], R_[9], wInBPos_[3];
 };
 
-TEST_F(UserFrame, CalibrationFailures) {
-    EXPECT_EQ(kz::ErrCode_ParamError,
-              U::coordinateSystemCalibration(frame(0, kz::BaseCoordinate), bInWPos_, R_, wInBPos_));
-    EXPECT_EQ(Strings{"sdk log: Coordinate system calibration\xE3\x80\x80"  // U+3000
-                      "param error, coordType!=WorldCoordinate."},
-              logLines());
-    EXPECT_EQ(kz::ErrCode_CoordinateSystemCalibrateError,
-              U::coordinateSystemCalibration(frame(9), bInWPos_, R_, wInBPos_));
-    EXPECT_EQ("sdk log: call ikFun api_user_coord_calib failed.", logLines().back());
-    for (int method : {-1, 256}) {  // must not wrap onto method 0
-        EXPECT_EQ(kz::ErrCode_CoordinateSystemCalibrateError,
-                  U::checkCoordinateSystemCalibration(frame(method)));
+TEST_F(UserFrame, CalibrationFailuresLeaveTheOutputsAlone) {
+    auto coincident = frame(3);
+    coincident.wayPointArray[1] = coincident.wayPointArray[2] = coincident.wayPointArray[0];
+    const struct {
+        kz::CoordCalibrateByJointAngleAndTool frame;
+        int code;
+    } cases[] = {{frame(0, kz::BaseCoordinate), kz::ErrCode_ParamError},
+                 {frame(9), kz::ErrCode_CoordinateSystemCalibrateError},
+                 {frame(-1), kz::ErrCode_CoordinateSystemCalibrateError},
+                 {frame(256), kz::ErrCode_CoordinateSystemCalibrateError},  // no wrap onto 0
+                 {coincident, kz::ErrCode_CoordinateSystemCalibrateError},
+                 {frame(3), kz::ErrnoSucc}};
+    for (const auto &c : cases) {
+        double out[15];
+        std::fill(out, out + 15, 7.0);
+        EXPECT_EQ(c.code, U::coordinateSystemCalibration(c.frame, out, out + 3, out + 12));
+        EXPECT_EQ(c.code, U::checkCoordinateSystemCalibration(c.frame));
+        EXPECT_EQ(c.code == kz::ErrnoSucc,
+                  std::none_of(out, out + 15, [](double v) { return v == 7.0; }));
+        EXPECT_TRUE(std::all_of(out, out + 15, [](double v) { return std::isfinite(v); }));
     }
+    const Strings lines = logLines();
+    ASSERT_EQ(10u, lines.size());
+    EXPECT_EQ(
+        "sdk log: Coordinate system calibration\xE3\x80\x80"  // U+3000
+        "param error, coordType!=WorldCoordinate.",
+        lines[0]);
+    EXPECT_EQ("sdk log: call ikFun api_user_coord_calib failed.", lines.back());
 }
 
 TEST_F(UserFrame, BaseToUserAndBackReturnsTheFlangePose) {
@@ -216,22 +232,36 @@ TEST_F(UtilService, RpyInRadiansRollAboutXFirst) {
     EXPECT_LT(posGap(kz::Pos{in.rx, in.ry, in.rz}, kz::Pos{rpy.rx, rpy.ry, rpy.rz}), 1e-5);
 }
 
-TEST_F(UtilService, JointStringReadsSixAnglesWithOneSeparatorEach) {
-    const std::pair<const char *, kintest::Joints> cases[] = {
-        {"1,2,3", {1, 2, 3}},
-        {" 0.1 ; 0.2; 0.3 ;0.4; 0.5; 0.6 ", {0.1, 0.2, 0.3, 0.4, 0.5, 0.6}},
-        {"1 2 3 4 5 6", {1, 3, 5}},
-        {"1,2,3,4,5,6,7,8", {1, 2, 3, 4, 5, 6}},
-        {"1,,2", {1}},
-        {"0.5,1e999,2", {0.5}},
-        {"abc", {}},
-        {"", {}}};
+// A character right after a number separates; after blanks, a character that begins a number
+// (digit, or sign or point before a digit or point) means the blanks alone separated. Six clean
+// numbers give true; on false the waypoint holds what was read.
+TEST_F(UtilService, JointStringReadsSixAnglesSeparatedByOneCharacterOrBlanks) {
+    const struct {
+        const char *line;
+        kintest::Joints joints;
+        bool complete;
+    } cases[] = {{"0.5 -1.2 0.3 1.0 -0.7 0.2", {0.5, -1.2, 0.3, 1.0, -0.7, 0.2}, true},
+                 {"10 20 30 40 50 60", {10, 20, 30, 40, 50, 60}, true},
+                 {"+.5\t.5  -.5 1e-3 -2E+1 3\r\n", {0.5, 0.5, -0.5, 1e-3, -20, 3}, true},
+                 {"0.1,0.2,0.3,0.4,0.5,0.6\r", {0.1, 0.2, 0.3, 0.4, 0.5, 0.6}, true},
+                 {" 0.1 ; 0.2; 0.3 ;0.4; 0.5; 0.6 ", {0.1, 0.2, 0.3, 0.4, 0.5, 0.6}, true},
+                 {"1,-2;-3|4-5 , 6,7,8", {1, -2, -3, 4, 5, 6}, true},
+                 {"1 - 2 x 3 . 4 + 5 , 6", {1, 2, 3, 4, 5, 6}, true},
+                 {"1,2,3", {1, 2, 3}, false},
+                 {"1 2 3 .x 4 5 6", {1, 2, 3}, false},
+                 {"1 2 3 4 5", {1, 2, 3, 4, 5}, false},
+                 {"1,2,3,4,5,", {1, 2, 3, 4, 5}, false},
+                 {"1,,2,3,4,5", {1}, false},
+                 {"0.5,1e999,2,3,4,5", {0.5}, false},
+                 {"1 2 3 4 5 -1e999", {1, 2, 3, 4, 5}, false},
+                 {"abc", {}, false},
+                 {"", {}, false}};
     for (const auto &c : cases) {
         kz::wayPoint_S wp, fk;
         std::memset(&wp, 0x5a, sizeof(wp));
-        EXPECT_TRUE(U::jointStringToWaypoint(c.first, wp)) << c.first;
-        ASSERT_EQ(kz::ErrnoSucc, U::robotFk(c.second.data(), 6, fk));
-        EXPECT_EQ(0, std::memcmp(&fk, &wp, sizeof(wp))) << '"' << c.first << '"';
+        EXPECT_EQ(c.complete, U::jointStringToWaypoint(c.line, wp)) << c.line;
+        ASSERT_EQ(kz::ErrnoSucc, U::robotFk(c.joints.data(), 6, fk));
+        EXPECT_EQ(0, std::memcmp(&fk, &wp, sizeof(wp))) << '"' << c.line << '"';
     }
 }
 

@@ -1,0 +1,574 @@
+#include "serviceinterface.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "kezucontroller.h"
+#include "loggedinservices.h"
+#include "robotcommon.pb.h"
+#include "robotcommunication.pb.h"
+#include "robotutilservice.h"
+#include "tracecapture.h"
+
+namespace kz = kezu_robot_namespace;
+using namespace std::chrono_literals;
+
+namespace {
+
+enum Command {
+    kEnableJointStatusPush = 4,
+    kDisableJointStatusPush = 5,
+    kMove = 22,
+    kSetTcpParam = 27,
+    kGetCollisionCurrent = 36,
+    kGetDeviceInfo = 38,
+    kGetBoardOneDI = 46,
+    kGetSafetyConfig = 61,
+    kSetSafetyConfig = 62,
+    kTrackAppend = 71,
+};
+constexpr int kControllerError = 1;
+constexpr int kCI00 = 16;
+constexpr int kCI01 = 17;
+
+// Waits up to the bound for the predicate; true when it held.
+bool eventually(const std::function<bool()> &holds, std::chrono::milliseconds bound = 3000ms) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (!holds()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+// A file in the test's temporary directory, removed with the object.
+class TempFile {
+public:
+    explicit TempFile(const std::vector<std::string> &lines) {
+        static int serial = 0;
+        m_path = ::testing::TempDir() + "facade_track_" + std::to_string(getpid()) + "_" +
+                 std::to_string(++serial) + ".txt";
+        std::ofstream out(m_path);
+        for (const std::string &line : lines) out << line << '\n';
+    }
+    ~TempFile() { std::remove(m_path.c_str()); }
+    const char *path() const { return m_path.c_str(); }
+
+private:
+    std::string m_path;
+};
+
+std::vector<std::string> jointLines(size_t count) {
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < count; ++i) {
+        lines.push_back(std::to_string(0.0001 * static_cast<double>(i % 1000)) +
+                        ",0.1,-0.2,0.3,-0.4,0.5");
+    }
+    return lines;
+}
+
+kz::wayPoint_S waypointOf(const std::vector<double> &joints) {
+    kz::wayPoint_S wayPoint;
+    EXPECT_EQ(0, RobotUtilService::robotFk(joints.data(), 6, wayPoint));
+    return wayPoint;
+}
+
+// Rewrites one field of a reply message that the counterpart built.
+template <typename Message>
+std::function<std::string(const std::string &)> rewrite(std::function<void(Message &)> change) {
+    return [change](const std::string &body) {
+        Message message;
+        message.ParseFromString(body);
+        change(message);
+        return message.SerializeAsString();
+    };
+}
+
+class Facade : public ::testing::Test {
+protected:
+    void SetUp() override {
+        controller_.reset(new kezu_sim::KezuController(config()));
+        ASSERT_TRUE(controller_->start());
+        facade_.reset(new ServiceInterface);
+        ASSERT_EQ(0, facade_->robotServiceLogin("127.0.0.1", controller_->port(), "kezu", "123"));
+        controller_->clearReceived();
+    }
+    void TearDown() override {
+        facade_.reset();
+        controller_->stop();
+    }
+    virtual kezu_sim::ControllerConfig config() const { return kezu_test::quickControllerConfig(); }
+
+    size_t sent(int type) const { return controller_->received(type).size(); }
+
+    std::vector<int> trackBatchSizes() const {
+        std::vector<int> sizes;
+        for (const auto &package : controller_->received(kTrackAppend)) {
+            kezu::robot::common::RobotMove move;
+            EXPECT_TRUE(move.ParseFromString(package.body));
+            sizes.push_back(move.roadpointvector_size());
+        }
+        return sizes;
+    }
+
+    void setRevision(const std::string &revision) {
+        kezu_sim::ReplyFault fault;
+        fault.rewriteBody = rewrite<kezu::robot::common::ProtoResponseRobotDevInfo>(
+            [revision](auto &reply) { reply.mutable_devinfo(0)->set_revision(revision); });
+        controller_->setReplyFault(kGetDeviceInfo, fault);
+    }
+
+    std::unique_ptr<kezu_sim::KezuController> controller_;
+    std::unique_ptr<ServiceInterface> facade_;
+};
+
+kz::RobotSafetyConfig sampleSafetyConfig() {
+    kz::RobotSafetyConfig config{};
+    for (int i = 0; i < 6; ++i) config.robotReducedConfigJointSpeed[i] = 100 + i;
+    config.robotReducedConfigTcpSpeed = 700;
+    config.robotReducedConfigTcpForce = 150;
+    config.robotReducedConfigMomentum = 25;
+    config.robotReducedConfigPower = 300;
+    config.robotSafeguradResetConfig = 1;
+    config.robotOperationalModeConfig = 1;
+    return config;
+}
+
+/* Offline track */
+
+TEST_F(Facade, OfflineTrackVectorTakesAtMost5000Waypoints) {
+    const std::vector<kz::wayPoint_S> full(5000, waypointOf({0, 0.1, 0.2, 0.3, 0.4, 0.5}));
+    EXPECT_EQ(0, facade_->robotServiceOfflineTrackWaypointAppend(full));
+    std::vector<kz::wayPoint_S> over = full;
+    over.push_back(full.front());
+    EXPECT_EQ(kz::ErrCode_ParamError, facade_->robotServiceOfflineTrackWaypointAppend(over));
+    EXPECT_EQ(std::vector<int>{5000}, trackBatchSizes());
+}
+
+TEST_F(Facade, OfflineTrackFileGoesOutInBatchesOf2000) {
+    struct Case {
+        size_t lines;
+        int result;
+        std::vector<int> batches;
+    };
+    for (const Case &c :
+         {Case{4001, 0, {2000, 2000, 1}}, Case{2000, 0, {2000}}, Case{0, kz::ErrCode_Failed, {}}}) {
+        SCOPED_TRACE(c.lines);
+        controller_->clearReceived();
+        TempFile file(jointLines(c.lines));
+        EXPECT_EQ(c.result, facade_->robotServiceOfflineTrackWaypointAppend(file.path()));
+        EXPECT_EQ(c.batches, trackBatchSizes());
+    }
+}
+
+TEST_F(Facade, OfflineTrackFileBatchFailureEndsReadingWithItsCode) {
+    controller_->setReplyFault(kTrackAppend, kezu_sim::ReplyFault(0ms, false, kControllerError));
+    TempFile file(jointLines(4001));
+    EXPECT_EQ(kz::ErrCode_ResponseReturnError,
+              facade_->robotServiceOfflineTrackWaypointAppend(file.path()));
+    EXPECT_EQ(1u, sent(kTrackAppend));
+}
+
+TEST_F(Facade, MissingOfflineTrackFileIsRefusedAndLogged) {
+    TraceCapture trace;
+    EXPECT_EQ(kz::ErrCode_ParamError,
+              facade_->robotServiceOfflineTrackWaypointAppend("/nonexistent/track.txt"));
+    EXPECT_EQ(kz::ErrCode_ParamError, facade_->robotServiceOfflineTrackWaypointAppend(nullptr));
+    const auto messages = trace.messages();
+    EXPECT_EQ(2, std::count(messages.begin(), messages.end(), "sdk log: file not exist."));
+    EXPECT_EQ(0u, sent(kTrackAppend));
+}
+
+TEST_F(Facade, OfflineTrackFileSkipsBlankLines) {
+    TempFile file({"", "0.1,0.2,0.3,0.4,0.5,0.6", "   \t", "0.1,0.2,0.3,0.4,0.5,0.7\r", "\r", "",
+                   "0.1,0.2,0.3,0.4,0.5,0.8", " "});
+    EXPECT_EQ(0, facade_->robotServiceOfflineTrackWaypointAppend(file.path()));
+    ASSERT_EQ(std::vector<int>{3}, trackBatchSizes());
+    kezu::robot::common::RobotMove move;
+    move.ParseFromString(controller_->received(kTrackAppend)[0].body);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_DOUBLE_EQ(0.6 + 0.1 * i, move.roadpointvector(i).jointpos(5));
+}
+
+TEST_F(Facade, OneMalformedOfflineTrackLineRefusesTheWholeFile) {
+    for (const std::string bad : {"0.1,0.2,0.3", "abc", "0.1,0.2,0.3,0.4,0.5,1e999"}) {
+        SCOPED_TRACE(bad);
+        std::vector<std::string> lines = jointLines(3000);
+        lines[2499] = bad;
+        TempFile file(lines);
+        TraceCapture trace;
+        EXPECT_EQ(kz::ErrCode_ParamError,
+                  facade_->robotServiceOfflineTrackWaypointAppend(file.path()));
+        EXPECT_EQ(0u, sent(kTrackAppend));
+        bool named = false;
+        for (const std::string &message : trace.messages()) {
+            named = named || message.find("line 2500") != std::string::npos;
+        }
+        EXPECT_TRUE(named);
+    }
+}
+
+/* Waypoints from joint angles */
+
+TEST_F(Facade, FullGlobalWaypointListRefusesAJointAngleWaypoint) {
+    facade_->robotServiceClearGlobalWayPointVector();
+    const kz::wayPoint_S wayPoint = waypointOf({0, 0, 0, 0, 0, 0});
+    for (int i = 0; i < 5000; ++i) ASSERT_EQ(0, facade_->robotServiceAddGlobalWayPoint(wayPoint));
+    const double joints[6] = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
+    EXPECT_EQ(kz::ErrCode_MotionWaypointVetorSizeError,
+              facade_->robotServiceAddGlobalWayPoint(joints));
+    facade_->robotServiceClearGlobalWayPointVector();
+    EXPECT_EQ(0, facade_->robotServiceAddGlobalWayPoint(joints));
+    std::vector<kz::wayPoint_S> list;
+    facade_->robotServiceGetGlobalWayPointVector(list);
+    ASSERT_EQ(1u, list.size());
+    EXPECT_DOUBLE_EQ(waypointOf({0.1, 0.2, 0.3, 0.4, 0.5, 0.6}).cartPos.position.x,
+                     list[0].cartPos.position.x);
+    facade_->robotServiceClearGlobalWayPointVector();
+}
+
+TEST_F(Facade, LineMoveGoesToThePoseOfItsJointAnglesAndCompletesTheWaypoint) {
+    const std::vector<double> joints = {0.2, -0.1, 0.4, 0.1, 0.3, -0.2};
+    const kz::wayPoint_S expected = waypointOf(joints);
+    kz::wayPoint_S wayPoint = waypointOf({0, 0, 0, 0, 0, 0});
+    std::copy(joints.begin(), joints.end(), wayPoint.jointpos);
+    ASSERT_EQ(0, facade_->robotServiceLineMove(wayPoint, true));
+    EXPECT_DOUBLE_EQ(expected.cartPos.position.x, wayPoint.cartPos.position.x);
+    EXPECT_DOUBLE_EQ(expected.cartPos.position.z, wayPoint.cartPos.position.z);
+    EXPECT_DOUBLE_EQ(expected.orientation.w, wayPoint.orientation.w);
+    EXPECT_NEAR(expected.cartPos.position.y, controller_->pose().position[1], 1e-9);
+}
+
+TEST_F(Facade, JointAngleMovesWithoutAnglesSendNothing) {
+    EXPECT_EQ(kz::ErrCode_ParamError, facade_->robotServiceJointMove(nullptr, true));
+    EXPECT_EQ(kz::ErrCode_ParamError, facade_->robotServiceLineMove(nullptr, true));
+    EXPECT_EQ(kz::ErrCode_ParamError, facade_->robotServiceFollowModeJointMove(nullptr));
+    EXPECT_EQ(kz::ErrCode_ParamError, facade_->robotServiceSetRobotPosData2Canbus(nullptr));
+    EXPECT_TRUE(controller_->received().empty());
+}
+
+/* Online modes */
+
+TEST_F(Facade, OnlineModesReadControllerInputs) {
+    struct Case {
+        int ci00, ci01;
+        bool fault;
+        int result;
+        bool online, master;
+    };
+    for (const Case &c : {Case{0, 0, false, 0, false, false}, Case{1, 1, false, 0, true, true},
+                          Case{1, 0, false, 0, true, false},
+                          Case{1, 0, true, kz::ErrCode_ResponseReturnError, false, true}}) {
+        controller_->setBoardDI(kCI00, c.ci00);
+        controller_->setBoardDI(kCI01, c.ci01);
+        controller_->setReplyFault(
+            kGetBoardOneDI, kezu_sim::ReplyFault(0ms, false, c.fault ? kControllerError : 0));
+        bool online = !c.online, master = !c.master;
+        EXPECT_EQ(c.result, facade_->robotServiceIsOnlineMode(online));
+        EXPECT_EQ(c.result, facade_->robotServiceIsOnlineMasterMode(master));
+        EXPECT_EQ(c.online, online);
+        EXPECT_EQ(c.master, master);
+    }
+}
+
+/* Safety configuration */
+
+TEST_F(Facade, SafetyConfigIsWrittenOnlyToGeneration3Boards) {
+    struct Case {
+        const char *revision;
+        bool written;
+    };
+    for (const Case &c : {Case{"V3.0.0", false}, Case{"V2.9.0", false}, Case{"V3.1.0", true},
+                          Case{"V4.0.0", true}, Case{"", false}}) {
+        SCOPED_TRACE(c.revision);
+        controller_->clearReceived();
+        setRevision(c.revision);
+        EXPECT_EQ(0, facade_->robotServiceSetRobotSafetyConfig(sampleSafetyConfig()));
+        EXPECT_EQ(c.written ? 1u : 0u, sent(kSetSafetyConfig));
+    }
+    kz::RobotSafetyConfig readBack{};
+    ASSERT_EQ(0, facade_->robotServiceGetRobotSafetyConfig(readBack));
+    EXPECT_TRUE(robotSafetyConfigIsEqual(readBack, sampleSafetyConfig()));
+}
+
+TEST_F(Facade, SafetyConfigThatNeverReadsBackEqualFailsAfterSixAttempts) {
+    setRevision("V3.1.0");
+    kezu_sim::ReplyFault fault;
+    fault.rewriteBody = rewrite<kezu::robot::common::ProtoResponseRobotSafetyConfig>(
+        [](auto &reply) { reply.mutable_safetyconfig(0)->set_robotreducedconfigjointspeed(3, 1); });
+    controller_->setReplyFault(kGetSafetyConfig, fault);
+    EXPECT_EQ(kz::ErrCode_Failed, facade_->robotServiceSetRobotSafetyConfig(sampleSafetyConfig()));
+    EXPECT_EQ(1u, sent(kSetSafetyConfig));
+    EXPECT_EQ(6u, sent(kGetSafetyConfig));
+}
+
+TEST_F(Facade, SafetyConfigWriteReportsAFailedDeviceInformationRead) {
+    controller_->setReplyFault(kGetDeviceInfo, kezu_sim::ReplyFault(0ms, false, kControllerError));
+    EXPECT_EQ(kz::ErrCode_ResponseReturnError,
+              facade_->robotServiceSetRobotSafetyConfig(sampleSafetyConfig()));
+    EXPECT_EQ(0u, sent(kSetSafetyConfig));
+}
+
+TEST(SafetyConfigComparison, AnyFieldDifferenceCountsAndBothRecordsArePrinted) {
+    const kz::RobotSafetyConfig base = sampleSafetyConfig();
+    std::vector<std::function<void(kz::RobotSafetyConfig &)>> changes = {
+        [](auto &c) { c.robotReducedConfigJointSpeed[5] += 1; },
+        [](auto &c) { c.robotReducedConfigTcpSpeed += 1; },
+        [](auto &c) { c.robotReducedConfigTcpForce += 1; },
+        [](auto &c) { c.robotReducedConfigMomentum += 1; },
+        [](auto &c) { c.robotReducedConfigPower += 1; },
+        [](auto &c) { c.robotSafeguradResetConfig += 1; },
+        [](auto &c) { c.robotOperationalModeConfig += 1; }};
+    for (const auto &change : changes) {
+        kz::RobotSafetyConfig other = base;
+        change(other);
+        EXPECT_FALSE(robotSafetyConfigIsEqual(base, other));
+    }
+    kz::RobotSafetyConfig second = base;
+    second.robotOperationalModeConfig = 'A';
+    second.robotReducedConfigJointSpeed[0] = 65535;
+    ::testing::internal::CaptureStdout();
+    robotSafetyConfigIsEqual(base, second);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(0u, out.find("safetyConfig1:100\nsafetyConfig2:65535\nsafetyConfig1:101\n"));
+    EXPECT_NE(std::string::npos, out.find("\nsafetyConfig1:25\nsafetyConfig1:300\n"));
+    EXPECT_NE(std::string::npos, out.find("\nsafetyConfig2:A\nsafetyConfig2:25\n"));
+    EXPECT_EQ(24, std::count(out.begin(), out.end(), '\n'));
+}
+
+/* Device records */
+
+TEST_F(Facade, ToolDynamicsReadBackFloatRoundedWithoutInertia) {
+    kz::ToolDynamicsParam tool{};
+    tool.positionX = 0.1;
+    tool.positionY = -0.2;
+    tool.positionZ = 0.3;
+    tool.payload = 1.7;
+    tool.toolInertia.xx = 5.0;
+    ASSERT_EQ(0, facade_->robotServiceSetToolDynamicsParam(tool));
+    EXPECT_EQ(1u, sent(kSetTcpParam));
+    kz::ToolDynamicsParam readBack;
+    std::memset(&readBack, 0x7f, sizeof(readBack));
+    ASSERT_EQ(0, facade_->robotServiceGetToolDynamicsParam(readBack));
+    EXPECT_EQ(static_cast<double>(0.1f), readBack.positionX);
+    EXPECT_EQ(static_cast<double>(-0.2f), readBack.positionY);
+    EXPECT_EQ(static_cast<double>(0.3f), readBack.positionZ);
+    EXPECT_EQ(static_cast<double>(1.7f), readBack.payload);
+    EXPECT_EQ(0.0, readBack.toolInertia.xx);
+    EXPECT_EQ(0.0, readBack.toolInertia.zz);
+}
+
+TEST_F(Facade, CollisionGradeReadsZeroWhenItsRequestFails) {
+    ASSERT_EQ(0, facade_->robotServiceSetRobotCollisionClass(7));
+    int grade = -1;
+    EXPECT_EQ(0, facade_->robotServiceGetRobotCollisionCurrentService(grade));
+    EXPECT_EQ(7, grade);
+    controller_->setReplyFault(kGetCollisionCurrent,
+                               kezu_sim::ReplyFault(0ms, false, kControllerError));
+    EXPECT_EQ(kz::ErrCode_ResponseReturnError,
+              facade_->robotServiceGetRobotCollisionCurrentService(grade));
+    EXPECT_EQ(0, grade);
+}
+
+TEST_F(Facade, MoveControlAndBoardOutputByNameTraceToStandardOutput) {
+    ::testing::internal::CaptureStdout();
+    facade_->rootServiceRobotMoveControl(kz::RobotMovePause);
+    facade_->robotServiceSetBoardIOStatus(kz::RobotBoardUserDO, std::string("U_DO_00"), 1.0);
+    EXPECT_EQ(
+        "rootServiceRobotMoveControl called.cmd:1\n"
+        "robotServiceSetBoardIOStatus type : 5 name : U_DO_00 value : 1",
+        ::testing::internal::GetCapturedStdout());
+}
+
+/* Callbacks */
+
+struct Counter {
+    std::atomic<int> calls{0};
+};
+
+void countJointStatus(const kz::JointStatus *, int, void *arg) {
+    ++static_cast<Counter *>(arg)->calls;
+}
+void countEndSpeed(double, void *arg) { ++static_cast<Counter *>(arg)->calls; }
+void countWaypoint(const kz::wayPoint_S *, void *arg) { ++static_cast<Counter *>(arg)->calls; }
+void countEvent(const kz::RobotEventInfo *, void *arg) { ++static_cast<Counter *>(arg)->calls; }
+
+TEST_F(Facade, NullJointStatusCallbackStopsThePushAndEmptiesTheSlot) {
+    Counter jointStatus, endSpeed;
+    ASSERT_EQ(0, facade_->robotServiceRegisterRealTimeJointStatusCallback(countJointStatus,
+                                                                          &jointStatus));
+    ASSERT_TRUE(eventually([&] { return jointStatus.calls > 2; }));
+    ASSERT_EQ(0, facade_->robotServiceRegisterRealTimeJointStatusCallback(nullptr, nullptr));
+    EXPECT_EQ(1u, sent(kDisableJointStatusPush));
+    const int before = jointStatus.calls;
+    // Joint-status pushes flow again beside end-speed pushes; only the end-speed slot is filled.
+    ASSERT_EQ(0, facade_->robotServiceSetRealTimeJointStatusPush(true));
+    ASSERT_EQ(0, facade_->robotServiceRegisterRealTimeEndSpeedCallback(countEndSpeed, &endSpeed));
+    ASSERT_TRUE(eventually([&] { return endSpeed.calls > 5; }));
+    EXPECT_EQ(before, jointStatus.calls);
+    EXPECT_EQ(2u, sent(kEnableJointStatusPush));
+}
+
+struct BlockingEventCallback {
+    std::promise<void> entered;
+    std::shared_future<void> release;
+    std::atomic<int> calls{0};
+};
+
+void blockOnEvent(const kz::RobotEventInfo *, void *arg) {
+    auto *state = static_cast<BlockingEventCallback *>(arg);
+    if (++state->calls == 1) {
+        state->entered.set_value();
+        state->release.wait_for(5s);
+    }
+}
+
+TEST_F(Facade, RegistrationWaitsForARunningCallbackOfItsSlot) {
+    std::promise<void> release;
+    BlockingEventCallback old;
+    old.release = release.get_future().share();
+    facade_->robotServiceRegisterRobotEventInfoCallback(blockOnEvent, &old);
+    controller_->sendEvent(kz::RobotEvent_collision, 0, "first");
+    ASSERT_EQ(std::future_status::ready, old.entered.get_future().wait_for(3s));
+
+    Counter replacement;
+    auto registering = std::async(std::launch::async, [&] {
+        return facade_->robotServiceRegisterRobotEventInfoCallback(countEvent, &replacement);
+    });
+    EXPECT_EQ(std::future_status::timeout, registering.wait_for(200ms));
+    release.set_value();
+    ASSERT_EQ(std::future_status::ready, registering.wait_for(3s));
+    EXPECT_EQ(0, registering.get());
+
+    controller_->sendEvent(kz::RobotEvent_collision, 0, "second");
+    ASSERT_TRUE(eventually([&] { return replacement.calls == 1; }));
+    EXPECT_EQ(1, old.calls);
+}
+
+/* Destruction */
+
+TEST_F(Facade, DestructionWithAnOpenLinkEndsItsReceiveThread) {
+    Counter jointStatus, clock;
+    facade_->robotServiceRegisterRealTimeJointStatusCallback(countJointStatus, &jointStatus);
+    ASSERT_TRUE(eventually([&] { return jointStatus.calls > 2; }));
+    facade_.reset();
+    const int after = jointStatus.calls;
+    EXPECT_TRUE(controller_->waitForOpenConnections(0, 3000ms));
+
+    // A second connection's pushes measure that time passes while nothing reaches the first.
+    ServiceInterface other;
+    ASSERT_EQ(0, other.robotServiceLogin("127.0.0.1", controller_->port(), "kezu", "123"));
+    other.robotServiceRegisterRealTimeEndSpeedCallback(countEndSpeed, &clock);
+    ASSERT_TRUE(eventually([&] { return clock.calls > 5; }));
+    EXPECT_EQ(after, jointStatus.calls);
+}
+
+class SlowMoves : public Facade {
+    kezu_sim::ControllerConfig config() const override {
+        kezu_sim::ControllerConfig slow = kezu_test::quickControllerConfig();
+        slow.travelScale = 100.0;
+        return slow;
+    }
+};
+
+struct FirstJoint {
+    std::atomic<double> angle{0.0};
+    std::atomic<int> calls{0};
+};
+
+void trackFirstJoint(const kz::wayPoint_S *wayPoint, void *arg) {
+    auto *joint = static_cast<FirstJoint *>(arg);
+    joint->angle = wayPoint->jointpos[0];
+    ++joint->calls;
+}
+
+TEST_F(SlowMoves, DestructionEndsABlockingMoveOnAnotherThread) {
+    FirstJoint joint;
+    facade_->robotServiceRegisterRealTimeRoadPointCallback(trackFirstJoint, &joint);
+    auto moving = std::async(std::launch::async, [&] {
+        double joints[6] = {0.5, 0.2, 0.3, 0.1, 0.2, 0.3};
+        return facade_->robotServiceJointMove(joints, true);
+    });
+    // Pushes showing the arm under way come after the move's reply: the move is now waiting
+    // for its arrival.
+    ASSERT_TRUE(eventually([&] { return joint.angle > 0.0; }));
+    auto destroying = std::async(std::launch::async, [&] { facade_.reset(); });
+    ASSERT_EQ(std::future_status::ready, moving.wait_for(5s));
+    EXPECT_EQ(kz::ErrCode_SocketDisconnect, moving.get());
+    ASSERT_EQ(std::future_status::ready, destroying.wait_for(5s));
+    const int after = joint.calls;
+    EXPECT_TRUE(controller_->waitForOpenConnections(0, 3000ms));
+    EXPECT_EQ(after, joint.calls);
+}
+
+/* A whole session */
+
+TEST(FacadeSession, DrivesTheArmThroughTheFacadeAlone) {
+    kezu_sim::KezuController controller(kezu_test::quickControllerConfig());
+    ASSERT_TRUE(controller.start());
+    ServiceInterface robot;
+    bool connected = true;
+    robot.robotServiceGetConnectStatus(connected);
+    EXPECT_FALSE(connected);
+    ASSERT_EQ(0, robot.robotServiceLogin("127.0.0.1", controller.port(), "kezu", "123"));
+    robot.robotServiceGetConnectStatus(connected);
+    EXPECT_TRUE(connected);
+
+    Counter jointStatus, waypoints, endSpeed, events;
+    robot.robotServiceRegisterRobotEventInfoCallback(countEvent, &events);
+    robot.robotServiceRegisterRealTimeJointStatusCallback(countJointStatus, &jointStatus);
+    robot.robotServiceRegisterRealTimeRoadPointCallback(countWaypoint, &waypoints);
+    robot.robotServiceRegisterRealTimeEndSpeedCallback(countEndSpeed, &endSpeed);
+
+    EXPECT_EQ(0, robot.robotServiceRobotHandShake(true));
+    kz::ToolDynamicsParam tool{};
+    tool.payload = 1.0;
+    kz::ROBOT_SERVICE_STATE state = kz::ROBOT_SERVICE_READY;
+    ASSERT_EQ(0, robot.rootServiceRobotStartup(tool, 6, true, true, 1000, state, true));
+    EXPECT_EQ(kz::ROBOT_SERVICE_WORKING, state);
+    EXPECT_TRUE(eventually([&] {
+        return jointStatus.calls > 0 && waypoints.calls > 0 && endSpeed.calls > 0 &&
+               events.calls > 0;
+    }));
+
+    robot.robotServiceInitGlobalMoveProfile();
+    double target[6] = {0.3, -0.2, 0.5, 0.1, -0.4, 0.2};
+    ASSERT_EQ(0, robot.robotServiceJointMove(target, true));
+    kz::wayPoint_S current;
+    ASSERT_EQ(0, robot.robotServiceGetCurrentWaypointInfo(current));
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR(target[i], current.jointpos[i], 1e-6);
+    double lineTarget[6] = {0.35, -0.2, 0.5, 0.1, -0.4, 0.2};
+    ASSERT_EQ(0, robot.robotServiceLineMove(lineTarget, true));
+    EXPECT_NEAR(0.35, controller.joints()[0], 1e-6);
+
+    ASSERT_EQ(0, robot.robotServiceSetBoardIOStatus(kz::RobotBoardUserDO, "U_DO_03", 0.9));
+    double value = 0;
+    ASSERT_EQ(0, robot.robotServiceGetBoardIOStatus(kz::RobotBoardUserDO, "U_DO_03", value));
+    EXPECT_EQ(1.0, value);
+    ASSERT_EQ(0, robot.robotServiceSetToolDOStatus("T_DI/O_02", kz::IO_STATUS_VALID));
+
+    EXPECT_EQ(0, robot.robotServiceSetRobotSafetyConfig(sampleSafetyConfig()));
+    kz::RobotSafetyConfig safety{};
+    ASSERT_EQ(0, robot.robotServiceGetRobotSafetyConfig(safety));
+    EXPECT_EQ(sampleSafetyConfig().robotReducedConfigTcpSpeed, safety.robotReducedConfigTcpSpeed);
+
+    EXPECT_EQ(0, robot.robotServiceLogout());
+    robot.robotServiceGetConnectStatus(connected);
+    EXPECT_FALSE(connected);
+    EXPECT_EQ(kz::ErrCode_SocketDisconnect, robot.robotServiceJointMove(target, false));
+    EXPECT_EQ("Socket disconnect.", robot.getErrDescByCode(kz::ErrCode_SocketDisconnect));
+}
+
+}  // namespace
