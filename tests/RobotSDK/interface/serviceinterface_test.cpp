@@ -457,6 +457,35 @@ TEST_F(Facade, RegistrationWaitsForARunningCallbackOfItsSlot) {
     EXPECT_EQ(1, old.calls);
 }
 
+// Calls back into the facade from the receive thread: a request and a registration of its own
+// slot.
+struct CallingBack {
+    ServiceInterface *facade = nullptr;
+    Counter replacement;
+    std::promise<int> requestResult;
+};
+
+void callBackIn(const kz::RobotEventInfo *, void *arg) {
+    auto *state = static_cast<CallingBack *>(arg);
+    state->facade->robotServiceRegisterRobotEventInfoCallback(countEvent, &state->replacement);
+    kz::JointParam joints;
+    state->requestResult.set_value(state->facade->robotServiceGetJointAngleInfo(joints));
+}
+
+TEST_F(Facade, CallbackMayRegisterItsOwnSlotAndItsRequestsTimeOut) {
+    CallingBack state;
+    state.facade = facade_.get();
+    facade_->robotServiceRegisterRobotEventInfoCallback(callBackIn, &state);
+    controller_->sendEvent(kz::RobotEvent_collision, 0, "first");
+    auto result = state.requestResult.get_future();
+    ASSERT_EQ(std::future_status::ready, result.wait_for(5s));
+    EXPECT_EQ(kz::ErrCode_RequestTimeout, result.get());
+    controller_->sendEvent(kz::RobotEvent_collision, 0, "second");
+    EXPECT_TRUE(eventually([&] { return state.replacement.calls == 1; }));
+    kz::JointParam joints;
+    EXPECT_EQ(0, facade_->robotServiceGetJointAngleInfo(joints));
+}
+
 /* Destruction */
 
 TEST_F(Facade, DestructionWithAnOpenLinkEndsItsReceiveThread) {
@@ -552,6 +581,15 @@ TEST(FacadeSession, DrivesTheArmThroughTheFacadeAlone) {
     double lineTarget[6] = {0.35, -0.2, 0.5, 0.1, -0.4, 0.2};
     ASSERT_EQ(0, robot.robotServiceLineMove(lineTarget, true));
     EXPECT_NEAR(0.35, controller.joints()[0], 1e-6);
+    kz::CoordCalibrateByJointAngleAndTool base{};
+    base.coordType = kz::BaseCoordinate;
+    kz::ToolInEndDesc noTool{};
+    noTool.toolInEndOrientation.w = 1.0;
+    ASSERT_EQ(0, robot.robotServiceGetCurrentWaypointInfo(current));
+    kz::Pos lower = current.cartPos.position;
+    lower.z -= 0.02;
+    ASSERT_EQ(0, robot.robotMoveLineToTargetPosition(base, lower, noTool, true));
+    EXPECT_NEAR(lower.z, controller.pose().position[2], 1e-6);
 
     ASSERT_EQ(0, robot.robotServiceSetBoardIOStatus(kz::RobotBoardUserDO, "U_DO_03", 0.9));
     double value = 0;
