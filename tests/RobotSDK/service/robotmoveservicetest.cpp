@@ -219,7 +219,8 @@ TEST_F(MoveServiceTest, ArrivalAheadAndRotationReachTheMessage) {
     M::setArrivalAheadTimeMode(0.25);
     kz::wayPoint_S wp = away(0.1);
     ASSERT_EQ(0, move_->robotJointMove(wp, false));
-    const common::arrivalAhead_t &ahead = lastMove(22).move_profile().arrivalahead();
+    const common::RobotMove joint = lastMove(22);
+    const common::arrivalAhead_t &ahead = joint.move_profile().arrivalahead();
     EXPECT_EQ(arrival_ahead_time, ahead.arrivalaheadstat());
     EXPECT_EQ(0.25, ahead.arrivalaheadthr());
 
@@ -227,7 +228,8 @@ TEST_F(MoveServiceTest, ArrivalAheadAndRotationReachTheMessage) {
     const kz::CoordCalibrateByJointAngleAndTool base = {};
     const double axis[3] = {0.0, 1.0, 0.0};
     ASSERT_EQ(0, move_->robotLineRotateMove(base, axis, 0.3, false));
-    const common::ProtoRoadPoint &point = lastMove(22).roadpointvector(0);
+    const common::RobotMove rotate = lastMove(22);
+    const common::ProtoRoadPoint &point = rotate.roadpointvector(0);
     EXPECT_EQ(0.3, point.orientation().w());
     EXPECT_EQ(1.0, point.orientation().y());
     EXPECT_DOUBLE_EQ(here_.jointpos[1], point.jointpos(1));
