@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "globalutil.h"
+#include "pthreadlock.h"
 #include "pykezuqxconvert.h"
 #include "rsrobotcontrol.h"
 
@@ -30,17 +31,6 @@ bool g_event_thread_ended = false;
 // Serialises starting and stopping the thread. Taken only without the interpreter lock, so a
 // thread holding the interpreter lock never waits for it.
 pthread_mutex_t g_thread_control_mutex = PTHREAD_MUTEX_INITIALIZER;
-
-class MutexLock {
-public:
-    explicit MutexLock(pthread_mutex_t &mutex) : m_mutex(mutex) { pthread_mutex_lock(&m_mutex); }
-    ~MutexLock() { pthread_mutex_unlock(&m_mutex); }
-    MutexLock(const MutexLock &) = delete;
-    MutexLock &operator=(const MutexLock &) = delete;
-
-private:
-    pthread_mutex_t &m_mutex;
-};
 
 // Now in whole seconds plus kWaitSeconds: a wait on it lasts between one and two seconds.
 timespec waitDeadline() {
@@ -67,7 +57,7 @@ void waitForEvents() {
 
 RS_EVENT_MAP takeQueuedEvents() {
     RS_EVENT_MAP events;
-    MutexLock lock(g_event_mutex);
+    PthreadLock lock(g_event_mutex);
     events.swap(g_rs_event);
     return events;
 }
@@ -107,7 +97,7 @@ void deliver(RS_EVENT_MAP &events) {
 
 int startEventThread() {
     {
-        MutexLock lock(g_event_mutex);
+        PthreadLock lock(g_event_mutex);
         g_event_thread_ended = false;
     }
     // Cleared before the thread exists, so a stop right after the start cannot be lost.
@@ -128,7 +118,7 @@ void stopEventThread() {
     g_robot_event_thread_handle = 0;
     bool ended = false;
     {
-        MutexLock lock(g_event_mutex);
+        PthreadLock lock(g_event_mutex);
         g_exit_system = true;
         pthread_cond_broadcast(&g_event_cond);
     }
@@ -138,7 +128,7 @@ void stopEventThread() {
         return;
     }
     {
-        MutexLock lock(g_event_mutex);
+        PthreadLock lock(g_event_mutex);
         const timespec deadline = waitDeadline();
         while (!g_event_thread_ended &&
                pthread_cond_timedwait(&g_event_cond, &g_event_mutex, &deadline) != ETIMEDOUT) {
@@ -181,7 +171,7 @@ void emit_robot_event(RSHD rshd, const RobotEventInfo *event) {
     }
     std::unique_ptr<RobotEventInfo> copy(new RobotEventInfo(*event));
     {
-        MutexLock lock(g_event_mutex);
+        PthreadLock lock(g_event_mutex);
         W_INFO("emit event type:%d code:%d str:%s, rshd=%u", event->eventType, event->eventCode,
                event->eventContent.c_str(), static_cast<unsigned>(rshd));
         g_rs_event.emplace_back(rshd, copy.get());
@@ -207,7 +197,7 @@ void *robot_event_thread(void * /*arg*/) {
         process_robot_event();
     }
     {
-        MutexLock lock(g_event_mutex);
+        PthreadLock lock(g_event_mutex);
         g_event_thread_ended = true;
     }
     pthread_cond_broadcast(&g_event_cond);
@@ -227,7 +217,7 @@ PyObject *pykezuqx_initialize(PyObject * /*self*/, PyObject * /*args*/) {
     int rc = 0;
     Py_BEGIN_ALLOW_THREADS;
     {
-        MutexLock control(g_thread_control_mutex);
+        PthreadLock control(g_thread_control_mutex);
         rc = rs_initialize();
         if (rc == 0 && g_robot_event_thread_handle == 0) {
             rc = startEventThread();
