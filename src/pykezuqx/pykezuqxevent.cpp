@@ -1,6 +1,7 @@
 #include "pykezuqxevent.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -27,6 +28,11 @@ enum { kThreadCreateFailed = 1004, kWaitSeconds = 2 };
 
 // Set by the robot-event thread under g_event_mutex as its last act; the stopper waits on it.
 bool g_event_thread_ended = false;
+
+// Counts the threads started. A thread stopped from inside one of its own callables is not
+// joined; it leaves on its own once that callable returns, even if a new thread has started
+// (and cleared the stop flag) meanwhile.
+std::atomic<std::uintptr_t> g_event_thread_generation{0};
 
 // Serialises starting and stopping the thread. Taken only without the interpreter lock, so a
 // thread holding the interpreter lock never waits for it.
@@ -102,8 +108,9 @@ int startEventThread() {
     }
     // Cleared before the thread exists, so a stop right after the start cannot be lost.
     g_exit_system = false;
+    void *generation = reinterpret_cast<void *>(++g_event_thread_generation);
     const int err =
-        pthread_create(&g_robot_event_thread_handle, nullptr, robot_event_thread, nullptr);
+        pthread_create(&g_robot_event_thread_handle, nullptr, robot_event_thread, generation);
     if (err != 0) {
         g_exit_system = true;
         g_robot_event_thread_handle = 0;
@@ -188,9 +195,10 @@ void process_robot_event() {
     }
 }
 
-void *robot_event_thread(void * /*arg*/) {
+void *robot_event_thread(void *arg) {
+    const std::uintptr_t generation = reinterpret_cast<std::uintptr_t>(arg);
     pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
-    while (!g_exit_system) {
+    while (!g_exit_system && generation == g_event_thread_generation) {
         // A wake-up by time-out delivers too: an event whose signal came while the thread was
         // delivering is never left behind.
         waitForEvents();
@@ -198,7 +206,9 @@ void *robot_event_thread(void * /*arg*/) {
     }
     {
         PthreadLock lock(g_event_mutex);
-        g_event_thread_ended = true;
+        if (generation == g_event_thread_generation) {
+            g_event_thread_ended = true;
+        }
     }
     pthread_cond_broadcast(&g_event_cond);
     return nullptr;

@@ -258,11 +258,6 @@ def test_range_checks_of_the_procedural_layer_pass_through(robot):
     assert lib.append_offline_track_waypoint(robot, (JOINTS,) * 3001) == 1003
 
 
-def test_robot_startup_uses_the_class_and_dynamics_given(robot):
-    assert lib.robot_startup(robot, 6, DYNAMICS) == 0
-    assert lib.get_tool_dynamics_param(robot)["payload"] == 1.5
-
-
 # Wrong types for every argument position a method reads; each must give None (0 for the
 # event registration) and log "parameters error", never raise or crash.
 BAD_ARGUMENTS = [
