@@ -232,3 +232,41 @@ def test_uninitialize_from_inside_a_callable_then_restart(fresh, controller):
     assert lib.robot_shutdown(h) == 0
     assert recorder.wait_for_type(SHUTDOWN_DONE)
     close_context(h)
+
+
+def test_events_from_two_busy_contexts_are_all_delivered_in_order(robot, controller):
+    other = open_context(controller.port)
+    recorders = {robot: Recorder(), other: Recorder()}
+    for handle, recorder in recorders.items():
+        assert lib.set_robot_event_callback(handle, recorder) == 0
+
+    def shut_down_often(handle):
+        for _ in range(30):
+            assert lib.robot_shutdown(handle) == 0
+    threads = [threading.Thread(target=shut_down_often, args=(h,)) for h in recorders]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join(30)
+    assert not any(thread.is_alive() for thread in threads)
+    for recorder in recorders.values():
+        assert wait_until(lambda: len(recorder.types()) >= 30, 5)
+        assert recorder.types() == [SHUTDOWN_DONE] * 30
+    close_context(other)
+
+
+def test_destroying_a_context_while_its_move_blocks(fresh, own_controller):
+    sim = own_controller(travel_scale=5.0)
+    assert lib.initialize() == 0
+    mover = open_context(sim.port)
+    outcome = {}
+
+    def move():
+        outcome["result"] = lib.move_joint(mover, FAR)
+    thread = threading.Thread(target=move)
+    thread.start()
+    assert wait_until(lambda: lib.get_robot_state(mover) == 1, 5)
+    assert lib.destory_context(mover) == 0
+    thread.join(4)
+    assert not thread.is_alive()
+    assert outcome["result"] != 0
