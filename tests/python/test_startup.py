@@ -36,7 +36,9 @@ def test_robot_startup_sends_its_class_pose_reading_detection_and_acceleration()
     spy = os.path.join(WORKDIR, "startup_spy.so")
     subprocess.run([compiler, "-shared", "-fPIC", "-o", spy, os.path.join(HERE, "startup_spy.c"),
                     "-ldl"], check=True, timeout=60)
-    env = dict(os.environ, LD_PRELOAD=spy, PYTHONPATH=BUILD)
+    # After any sanitizer runtime already preloaded, which must stay first.
+    preload = (os.environ.get("LD_PRELOAD", "") + " " + spy).strip()
+    env = dict(os.environ, LD_PRELOAD=preload, PYTHONPATH=BUILD)
     out = subprocess.run([sys.executable, "-c", SCRIPT, HERE, spy], env=env, cwd=WORKDIR,
                          capture_output=True, text=True, timeout=60)
     assert out.returncode == 0, out.stderr[-2000:]
