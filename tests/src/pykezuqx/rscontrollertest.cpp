@@ -256,3 +256,37 @@ TEST_F(RsControllerTest, DestroyWhileACallbackCallsBackIn) {
     EXPECT_EQ(0, destroy.get());
     EXPECT_EQ(1002, counter.lastResult);
 }
+
+// The target is taken in the context's user frame, on the base once the frame is reset; the
+// orientation stays as it is.
+TEST_F(RsControllerTest, MovesToATargetTakeItInTheContextsFrame) {
+    using MoveTo = int (*)(RSHD, const Pos *, const ToolInEndDesc *, bool);
+    ToolInEndDesc tool;
+    std::memset(&tool, 0, sizeof tool);
+    tool.toolInEndOrientation.w = 1;
+    CoordCalibrate degenerate;  // three equal points: a frame without axes
+    std::memset(&degenerate, 0, sizeof degenerate);
+    degenerate.coordType = WorldCoordinate;
+
+    for (MoveTo moveTo : {&rs_move_line_to, &rs_move_joint_to}) {
+        double start[6] = {0.1, -0.3, 1.2, 0.2, 1.4, 0.0};
+        ASSERT_EQ(0, rs_move_joint(handle, start, true));
+        wayPoint_S before;
+        ASSERT_EQ(0, rs_get_current_waypoint(handle, &before));
+        Pos target = before.cartPos.position;
+        target.z += 0.02;
+
+        ASSERT_EQ(0, rs_set_user_coord(handle, &degenerate));
+        controller->clearReceived();
+        EXPECT_NE(0, moveTo(handle, &target, &tool, true));
+        EXPECT_TRUE(controller->received(kMoveRequest).empty());
+
+        ASSERT_EQ(0, rs_set_base_coord(handle));
+        ASSERT_EQ(0, moveTo(handle, &target, &tool, true));
+        wayPoint_S after;
+        ASSERT_EQ(0, rs_get_current_waypoint(handle, &after));
+        EXPECT_NEAR(target.x, after.cartPos.position.x, 1e-6);
+        EXPECT_NEAR(target.z, after.cartPos.position.z, 1e-6);
+        EXPECT_NEAR(before.orientation.w, after.orientation.w, 1e-6);
+    }
+}
