@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <future>
 #include <string>
 #include <vector>
@@ -10,33 +11,17 @@ namespace {
 
 using namespace kezu_robot_namespace;
 
-TEST(ErrorInfoService, GivesEachCodeItsTextAndNothingForOthers) {
+std::string text(int code) {
+    return ErrorInfoService::getErrDescByCode(static_cast<RobotErrorCode>(code));
+}
+
+TEST(ErrorInfoService, GivesEveryResultCodeItsTextAndNothingForOthers) {
     const std::vector<std::pair<int, std::string>> rows = {
         {0, "Success."},
         {10000, "Error number base value."},
-        {10001, "Failed."},
-        {10002, "Parameter error."},
-        {10003, "Socket connect failed."},
-        {10004, "Socket disconnect."},
-        {10005, "Create request failed."},
-        {10006, "Internal variable error."},
-        {10007, "Request timeout."},
-        {10008, "Send request error."},
-        {10009, "Response is NULL."},
-        {10010, "Resolve response failed."},
         {10011, "forward kin failed."},
         {10012, "inverse kin failed."},
-        {10013, "Tool calibration error."},
-        {10014, "Tool calibration parameter error."},
-        {10015, "Coordinate system calibration error."},
-        {10016, "Base coordinate to user coordinate error."},
-        {10017, "User coordinate to base coordinate error."},
-        {10018, "Motion-related variable error."},
-        {10019, "Motion-related request error."},
-        {10020, "Motion-related create request error."},
         {10021, "The movement was interrupted by the event."},
-        {10022, "Waypoint vector length issue."},
-        {10023, "There is an error message in the response."},
         {10024, "Real robotic arm does not exist."},
         {26, ""},
         {1001, ""},
@@ -44,10 +29,15 @@ TEST(ErrorInfoService, GivesEachCodeItsTextAndNothingForOthers) {
         {-1, ""},
     };
     for (const auto &row : rows) {
-        EXPECT_EQ(row.second,
-                  ErrorInfoService::getErrDescByCode(static_cast<RobotErrorCode>(row.first)))
-            << row.first;
+        EXPECT_EQ(row.second, text(row.first)) << row.first;
     }
+    std::vector<std::string> seen;
+    for (int code = ErrCode_Base + 1; code < ErrCode_Base + ErrCode_Count - 1; ++code) {
+        EXPECT_FALSE(text(code).empty()) << code;
+        seen.push_back(text(code));
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen.end(), std::unique(seen.begin(), seen.end()));
 }
 
 TEST(ErrorInfoService, ConcurrentLookupsAndRebuildsAgree) {
@@ -59,8 +49,7 @@ TEST(ErrorInfoService, ConcurrentLookupsAndRebuildsAgree) {
                 if (t == 0) {
                     ErrorInfoService::initErrInfoDescMaping();
                 }
-                same = same && ErrorInfoService::getErrDescByCode(ErrCode_RequestTimeout) ==
-                                   "Request timeout.";
+                same = same && text(ErrCode_RequestTimeout) == "Request timeout.";
             }
             return same;
         }));

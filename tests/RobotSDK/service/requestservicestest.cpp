@@ -1,5 +1,6 @@
 #include <chrono>
 #include <functional>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,23 @@ TEST_F(RequestServicesTest, EveryServiceSendsItsCommandAndBodyAndMapsTheControll
             expectSent(row);
             expectCodesMapped(row);
         }
+    }
+}
+
+TEST_F(RequestServicesTest, ConcurrentReadsOfEveryTypeEachGetTheirOwnReply) {
+    ASSERT_EQ(0, services().setRealTimeJointAnglePush(true));  // pushes interleave the replies
+    std::vector<std::future<int>> failures;
+    for (const Row &row : readTable()) {
+        failures.push_back(std::async(std::launch::async, [this, row] {
+            int failed = 0;
+            for (int i = 0; i < 20; ++i) {
+                failed += row.call(services()) == 0 ? 0 : 1;
+            }
+            return failed;
+        }));
+    }
+    for (auto &failed : failures) {
+        EXPECT_EQ(0, failed.get());
     }
 }
 
