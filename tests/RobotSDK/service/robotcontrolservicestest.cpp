@@ -6,6 +6,7 @@
 #include <functional>
 #include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -334,33 +335,27 @@ int dhLinesLogged(const TraceCapture &capture) {
     return lines;
 }
 
-void secondLoginKeepsTheFirstModel() {
+// Two logins at once install one model's lengths; a later login of a third model keeps them.
+void loginsInstallTheLengthsOnce() {
     TraceCapture capture;
-    kezu_test::LoggedInServices first(modelConfig(kezu_qx, 0.41));
-    kezu_test::LoggedInServices second(modelConfig(kezu_qj, 0.55));
-    const bool ok = first.loginResult() == 0 && second.loginResult() == 0 &&
-                    near(installedDh()[0], 0.41) && getRobotType() == kezu_qx &&
-                    dhLinesLogged(capture) == 1;
-    std::exit(ok ? 0 : 1);
-}
-
-void concurrentLoginsInstallOnce() {
-    TraceCapture capture;
-    auto a = std::async(std::launch::async,
-                        [] { return new kezu_test::LoggedInServices(modelConfig(kezu_qx, 0.41)); });
-    auto b = std::async(std::launch::async,
-                        [] { return new kezu_test::LoggedInServices(modelConfig(kezu_qj, 0.55)); });
-    std::unique_ptr<kezu_test::LoggedInServices> first(a.get()), second(b.get());
+    auto login = [](int type, double a3) {
+        return std::async(std::launch::async, [=] {
+            return std::make_unique<kezu_test::LoggedInServices>(modelConfig(type, a3));
+        });
+    };
+    auto a = login(kezu_qx, 0.41), b = login(kezu_qj, 0.55);
+    const auto first = a.get(), second = b.get();
     const double a3 = installedDh()[0];
+    const auto third = login(kezu_qz, 0.66).get();
     const bool ok = first->loginResult() == 0 && second->loginResult() == 0 &&
-                    (near(a3, 0.41) || near(a3, 0.55)) && dhLinesLogged(capture) == 1;
+                    third->loginResult() == 0 && (near(a3, 0.41) || near(a3, 0.55)) &&
+                    installedDh()[0] == a3 && dhLinesLogged(capture) == 1;
     std::exit(ok ? 0 : 1);
 }
 
 TEST(LoginDhLengths, TheFirstLoginOfTheProcessInstallsThemOnce) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(secondLoginKeepsTheFirstModel(), ::testing::ExitedWithCode(0), "");
-    EXPECT_EXIT(concurrentLoginsInstallOnce(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(loginsInstallTheLengthsOnce(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
