@@ -233,7 +233,7 @@ TEST_F(EngineTest, EventBeforeTheReplyEndsTheEventWaitAtOnce) {
 }
 
 // An event that came before the request does not answer it; with the controller silent,
-// only the loss of the link ends the wait, and promptly.
+// only the loss of the link ends the wait, and promptly. A reply wait ends the same way.
 TEST_F(EngineTest, EventWaitsEndWith10004WhenTheLinkGoes) {
     struct Case {
         const char *name;
@@ -251,6 +251,11 @@ TEST_F(EngineTest, EventWaitsEndWith10004WhenTheLinkGoes) {
          [](RobotControlServices &s) { return s.robotShutdownService(true); }},
         {"handshake", CMT::CommunicationType_RobotHandShake, RobotEvent_RobotHandShakeSucc,
          [](RobotControlServices &s) { return s.robotHandShakeService(true); }},
+        {"reply", CMT::CommunicationType_GetRobotJointAngle, RobotEvent_robotStartupPhase,
+         [](RobotControlServices &s) {
+             JointParam joints;
+             return s.getCurrentJointAngle(joints);
+         }},
     };
     for (const bool byLogout : {false, true}) {
         for (const Case &c : waits) {
@@ -258,6 +263,7 @@ TEST_F(EngineTest, EventWaitsEndWith10004WhenTheLinkGoes) {
             ASSERT_EQ(0, session.loginResult());
             kezu_sim::ReplyFault silent;
             silent.withholdEvents = true;
+            silent.drop = c.commandType == CMT::CommunicationType_GetRobotJointAngle;
             session.controller().setReplyFault(c.commandType, silent);
             session.controller().sendEvent(c.earlierEvent, 0, "too early");
             RobotState state;
