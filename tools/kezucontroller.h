@@ -33,6 +33,8 @@ struct ReplyFault {
     bool twice = false;      // the same reply goes out two times
     // Sent just before the reply is due (also when the reply is dropped).
     std::optional<ControllerEvent> eventBefore;
+    // The events the request causes (start-up done, arrival, ...) are not sent.
+    bool withholdEvents = false;
     // When set, the simulated reply body passes through it (a controller that answers oddly).
     std::function<std::string(const std::string &)> rewriteBody;
 };
