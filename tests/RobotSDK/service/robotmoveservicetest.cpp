@@ -224,6 +224,13 @@ TEST_F(MoveServiceTest, RefusalsSendNothing) {
          },
          kz::ErrCode_ParamError, "sdk log: startupOfflineExcitTraj track file is NULL."},
     };
+    const auto noClass = static_cast<M::RobotMoveClass>(3);
+    RobotMoveProfile profile;
+    M::initDefaultMoveProfile(profile);
+    EXPECT_EQ(kz::ErrCode_Failed, move_->moveBaseService(noClass, profile, {}, false));
+    EXPECT_EQ(kz::ErrCode_Failed, move_->moveBaseService(noClass, profile, {}, true));
+    EXPECT_TRUE(logged("sdk log:Move class not exist.") &&
+                logged("sdk log: Move class not exist."));
     for (size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(cases[i].result, cases[i].call()) << i;
         EXPECT_TRUE(cases[i].line == nullptr || logged(cases[i].line)) << i;
