@@ -914,7 +914,9 @@ int ControllerState::applyMotionCommand(int commandType, const std::string &body
             return parseComplete(move, body) ? 0 : CODE_FORMAT_ERROR;
         }
         case TeachMoveStop:
-            stopMotion(session, now);
+            if (session.motion.jog) {
+                stopMotion(session, now);
+            }
             return 0;
         case CollisionRecover:
         case ReleaseBrake:
@@ -948,6 +950,7 @@ void ControllerState::beginMotion(Motion &motion, const Joints &from, const Join
                                   const Pose &target, double distance, Clock::time_point now) {
     motion.active = true;
     motion.paused = false;
+    motion.jog = false;
     motion.from = from;
     motion.to = to;
     motion.target = target;
@@ -977,6 +980,7 @@ void ControllerState::startJog(Session &session, const common::RobotMoveProfile 
     }
     // A jog runs until it is stopped or its span is covered.
     beginMotion(session.motion, from, to, target, JOG_SPAN, now);
+    session.motion.jog = true;
 }
 
 void ControllerState::stopMotion(Session &session, Clock::time_point now) {
