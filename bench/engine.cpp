@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "kezucontroller.h"
+#include "robotcommon.pb.h"
 #include "robotcommunication.pb.h"
 #include "robotcontrolservices.h"
 
@@ -263,5 +264,33 @@ BENCHMARK(BM_ReceiveThreadCpuJointAnglePush1kHz)
     ->Iterations(3)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+
+// The engine's share of one push, without the link: decode, forward kinematics, callback.
+void BM_JointAnglePushHandling(benchmark::State &state) {
+    kezu::robot::common::ProtoJointAngleResponse push;
+    kezu::robot::common::ProtoJointAngle *angles = push.mutable_jointangle();
+    angles->set_joint1(0.1);
+    angles->set_joint2(0.2);
+    angles->set_joint3(0.3);
+    angles->set_joint4(0.4);
+    angles->set_joint5(0.5);
+    angles->set_joint6(0.6);
+    kezu::robot::common::RobotCommonResponse *error = push.add_errorinfo();
+    error->set_errorcode(0);
+    error->set_errormsg("");
+    const int32_t type = CommunicationMateType::CommunicationType_RealTimeRobotJointAngle;
+    std::string content(reinterpret_cast<const char *>(&type), sizeof(type));
+    content += push.SerializeAsString();
+    PushProbe probe;
+    RobotControlServices services;
+    services.robotServiceRegisterRealTimeRoadPointCallbackService(&PushProbe::onWaypoint, &probe);
+    for (auto _ : state) {
+        services.responseProcess(-1, content.data(), static_cast<int>(content.size()));
+    }
+    if (probe.pushes.load() != static_cast<long>(state.iterations())) {
+        state.SkipWithError("a push did not reach the receiver");
+    }
+}
+BENCHMARK(BM_JointAnglePushHandling);
 
 }  // namespace
