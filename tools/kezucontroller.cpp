@@ -138,8 +138,16 @@ void KezuController::handlePackage(Connection &connection, const ReceivedPackage
         m_state.handle(package.commandType, package.body, connection.session, fault.errorCode, now);
     // The reply goes first; the events it causes follow it on the link.
     const Clock::time_point due = now + fault.delay;
+    if (outcome.reply && fault.eventBefore) {
+        enqueueLocked(connection, due, {eventPackage(*fault.eventBefore)});
+    }
     if (outcome.reply && !fault.drop) {
-        enqueueLocked(connection, due, {PackageFraming::encode(package.commandType, outcome.body)});
+        const Outgoing reply{
+            PackageFraming::encode(package.commandType, fault.emptyBody ? "" : outcome.body)};
+        enqueueLocked(connection, due, reply);
+        if (fault.twice) {
+            enqueueLocked(connection, due, reply);
+        }
     }
     for (const ControllerEvent &event : outcome.events) {
         enqueueLocked(connection, due, {eventPackage(event)});

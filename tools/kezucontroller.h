@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,9 +20,18 @@ namespace kezu_sim {
 
 // How the controller misbehaves on one command type.
 struct ReplyFault {
-    std::chrono::milliseconds delay{0};
-    bool drop = false;
-    int errorCode = 0;  // nonzero: answer with this code and change nothing
+    // Brace lists of the first three fields keep working without naming the later ones.
+    ReplyFault(std::chrono::milliseconds delay = std::chrono::milliseconds(0), bool drop = false,
+               int errorCode = 0)
+        : delay(delay), drop(drop), errorCode(errorCode) {}
+
+    std::chrono::milliseconds delay;
+    bool drop;
+    int errorCode;           // nonzero: answer with this code and change nothing
+    bool emptyBody = false;  // the reply carries no body at all
+    bool twice = false;      // the same reply goes out two times
+    // Sent just before the reply is due (also when the reply is dropped).
+    std::optional<ControllerEvent> eventBefore;
 };
 
 // A robot controller on a TCP port: accepts any number of connections, answers every request

@@ -4,7 +4,6 @@
 #include <pthread.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -188,13 +187,19 @@ protected:
     // One robot event that a caller can wait for. The receive thread only counts and records
     // under the mutex; nobody holds it across a request, so the receive thread never waits.
     struct EventHandOff {
-        std::mutex mutex;
-        std::condition_variable condition;
-        unsigned long count = 0;
+        EventHandOff();
+        ~EventHandOff();
+        EventHandOff(const EventHandOff &) = delete;
+        EventHandOff &operator=(const EventHandOff &) = delete;
+
+        pthread_mutex_t mutex;
+        pthread_cond_t condition;
+        unsigned long count = 0;  // events received so far
+        int code = 0;             // what the last event carried
     };
 
     // How an event wait ended.
-    enum class EventWaitResult { Event, LinkLost, TimedOut };
+    enum class EventWaitResult { Event, LinkLost, TimedOut, Failed };
 
     // Ends every wait of this link: reply waits, event waits and the arrival wait.
     void signalLinkLoss();
@@ -231,14 +236,14 @@ protected:
 private:
     int waitReplyLocked(CommunicationResponse &slot, CommandType type,
                         const struct timespec &deadline, unsigned long linkLossAtStart);
-    void copyReply(const CommunicationResponse &slot, CommunicationResponse &responseInfo);
+    static void copyReply(const CommunicationResponse &slot, CommunicationResponse &responseInfo);
     void storeReply(int socketFd, CommandType type, char *body, int length);
-    void storePush(int socketFd, CommandType type, char *body, int length);
     int requestWithEventWait(EventHandOff &handOff, CommandType type, void *body, int length,
-                             int waitSeconds, EventWaitResult &waitResult);
+                             int waitSeconds, EventWaitResult &waitResult, int &code);
     EventWaitResult waitForEvent(EventHandOff &handOff, unsigned long countBefore,
-                                 unsigned long linkLossBefore, const struct timespec &deadline);
-    void recordEvent(EventHandOff &handOff);
+                                 unsigned long linkLossBefore, const struct timespec &deadline,
+                                 int &code);
+    static void recordEventLocked(EventHandOff &handOff, int code);
     void handleRobotEvent(const kezu_robot_namespace::RobotEventInfo &event);
     void signalArrival(bool abnormalStop);
     static void installDhParamOnce(int robotType, const RobotDhPara &dhPara);
@@ -250,6 +255,9 @@ private:
     // The command shape with a body built by `encode(&ptr, &size)`.
     template <typename Encode>
     int commandService(CommandType type, Encode encode, const char *errorText);
+    template <typename Record>
+    int readIoList(CommandType type, void *body, int length, std::vector<Record> &list,
+                   const char *errorText);
     int ioSetService(CommandType type,
                      const std::vector<kezu_robot_namespace::RobotDiagnosisIODesc> &records,
                      const char *errorText);

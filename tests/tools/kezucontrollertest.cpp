@@ -186,6 +186,55 @@ TEST_F(Faults, ReplyFaultsDelayDropOrFailOnlyTheirType) {
     exchange(37);
 }
 
+// Each fault on type 34 and the packages the client then sees, in order of arrival.
+TEST_F(Faults, EventBeforeEmptyAndTwiceShapeTheReplyOfTheirType) {
+    kezu_sim::ReplyFault eventFirst;
+    eventFirst.eventBefore = kezu_sim::ControllerEvent{26, 7, "before the reply"};
+    kezu_sim::ReplyFault empty;
+    empty.emptyBody = true;
+    kezu_sim::ReplyFault twice;
+    twice.twice = true;
+    const struct {
+        const char *name;
+        kezu_sim::ReplyFault fault;
+        std::vector<int32_t> types;
+        bool emptyReply;
+    } cases[] = {{"event before", eventFirst, {EVENT_PACKAGE, 34}, false},
+                 {"empty body", empty, {34}, true},
+                 {"twice", twice, {34, 34}, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        controller.setReplyFault(34, c.fault);
+        controller.setReplyFault(83, {});
+        const size_t before = client.deliveries().size();
+        ASSERT_TRUE(client.sendPackage(34, "") && client.sendPackage(83, ""));
+        // The 83 reply follows everything type 34 caused, so the count is then complete.
+        ASSERT_TRUE(client.waitFor(83, client.deliveries(83).size() + 1, WAIT));
+        std::vector<Delivery> seen = client.deliveries();
+        seen.erase(seen.begin(), seen.begin() + static_cast<long>(before));
+        std::vector<int32_t> types;
+        for (const Delivery &d : seen) {
+            types.push_back(d.commandType);
+        }
+        types.pop_back();  // the 83 reply
+        EXPECT_EQ(types, c.types);
+        comm::ProtoCommunicationRobotEvent event;
+        if (c.fault.eventBefore) {
+            ASSERT_TRUE(event.ParseFromString(seen[0].body));
+            EXPECT_EQ(std::make_tuple(event.eventtype(), event.eventcode(), event.eventcontent()),
+                      std::make_tuple(26, 7, std::string("before the reply")));
+        }
+        const std::string &reply = seen[types.size() - 1].body;
+        EXPECT_EQ(reply.empty(), c.emptyReply);
+        if (types.size() == 2 && types[0] == 34) {
+            EXPECT_EQ(seen[0].body, reply);
+        }
+    }
+    controller.clearReplyFaults();
+    comm::ProtoCommunicationGeneralData mode;  // the type answers normally again
+    EXPECT_TRUE(mode.ParseFromString(exchange(34).body) && mode.property1_size() > 0);
+}
+
 TEST_F(Faults, InjectedEventArrivesAndClosingDropsTheLink) {
     controller.sendEvent(26, 5, "controller error");
     comm::ProtoCommunicationRobotEvent event;

@@ -1,0 +1,1314 @@
+#include "robotcontrolservices.h"
+
+#include <sys/time.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "globalutil.h"
+#include "protoencodedecode.h"
+#include "robotutilservice.h"
+
+using kezu_robot_logtrace::W_ERROR;
+using kezu_robot_logtrace::W_INFO;
+namespace sdk = kezu_robot_namespace;
+using CMT = CommunicationMateType;
+
+namespace {
+
+constexpr long long kNsecPerSec = 1000000000LL;
+
+// Holds a pthread mutex for one scope.
+class PthreadLock {
+public:
+    explicit PthreadLock(pthread_mutex_t &mutex) : m_mutex(mutex) { pthread_mutex_lock(&m_mutex); }
+    ~PthreadLock() { pthread_mutex_unlock(&m_mutex); }
+    PthreadLock(const PthreadLock &) = delete;
+    PthreadLock &operator=(const PthreadLock &) = delete;
+
+private:
+    pthread_mutex_t &m_mutex;
+};
+
+// Waits use absolute wall-clock deadlines, fixed when the operation starts.
+timespec deadlineAfterUsec(long long usec) {
+    timeval now{};
+    gettimeofday(&now, nullptr);
+    const long long nsec = static_cast<long long>(now.tv_usec) * 1000 + usec * 1000;
+    timespec deadline{};
+    deadline.tv_sec = now.tv_sec + static_cast<time_t>(nsec / kNsecPerSec);
+    deadline.tv_nsec = static_cast<long>(nsec % kNsecPerSec);
+    return deadline;
+}
+
+std::string commandName(CMT::CommunicationCommandType type) {
+    return CMT::getCommandDescByType(type);
+}
+
+bool isPush(int type) {
+    return type == CMT::CommunicationType_Event ||
+           type == CMT::CommunicationType_RealTimeJointStatus ||
+           type == CMT::CommunicationType_RealTimeRobotJointAngle ||
+           type == CMT::CommunicationType_RealTimeRobotEndSpeed;
+}
+
+// The analog single reads report the value truncated toward zero to an unsigned 32-bit
+// integer. Values outside that range (negative, huge, NaN) are clamped: converting them
+// directly is undefined.
+double truncateAnalogValue(float value) {
+    if (!(value > 0.0f)) {
+        return 0.0;
+    }
+    if (value >= 4294967296.0f) {
+        return 4294967295.0;
+    }
+    return static_cast<double>(static_cast<uint32_t>(value));
+}
+
+constexpr int kStartupWaitSeconds = 60;
+constexpr int kShutdownWaitSeconds = 30;
+constexpr int kHandShakeWaitSeconds = 30;
+
+}  // namespace
+
+bool RobotControlServices::S_setDhParam = false;
+
+namespace {
+std::mutex &dhParamMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+}  // namespace
+
+RobotControlServices::EventHandOff::EventHandOff() {
+    pthread_mutex_init(&mutex, nullptr);
+    pthread_cond_init(&condition, nullptr);
+}
+
+RobotControlServices::EventHandOff::~EventHandOff() {
+    pthread_cond_destroy(&condition);
+    pthread_mutex_destroy(&mutex);
+}
+
+RobotControlServices::RobotControlServices()
+    : m_robotCommandResponseSet(new CommunicationResponse[CMT::CommunicationTypeCount]),
+      m_robotCommandMutexSet(new std::mutex[CMT::CommunicationTypeCount]),
+      m_robotStartupDoneResult(sdk::ROBOT_SERVICE_READY),
+      m_robotHandShakeSuccFlag(false),
+      m_robotEventCallback(nullptr),
+      m_robotEventCallbackArg(nullptr),
+      m_robotEndSpeedCallback(nullptr),
+      m_robotEndSpeedCallbackArg(nullptr),
+      m_realTimeJointStatusCallback(nullptr),
+      m_realTimeJointStatusCallbackArg(nullptr),
+      m_realTimeRoadPointCallback(nullptr),
+      m_realTimeRoadPointCallbackArg(nullptr),
+      m_robotMoveAtTrackTargetPosConditonPtr(new pthread_cond_t),
+      m_robotMoveAtTrackTargetPosMutexPtr(new pthread_mutex_t),
+      m_robotMoveAbnormalStopFlag(false),
+      m_robotMoveAtTrackTargetSignalFlag(false),
+      m_linkLossCount(0) {
+    pthread_cond_init(m_robotMoveAtTrackTargetPosConditonPtr.get(), nullptr);
+    pthread_mutex_init(m_robotMoveAtTrackTargetPosMutexPtr.get(), nullptr);
+}
+
+RobotControlServices::~RobotControlServices() {
+    // The receive thread uses the members below; it must end first.
+    disconnectRobotServer();
+    pthread_cond_destroy(m_robotMoveAtTrackTargetPosConditonPtr.get());
+    pthread_mutex_destroy(m_robotMoveAtTrackTargetPosMutexPtr.get());
+}
+
+// ---- Request engine ----
+
+int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &requestInfo,
+                                                  CommunicationResponse &responseInfo) {
+    const timespec deadline = deadlineAfterUsec(WAIT_RESPONSE_MAX_TIME_USEC);
+    const unsigned long linkLossAtStart = m_linkLossCount.load();
+    if (!getCurrentConnectStatus()) {
+        W_ERROR("sdk log: Current connect disconnect.");
+        return sdk::ErrCode_SocketDisconnect;
+    }
+    const CommandType type = requestInfo.m_commandType;
+    if (type < 0 || type >= CMT::CommunicationTypeCount || isPush(type)) {
+        W_ERROR("sdk log:  Command type not exist.");
+        return sdk::ErrCode_RequestRelatedVariableError;
+    }
+    std::lock_guard<std::mutex> requestLock(m_robotCommandMutexSet[type]);
+    CommunicationResponse &slot = m_robotCommandResponseSet[type];
+    {
+        // A reply that came after an earlier request gave up is dropped here. The slot is
+        // not held across the send, so the receive thread never waits for a slow send.
+        PthreadLock slotLock(slot.m_mutex);
+        slot.destroy();
+    }
+    if (!encodeAndSendCommunicationPackage(requestInfo)) {
+        W_ERROR("sdk log: encode and send request failed.");
+        return sdk::ErrCode_SendRequestFailed;
+    }
+    if (type == CMT::CommunicationType_RobotMove) {
+        W_INFO("sdk log: Sending robotMove request was successful, waiting for server response.");
+    }
+    PthreadLock slotLock(slot.m_mutex);
+    const int result = waitReplyLocked(slot, type, deadline, linkLossAtStart);
+    if (result == 0) {
+        copyReply(slot, responseInfo);
+        if (type == CMT::CommunicationType_RobotMove) {
+            W_INFO("sdk log: Successfully waited for a robotMove response from the server.");
+        }
+    }
+    return result;
+}
+
+// A stored reply is recognised by its command type (an empty slot has the unknown type), so
+// a wake-up without a reply waits on until the deadline.
+int RobotControlServices::waitReplyLocked(CommunicationResponse &slot, CommandType type,
+                                          const timespec &deadline, unsigned long linkLossAtStart) {
+    for (;;) {
+        if (slot.m_commandType == type) {
+            return 0;
+        }
+        if (m_linkLossCount.load() != linkLossAtStart) {
+            W_ERROR("sdk log: Current connect disconnect.");
+            return sdk::ErrCode_SocketDisconnect;
+        }
+        const int rc = pthread_cond_timedwait(&slot.m_conditon, &slot.m_mutex, &deadline);
+        if (rc == ETIMEDOUT) {
+            if (slot.m_commandType == type) {
+                return 0;
+            }
+            W_ERROR("sdk log: Wait response timeout. cmd type: %s", commandName(type).c_str());
+            return sdk::ErrCode_RequestTimeout;
+        }
+        if (rc != 0) {
+            W_ERROR("sdk log: Call pthread_cond_timedwait failed. cmd type: %s",
+                    commandName(type).c_str());
+            return sdk::ErrCode_RequestRelatedVariableError;
+        }
+    }
+}
+
+void RobotControlServices::copyReply(const CommunicationResponse &slot,
+                                     CommunicationResponse &responseInfo) {
+    responseInfo.destroy();
+    char *copy = nullptr;
+    if (slot.m_textPtr != nullptr) {
+        copy = new char[slot.m_textLength];
+        std::memcpy(copy, slot.m_textPtr, slot.m_textLength);
+    } else {
+        W_ERROR("recv response text is NULL, command:%d", slot.m_commandType);
+    }
+    responseInfo.setProperty(slot.m_socketFd, slot.m_commandType, copy, slot.m_textLength);
+}
+
+int RobotControlServices::requestServiceOnlyCheckSendResultMode(CommandType robotCommandType,
+                                                                void *protobufTextPtr,
+                                                                int protobufTextLength) {
+    CommunicationRequest request;
+    request.setProperty(-1, robotCommandType, static_cast<char *>(protobufTextPtr),
+                        protobufTextLength);
+    CommunicationResponse response;
+    const int result = sendRequestWaitResponse(request, response);
+    if (result != 0) {
+        return result;
+    }
+    if (response.m_textPtr == nullptr) {
+        W_ERROR("sdk log: robot server response text is NULL.");
+        return sdk::ErrCode_ResponseInfoIsNULL;
+    }
+    // A body that does not decode leaves the code at 0: an empty reply counts as success.
+    CommunicationCommonResultResponse common;
+    ProtoEncodeDecode::resolveResponse_commonFormat(response.m_textPtr, response.m_textLength,
+                                                    common);
+    const int mapped = getErrCodeByServerResponse(common.m_errorCode);
+    if (mapped != 0) {
+        W_ERROR("sdk log: Response return false. cmd Type:%s  errorCode:%d",
+                commandName(robotCommandType).c_str(), mapped);
+    }
+    return mapped;
+}
+
+int RobotControlServices::requestServiceGetResponseContentMode(
+    CommandType robotCommandType, void *protobufTextPtr, int protobufTextLength,
+    CommunicationResponse &robotResponse) {
+    CommunicationRequest request;
+    request.setProperty(-1, robotCommandType, static_cast<char *>(protobufTextPtr),
+                        protobufTextLength);
+    robotResponse.destroy();
+    robotResponse.setProperty(-1, robotCommandType, nullptr, 0);
+    const int result = sendRequestWaitResponse(request, robotResponse);
+    if (result == 0 && robotResponse.m_textPtr == nullptr) {
+        W_ERROR("sdk log: robot server response text is NULL.");
+        return sdk::ErrCode_ResponseInfoIsNULL;
+    }
+    return result;
+}
+
+int RobotControlServices::getErrCodeByServerResponse(int code) {
+    if (code == 0) {
+        return sdk::ErrnoSucc;
+    }
+    if (code == 4) {  // RobotResponseCode_RealRobotNoExist
+        return sdk::ErrCode_RealRobotNoExist;
+    }
+    return sdk::ErrCode_ResponseReturnError;
+}
+
+// ---- Receive side ----
+
+void RobotControlServices::responseProcess(int socketFd, const char *requestContentPtr,
+                                           int requestContentLength) {
+    int32_t type = -1;
+    if (requestContentPtr != nullptr && requestContentLength >= static_cast<int>(sizeof(type))) {
+        std::memcpy(&type, requestContentPtr, sizeof(type));
+    }
+    if (type < 0 || type >= CMT::CommunicationTypeCount) {
+        W_ERROR("sdk log:  Command type not exist.");
+        return;
+    }
+    const int length = requestContentLength - static_cast<int>(sizeof(type));
+    char *body = new char[length];
+    std::memcpy(body, requestContentPtr + sizeof(type), length);
+    const CommandType commandType = static_cast<CommandType>(type);
+    if (!isPush(type)) {
+        storeReply(socketFd, commandType, body, length);
+        return;
+    }
+    // Push slots are only ever touched here, on the receive thread.
+    CommunicationResponse &slot = m_robotCommandResponseSet[type];
+    slot.destroy();
+    slot.setProperty(socketFd, commandType, body, length);
+    switch (type) {
+        case CMT::CommunicationType_Event:
+            realTimeRobotEventInfoService(slot);
+            break;
+        case CMT::CommunicationType_RealTimeJointStatus:
+            realTimeJointStatusService(slot);
+            break;
+        case CMT::CommunicationType_RealTimeRobotJointAngle:
+            realTimeJointAngleService(slot);
+            break;
+        default:
+            realTimeEndSpeedService(slot);
+            break;
+    }
+}
+
+void RobotControlServices::storeReply(int socketFd, CommandType type, char *body, int length) {
+    if (type == CMT::CommunicationType_RobotMove) {
+        W_INFO("sdk log: Processing the robotMove response from the server..");
+    }
+    CommunicationResponse &slot = m_robotCommandResponseSet[type];
+    PthreadLock slotLock(slot.m_mutex);
+    slot.destroy();
+    slot.setProperty(socketFd, type, body, length);
+    pthread_cond_signal(&slot.m_conditon);
+}
+
+void RobotControlServices::realTimeJointStatusService(CommunicationResponse &response) {
+    sdk::JointStatus status[sdk::ARM_DOF];
+    std::memset(status, 0, sizeof(status));
+    int errorCode = 0;
+    if (ProtoEncodeDecode::resolveResponse_jointStatus(response.m_textPtr, response.m_textLength,
+                                                       status, sdk::ARM_DOF, errorCode)) {
+        if (m_realTimeJointStatusCallback != nullptr) {
+            m_realTimeJointStatusCallback(status, sdk::ARM_DOF, m_realTimeJointStatusCallbackArg);
+        }
+    } else {
+        W_ERROR("sdk log: Resolve realtime joint status info failed.");
+    }
+    response.destroy();
+}
+
+void RobotControlServices::realTimeJointAngleService(CommunicationResponse &response) {
+    sdk::JointParam joints{};
+    int errorCode = 0;
+    if (ProtoEncodeDecode::resolveResponse_jointAngle(response.m_textPtr, response.m_textLength,
+                                                      joints, errorCode)) {
+        sdk::wayPoint_S wayPoint{};
+        // A pose the kinematics could not compute is not handed out.
+        if (RobotUtilService::robotFk(joints.jointPos, sdk::ARM_DOF, wayPoint) == 0 &&
+            m_realTimeRoadPointCallback != nullptr) {
+            m_realTimeRoadPointCallback(&wayPoint, m_realTimeRoadPointCallbackArg);
+        }
+    } else {
+        W_ERROR("sdk log: Resolve realtime joint angle info failed.");
+    }
+    response.destroy();
+}
+
+void RobotControlServices::realTimeEndSpeedService(CommunicationResponse &response) {
+    double speed = 0.0;
+    if (ProtoEncodeDecode::resolveResponse_robotEndSpeed(response.m_textPtr, response.m_textLength,
+                                                         speed)) {
+        if (m_robotEndSpeedCallback != nullptr) {
+            m_robotEndSpeedCallback(speed, m_robotEndSpeedCallbackArg);
+        }
+    } else {
+        W_ERROR("sdk log: Resolve realtime end speed info failed.");
+    }
+    response.destroy();
+}
+
+void RobotControlServices::realTimeRobotEventInfoService(CommunicationResponse &response) {
+    sdk::RobotEventInfo event{};
+    if (!ProtoEncodeDecode::resolveResponse_robotEvent(response.m_textPtr, response.m_textLength,
+                                                       event)) {
+        W_ERROR("sdk log: Resolve realtime robot event failed.");
+        return;
+    }
+    handleRobotEvent(event);
+    if (m_robotEventCallback != nullptr) {
+        m_robotEventCallback(&event, m_robotEventCallbackArg);
+    }
+}
+
+void RobotControlServices::handleRobotEvent(const sdk::RobotEventInfo &event) {
+    switch (event.eventType) {
+        case sdk::RobotEvent_atTrackTargetPos:
+            W_INFO("sdk log: RobotEvent_atTrackTargetPos processing.");
+            signalArrival(false);
+            break;
+        case sdk::RobotEvent_robotControllerStateChaned:
+            if (event.eventCode == 0) {
+                signalArrival(true);
+            }
+            break;
+        case sdk::RobotEvent_robotControllerError:
+            signalArrival(true);
+            break;
+        case sdk::RobotEvent_robotStartupDoneResult: {
+            PthreadLock lock(m_startupDone.mutex);
+            m_robotStartupDoneResult = static_cast<sdk::ROBOT_SERVICE_STATE>(event.eventCode);
+            recordEventLocked(m_startupDone, event.eventCode);
+            break;
+        }
+        case sdk::RobotEvent_robotShutdownDone: {
+            PthreadLock lock(m_shutDownDone.mutex);
+            recordEventLocked(m_shutDownDone, event.eventCode);
+            break;
+        }
+        case sdk::RobotEvent_RobotHandShakeSucc:
+        case sdk::RobotEvent_RobotHandShakeFailed: {
+            PthreadLock lock(m_robotHandShakeFinish.mutex);
+            m_robotHandShakeSuccFlag = event.eventType == sdk::RobotEvent_RobotHandShakeSucc;
+            recordEventLocked(m_robotHandShakeFinish, m_robotHandShakeSuccFlag ? 1 : 0);
+            break;
+        }
+        case sdk::RobotEvent_socketDisconnected:
+            // The same event also reports urgent data on a link that stays up.
+            if (!getCurrentConnectStatus()) {
+                signalLinkLoss();
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void RobotControlServices::recordEventLocked(EventHandOff &handOff, int code) {
+    ++handOff.count;
+    handOff.code = code;
+    pthread_cond_broadcast(&handOff.condition);
+}
+
+void RobotControlServices::signalArrival(bool abnormalStop) {
+    PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
+    if (abnormalStop) {
+        m_robotMoveAbnormalStopFlag = true;
+    } else {
+        m_robotMoveAtTrackTargetSignalFlag = true;
+    }
+    pthread_cond_signal(m_robotMoveAtTrackTargetPosConditonPtr.get());
+}
+
+void RobotControlServices::signalLinkLoss() {
+    // Counted first, then every condition is broadcast under its mutex: a waiter checks the
+    // count under the same mutex before it sleeps, so none misses the loss.
+    ++m_linkLossCount;
+    for (int type = 0; type < CMT::CommunicationTypeCount; ++type) {
+        CommunicationResponse &slot = m_robotCommandResponseSet[type];
+        PthreadLock lock(slot.m_mutex);
+        pthread_cond_broadcast(&slot.m_conditon);
+    }
+    for (EventHandOff *handOff : {&m_startupDone, &m_shutDownDone, &m_robotHandShakeFinish}) {
+        PthreadLock lock(handOff->mutex);
+        pthread_cond_broadcast(&handOff->condition);
+    }
+    PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
+    pthread_cond_broadcast(m_robotMoveAtTrackTargetPosConditonPtr.get());
+}
+
+// ---- Connection and events ----
+
+void RobotControlServices::installDhParamOnce(int robotType, const RobotDhPara &dhPara) {
+    // Two connections may log in at once; only the first success of the process installs.
+    std::lock_guard<std::mutex> lock(dhParamMutex());
+    if (S_setDhParam) {
+        return;
+    }
+    RobotUtilService::setRobotDhParam(robotType, dhPara);
+    S_setDhParam = true;
+    W_INFO("sdk log: set dhparam success. type:%d, DhParam:%f,%f,%f,%f,%f,%f", robotType, dhPara.A3,
+           dhPara.A4, dhPara.D1, dhPara.D2, dhPara.D5, dhPara.D6);
+}
+
+int RobotControlServices::loginService(const char *host, int port, const std::string &userName,
+                                       const std::string &possword) {
+    char *body = nullptr;
+    int size = 0;
+    if (!ProtoEncodeDecode::getRequest_login(&body, &size, userName, possword)) {
+        W_ERROR("sdk log: Make login protobuf content failed.");
+        return sdk::ErrCode_CreateRequestFailed;
+    }
+    std::unique_ptr<char[]> ownedBody(body);
+    if (host == nullptr) {
+        W_ERROR("sdk log: Login service connect server failed.");
+        return sdk::ErrCode_ConnectSocketFailed;
+    }
+    setServerIP(host);
+    setServerPort(port);
+    if (connectRobotServer() != 0) {
+        W_ERROR("sdk log: Login service connect server failed.");
+        return sdk::ErrCode_ConnectSocketFailed;
+    }
+    W_INFO("sdk log: Connect robot server success.");
+
+    CommunicationResponse response;
+    const int result = requestServiceGetResponseContentMode(CMT::CommunicationType_Login,
+                                                            ownedBody.release(), size, response);
+    if (result != 0) {
+        return result;
+    }
+    int robotType = 0;
+    RobotDhPara dhPara{};
+    int errorCode = 0;
+    if (!ProtoEncodeDecode::resolveResponse_DhParam(response.m_textPtr, response.m_textLength,
+                                                    robotType, dhPara, errorCode)) {
+        W_ERROR("sdk log: resolveResponse_DhParam  error.");
+        return sdk::ErrCode_ResolveResponseFailed;
+    }
+    if (errorCode != 0) {
+        return getErrCodeByServerResponse(errorCode);
+    }
+    installDhParamOnce(robotType, dhPara);
+    W_INFO("sdk log: login  success.");
+    return sdk::ErrnoSucc;
+}
+
+int RobotControlServices::logoutService() {
+    const int result = disconnectRobotServer();
+    signalLinkLoss();
+    return result;
+}
+
+int RobotControlServices::requestWithEventWait(EventHandOff &handOff, CommandType type, void *body,
+                                               int length, int waitSeconds,
+                                               EventWaitResult &waitResult, int &code) {
+    const timespec deadline = deadlineAfterUsec(static_cast<long long>(waitSeconds) * 1000000);
+    // Only an event that comes after this point answers the request.
+    unsigned long countBefore = 0;
+    {
+        PthreadLock lock(handOff.mutex);
+        countBefore = handOff.count;
+    }
+    const unsigned long linkLossBefore = m_linkLossCount.load();
+    const int result = requestServiceOnlyCheckSendResultMode(type, body, length);
+    if (result != 0) {
+        return result;
+    }
+    waitResult = waitForEvent(handOff, countBefore, linkLossBefore, deadline, code);
+    return 0;
+}
+
+RobotControlServices::EventWaitResult RobotControlServices::waitForEvent(
+    EventHandOff &handOff, unsigned long countBefore, unsigned long linkLossBefore,
+    const timespec &deadline, int &code) {
+    PthreadLock lock(handOff.mutex);
+    for (;;) {
+        if (handOff.count != countBefore) {
+            code = handOff.code;
+            return EventWaitResult::Event;
+        }
+        if (m_linkLossCount.load() != linkLossBefore) {
+            return EventWaitResult::LinkLost;
+        }
+        const int rc = pthread_cond_timedwait(&handOff.condition, &handOff.mutex, &deadline);
+        if (rc == ETIMEDOUT && handOff.count == countBefore) {
+            return EventWaitResult::TimedOut;
+        }
+        if (rc != 0 && rc != ETIMEDOUT) {
+            return EventWaitResult::Failed;
+        }
+    }
+}
+
+int RobotControlServices::robotHandShakeService(bool isBlock) {
+    if (!isBlock) {
+        return requestServiceOnlyCheckSendResultMode(CMT::CommunicationType_RobotHandShake, nullptr,
+                                                     0);
+    }
+    EventWaitResult waitResult = EventWaitResult::Failed;
+    int succeeded = 0;
+    const int result =
+        requestWithEventWait(m_robotHandShakeFinish, CMT::CommunicationType_RobotHandShake, nullptr,
+                             0, kHandShakeWaitSeconds, waitResult, succeeded);
+    if (result != 0) {
+        return result;
+    }
+    switch (waitResult) {
+        case EventWaitResult::Event:
+            return succeeded != 0 ? sdk::ErrnoSucc : sdk::ErrCode_ResponseReturnError;
+        case EventWaitResult::LinkLost:
+            W_ERROR("sdk log: Wait handShake signal ended: link lost.");
+            return sdk::ErrCode_SocketDisconnect;
+        default:
+            W_ERROR("sdk log: Wait handShake signal timeout.");
+            return sdk::ErrCode_MotionRelatedVariableError;
+    }
+}
+
+int RobotControlServices::robotStartupService(const RobotTcpParam &tcpParam,
+                                              unsigned char collisionClass, bool readPose,
+                                              bool staticCollisionDetect, int maxAcc,
+                                              sdk::ROBOT_SERVICE_STATE &result, bool IsBolck) {
+    char *body = nullptr;
+    int size = 0;
+    if (!ProtoEncodeDecode::getRequest_robotStartup(&body, &size, tcpParam, collisionClass,
+                                                    readPose, staticCollisionDetect, maxAcc)) {
+        W_ERROR("sdk log: Make robotStartup protobuf content failed.");
+        return sdk::ErrCode_CreateRequestFailed;
+    }
+    if (!IsBolck) {
+        return requestServiceOnlyCheckSendResultMode(CMT::CommunicationType_RobotStartup, body,
+                                                     size);
+    }
+    EventWaitResult waitResult = EventWaitResult::Failed;
+    int code = 0;
+    const int ret = requestWithEventWait(m_startupDone, CMT::CommunicationType_RobotStartup, body,
+                                         size, kStartupWaitSeconds, waitResult, code);
+    if (ret != 0) {
+        return ret;
+    }
+    switch (waitResult) {
+        case EventWaitResult::Event:
+            result = static_cast<sdk::ROBOT_SERVICE_STATE>(code);
+            return sdk::ErrnoSucc;
+        case EventWaitResult::LinkLost:
+            W_ERROR("sdk log: Wait StartupDone signal ended: link lost.");
+            return sdk::ErrCode_SocketDisconnect;
+        case EventWaitResult::TimedOut:
+            W_ERROR("sdk log: Wait StartupDone signal timeout.");
+            return sdk::ErrCode_RequestRelatedVariableError;
+        default:
+            W_ERROR("sdk log: Call StartupDone pthread_cond_timedwait failed.");
+            return sdk::ErrCode_RequestRelatedVariableError;
+    }
+}
+
+int RobotControlServices::robotShutdownService(bool IsBolck) {
+    if (!IsBolck) {
+        return requestServiceOnlyCheckSendResultMode(CMT::CommunicationType_RobotShutdown, nullptr,
+                                                     0);
+    }
+    EventWaitResult waitResult = EventWaitResult::Failed;
+    int code = 0;
+    const int result = requestWithEventWait(m_shutDownDone, CMT::CommunicationType_RobotShutdown,
+                                            nullptr, 0, kShutdownWaitSeconds, waitResult, code);
+    if (result != 0) {
+        return result;
+    }
+    switch (waitResult) {
+        case EventWaitResult::Event:
+            return sdk::ErrnoSucc;
+        case EventWaitResult::LinkLost:
+            W_ERROR("sdk log: Wait shutDown Done signal ended: link lost.");
+            return sdk::ErrCode_SocketDisconnect;
+        case EventWaitResult::TimedOut:
+            W_ERROR("sdk log: Wait shutDown Done signal timeout.");
+            return sdk::ErrCode_Failed;
+        default:
+            W_ERROR("sdk log: Call shutDown pthread_cond_timedwait failed.");
+            return sdk::ErrCode_Failed;
+    }
+}
+
+int RobotControlServices::startupOfflineExcitTrajService(const char *trackFile,
+                                                         sdk::Robot_Dyn_identify_traj type,
+                                                         int subtype) {
+    char *body = nullptr;
+    int size = 0;
+    if (trackFile == nullptr || !ProtoEncodeDecode::getRequest_startupOfflineExcitTraj(
+                                    &body, &size, trackFile, type, subtype)) {
+        W_ERROR("sdk log: Make getRequest_startupOfflineExcitTraj request failed.");
+        return sdk::ErrCode_CreateRequestFailed;
+    }
+    return requestServiceOnlyCheckSendResultMode(CMT::CommunicationType_StartupOfflineExcitTraj,
+                                                 body, size);
+}
+
+int RobotControlServices::getDynIdentifyResultsService(std::vector<int> &paramVector) {
+    return readService(
+        CMT::CommunicationType_GetDynIdentifyResults, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_getDynIdentifyResults(text, length,
+                                                                            paramVector, code);
+        },
+        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve DynIdentify response failed.");
+}
+
+void RobotControlServices::robotServiceRegisterRealTimeJointStatusCallbackService(
+    RealTimeJointStatusCallback ptr, void *arg) {
+    m_realTimeJointStatusCallback = ptr;
+    m_realTimeJointStatusCallbackArg = arg;
+}
+
+void RobotControlServices::robotServiceRegisterRealTimeRoadPointCallbackService(
+    RealTimeRoadPointCallback ptr, void *arg) {
+    m_realTimeRoadPointCallback = ptr;
+    m_realTimeRoadPointCallbackArg = arg;
+}
+
+void RobotControlServices::robotServiceRegisterRealTimeEndSpeedCallbackService(
+    RealTimeEndSpeedCallback ptr, void *arg) {
+    m_robotEndSpeedCallback = ptr;
+    m_robotEndSpeedCallbackArg = arg;
+}
+
+void RobotControlServices::robotServiceRegisterRobotEventInfoCallbackService(RobotEventCallback ptr,
+                                                                             void *arg) {
+    m_robotEventCallback = ptr;
+    m_robotEventCallbackArg = arg;
+}
+
+// ---- Move support ----
+
+bool RobotControlServices::getRobotMoveAbnormalStopFlag() { return m_robotMoveAbnormalStopFlag; }
+
+void RobotControlServices::setRobotMoveAbnormalStopFlag(bool value) {
+    m_robotMoveAbnormalStopFlag = value;
+}
+
+bool RobotControlServices::getRobotMoveAtTrackTargetSignalFlag() {
+    return m_robotMoveAtTrackTargetSignalFlag;
+}
+
+void RobotControlServices::setRobotMoveAtTrackTargetSignalFlag(bool value) {
+    m_robotMoveAtTrackTargetSignalFlag = value;
+}
+
+pthread_cond_t *RobotControlServices::getRobotMoveAtTrackTargetPosConditonPtr() {
+    return m_robotMoveAtTrackTargetPosConditonPtr.get();
+}
+
+pthread_mutex_t *RobotControlServices::getRobotMoveAtTrackTargetPosMutexPtr() {
+    return m_robotMoveAtTrackTargetPosMutexPtr.get();
+}
+
+unsigned long RobotControlServices::getLinkLossCount() const { return m_linkLossCount.load(); }
+
+// ---- Service shapes ----
+
+template <typename Decode>
+int RobotControlServices::readService(CommandType type, void *body, int length, Decode decode,
+                                      int decodeFailure, const char *errorText) {
+    CommunicationResponse response;
+    const int result = requestServiceGetResponseContentMode(type, body, length, response);
+    if (result != 0) {
+        return result;
+    }
+    int code = 0;
+    if (!decode(response.m_textPtr, response.m_textLength, code)) {
+        W_ERROR("%s", errorText);
+        return decodeFailure;
+    }
+    return getErrCodeByServerResponse(code);
+}
+
+template <typename Encode>
+int RobotControlServices::commandService(CommandType type, Encode encode, const char *errorText) {
+    char *body = nullptr;
+    int size = 0;
+    if (!encode(&body, &size)) {
+        W_ERROR("%s", errorText);
+        return sdk::ErrCode_CreateRequestFailed;
+    }
+    return requestServiceOnlyCheckSendResultMode(type, body, size);
+}
+
+int RobotControlServices::ioSetService(CommandType type,
+                                       const std::vector<sdk::RobotDiagnosisIODesc> &records,
+                                       const char *errorText) {
+    return commandService(
+        type,
+        [&](char **ptr, int *size) {
+            return ProtoEncodeDecode::getRequest_robotDiagnosisIOData(ptr, size, records);
+        },
+        errorText);
+}
+
+namespace {
+
+// The one record of an IO request. The type byte is left 0: the command and the address
+// name the point.
+sdk::RobotDiagnosisIODesc digitalRecord(int addr, int value) {
+    sdk::RobotDiagnosisIODesc record{};
+    record.addr = static_cast<uint8>(addr);
+    record.value = static_cast<uint8>(value);
+    return record;
+}
+
+sdk::RobotDiagnosisIODesc typedRecord(int addr, int value) {
+    sdk::RobotDiagnosisIODesc record = digitalRecord(addr, value);
+    record.type = static_cast<uint8>(value);
+    return record;
+}
+
+sdk::RobotAnalogIODesc analogRecord(int addr, float value) {
+    sdk::RobotAnalogIODesc record{};
+    record.addr = static_cast<uint8>(addr);
+    record.value = value;
+    return record;
+}
+
+}  // namespace
+
+// ---- Push switches ----
+
+int RobotControlServices::setRealTimeJointStatusPush(bool enable) {
+    return requestServiceOnlyCheckSendResultMode(
+        enable ? CMT::CommunicationType_EnableRealTimeJointStatusPush
+               : CMT::CommunicationType_DisableRealTimeJointStatusPush,
+        nullptr, 0);
+}
+
+int RobotControlServices::setRealTimeJointAnglePush(bool enable) {
+    return requestServiceOnlyCheckSendResultMode(
+        enable ? CMT::CommunicationType_EnableRealTimeJointAnglePush
+               : CMT::CommunicationType_DisableRealTimeJointAnglePush,
+        nullptr, 0);
+}
+
+int RobotControlServices::setRealTimeEndSpeedPush(bool enable) {
+    return requestServiceOnlyCheckSendResultMode(
+        enable ? CMT::CommunicationType_EnableRealTimeEndSpeedPush
+               : CMT::CommunicationType_DisableRealTimeEndSpeedPush,
+        nullptr, 0);
+}
+
+// ---- Commands and sets ----
+
+int RobotControlServices::robotControlService(sdk::RobotControlCommand cmd) {
+    return commandService(
+        CMT::CommunicationType_RobotControl,
+        [&](char **ptr, int *size) {
+            return ProtoEncodeDecode::getRequest_robotControl(ptr, size, cmd);
+        },
+        "sdk log: Make RobotCmd_robotControl protobuf content failed.");
+}
+
+int RobotControlServices::collisionRecover() {
+    return requestServiceOnlyCheckSendResultMode(CMT::CommunicationType_CollisionRecover, nullptr,
+                                                 0);
+}
+
+int RobotControlServices::armPowerControlService(bool value) {
+    return commandService(
+        CMT::CommunicationType_SetRobotPowerStatus,
+        [&](char **ptr, int *size) {
+            return ProtoEncodeDecode::getRequest_setRobotPowerStatus(ptr, size, value);
+        },
+        "sdk log: Make armPowerControl request failed.");
+}
+
+int RobotControlServices::rootReleaseBrake() {
+    return requestServiceOnlyCheckSendResultMode(CMT::CommunicationType_SetRobotReleaseBrake,
+                                                 nullptr, 0);
+}
+
+int RobotControlServices::setTcpParamService(const RobotTcpParam &tcpParam) {
+    return commandService(
+        CMT::CommunicationType_SetRobotTcpParam,
+        [&](char **ptr, int *size) {
+            return ProtoEncodeDecode::getRequest_tcpParam(ptr, size, tcpParam);
+        },
+        "sdk log: Make setTcpParam protobuf content failed.");
+}
+
+int RobotControlServices::setToolDynamicsParamService(
+    const sdk::ToolDynamicsParam &toolDynamicsParam) {
+    return commandService(
+        CMT::CommunicationType_SetToolDynamicsParam,
+        [&](char **ptr, int *size) {
+            return ProtoEncodeDecode::getRequest_setToolDynamicsParam(ptr, size, toolDynamicsParam);
+        },
+        "sdk log: Make RobotCmd_setToolDynamicsParam protobuf content failed.");
+}
+
+int RobotControlServices::setRobotWorkModeService(sdk::RobotWorkMode mode) {
+    return commandService(
+        CMT::CommunicationType_SetRobotMode,
+        [&](char **ptr, int *size) {
+            return ProtoEncodeDecode::getRequest_setRobotWorkMode(ptr, size, mode);
+        },
+        "sdk log: Make RobotCmd_setRobotMode protobuf content failed.");
+}
+
+int RobotControlServices::setRobotCollisionClassService(int grade) {
+    return commandService(
+        CMT::CommunicationType_SetRobotCollisionGrade,
+        [&](char **ptr, int *size) {
+            return ProtoEncodeDecode::getRequest_setRobotCollision(ptr, size, grade);
+        },
+        "sdk log: Make RobotCmd_setRobotCollisionGrade protobuf content failed.");
+}
+
+int RobotControlServices::setRobotAtOriginPoseService() {
+    return requestServiceOnlyCheckSendResultMode(CMT::CommunicationType_SetRobotAtOriginPose,
+                                                 nullptr, 0);
+}
+
+int RobotControlServices::setRobotSafetyConfig(const sdk::RobotSafetyConfig &safetyConfig) {
+    return commandService(
+        CMT::CommunicationType_SetRobotSafetyConfig,
+        [&](char **ptr, int *size) {
+            return ProtoEncodeDecode::getRequest_setSafetyConfig(ptr, size, safetyConfig);
+        },
+        "sdk log: Make setRobotSafetyConfig protobuf content failed.");
+}
+
+int RobotControlServices::updateRobotBoardFirmwareService(sdk::update_board_firmware_cmd cmd,
+                                                          const void *data, unsigned short length) {
+    return commandService(
+        CMT::CommunicationType_UpdateRobotBoardFirmware,
+        [&](char **ptr, int *size) {
+            return ProtoEncodeDecode::getRequest_firmwareUpgrade(ptr, size, cmd, data, length);
+        },
+        "sdk log: Make RobotCmd_updateRobotBoardFirmware request failed.");
+}
+
+int RobotControlServices::setRobotJointOffsetService(sdk::RobotJointOffset &jointOffset) {
+    return commandService(
+        CMT::CommunicationType_RobotSetJointOffset,
+        [&](char **ptr, int *size) {
+            return ProtoEncodeDecode::getRequest_robotRobotJointOffsetData(ptr, size, jointOffset);
+        },
+        "sdk log: Make setRobotJointOffset protobuf content failed.");
+}
+
+// ---- Safety IO commands ----
+
+int RobotControlServices::safeIoAboutCommunication(CommandType commandType,
+                                                   const std::vector<int> &paramVector) {
+    return commandService(
+        commandType,
+        [&](char **ptr, int *size) {
+            return ProtoEncodeDecode::getRequest_safeIoParamAbout(ptr, size, paramVector);
+        },
+        "sdk log: Make safeIoAboutCommunication request failed.");
+}
+
+int RobotControlServices::setRobotOrpePause(unsigned char data) {
+    return safeIoAboutCommunication(CMT::CommunicationType_SafetyIoAbout_setRobotOrpePause, {data});
+}
+
+int RobotControlServices::setRobotOrpeStop(unsigned char data) {
+    return safeIoAboutCommunication(CMT::CommunicationType_SafetyIoAbout_setRobotOrpeStop, {data});
+}
+
+int RobotControlServices::setRobotOrpeError(unsigned char *data, int len) {
+    if (len < 0 || (data == nullptr && len > 0)) {
+        W_ERROR("sdk log: setRobotOrpeError parameters error.");
+        return sdk::ErrCode_ParamError;
+    }
+    const std::vector<int> values(data, data + len);
+    return safeIoAboutCommunication(CMT::CommunicationType_SafetyIoAbout_setRobotOrpeError, values);
+}
+
+int RobotControlServices::clearSystemEmergencyStop(unsigned char data) {
+    return safeIoAboutCommunication(CMT::CommunicationType_SafetyIoAbout_clearSystemEmergencyStop,
+                                    {data});
+}
+
+int RobotControlServices::clearReducedModeError(unsigned char data) {
+    return safeIoAboutCommunication(CMT::CommunicationType_SafetyIoAbout_clearReducedModeError,
+                                    {data});
+}
+
+int RobotControlServices::robotSafetyguardResetSucc(unsigned char data) {
+    return safeIoAboutCommunication(CMT::CommunicationType_SafetyIoAbout_robotSafetyguardResetSucc,
+                                    {data});
+}
+
+// ---- IO sets ----
+
+int RobotControlServices::setInterfaceBoardDOStatusService(int addr, sdk::IO_STATUS status) {
+    return ioSetService(CMT::CommunicationType_SetInterfaceBoardOneDOStatus,
+                        {digitalRecord(addr, status)},
+                        "sdk log: Make RobotCmd_setInterfaceBoardOneDOStatus protobuf content "
+                        "failed.");
+}
+
+int RobotControlServices::setInterfaceBoardAOStatusService(int addr, double status) {
+    const std::vector<sdk::RobotAnalogIODesc> records{
+        analogRecord(addr, static_cast<float>(status))};
+    return commandService(
+        CMT::CommunicationType_SetInterfaceBoardOneAOStatus,
+        [&](char **ptr, int *size) {
+            return ProtoEncodeDecode::getRequest_robotAnalogIOData(ptr, size, records);
+        },
+        "sdk log: Make setInterfaceBoardAOStatus protobuf content failed.");
+}
+
+int RobotControlServices::setToolPowerVoltageTypeService(sdk::ToolPowerType value) {
+    return ioSetService(CMT::CommunicationType_SetToolPowerVoltageType, {typedRecord(0, value)},
+                        "sdk log: Make RobotCmd_SetToolPowerVoltageType protobuf content failed.");
+}
+
+int RobotControlServices::setToolPowerTypeAndDigitalIOTypeService(sdk::ToolPowerType type,
+                                                                  sdk::ToolIOType io0,
+                                                                  sdk::ToolIOType io1,
+                                                                  sdk::ToolIOType io2,
+                                                                  sdk::ToolIOType io3) {
+    // The power type comes first, also at address 0.
+    return ioSetService(CMT::CommunicationType_SetToolPowerTypeAndDigitalIOType,
+                        {typedRecord(0, type), typedRecord(0, io0), typedRecord(1, io1),
+                         typedRecord(2, io2), typedRecord(3, io3)},
+                        "sdk log: Make RobotCmd_SetToolPowerVoltageType protobuf content failed.");
+}
+
+int RobotControlServices::setToolDigitalIOTypeService(sdk::ToolDigitalIOAddr addr,
+                                                      sdk::ToolIOType type) {
+    return ioSetService(CMT::CommunicationType_SetToolDigitalIOType, {digitalRecord(addr, type)},
+                        "sdk log: Make RobotCmd_setToolDigitalIOType protobuf content failed.");
+}
+
+int RobotControlServices::setToolDigitalIOStatusService(sdk::ToolDigitalIOAddr addr,
+                                                        sdk::IO_STATUS value) {
+    return ioSetService(CMT::CommunicationType_SetToolDigitalIOStatus, {digitalRecord(addr, value)},
+                        "sdk log: Make RobotCmd_setToolDigitalIOStatus protobuf content failed.");
+}
+
+// ---- Reads ----
+
+int RobotControlServices::getRobotJointStatus(sdk::JointStatus *jointStatus, int size) {
+    return readService(
+        CMT::CommunicationType_GetRobotJointStatus, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_jointStatus(text, length, jointStatus, size,
+                                                                  code);
+        },
+        sdk::ErrCode_ResolveResponseFailed, "sdk log: Resolve jointStatus response failed.");
+}
+
+int RobotControlServices::getCurrentJointAngle(sdk::JointParam &jointParam) {
+    return readService(
+        CMT::CommunicationType_GetRobotJointAngle, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_jointAngle(text, length, jointParam, code);
+        },
+        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve jointAngle response failed.");
+}
+
+int RobotControlServices::getRobotDiagnosisInfo(sdk::RobotDiagnosis &robotDiagnosis) {
+    return readService(
+        CMT::CommunicationType_GetRobotDiagnosis, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_robotDiagnosisInfo(text, length,
+                                                                         robotDiagnosis, code);
+        },
+        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve DiagnosisInfo response failed.");
+}
+
+int RobotControlServices::getRobotCurrentStateService(sdk::RobotState &state) {
+    return readService(
+        CMT::CommunicationType_GetRobotCurrentState, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_robotState(text, length, state, code);
+        },
+        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve RobotCurrentState response failed.");
+}
+
+int RobotControlServices::getTcpParamService(RobotTcpParam &tcpParam) {
+    return readService(
+        CMT::CommunicationType_GetRobotTcpParam, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_tcpParam(text, length, tcpParam, code);
+        },
+        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve tcpParam response failed.");
+}
+
+int RobotControlServices::getToolDynamicsParamService(sdk::ToolDynamicsParam &toolDynamicsParam) {
+    return readService(
+        CMT::CommunicationType_GetToolDynamicsParam, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_getToolDynamicsParam(text, length,
+                                                                           toolDynamicsParam, code);
+        },
+        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve toolDynamicsParam response failed.");
+}
+
+int RobotControlServices::getRobotWorkModeService(sdk::RobotWorkMode &mode) {
+    return readService(
+        CMT::CommunicationType_GetRobotMode, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_robotWorkMode(text, length, mode, code);
+        },
+        sdk::ErrCode_ResolveResponseFailed, "sdk log: Resolve robotWorkMode response failed.");
+}
+
+int RobotControlServices::getRobotGravityComponent(sdk::RobotGravityComponent &gravityComponent) {
+    return readService(
+        CMT::CommunicationType_GetRobotGravityComponent, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_gravityComponent(text, length,
+                                                                       gravityComponent, code);
+        },
+        sdk::ErrCode_ResolveResponseFailed, "sdk log: Resolve gravityComponent response failed.");
+}
+
+int RobotControlServices::getRobotCollisionCurrentService(RobotCollisionCurrent &collisionCurrent) {
+    return readService(
+        CMT::CommunicationType_GetRobotCollisionCurrent, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_collisionCurrent(text, length,
+                                                                       collisionCurrent, code);
+        },
+        sdk::ErrCode_ResolveResponseFailed,
+        "sdk log: Resolve devInfo RobotCollisionCurrent failed.");
+}
+
+int RobotControlServices::getIsRealRobotExist(bool &value) {
+    return readService(
+        CMT::CommunicationType_GetIsRealRobotExist, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_isRealRobotExist(text, length, value, code);
+        },
+        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve isRobotExist response failed.");
+}
+
+int RobotControlServices::getRobotDevInfoService(sdk::RobotDevInfo &devInfo) {
+    return readService(
+        CMT::CommunicationType_GetDeviceInfo, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_devInfo(text, length, devInfo, code);
+        },
+        sdk::ErrCode_ResolveResponseFailed, "sdk log: Resolve devInfo response failed.");
+}
+
+namespace {
+
+template <typename Record>
+struct ListReader;
+
+template <>
+struct ListReader<sdk::RobotDiagnosisIODesc> {
+    static bool read(const char *text, int length, std::vector<sdk::RobotDiagnosisIODesc> &list,
+                     int &code) {
+        return ProtoEncodeDecode::resolveResponse_robotDiagnosisIOData(text, length, list, code);
+    }
+};
+
+template <>
+struct ListReader<sdk::RobotAnalogIODesc> {
+    static bool read(const char *text, int length, std::vector<sdk::RobotAnalogIODesc> &list,
+                     int &code) {
+        return ProtoEncodeDecode::resolveResponse_robotAnalogIOData(text, length, list, code);
+    }
+};
+
+}  // namespace
+
+template <typename Record>
+int RobotControlServices::readIoList(CommandType type, void *body, int length,
+                                     std::vector<Record> &list, const char *errorText) {
+    return readService(
+        type, body, length,
+        [&](const char *text, int textLength, int &code) {
+            return ListReader<Record>::read(text, textLength, list, code);
+        },
+        sdk::ErrCode_CreateRequestFailed, errorText);
+}
+
+int RobotControlServices::getInterfaceBoardAllDIStatusService(
+    std::vector<sdk::RobotDiagnosisIODesc> &statusVector) {
+    statusVector.clear();
+    return readIoList(CMT::CommunicationType_GetInterfaceBoardAllDIData, nullptr, 0, statusVector,
+                      "sdk log: Resolve BoardAllDIStatus response failed.");
+}
+
+int RobotControlServices::getInterfaceBoardAllDOStatusService(
+    std::vector<sdk::RobotDiagnosisIODesc> &statusVector) {
+    statusVector.clear();
+    return readIoList(CMT::CommunicationType_GetInterfaceBoardAllDOData, nullptr, 0, statusVector,
+                      "sdk log: Resolve BoardAllDOStatus response failed.");
+}
+
+int RobotControlServices::getInterfaceBoardAllAIStatusService(
+    std::vector<sdk::RobotAnalogIODesc> &statusVector) {
+    statusVector.clear();
+    return readIoList(CMT::CommunicationType_GetInterfaceBoardAllAIData, nullptr, 0, statusVector,
+                      "sdk log: Resolve BoardAllAIStatus response failed.");
+}
+
+int RobotControlServices::getInterfaceBoardAllAOStatusService(
+    std::vector<sdk::RobotAnalogIODesc> &statusVector) {
+    statusVector.clear();
+    return readIoList(CMT::CommunicationType_GetInterfaceBoardAllAOData, nullptr, 0, statusVector,
+                      "sdk log: Resolve BoardAllAOStatus response failed.");
+}
+
+int RobotControlServices::getToolAllDigitalIOStatusService(
+    std::vector<sdk::RobotDiagnosisIODesc> &statusVector) {
+    return readIoList(CMT::CommunicationType_GetToolAllDigitalIOStatus, nullptr, 0, statusVector,
+                      "sdk log: Resolve ToolAllDigitalIOStatus response failed.");
+}
+
+int RobotControlServices::getToolAllAIStatusService(
+    std::vector<sdk::RobotAnalogIODesc> &statusVector) {
+    return readIoList(CMT::CommunicationType_GetToolAllAIStatus, nullptr, 0, statusVector,
+                      "sdk log: Resolve ToolAllAIStatus response failed.");
+}
+
+int RobotControlServices::getRobotSafetyConfig(sdk::RobotSafetyConfig &safetyConfig) {
+    return readService(
+        CMT::CommunicationType_GetRobotSafetyConfig, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_safetyConfig(text, length, safetyConfig,
+                                                                   code);
+        },
+        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve SafetyConfig response failed.");
+}
+
+int RobotControlServices::getOrpeSafetyStatus(sdk::OrpeSafetyStatus &safetyStatus) {
+    return readService(
+        CMT::CommunicationType_GetOrpeSafetyStatus, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_safetyStatus(text, length, safetyStatus,
+                                                                   code);
+        },
+        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve SafetyStatus response failed.");
+}
+
+int RobotControlServices::getToolAllIOStatusService(sdk::RobotToolAllIOStatus &toolAllIOStatus) {
+    return readService(
+        CMT::CommunicationType_GetToolAllIoStatus, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_robotToolIoStatus(text, length,
+                                                                        toolAllIOStatus, code);
+        },
+        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve toolAllIOStatus response failed.");
+}
+
+int RobotControlServices::getBoardFirmwareUpdateResultService(bool &value) {
+    return readService(
+        CMT::CommunicationType_FirmwareUpdateResult, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_isRealRobotExist(text, length, value, code);
+        },
+        sdk::ErrCode_CreateRequestFailed,
+        "sdk log: Resolve BoardFirmwareUpdateResult response failed.");
+}
+
+int RobotControlServices::getRobotEthernetDeviceNameService(std::string &ethernetDeviceName) {
+    return readService(
+        CMT::CommunicationType_GetRobotEthernetDeviceName, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return ProtoEncodeDecode::resolveResponse_ethernetDeviceName(text, length,
+                                                                         ethernetDeviceName, code);
+        },
+        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve EthernetDeviceName response failed.");
+}
+
+// ---- Single IO reads ----
+
+int RobotControlServices::getRobotDigitalIOStatusService(CommandType commandType, int addr,
+                                                         int &status) {
+    char *body = nullptr;
+    int size = 0;
+    ProtoEncodeDecode::getRequest_robotDiagnosisIOData(&body, &size, {digitalRecord(addr, 0)});
+    std::vector<sdk::RobotDiagnosisIODesc> list;
+    const int result =
+        readIoList(commandType, body, size, list, "sdk log: Resolve DiagnosisIO response failed.");
+    if (result == 0 && !list.empty()) {
+        status = list.front().value;
+    }
+    return result;
+}
+
+int RobotControlServices::getRobotAnalogIOStatusService(CommandType commandType, int addr,
+                                                        double &status) {
+    char *body = nullptr;
+    int size = 0;
+    ProtoEncodeDecode::getRequest_robotAnalogIOData(&body, &size, {analogRecord(addr, 0.0f)});
+    std::vector<sdk::RobotAnalogIODesc> list;
+    return readService(
+        commandType, body, size,
+        [&](const char *text, int length, int &code) {
+            if (!ProtoEncodeDecode::resolveResponse_robotAnalogIOData(text, length, list, code)) {
+                return false;
+            }
+            // Written before the code is mapped, so also when the controller reports an error.
+            if (!list.empty()) {
+                status = truncateAnalogValue(list.front().value);
+            }
+            return true;
+        },
+        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve AnalogIO response failed.");
+}
+
+namespace {
+// A digital single read leaves its output as it was when the reply holds no record.
+constexpr int kNotRead = -1;
+}  // namespace
+
+int RobotControlServices::getInterfaceBoardDIStatusService(int addr, sdk::IO_STATUS &status) {
+    int value = kNotRead;
+    const int result = getRobotDigitalIOStatusService(
+        CMT::CommunicationType_GetInterfaceBoardOneDIStatus, addr, value);
+    if (value != kNotRead) {
+        status = static_cast<sdk::IO_STATUS>(value);
+    }
+    return result;
+}
+
+int RobotControlServices::getInterfaceBoardDOStatusService(int addr, sdk::IO_STATUS &status) {
+    int value = kNotRead;
+    const int result = getRobotDigitalIOStatusService(
+        CMT::CommunicationType_GetInterfaceBoardOneDOStatus, addr, value);
+    if (value != kNotRead) {
+        status = static_cast<sdk::IO_STATUS>(value);
+    }
+    return result;
+}
+
+int RobotControlServices::getToolPowerVoltageTypeService(sdk::ToolPowerType &type) {
+    int value = kNotRead;
+    const int result =
+        getRobotDigitalIOStatusService(CMT::CommunicationType_GetToolPowerVoltageType, 0, value);
+    if (value != kNotRead) {
+        type = static_cast<sdk::ToolPowerType>(value);
+    }
+    return result;
+}
+
+int RobotControlServices::getToolPowerVoltageStatusService(double &value) {
+    int read = kNotRead;
+    const int result =
+        getRobotDigitalIOStatusService(CMT::CommunicationType_GetToolPowerVoltage, 0, read);
+    if (read != kNotRead) {
+        value = read;
+    }
+    return result;
+}
+
+int RobotControlServices::getInterfaceBoardAIStatusService(int addr, double &status) {
+    return getRobotAnalogIOStatusService(CMT::CommunicationType_GetInterfaceBoardOneAIStatus, addr,
+                                         status);
+}
+
+int RobotControlServices::getInterfaceBoardAOStatusService(int addr, double &status) {
+    return getRobotAnalogIOStatusService(CMT::CommunicationType_GetInterfaceBoardOneAOStatus, addr,
+                                         status);
+}

@@ -1,0 +1,56 @@
+#ifndef LOGGEDINSERVICES_H
+#define LOGGEDINSERVICES_H
+
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "kezucontroller.h"
+#include "robotcontrolservices.h"
+
+namespace kezu_test {
+
+// The controller counterpart on a loopback port picked at run time, with short pushes and
+// quick simulated moves.
+kezu_sim::ControllerConfig quickControllerConfig();
+
+// A counterpart and a RobotControlServices logged in to it. The services log out (ending
+// their receive thread) before the counterpart stops.
+class LoggedInServices {
+public:
+    explicit LoggedInServices(const kezu_sim::ControllerConfig &config = quickControllerConfig());
+    ~LoggedInServices();
+
+    LoggedInServices(const LoggedInServices &) = delete;
+    LoggedInServices &operator=(const LoggedInServices &) = delete;
+
+    // 0 when the counterpart started and the login succeeded.
+    int loginResult() const { return m_loginResult; }
+    kezu_sim::KezuController &controller() { return *m_controller; }
+    RobotControlServices &services() { return *m_services; }
+
+private:
+    std::unique_ptr<kezu_sim::KezuController> m_controller;
+    std::unique_ptr<RobotControlServices> m_services;
+    int m_loginResult = -1;
+};
+
+// A test fixture that is logged in before each test. Override config() for another
+// counterpart set-up.
+class LoggedInServicesTest : public ::testing::Test {
+protected:
+    virtual kezu_sim::ControllerConfig config() const { return quickControllerConfig(); }
+
+    void SetUp() override;
+    void TearDown() override { m_session.reset(); }
+
+    kezu_sim::KezuController &controller() { return m_session->controller(); }
+    RobotControlServices &services() { return m_session->services(); }
+
+private:
+    std::unique_ptr<LoggedInServices> m_session;
+};
+
+}  // namespace kezu_test
+
+#endif
