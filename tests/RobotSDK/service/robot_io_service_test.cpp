@@ -19,7 +19,7 @@ using Points = std::vector<std::string>;
 namespace {
 
 constexpr int kGetBoardAllDI = 41, kGetBoardAllDO = 42, kGetBoardAllAI = 43, kGetBoardAllAO = 44;
-constexpr int kGetToolAllDigital = 57;
+constexpr int kGetBoardOneDI = 46, kGetToolAllDigital = 57;
 const kezu_sim::ReplyFault kControllerError{std::chrono::milliseconds(0), false, 1};
 
 // Each entry as "name@address=value", the value left out where it is -1.0.
@@ -166,6 +166,11 @@ TEST_F(IoService, SinglePointsReadByNameAndByAddress) {
     ASSERT_EQ(0, io_->getBoardIOStatus(kz::RobotBoardUserDI, 36, user));
     ASSERT_EQ(0, io_->getBoardIOStatus(kz::RobotBoardUserAI, std::string("VI3"), ai));
     EXPECT_EQ((std::vector<double>{1.0, 0.0, 1.0}), (std::vector<double>{di, user, ai}));
+    // A reply of code 0 that holds no record reads nothing.
+    controller().limitIoList(kGetBoardOneDI, 0);
+    di = 5.0;
+    ASSERT_EQ(0, io_->getBoardIOStatus(kz::RobotBoardControllerDI, std::string("CI00"), di));
+    EXPECT_EQ(5.0, di);
 }
 
 TEST_F(IoService, DigitalOutputIsOnOnlyAboveOneHalf) {
