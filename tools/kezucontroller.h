@@ -32,6 +32,8 @@ struct ReplyFault {
     bool twice = false;      // the same reply goes out two times
     // Sent just before the reply is due (also when the reply is dropped).
     std::optional<ControllerEvent> eventBefore;
+    // The events the request causes (start-up done, arrival, ...) are not sent.
+    bool withholdEvents = false;
 };
 
 // A robot controller on a TCP port: accepts any number of connections, answers every request
