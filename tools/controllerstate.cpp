@@ -600,10 +600,12 @@ std::string ControllerState::singleDigitalReply(int commandType, const std::stri
             value = known ? values[addr] : 0;
         }
         if (known) {
-            comm::ProtoRobotDiagnosisIODesc *desc = reply.add_iodesc();
-            desc->set_addr(addr);
-            desc->set_type(0);
-            desc->set_value(value);
+            if (ioListLength(commandType, 1) > 0) {
+                comm::ProtoRobotDiagnosisIODesc *desc = reply.add_iodesc();
+                desc->set_addr(addr);
+                desc->set_type(0);
+                desc->set_value(value);
+            }
         } else if (code == 0) {
             code = CODE_PROCESS_FAILED;
         }

@@ -88,7 +88,8 @@ public:
     void setBoardAI(int addr, float value);
     void setToolAI(int index, float value);
     // The IO list read of this command type (41 to 44, 57, 58) answers with at most count
-    // items, as a controller with fewer points would.
+    // items, as a controller with fewer points would; for the single digital reads (46, 47,
+    // 52, 56) a count of 0 answers without a record.
     void limitIoList(int commandType, size_t count);
 
 private:
