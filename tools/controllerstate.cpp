@@ -600,10 +600,12 @@ std::string ControllerState::singleDigitalReply(int commandType, const std::stri
             value = known ? values[addr] : 0;
         }
         if (known) {
-            comm::ProtoRobotDiagnosisIODesc *desc = reply.add_iodesc();
-            desc->set_addr(addr);
-            desc->set_type(0);
-            desc->set_value(value);
+            if (ioListLength(commandType, 1) > 0) {
+                comm::ProtoRobotDiagnosisIODesc *desc = reply.add_iodesc();
+                desc->set_addr(addr);
+                desc->set_type(0);
+                desc->set_value(value);
+            }
         } else if (code == 0) {
             code = CODE_PROCESS_FAILED;
         }
@@ -923,7 +925,9 @@ int ControllerState::applyMotionCommand(int commandType, const std::string &body
             return parseComplete(move, body) ? 0 : CODE_FORMAT_ERROR;
         }
         case TeachMoveStop:
-            stopMotion(session, now);
+            if (session.motion.jog) {
+                stopMotion(session, now);
+            }
             return 0;
         case CollisionRecover:
         case ReleaseBrake:
@@ -957,6 +961,7 @@ void ControllerState::beginMotion(Motion &motion, const Joints &from, const Join
                                   const Pose &target, double distance, Clock::time_point now) {
     motion.active = true;
     motion.paused = false;
+    motion.jog = false;
     motion.from = from;
     motion.to = to;
     motion.target = target;
@@ -986,6 +991,7 @@ void ControllerState::startJog(Session &session, const common::RobotMoveProfile 
     }
     // A jog runs until it is stopped or its span is covered.
     beginMotion(session.motion, from, to, target, JOG_SPAN, now);
+    session.motion.jog = true;
 }
 
 void ControllerState::stopMotion(Session &session, Clock::time_point now) {

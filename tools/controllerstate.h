@@ -44,6 +44,7 @@ struct Pose {
 struct Motion {
     bool active = false;
     bool paused = false;
+    bool jog = false;  // a teach move, which only teach stop ends early
     Joints from{};
     Joints to{};
     Pose target;

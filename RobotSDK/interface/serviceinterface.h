@@ -66,7 +66,8 @@ public:
     // Creates the services and registers the push receivers; connects to nothing.
     ServiceInterface();
     // Closes the connection and ends its receive thread before anything else is released,
-    // and waits for calls still running on other threads to return.
+    // and waits for calls still running on other threads to return (closing the link ends
+    // their waits). Not to be run from inside one of the object's own callbacks.
     ~ServiceInterface();
     ServiceInterface(const ServiceInterface &) = delete;
     ServiceInterface &operator=(const ServiceInterface &) = delete;

@@ -1,5 +1,6 @@
 // The procedural interface against the controller counterpart: pass-through, the local work
 // of the layer, and contexts used and destroyed from several threads.
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
@@ -23,13 +24,17 @@ ToolDynamicsParam someToolDynamics() {
     return tool;
 }
 
-// Counts calls of a callback and lets a test wait for them with a bound.
+// Counts calls of a callback and lets a test wait for them with a bound. With `reenter` set,
+// the callback looks its own context up until the lookup fails, so it is inside the table's
+// lookups while that context is destroyed.
 struct CallCounter {
     std::mutex mutex;
     std::condition_variable changed;
     int calls = 0;
     RSHD reenterHandle = 0;
-    bool reenter = false;
+    std::atomic<bool> reenter{false};
+    std::promise<void> reentering;
+    int lastResult = 0;
 
     bool waitFor(int count) {
         std::unique_lock<std::mutex> lock(mutex);
@@ -38,9 +43,15 @@ struct CallCounter {
 
     static void onJointStatus(const JointStatus *, int, void *arg) {
         CallCounter *self = static_cast<CallCounter *>(arg);
-        if (self->reenter) {
+        if (self->reenter.exchange(false)) {
+            self->reentering.set_value();
+            auto deadline = std::chrono::steady_clock::now() + kBound;
             bool connected = false;
-            rs_get_login_status(self->reenterHandle, &connected);
+            int r = 0;
+            while (r == 0 && std::chrono::steady_clock::now() < deadline) {
+                r = rs_get_login_status(self->reenterHandle, &connected);
+            }
+            self->lastResult = r;
         }
         std::lock_guard<std::mutex> lock(self->mutex);
         ++self->calls;
@@ -93,7 +104,8 @@ TEST_F(RsControllerTest, EndSpeedComesFromTheDiagnosis) {
     ASSERT_EQ(0, rs_get_diagnosis_info(handle, &diagnosis));
     float speed = -1.0f;
     ASSERT_EQ(0, rs_get_robot_end_speed(handle, &speed));
-    EXPECT_EQ(diagnosis.robotEndSpeed, speed);
+    const float expected = diagnosis.robotEndSpeed;  // packed member: copied, not bound
+    EXPECT_EQ(expected, speed);
 
     controller->setReplyFault(kGetDiagnosis, {std::chrono::milliseconds(0), false, 1});
     speed = -7.0f;
@@ -229,16 +241,52 @@ TEST_F(RsControllerTest, DestroyRacingCallsOnTheSameContext) {
     }
 }
 
-// A callback on the receive thread that itself looks the handle up must not stop the
-// destruction that joins that thread.
+// A callback on the receive thread that keeps looking its own context up must neither stop
+// the destroy that joins that thread nor be the one left to release the context.
 TEST_F(RsControllerTest, DestroyWhileACallbackCallsBackIn) {
     CallCounter counter;
-    counter.reenter = true;
     counter.reenterHandle = handle;
+    std::future<void> reentering = counter.reentering.get_future();
     ASSERT_EQ(0,
               rs_setcallback_realtime_joint_status(handle, &CallCounter::onJointStatus, &counter));
-    ASSERT_TRUE(counter.waitFor(2));
+    counter.reenter = true;
+    ASSERT_EQ(std::future_status::ready, reentering.wait_for(kBound));
     auto destroy = std::async(std::launch::async, [&] { return rs_destory_context(handle); });
     ASSERT_EQ(std::future_status::ready, destroy.wait_for(kBound));
     EXPECT_EQ(0, destroy.get());
+    EXPECT_EQ(1002, counter.lastResult);
+}
+
+// The target is taken in the context's user frame, on the base once the frame is reset; the
+// orientation stays as it is.
+TEST_F(RsControllerTest, MovesToATargetTakeItInTheContextsFrame) {
+    using MoveTo = int (*)(RSHD, const Pos *, const ToolInEndDesc *, bool);
+    ToolInEndDesc tool;
+    std::memset(&tool, 0, sizeof tool);
+    tool.toolInEndOrientation.w = 1;
+    CoordCalibrate degenerate;  // three equal points: a frame without axes
+    std::memset(&degenerate, 0, sizeof degenerate);
+    degenerate.coordType = WorldCoordinate;
+
+    for (MoveTo moveTo : {&rs_move_line_to, &rs_move_joint_to}) {
+        double start[6] = {0.1, -0.3, 1.2, 0.2, 1.4, 0.0};
+        ASSERT_EQ(0, rs_move_joint(handle, start, true));
+        wayPoint_S before;
+        ASSERT_EQ(0, rs_get_current_waypoint(handle, &before));
+        Pos target = before.cartPos.position;
+        target.z += 0.02;
+
+        ASSERT_EQ(0, rs_set_user_coord(handle, &degenerate));
+        controller->clearReceived();
+        EXPECT_NE(0, moveTo(handle, &target, &tool, true));
+        EXPECT_TRUE(controller->received(kMoveRequest).empty());
+
+        ASSERT_EQ(0, rs_set_base_coord(handle));
+        ASSERT_EQ(0, moveTo(handle, &target, &tool, true));
+        wayPoint_S after;
+        ASSERT_EQ(0, rs_get_current_waypoint(handle, &after));
+        EXPECT_NEAR(target.x, after.cartPos.position.x, 1e-6);
+        EXPECT_NEAR(target.z, after.cartPos.position.z, 1e-6);
+        EXPECT_NEAR(before.orientation.w, after.orientation.w, 1e-6);
+    }
 }
