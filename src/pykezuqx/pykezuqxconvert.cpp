@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "globalutil.h"
 
@@ -144,6 +145,21 @@ PyObject *makeDict(std::initializer_list<Entry> entries) {
     return dict;
 }
 
+// A list of make(value) for each value, or null when an item cannot be made.
+template <typename T, typename Make>
+PyObject *makeList(const T *values, int count, Make make) {
+    PyObject *list = PyList_New(count);
+    for (int i = 0; list != nullptr && i < count; ++i) {
+        PyObject *item = make(values[i]);
+        if (item == nullptr) {
+            Py_CLEAR(list);
+            break;
+        }
+        PyList_SET_ITEM(list, i, item);
+    }
+    return list;
+}
+
 PyObject *boundedString(const char *text, std::size_t capacity) {
     return PyString_FromStringAndSize(text, static_cast<Py_ssize_t>(strnlen(text, capacity)));
 }
@@ -239,29 +255,15 @@ bool parse_offline_track_waypoints(PyObject *pTuple, JointParam **pWaypoints,
 }
 
 PyObject *make_float_list(const double *values, int count) {
-    PyObject *list = PyList_New(count);
-    for (int i = 0; list != nullptr && i < count; ++i) {
-        PyObject *number = PyFloat_FromDouble(values[i]);
-        if (number == nullptr) {
-            Py_CLEAR(list);
-            break;
-        }
-        PyList_SET_ITEM(list, i, number);
-    }
-    return list;
+    return makeList(values, count, [](double value) { return PyFloat_FromDouble(value); });
 }
 
 PyObject *make_int_list(const int *values, int count) {
-    PyObject *list = PyList_New(count);
-    for (int i = 0; list != nullptr && i < count; ++i) {
-        PyObject *number = PyInt_FromLong(values[i]);
-        if (number == nullptr) {
-            Py_CLEAR(list);
-            break;
-        }
-        PyList_SET_ITEM(list, i, number);
-    }
-    return list;
+    return makeList(values, count, [](int value) { return PyInt_FromLong(value); });
+}
+
+PyObject *make_return_io_config(const std::vector<RobotIoDesc> &config) {
+    return makeList(config.data(), static_cast<int>(config.size()), make_return_io_desc);
 }
 
 PyObject *make_return_waypoint(const wayPoint_S &waypoint) {
