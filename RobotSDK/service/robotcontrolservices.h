@@ -27,7 +27,9 @@ public:
 
     RobotControlServices();
     // Closes the link (ending the receive thread) before any member goes.
-    ~RobotControlServices();
+    // Virtual, unlike the link's: the facade deletes through this type, and clang rightly
+    // refuses that for a polymorphic class others may derive from.
+    virtual ~RobotControlServices();
 
     RobotControlServices(const RobotControlServices &) = delete;
     RobotControlServices &operator=(const RobotControlServices &) = delete;
