@@ -8,6 +8,7 @@
 
 #include "globalutil.h"
 #include "protoencodedecode.h"
+#include "pthreadlock.h"
 #include "robotutilservice.h"
 
 using kezu_robot_logtrace::W_ERROR;
@@ -18,18 +19,6 @@ using CMT = CommunicationMateType;
 namespace {
 
 constexpr long long kNsecPerSec = 1000000000LL;
-
-// Holds a pthread mutex for one scope.
-class PthreadLock {
-public:
-    explicit PthreadLock(pthread_mutex_t &mutex) : m_mutex(mutex) { pthread_mutex_lock(&m_mutex); }
-    ~PthreadLock() { pthread_mutex_unlock(&m_mutex); }
-    PthreadLock(const PthreadLock &) = delete;
-    PthreadLock &operator=(const PthreadLock &) = delete;
-
-private:
-    pthread_mutex_t &m_mutex;
-};
 
 // Waits use absolute wall-clock deadlines, fixed when the operation starts.
 timespec deadlineAfterUsec(long long usec) {
