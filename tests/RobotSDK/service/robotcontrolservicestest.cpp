@@ -186,13 +186,12 @@ TEST_F(EngineTest, EventBeforeTheReplyEndsTheEventWaitAtOnce) {
         int command, event, code, result;
         std::function<int()> wait;
     } cases[] = {
-        {Cmd::CommunicationType_RobotStartup, RobotEvent_robotStartupDoneResult, 5, 0,
-         [&] { return services().robotStartupService({}, 6, true, false, 10, state, true); }},
-        {Cmd::CommunicationType_RobotHandShake, RobotEvent_RobotHandShakeFailed, 0,
-         ErrCode_ResponseReturnError, handshake},
+        // clang-format off
+        {Cmd::CommunicationType_RobotStartup, RobotEvent_robotStartupDoneResult, 5, 0, [&] { return services().robotStartupService({}, 6, true, false, 10, state, true); }},
+        {Cmd::CommunicationType_RobotHandShake, RobotEvent_RobotHandShakeFailed, 0, ErrCode_ResponseReturnError, handshake},
         {Cmd::CommunicationType_RobotHandShake, RobotEvent_RobotHandShakeSucc, 0, 0, handshake},
-        {Cmd::CommunicationType_RobotShutdown, RobotEvent_robotShutdownDone, 0, 0,
-         [&] { return services().robotShutdownService(true); }},
+        {Cmd::CommunicationType_RobotShutdown, RobotEvent_robotShutdownDone, 0, 0, [&] { return services().robotShutdownService(true); }},
+        // clang-format on
     };
     for (const auto &c : cases) {
         kezu_sim::ReplyFault fault;
@@ -211,20 +210,12 @@ TEST_F(EngineTest, EventWaitsEndWith10004WhenTheLinkGoes) {
         int commandType, earlierEvent;
         std::function<int(RobotControlServices &)> wait;
     } waits[] = {
-        {Cmd::CommunicationType_RobotStartup, RobotEvent_robotStartupDoneResult,
-         [](RobotControlServices &s) {
-             ROBOT_SERVICE_STATE state;
-             return s.robotStartupService(RobotTcpParam{}, 6, true, false, 10, state, true);
-         }},
-        {Cmd::CommunicationType_RobotShutdown, RobotEvent_robotShutdownDone,
-         [](RobotControlServices &s) { return s.robotShutdownService(true); }},
-        {Cmd::CommunicationType_RobotHandShake, RobotEvent_RobotHandShakeSucc,
-         [](RobotControlServices &s) { return s.robotHandShakeService(true); }},
-        {Cmd::CommunicationType_GetRobotJointAngle, RobotEvent_robotStartupPhase,
-         [](RobotControlServices &s) {
-             JointParam joints;
-             return s.getCurrentJointAngle(joints);
-         }},
+        // clang-format off
+        {Cmd::CommunicationType_RobotStartup, RobotEvent_robotStartupDoneResult, [](RobotControlServices &s) { ROBOT_SERVICE_STATE state; return s.robotStartupService({}, 6, true, false, 10, state, true); }},
+        {Cmd::CommunicationType_RobotShutdown, RobotEvent_robotShutdownDone, [](RobotControlServices &s) { return s.robotShutdownService(true); }},
+        {Cmd::CommunicationType_RobotHandShake, RobotEvent_RobotHandShakeSucc, [](RobotControlServices &s) { return s.robotHandShakeService(true); }},
+        {Cmd::CommunicationType_GetRobotJointAngle, RobotEvent_robotStartupPhase, [](RobotControlServices &s) { JointParam joints; return s.getCurrentJointAngle(joints); }},
+        // clang-format on
     };
     for (const bool byLogout : {false, true}) {
         for (const auto &c : waits) {
@@ -239,11 +230,8 @@ TEST_F(EngineTest, EventWaitsEndWith10004WhenTheLinkGoes) {
             ASSERT_EQ(0, session.services().getRobotCurrentStateService(state));
             auto result = inBackground([&] { return c.wait(session.services()); });
             ASSERT_TRUE(session.controller().waitForPackages(c.commandType, 1, kBound));
-            if (byLogout) {
-                session.services().logoutService();
-            } else {
-                session.controller().closeConnectionsNow();
-            }
+            byLogout ? void(session.services().logoutService())
+                     : session.controller().closeConnectionsNow();
             EXPECT_EQ(ErrCode_SocketDisconnect, ended(result)) << c.commandType << " " << byLogout;
         }
     }
