@@ -132,7 +132,6 @@ std::vector<Row> readTable() {
 
 class RequestServicesTest : public kezu_test::LoggedInServicesTest {};
 
-// Each service sends its one package, and reports the controller's codes 0 to 4 as mapped.
 TEST_F(RequestServicesTest, EveryServiceSendsItsCommandAndBodyAndMapsTheControllersCodes) {
     const int mapped[] = {0, ErrCode_ResponseReturnError, ErrCode_ResponseReturnError,
                           ErrCode_ResponseReturnError, ErrCode_RealRobotNoExist};

@@ -123,8 +123,7 @@ TEST_F(IoService, ValueListTakesEachKindFromTheListOfItsDirection) {
     EXPECT_EQ(kz::RobotBoardControllerDO, list.back().ioType);
 }
 
-// An unknown kind keeps the kinds before it; a failing request stops with an empty list.
-TEST_F(IoService, ValueListFailures) {
+TEST_F(IoService, ValueListKeepsKindsBeforeAnUnknownKindAndEmptiesOnAFailedRequest) {
     std::vector<RobotIoDesc> list;
     EXPECT_EQ(kz::ErrCode_ParamError,
               io_->getBoardIOStatus({kz::RobotBoardUserDI, static_cast<RobotIoType>(12)}, list));

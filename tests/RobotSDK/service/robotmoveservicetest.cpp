@@ -164,7 +164,6 @@ TEST_F(MoveServiceTest, EachMoveSendsItsProfile) {
     EXPECT_NEAR(here_.jointpos[1], rotate.roadpointvector(0).jointpos(1), 1e-9);
 }
 
-// Bad arguments are refused before anything reaches the controller.
 TEST_F(MoveServiceTest, RefusalsSendNothing) {
     M::addWayPoint(here_);
     M::addWayPoint(here_);
