@@ -87,11 +87,16 @@ def test_a_second_registration_replaces_and_releases_the_first(robot):
     assert calls == []
 
 
-def test_initialize_twice_starts_one_thread(fresh):
+def test_initialize_twice_starts_one_thread_and_uninitialize_stops_it_promptly(fresh,
+                                                                              controller):
     before = native_threads()
     assert (lib.initialize(), lib.initialize()) == (0, 0)
     assert native_threads() == before + 1
+    listen(h := open_context(controller.port))
+    started_at = time.monotonic()
     assert lib.uninitialize() == 0
+    assert time.monotonic() - started_at < 2.0
+    assert lib.get_login_status(h) is None
     assert wait_until(lambda: native_threads() <= before, 2)
 
 
@@ -106,14 +111,6 @@ def test_uninitialize_without_thread_keeps_registrations(fresh, controller):
     assert (lib.initialize(), lib.uninitialize()) == (0, 0)
     gc.collect()
     assert ref() is None
-
-
-def test_uninitialize_returns_promptly_with_the_thread_running(fresh, robot):
-    listen(robot)
-    started_at = time.monotonic()
-    assert lib.uninitialize() == 0
-    assert time.monotonic() - started_at < 2.0
-    assert lib.get_login_status(robot) is None
 
 
 # 2.5 s outlasts the stopper's wait, so it gives up waiting, yet must not cancel the thread
