@@ -84,10 +84,8 @@ TEST_F(ClientLink, SendAfterPeerClosedFailsInsteadOfEndingTheProcess) {
     client->setOnDelivery([released](const Delivery &) { released.wait_for(WAIT); });
     ASSERT_TRUE(peer.send(package(50, "")));
     peer.closeConnection();
-    bool sent = true;
-    for (int i = 0; i < 3 && sent; ++i) {  // the peer's reset ends the second send at the latest
-        sent = client->sendPackage(4, std::string(100000, 'z'));
-    }
+    bool sent = true;  // the peer's reset ends the second send at the latest
+    for (int i = 0; i < 3 && sent; ++i) sent = client->sendPackage(4, std::string(100000, 'z'));
     EXPECT_FALSE(sent);
     release.set_value();
     EXPECT_TRUE(client->waitFor(EVENT_TYPE, 1, WAIT));
