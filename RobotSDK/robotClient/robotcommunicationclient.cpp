@@ -638,6 +638,11 @@ void RobotCommunicationClient::receiveLoop(Link &link) {
             continue;
         }
         if (link.stopRequested) {
+            // Everything whole went out before this wait: what is staged is a package cut by
+            // the logout, logged as a reader waiting inside it would.
+            if (reader.holdsPartial()) {
+                reader.abandon();
+            }
             break;
         }
         bool arrived = false;
