@@ -238,7 +238,7 @@ protected:
 private:
     int waitReplyLocked(CommunicationResponse &slot, CommandType type,
                         const struct timespec &deadline, unsigned long linkLossAtStart);
-    static void copyReply(const CommunicationResponse &slot, CommunicationResponse &responseInfo);
+    static void takeReply(CommunicationResponse &slot, CommunicationResponse &responseInfo);
     void storeReply(int socketFd, CommandType type, char *body, int length);
     int requestWithEventWait(EventHandOff &handOff, CommandType type, void *body, int length,
                              int waitSeconds, EventWaitResult &waitResult, int &code);

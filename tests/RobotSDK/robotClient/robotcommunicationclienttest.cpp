@@ -121,21 +121,57 @@ TEST_F(ClientLink, CheckFieldAndEndMarkerAreIgnoredAndOrderIsKept) {
     EXPECT_EQ(order, expected);
 }
 
-class LargeBody : public ClientLink, public ::testing::WithParamInterface<size_t> {};
+// A large body, alone or behind a lead-in package in the same stream (then it does not start
+// at the front of what the client has received so far).
+struct LargeCase {
+    size_t leadIn;  // body bytes of the package sent before, 0 for none
+    size_t body;
+};
+
+class LargeBody : public ClientLink, public ::testing::WithParamInterface<LargeCase> {};
 
 TEST_P(LargeBody, ArrivesWhole) {
-    std::string body(GetParam(), '\0');
+    std::string body(GetParam().body, '\0');
     std::generate(body.begin(), body.end(),
                   [n = 7]() mutable { return static_cast<char>(n += 31); });
-    std::thread writer([&] { EXPECT_TRUE(peer.send(package(15, body))); });
+    const size_t leadIn = GetParam().leadIn;
+    const std::string bytes =
+        (leadIn > 0 ? package(14, std::string(leadIn, 'l')) : "") + package(15, body);
+    std::thread writer([&] { EXPECT_TRUE(peer.send(bytes)); });
     EXPECT_TRUE(client->await(15, 0, WAIT).body == body);
     writer.join();
+    EXPECT_EQ(client->deliveries(14).size(), leadIn > 0 ? 1u : 0u);
 }
 
 // Larger than the socket queue, and a length field that fills the whole receive buffer.
-INSTANTIATE_TEST_SUITE_P(Sizes, LargeBody,
-                         ::testing::Values(700 * 1024,
-                                           RobotCommunicationClient::RECV_BUFFER_SIZE - 12));
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, LargeBody,
+    ::testing::Values(LargeCase{0, 700 * 1024},
+                      LargeCase{0, RobotCommunicationClient::RECV_BUFFER_SIZE - 12},
+                      LargeCase{5000, RobotCommunicationClient::RECV_BUFFER_SIZE - 12}));
+
+// Every byte in a segment of its own: each field arrives cut at every point.
+TEST_F(ClientLink, PackagesSentByteByByteArriveWhole) {
+    peer.noDelay();
+    const std::string bytes = package(16, "first") + "\xEE" + package(17, "") + package(18, "x");
+    for (char byte : bytes) {
+        ASSERT_TRUE(peer.send(std::string(1, byte)));
+    }
+    EXPECT_EQ(client->await(18, 0, WAIT).body, "x");
+    ASSERT_EQ(client->deliveries().size(), 3u);
+    EXPECT_EQ(client->deliveries()[0].body, "first");
+    EXPECT_EQ(client->deliveries()[1].contentLength, 4);
+}
+
+// The receive time-out counts from the last byte, not from the start of the package.
+TEST_F(ClientLink, PackageWhoseGapsStayUnderTheTimeOutArrives) {
+    const std::string bytes = package(19, "slow");
+    ASSERT_TRUE(peer.send(bytes.substr(0, 6)));
+    std::this_thread::sleep_for(1400ms);  // the gaps under test
+    ASSERT_TRUE(peer.send(bytes.substr(6, 10)));
+    std::this_thread::sleep_for(1400ms);
+    EXPECT_EQ(receive(bytes.substr(16), 19).body, "slow");
+}
 
 class RefusedLengthField : public ClientLink, public ::testing::WithParamInterface<int32_t> {};
 
