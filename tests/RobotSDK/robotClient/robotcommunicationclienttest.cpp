@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <future>
@@ -274,3 +276,35 @@ const std::pair<const char *, int> BAD_TARGETS[] = {
 INSTANTIATE_TEST_SUITE_P(Targets, ConnectFailure, ::testing::ValuesIn(BAD_TARGETS));
 
 }  // namespace
+
+// The blocking package reader a derived class may call on a descriptor of its own.
+class BlockingReader : public RobotCommunicationClient {
+public:
+    void responseProcess(int, const char *, int) override {}
+    using RobotCommunicationClient::recvRobotCommunicationPackage;
+};
+
+TEST(BlockingReader, SkipsGarbageAndRefusedLengthsAndReportsPeerClose) {
+    int fds[2];
+    ASSERT_EQ(0, socketpair(AF_UNIX, SOCK_STREAM, 0, fds));
+    timeval bound{5, 0};
+    setsockopt(fds[0], SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof(bound));
+    std::string refused = package(7, "");
+    refused[4] = 11;  // below the smallest length field
+    const std::string bytes = "\x01\xEE\xCC" + package(7, "abc") + refused + package(9, "xy");
+    ASSERT_EQ(static_cast<ssize_t>(bytes.size()), write(fds[1], bytes.data(), bytes.size()));
+    close(fds[1]);
+    BlockingReader reader;
+    std::vector<char> buffer(64);
+    auto next = [&] { return reader.recvRobotCommunicationPackage(fds[0], buffer.data(), 64); };
+    ASSERT_EQ(15, next());  // type, body, check field, end marker
+    EXPECT_EQ(7, buffer[0]);
+    EXPECT_EQ("abc", std::string(buffer.data() + 4, 3));
+    EXPECT_GE(8, next());  // the refused package yields nothing usable
+    int ret = next();
+    while (ret > 0 && ret <= 8) ret = next();  // what is left of the refused package
+    ASSERT_EQ(14, ret);
+    EXPECT_EQ(9, buffer[0]);
+    EXPECT_EQ(0, next());
+    close(fds[0]);
+}
