@@ -138,6 +138,21 @@ TEST_F(ArmIk, FailsWithoutTouchingTheWaypointWhenNoSolutionQualifies) {
     EXPECT_EQ(ComputeIkLib(nullptr, p.rot, p.trans, table), 0);
 }
 
+// A joint at exactly +-pi leaves a vanishing sine whose sign picks pi or -pi; the wrong pick
+// puts the nearest solution a full turn away from the commanded configuration.
+TEST(ArmIkHalfTurnJoints, ReturnsTheConfigurationThatMadeThePose) {
+    const int quarters[][6] = {{-3, 4, -2, -2, -3, -3}, {-1, 4, -3, -1, -3, -3},
+                               {3, 4, -3, -1, -3, -3},  {-2, 4, -2, -1, -3, -3},
+                               {0, 4, -2, -1, -3, -3},  {-2, 4, -2, 0, -3, -3}};  // SDK joints
+    for (const auto &q : quarters) {
+        wayPoint_S wp = {};
+        std::transform(q, q + 6, wp.jointpos, [](int n) { return n * kintest::kPi / 4; });
+        const wayPoint_S made = wp;
+        ASSERT_TRUE(Ikfunc::ArmFk(wp) && Ikfunc::ArmIk(wp, nullptr, false, false)) << q[0];
+        EXPECT_LT(maxDiff(wp.jointpos, made.jointpos, 6), 1e-9) << q[0] << ' ' << q[3];
+    }
+}
+
 TEST(QuaternionMatrix, TraceRoundedBelowMinusOneGivesAZeroScalar) {
     const double halfXY[9] = {0, 1, 0, 1, 0, 0, 0, 0, -1 - 1e-12};
     Ori q = {};
