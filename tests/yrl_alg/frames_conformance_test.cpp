@@ -12,29 +12,26 @@ using MoveConditionClass::BaseCoordinate;
 using MoveConditionClass::EndCoordinate;
 using MoveConditionClass::WorldCoordinate;
 
-class FrameLog : public ::testing::Test {
-protected:
-    const wayPoint_S plane_[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.6, 0.2, 0.3}),
-                                  waypoint({0.1, 0.7, 0.3})};
-    double pos_[3] = {}, ori_[9] = {}, org_[3] = {};
-    TraceCapture trace_;
-};
+const wayPoint_S kPlane[3] = {waypoint({0.1, 0.2, 0.3}), waypoint({0.6, 0.2, 0.3}),
+                              waypoint({0.1, 0.7, 0.3})};
 
 // Each unknown method warns once; missing outputs and conversions fail without a line of theirs.
-TEST_F(FrameLog, UnknownUserFrameMethodWarnsOnceWithTheExactText) {
+TEST(FrameLog, UnknownUserFrameMethodWarnsOnceWithTheExactText) {
+    double pos[3] = {}, ori[9] = {}, org[3] = {};
+    TraceCapture trace;
     for (int method : {-1, 9}) {
         EXPECT_FALSE(
-            Ikfunc::api_user_coord_calib(plane_, static_cast<char>(method), pos_, ori_, org_));
+            Ikfunc::api_user_coord_calib(kPlane, static_cast<char>(method), pos, ori, org));
     }
-    EXPECT_FALSE(Ikfunc::userCoordinateCalib(plane_, 9, pos_, nullptr, org_));
+    EXPECT_FALSE(Ikfunc::userCoordinateCalib(kPlane, 9, pos, nullptr, org));
     wayPoint_S out = {}, pose = waypoint({0.3, 0.1, 0.5});
     const double tcp[3] = {0, 0, 0.1};
     const Ori tcpOri = {1, 0, 0, 0};
     // The display checks the method before it builds the frame.
-    EXPECT_FALSE(Ikfunc::waypointDisplay(out, pose, WorldCoordinate, tcp, &tcpOri, plane_, 9));
-    EXPECT_FALSE(Ikfunc::robotCoordConvert(out, pose, plane_, 9, tcp, &tcpOri, BaseCoordinate,
+    EXPECT_FALSE(Ikfunc::waypointDisplay(out, pose, WorldCoordinate, tcp, &tcpOri, kPlane, 9));
+    EXPECT_FALSE(Ikfunc::robotCoordConvert(out, pose, kPlane, 9, tcp, &tcpOri, BaseCoordinate,
                                            WorldCoordinate));
-    const std::vector<TraceCapture::Event> events = trace_.events();
+    const std::vector<TraceCapture::Event> events = trace.events();
     ASSERT_EQ(2u, events.size());
     for (const TraceCapture::Event &e : events) {
         EXPECT_EQ(log4cplus::WARN_LOG_LEVEL, e.level);

@@ -81,29 +81,22 @@ TEST(BlendedPath, StraightOnCornersGetAZeroLengthBlendOnThePoint) {
         std::vector<wayPoint_S> wps;
         double node_s[5], radius[2];
     } cases[] = {
+        // clang-format off
         {path({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}), {1, 1, 2}, {0}},
         {path({{0, 0, 0}, {1, 0, 0}, {2, 1e-9, 0}}), {1, 1, 2}, {0}},
         {path({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {2, 1, 0}}),
-         {1, 1, 1.75, 1.75 + q, 2.5 + q},
-         {0, 0.25}},
+         {1, 1, 1.75, 1.75 + q, 2.5 + q}, {0, 0.25}},
         {path({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {1, 2, 0}}),
-         {0.75, 0.75 + q, 1.5 + q, 1.5 + q, 2.5 + q},
-         {0.25, 0}},
+         {0.75, 0.75 + q, 1.5 + q, 1.5 + q, 2.5 + q}, {0.25, 0}},
         // Rounding puts this cosine just below -1 ...
-        {path({{-0.659, 0.004, 0.964},
-               {-0.118, 0.083, 1.685},
-               {0.03889000000000001, 0.10591, 1.89409}}),
-         {l1, l1, 1.29 * l1},
-         {0}},
+        {path({{-0.659, 0.004, 0.964}, {-0.118, 0.083, 1.685},
+               {0.03889000000000001, 0.10591, 1.89409}}), {l1, l1, 1.29 * l1}, {0}},
         // ... and this one just above, with a cross product of exactly zero.
-        {path({{0.973, -0.785, 0.162},
-               {0.241, 0.17499999999999993, 1.026},
-               {-1.2229999999999999, 2.0949999999999998, 2.754}}),
-         {l2, l2, 3 * l2},
-         {0}},
+        {path({{0.973, -0.785, 0.162}, {0.241, 0.17499999999999993, 1.026},
+               {-1.2229999999999999, 2.0949999999999998, 2.754}}), {l2, l2, 3 * l2}, {0}},
         {path({{0, 0, 0}, {1, 0, 0}, {2, 1e-3, 0}}),
-         {0.75, 0.75 + bend, 0.5 + bend + std::hypot(1, 1e-3)},
-         {0.25 / std::tan(d / 2)}},
+         {0.75, 0.75 + bend, 0.5 + bend + std::hypot(1, 1e-3)}, {0.25 / std::tan(d / 2)}},
+        // clang-format on
     };
     for (const auto &c : cases) {
         Blend o;
@@ -112,10 +105,8 @@ TEST(BlendedPath, StraightOnCornersGetAZeroLengthBlendOnThePoint) {
         for (std::size_t i = 0; i < corners; ++i) {
             EXPECT_NEAR(c.radius[i], o.radius[i], 1e-9 * (1 + c.radius[i])) << c.node_s[0];
             EXPECT_NEAR(1.0, posGap({0, 0, 0}, o.arcZ[i]), 1e-12) << c.node_s[0];
-            EXPECT_NEAR(
-                0.0,
-                o.arcZ[i].x * o.arcY[i].x + o.arcZ[i].y * o.arcY[i].y + o.arcZ[i].z * o.arcY[i].z,
-                1e-12);
+            const Pos &z = o.arcZ[i], &y = o.arcY[i];
+            EXPECT_NEAR(0.0, z.x * y.x + z.y * y.y + z.z * y.z, 1e-12);
         }
         EXPECT_LT(kintest::maxDiff(c.node_s, o.node_s, 2 * static_cast<int>(corners) + 1), 1e-9)
             << c.node_s[0];
@@ -194,7 +185,8 @@ TEST(BSpline, PassesThroughEveryWaypointAfterTheFirstWithinItsSizes) {
 TEST(Slerp, InterpolatesAboveTheThresholdAndSpinsBelowIt) {
     const double c = std::cos(kPi / 8), s = std::sin(kPi / 8);
     const Ori start{1, 0, 0, 0}, end{c * c - s * s, 0, 0, 2 * s * c}, spin{c, s, 0, 0};
-    const Ori minus{-1, 0, 0, 0}, far{std::cos(0.9 * kPi), 0, std::sin(0.9 * kPi), 0};
+    const Ori minus{-1, 0, 0, 0}, far{std::cos(0.9 * kPi), 0, std::sin(0.9 * kPi), 0},
+        halfFar{std::cos(0.45 * kPi), 0, std::sin(0.45 * kPi), 0};
     const Ori nearlyMinus{-std::cos(1e-12), std::sin(1e-12), 0, 0};
     // A small angle spins the start about the axis: (cos(h angle), sin(h angle) z) (x) s.
     const double cw = std::cos(0.005), sw = std::sin(0.005);
@@ -214,13 +206,7 @@ TEST(Slerp, InterpolatesAboveTheThresholdAndSpinsBelowIt) {
         {start, minus, kPi, 0.9, 1.0, nullptr, start},
         {start, {-2, 0, 0, 0}, kPi, 0.3, 1.0, nullptr, start},
         {start, nearlyMinus, kPi - 1e-12, 0.5, 1.0, nullptr, nearlyMinus},
-        {start,
-         far,
-         0.9 * kPi,
-         0.5,
-         1.0,
-         nullptr,
-         {std::cos(0.45 * kPi), 0, std::sin(0.45 * kPi), 0}},
+        {start, far, 0.9 * kPi, 0.5, 1.0, nullptr, halfFar},
     };
     for (const auto &t : cases) {
         Ori res{9, 9, 9, 9};

@@ -48,16 +48,19 @@ wayPoint_S targetOf(const Joints &q) {
 class ArmIkPerModel : public kintest::PerModelTest {};
 
 // SDK joints are the negated library joints; snapped angles near +-pi/2 may move a solution by
-// a few 1e-4 rad, other solutions lie far apart.
-TEST_P(ArmIkPerModel, ReturnsTheJointsThatProducedThePoseAndOnlyVerifiedSolutions) {
+// a few 1e-4 rad, other solutions lie far apart. Neither direction allocates.
+TEST_P(ArmIkPerModel, ReturnsTheJointsThatProducedThePoseOnlyVerifiedSolutionsAndNoAllocation) {
     std::mt19937 rng(500 + GetParam());
     for (int i = 0; i < 300; ++i) {
         Joints q = kintest::randomGenericJoints(rng);
         std::transform(q.begin(), q.end(), q.begin(), [](double v) { return -v; });
-        wayPoint_S wp = targetOf(q);
         double table[6][8];
+        const long before = gAllocations.load();
+        wayPoint_S wp = targetOf(q);
         const int n = Ikfunc::ComputeIk_new(wp, table);
-        ASSERT_TRUE(Ikfunc::ArmIk(wp, nullptr, false, false)) << i;
+        const bool solved = Ikfunc::ArmIk(wp, nullptr, false, false);
+        EXPECT_EQ(gAllocations.load(), before) << i;
+        ASSERT_TRUE(solved) << i;
         EXPECT_LT(maxDiff(wp.jointpos, q.data(), 6), 1e-3) << i;
         for (int k = 0; k < n; ++k) {
             const wayPoint_S reached = targetOf(kintest::column(table, k));
@@ -66,15 +69,6 @@ TEST_P(ArmIkPerModel, ReturnsTheJointsThatProducedThePoseAndOnlyVerifiedSolution
                       1e-4);
         }
     }
-}
-
-TEST_P(ArmIkPerModel, ForwardAndInverseKinematicsDoNotAllocate) {
-    std::mt19937 rng(700 + GetParam());
-    wayPoint_S wp = targetOf(kintest::randomGenericJoints(rng));
-    const long before = gAllocations.load();
-    const bool solved = Ikfunc::ArmFk(wp) && Ikfunc::ArmIk(wp, nullptr, false, false);
-    EXPECT_EQ(gAllocations.load(), before);
-    EXPECT_TRUE(solved);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllModels, ArmIkPerModel, ::testing::ValuesIn(kintest::kAllModels));
@@ -136,6 +130,21 @@ TEST_F(ArmIk, FailsWithoutTouchingTheWaypointWhenNoSolutionQualifies) {
     EXPECT_FALSE(Ikfunc::ArmFk(zeroOri.cartPos.position, zeroOri.orientation, nullptr));
     kintest::Pose p = kintest::forwardPose(generic.data());
     EXPECT_EQ(ComputeIkLib(nullptr, p.rot, p.trans, table), 0);
+}
+
+// A joint at exactly +-pi leaves a vanishing sine whose sign picks pi or -pi; the wrong pick
+// puts the nearest solution a full turn away from the commanded configuration.
+TEST(ArmIkHalfTurnJoints, ReturnsTheConfigurationThatMadeThePose) {
+    const int quarters[][6] = {{-3, 4, -2, -2, -3, -3}, {-1, 4, -3, -1, -3, -3},
+                               {3, 4, -3, -1, -3, -3},  {-2, 4, -2, -1, -3, -3},
+                               {0, 4, -2, -1, -3, -3},  {-2, 4, -2, 0, -3, -3}};  // SDK joints
+    for (const auto &q : quarters) {
+        wayPoint_S wp = {};
+        std::transform(q, q + 6, wp.jointpos, [](int n) { return n * kintest::kPi / 4; });
+        const wayPoint_S made = wp;
+        ASSERT_TRUE(Ikfunc::ArmFk(wp) && Ikfunc::ArmIk(wp, nullptr, false, false)) << q[0];
+        EXPECT_LT(maxDiff(wp.jointpos, made.jointpos, 6), 1e-9) << q[0] << ' ' << q[3];
+    }
 }
 
 TEST(QuaternionMatrix, TraceRoundedBelowMinusOneGivesAZeroScalar) {

@@ -93,17 +93,6 @@ TEST(RecordRoundTrip, ToolParametersReplaceEarlierContent) {
                 sameBytes(kinematics, kinematicsBack));
 }
 
-TEST(SchemaParse, ProfileWithMoveModeOutsideEnumFails) {
-    common::RobotMoveProfile message;
-    PED::KezuRobotMoveProfileType2ProtoType(sampleProfile(), message);
-    std::string bytes = bytesOf(message);
-    ASSERT_TRUE(common::RobotMoveProfile().ParseFromString(bytes));
-    // moveMode is field 1, varint: tag 0x08 then MODEL (2).
-    ASSERT_EQ(bytes.substr(0, 2), std::string("\x08\x02", 2));
-    bytes[1] = 4;
-    EXPECT_FALSE(common::RobotMoveProfile().ParseFromString(bytes));
-}
-
 TEST(RoadPointReader, PicksAViewAndChecksTheJointCount) {
     const double kVector[] = {1, 2, 3, 4}, kJoints[] = {-1, -2, -3, -4, -5, -6, -7};
     // name, position entry, vector entries, joint entries, result, x after reading (1: the

@@ -33,8 +33,6 @@ communication::ProtoCommunicationGeneralData generalData(std::vector<int> ints,
     return message;
 }
 
-// ---- every resolver refuses what cannot be a complete body
-
 struct ResolverCase {
     const char *name;
     const char *line;  // the failure line that ends standard error; null where wording is free
@@ -73,9 +71,8 @@ const ResolverCase kResolvers[]{
 #undef PLAIN
 #undef RESOLVER
 
-// Operators grep the console for these lines; the runtime may log its own reason first.
-// Zero bytes lack the required fields; a negative size or a null buffer would make the
-// parser read outside the caller's memory.
+// Operators grep the console for these lines (the runtime may log its reason first). Zero bytes
+// lack the required fields; a negative size or null buffer would read outside the caller's memory.
 TEST(EveryResolver, MalformedBodiesFailWithTheirLineOnStandardError) {
     const std::string valid = bytesOf(generalData({1}, {true}, 0));
     const std::pair<const char *, int> spoiled[] = {
@@ -95,16 +92,6 @@ TEST(EveryResolver, MalformedBodiesFailWithTheirLineOnStandardError) {
         ::testing::internal::GetCapturedStderr();
     }
 }
-
-TEST(CommonReply, CarriesCodeAndMessage) {
-    communication::ProtoRobotCommonResponse reply;
-    setInfo(&reply, 4);
-    CommunicationCommonResultResponse r;
-    ASSERT_TRUE(resolveFrom(reply, PED::resolveResponse_commonFormat, r));
-    EXPECT_TRUE(r.m_errorCode == 4 && r.m_errorMsg == "failed");
-}
-
-// ---- the link-loss event built into a caller's buffer
 
 TEST(EventBody, OneByteShortIsRefusedUntouchedExactSizeRoundTrips) {
     const RobotEventInfo event{RobotEvent_socketDisconnected, -3, std::string("lost\0tail", 9)};
@@ -127,7 +114,9 @@ TEST(EventBody, OneByteShortIsRefusedUntouchedExactSizeRoundTrips) {
 }
 
 // Each value comes from entry 0 of its list; without that entry the reply resolves to nothing.
-TEST(GeneralDataReply, ValueAndCodeComeFromEntryZero) {
+// A newer controller may send values this SDK does not list; they must arrive intact (the
+// sanitised build would otherwise stop on loading them).
+TEST(GeneralDataReply, ValueAndCodeComeFromEntryZeroAndValuesOutsideEnumsStay) {
     double speed = 0;
     ASSERT_TRUE(resolveFrom(generalData({1500, 7}, {}), PED::resolveResponse_robotEndSpeed, speed));
     EXPECT_DOUBLE_EQ(speed, 1.5);  // sent scaled by 1000
@@ -138,26 +127,11 @@ TEST(GeneralDataReply, ValueAndCodeComeFromEntryZero) {
     bool exists = true;
     const auto bools = generalData({1}, {false, true}, 3);
     ASSERT_TRUE(resolveFrom(bools, PED::resolveResponse_isRealRobotExist, exists, code));
-    EXPECT_FALSE(exists);
-    EXPECT_EQ(code, 3);
+    EXPECT_TRUE(!exists && code == 3);
     RobotState state = RobotStopped;
     ASSERT_TRUE(resolveFrom(generalData({7}, {}), PED::resolveResponse_robotState, state, code));
-    EXPECT_EQ(static_cast<int>(state), 7);  // outside the enum, carried unchanged
-    EXPECT_EQ(code, 3);                     // no errorInfo: the caller's value stays
-}
-
-// Sets every double field of a message, so a test needs no list of setters.
-void fillDoubles(google::protobuf::Message &message, double first, double step) {
-    const google::protobuf::Descriptor *d = message.GetDescriptor();
-    for (int i = 0; i < d->field_count(); ++i) {
-        message.GetReflection()->SetDouble(&message, d->field(i), first + step * i);
-    }
-}
-
-// A newer controller may send values this SDK does not list; they must arrive intact
-// (the sanitised build would otherwise stop on loading them).
-TEST(GeneralDataReply, ValuesOutsideTheirEnumsAreCarriedUnchanged) {
-    int code = 0;
+    EXPECT_EQ(static_cast<int>(state), 7);
+    EXPECT_EQ(code, 3);  // no errorInfo: the caller's value stays
     RobotWorkMode mode = RobotModeReal;
     ASSERT_TRUE(resolveFrom(generalData({-2}, {}), PED::resolveResponse_robotWorkMode, mode, code));
     EXPECT_EQ(static_cast<int>(mode), -2);
@@ -168,6 +142,19 @@ TEST(GeneralDataReply, ValuesOutsideTheirEnumsAreCarriedUnchanged) {
         RobotEventInfo info;
         ASSERT_TRUE(resolveFrom(event, PED::resolveResponse_robotEvent, info));
         EXPECT_EQ(static_cast<int>(info.eventType), type);
+    }
+    communication::ProtoRobotCommonResponse common;
+    setInfo(&common, 4);
+    CommunicationCommonResultResponse r;
+    ASSERT_TRUE(resolveFrom(common, PED::resolveResponse_commonFormat, r));
+    EXPECT_TRUE(r.m_errorCode == 4 && r.m_errorMsg == "failed");
+}
+
+// Sets every double field of a message, so a test needs no list of setters.
+void fillDoubles(google::protobuf::Message &message, double first, double step) {
+    const google::protobuf::Descriptor *d = message.GetDescriptor();
+    for (int i = 0; i < d->field_count(); ++i) {
+        message.GetReflection()->SetDouble(&message, d->field(i), first + step * i);
     }
 }
 
@@ -207,9 +194,6 @@ TEST(JointReply, StatusFillsAtMostLenRecordsAndLeavesTheRest) {
     }
 }
 
-// ---- replies with a single required errorInfo: the data is read only on code 0
-
-// A missing errorInfo fails like any body without its required fields (see above).
 TEST(CodedReply, DeviceInformationMayHaveNoEntry) {
     common::ProtoResponseRobotDevInfo reply;
     setInfo(reply.mutable_errorinfo(), 0);
@@ -249,8 +233,6 @@ TEST(CodedReply, LoginReplyWithNonZeroCodeLeavesModelAndLengths) {
         EXPECT_EQ(type, replyCode ? -1 : 3);
     }
 }
-
-// ---- replies with a repeated errorInfo
 
 TEST(ListReply, DynamicsIdentificationKeepsVectorOnFailingCode) {
     communication::ProtoCommunicationDynIdentifyResults reply;

@@ -70,32 +70,30 @@ TEST(RequestBody, IsByteExact) {
     }
 }
 
-TEST(MoveRequest, CarriesProfileThenOneRoadPointPerWaypointInOrder) {
+// A move carries the profile, then one road point per waypoint in order; a teach move the frame
+// type, three points and one method.
+TEST(MoveRequest, CarriesProfileAndRoadPointsInOrder) {
     const std::vector<wayPoint_S> points{sampleWayPoint(1), sampleWayPoint(2), sampleWayPoint(3)};
-    common::RobotMove back;
-    ASSERT_TRUE(back.ParseFromString(  // every required field is present
+    common::RobotMove move;
+    ASSERT_TRUE(move.ParseFromString(  // every required field is present
         built(PED::getRequest_robotMove, sampleProfile(), points).str()));
-    ASSERT_EQ(back.roadpointvector_size(), 3);
+    ASSERT_EQ(move.roadpointvector_size(), 3);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(bytesOf(back.roadpointvector(i)), roadPointBytes(points[i]).str());
+        EXPECT_EQ(bytesOf(move.roadpointvector(i)), roadPointBytes(points[i]).str());
     }
-    EXPECT_EQ(back.move_profile().submovemode(),
+    EXPECT_EQ(move.move_profile().submovemode(),
               kezu::robot::movecondition::CARTESIAN_UBSPLINEINTP);
-}
-
-TEST(MoveRequest, TeachMoveCarriesFrameTypeThreePointsAndOneMethod) {
     const CoordCalibrateByToolEndPoint frame{
         WorldCoordinate,
         Origin_AnyPointOnPositiveZAxis_AnyPointOnFirstQuadrantOfZOYPlane,
-        {sampleWayPoint(0), sampleWayPoint(10), sampleWayPoint(20)}};
-    common::RobotTeachMove back;
+        {points[0], points[1], points[2]}};
+    common::RobotTeachMove teach;
     ASSERT_TRUE(
-        back.ParseFromString(built(PED::getRequest_robotTeachMove, sampleProfile(), frame).str()));
-    ASSERT_EQ(back.calibrateroadpointvector_size(), 3);
-    EXPECT_EQ(bytesOf(back.calibrateroadpointvector(2)),
-              roadPointBytes(frame.wayPointArray[2]).str());
-    EXPECT_TRUE(back.coordinatesystemtype() == 2 && back.calibratemathod_size() == 1 &&
-                back.calibratemathod(0) == 8);
+        teach.ParseFromString(built(PED::getRequest_robotTeachMove, sampleProfile(), frame).str()));
+    ASSERT_EQ(teach.calibrateroadpointvector_size(), 3);
+    EXPECT_EQ(bytesOf(teach.calibrateroadpointvector(2)), roadPointBytes(points[2]).str());
+    EXPECT_TRUE(teach.coordinatesystemtype() == 2 && teach.calibratemathod_size() == 1 &&
+                teach.calibratemathod(0) == 8);
 }
 
 // Stores an integer the way a C caller would, without forming an out-of-range enum value.
@@ -104,8 +102,7 @@ void setRaw(Enum &member, int value) {
     std::memcpy(&member, &value, sizeof(member));
 }
 
-// An out-of-range mode must never reach the generated setter (it would stop the process);
-// the body is refused instead.
+// An out-of-range mode never reaches the generated setter (it would stop the process).
 TEST(MoveRequest, OutOfRangeEnumIsRefusedWithNoBody) {
     RobotMoveProfile spoiled[] = {sampleProfile(), sampleProfile(), sampleProfile()};
     setRaw(spoiled[0].moveMode, 4);
@@ -133,15 +130,12 @@ TEST(ToolParamRequest, BodiesAreBuiltWithoutTheirRequiredErrorInfo) {
     EXPECT_FALSE(expected.has_errorinfo());
 }
 
-// The record travels inside a reply message whose required errorInfo must be present.
-TEST(PlainRequest, SafetyConfigCarriesOneEntryAndErrorInfo) {
+// The safety record travels inside a reply message whose required errorInfo must be present.
+TEST(PlainRequest, SafetyConfigAndFirmwareParseAndFirmwareIsRefusedWithoutContent) {
     const RobotSafetyConfig config{{1, 2, 3, 4, 5, 6}, 7, 0, 0, 0, 0, 0};
-    common::ProtoResponseRobotSafetyConfig back;
-    ASSERT_TRUE(back.ParseFromString(built(PED::getRequest_setSafetyConfig, config).str()));
-    EXPECT_EQ(back.safetyconfig_size(), 1);
-}
-
-TEST(PlainRequest, FirmwareCarriesBinaryContentAndIsRefusedWithoutIt) {
+    common::ProtoResponseRobotSafetyConfig safety;
+    ASSERT_TRUE(safety.ParseFromString(built(PED::getRequest_setSafetyConfig, config).str()));
+    EXPECT_EQ(safety.safetyconfig_size(), 1);
     const std::string content("\0\xff\0A", 4);
     communication::ProtoCommunicationRobotBoardFirmware back;
     ASSERT_TRUE(

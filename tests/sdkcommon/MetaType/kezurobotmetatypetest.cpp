@@ -2,12 +2,7 @@
 
 #include "robotmovecondition.pb.h"
 
-#include <gtest/gtest.h>
-
 #include <cstddef>
-#include <memory>
-#include <string>
-#include <tuple>
 #include <type_traits>
 
 using namespace kezu_robot_namespace;
@@ -121,14 +116,3 @@ static_assert(
     std::is_same<RealTimeRoadPointCallback, void (*)(const wayPoint_S *, void *)>::value &&
     std::is_same<RealTimeEndSpeedCallback, void (*)(double, void *)>::value &&
     std::is_same<RobotEventCallback, void (*)(const RobotEventInfo *, void *)>::value);
-
-TEST(RobotEventInfoCopy, DefaultIsEmptyAndACopyOwnsItsText) {
-    EXPECT_TRUE(RobotEventInfo().eventContent.empty());
-    const std::string text = std::string(200, 'x') + " controller fault";
-    auto original = std::make_unique<RobotEventInfo>();
-    *original = {RobotEvent_robotControllerError, 42, text};
-    const RobotEventInfo copy(*original);
-    original.reset();
-    EXPECT_EQ(std::tie(copy.eventType, copy.eventCode, copy.eventContent),
-              std::make_tuple(RobotEvent_robotControllerError, 42, text));
-}
