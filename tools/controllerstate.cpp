@@ -600,10 +600,12 @@ std::string ControllerState::singleDigitalReply(int commandType, const std::stri
             value = known ? values[addr] : 0;
         }
         if (known) {
-            comm::ProtoRobotDiagnosisIODesc *desc = reply.add_iodesc();
-            desc->set_addr(addr);
-            desc->set_type(0);
-            desc->set_value(value);
+            if (ioListLength(commandType, 1) > 0) {
+                comm::ProtoRobotDiagnosisIODesc *desc = reply.add_iodesc();
+                desc->set_addr(addr);
+                desc->set_type(0);
+                desc->set_value(value);
+            }
         } else if (code == 0) {
             code = CODE_PROCESS_FAILED;
         }
@@ -923,7 +925,9 @@ int ControllerState::applyMotionCommand(int commandType, const std::string &body
             return parseComplete(move, body) ? 0 : CODE_FORMAT_ERROR;
         }
         case TeachMoveStop:
-            stopMotion(session, now);
+            if (session.motion.jog) {
+                stopMotion(session, now);
+            }
             return 0;
         case CollisionRecover:
         case ReleaseBrake:
@@ -938,7 +942,6 @@ int ControllerState::applyMotionCommand(int commandType, const std::string &body
 
 int ControllerState::startMotion(Session &session, const std::vector<common::ProtoRoadPoint> &path,
                                  Clock::time_point now) {
-    Motion &motion = session.motion;
     const Joints from = jointsAt(session, now);
     Joints previous = from;
     Pose previousPose = m_pose;
@@ -950,16 +953,22 @@ int ControllerState::startMotion(Session &session, const std::vector<common::Pro
         previous = next;
         previousPose = nextPose;
     }
+    beginMotion(session.motion, from, previous, previousPose, distance, now);
+    return 0;
+}
+
+void ControllerState::beginMotion(Motion &motion, const Joints &from, const Joints &to,
+                                  const Pose &target, double distance, Clock::time_point now) {
     motion.active = true;
     motion.paused = false;
+    motion.jog = false;
     motion.from = from;
-    motion.to = previous;
-    motion.target = previousPose;
+    motion.to = to;
+    motion.target = target;
     motion.start = now;
     motion.elapsedBeforePause = Clock::duration::zero();
     motion.duration = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(distance * m_config.travelScale));
-    return 0;
 }
 
 void ControllerState::startJog(Session &session, const common::RobotMoveProfile &profile,
@@ -980,17 +989,9 @@ void ControllerState::startJog(Session &session, const common::RobotMoveProfile 
     } else {
         target.orientation = turnedAbout(m_pose.orientation, teach - TEACH_ROT_X, sign * JOG_SPAN);
     }
-    Motion &motion = session.motion;
-    motion.active = true;
-    motion.paused = false;
-    motion.from = from;
-    motion.to = to;
-    motion.target = target;
-    motion.start = now;
-    motion.elapsedBeforePause = Clock::duration::zero();
     // A jog runs until it is stopped or its span is covered.
-    motion.duration = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(JOG_SPAN * m_config.travelScale));
+    beginMotion(session.motion, from, to, target, JOG_SPAN, now);
+    session.motion.jog = true;
 }
 
 void ControllerState::stopMotion(Session &session, Clock::time_point now) {

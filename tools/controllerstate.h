@@ -44,6 +44,7 @@ struct Pose {
 struct Motion {
     bool active = false;
     bool paused = false;
+    bool jog = false;  // a teach move, which only teach stop ends early
     Joints from{};
     Joints to{};
     Pose target;
@@ -126,6 +127,9 @@ private:
                            bool &moveStarted);
     int startMotion(Session &session, const std::vector<kezu::robot::common::ProtoRoadPoint> &path,
                     Clock::time_point now);
+    // Travel takes distance times the travel scale.
+    void beginMotion(Motion &motion, const Joints &from, const Joints &to, const Pose &target,
+                     double distance, Clock::time_point now);
     // A teach move: one joint, or the tool along or about a base axis, until stopped.
     void startJog(Session &session, const kezu::robot::common::RobotMoveProfile &profile,
                   Clock::time_point now);

@@ -152,8 +152,10 @@ void KezuController::handlePackage(Connection &connection, const ReceivedPackage
             enqueueLocked(connection, due, reply);
         }
     }
-    for (const ControllerEvent &event : outcome.events) {
-        enqueueLocked(connection, due, {eventPackage(event)});
+    if (!fault.withholdEvents) {
+        for (const ControllerEvent &event : outcome.events) {
+            enqueueLocked(connection, due, {eventPackage(event)});
+        }
     }
     if (outcome.moveStarted && m_closeOnNextMove) {
         m_closeOnNextMove = false;

@@ -33,6 +33,8 @@ struct ReplyFault {
     bool twice = false;      // the same reply goes out two times
     // Sent just before the reply is due (also when the reply is dropped).
     std::optional<ControllerEvent> eventBefore;
+    // The events the request causes (start-up done, arrival, ...) are not sent.
+    bool withholdEvents = false;
     // When set, the simulated reply body passes through it (a controller that answers oddly).
     std::function<std::string(const std::string &)> rewriteBody;
 };
@@ -86,7 +88,8 @@ public:
     void setBoardAI(int addr, float value);
     void setToolAI(int index, float value);
     // The IO list read of this command type (41 to 44, 57, 58) answers with at most count
-    // items, as a controller with fewer points would.
+    // items, as a controller with fewer points would; for the single digital reads (46, 47,
+    // 52, 56) a count of 0 answers without a record.
     void limitIoList(int commandType, size_t count);
 
 private:

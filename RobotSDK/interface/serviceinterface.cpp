@@ -96,6 +96,21 @@ int readOfflineTrackFile(const char *fileName, std::vector<kezu::wayPoint_S> &wa
     return kezu::ErrnoSucc;
 }
 
+// The target keeps the current orientation; the arm moves only when it was found.
+int moveToTargetPosition(RobotMoveService &moveService, kezu::move_mode moveMode,
+                         const kezu::CoordCalibrateByJointAngleAndTool &coordSystem,
+                         const kezu::Pos &toolEndPositionOnUserCoord,
+                         const kezu::ToolInEndDesc &toolInEndDesc, bool IsBolck) {
+    kezu::wayPoint_S target{};
+    const int result = moveService.getJointAngleByTargetPositionKeepCurrentOri(
+        coordSystem, toolEndPositionOnUserCoord, toolInEndDesc, target);
+    if (result != kezu::ErrnoSucc) {
+        return result;
+    }
+    return moveMode == kezu::MODEL ? moveService.robotLineMove(target, IsBolck)
+                                   : moveService.robotJointMove(target, IsBolck);
+}
+
 void printSafetyConfigFields(const char *label, const kezu::RobotSafetyConfig &config) {
     std::cout << label << static_cast<char>(config.robotOperationalModeConfig) << std::endl;
     std::cout << label << config.robotReducedConfigMomentum << std::endl;
@@ -236,7 +251,7 @@ int ServiceInterface::robotServiceRegisterRealTimeJointStatusCallback(
     RealTimeJointStatusCallback ptr, void *arg) {
     CallGuard guard(*this);
     m_robotBaseService->setRealTimeJointStatusPush(ptr != nullptr);
-    std::lock_guard<std::mutex> lock(m_realTimeJointStatusCallbackChangeMutex);
+    std::lock_guard<SlotMutex> lock(m_realTimeJointStatusCallbackChangeMutex);
     m_realTimeJointStatusCallback = ptr;
     m_realTimeJointStatusCallbackArg = arg;
     return kezu::ErrnoSucc;
@@ -246,7 +261,7 @@ int ServiceInterface::robotServiceRegisterRealTimeRoadPointCallback(RealTimeRoad
                                                                     void *arg) {
     CallGuard guard(*this);
     m_robotBaseService->setRealTimeJointAnglePush(ptr != nullptr);
-    std::lock_guard<std::mutex> lock(m_realTimeRoadPointCallbackChangeMutex);
+    std::lock_guard<SlotMutex> lock(m_realTimeRoadPointCallbackChangeMutex);
     m_realTimeRoadPointCallback = ptr;
     m_realTimeRoadPointCallbackArg = arg;
     return kezu::ErrnoSucc;
@@ -256,7 +271,7 @@ int ServiceInterface::robotServiceRegisterRealTimeEndSpeedCallback(RealTimeEndSp
                                                                    void *arg) {
     CallGuard guard(*this);
     m_robotBaseService->setRealTimeEndSpeedPush(ptr != nullptr);
-    std::lock_guard<std::mutex> lock(m_robotEndSpeedCallbackChangeMutex);
+    std::lock_guard<SlotMutex> lock(m_robotEndSpeedCallbackChangeMutex);
     m_robotEndSpeedCallback = ptr;
     m_robotEndSpeedCallbackArg = arg;
     return kezu::ErrnoSucc;
@@ -264,7 +279,7 @@ int ServiceInterface::robotServiceRegisterRealTimeEndSpeedCallback(RealTimeEndSp
 
 int ServiceInterface::robotServiceRegisterRobotEventInfoCallback(RobotEventCallback ptr,
                                                                  void *arg) {
-    std::lock_guard<std::mutex> lock(m_robotEventCallbackChangeMutex);
+    std::lock_guard<SlotMutex> lock(m_robotEventCallbackChangeMutex);
     m_robotEventCallback = ptr;
     m_robotEventCallbackArg = arg;
     return kezu::ErrnoSucc;
@@ -273,7 +288,7 @@ int ServiceInterface::robotServiceRegisterRobotEventInfoCallback(RobotEventCallb
 void ServiceInterface::recvRealTimeJointStatusPushCallback(const JointStatus *jointStatus, int size,
                                                            void *arg) {
     auto *self = static_cast<ServiceInterface *>(arg);
-    std::lock_guard<std::mutex> lock(self->m_realTimeJointStatusCallbackChangeMutex);
+    std::lock_guard<SlotMutex> lock(self->m_realTimeJointStatusCallbackChangeMutex);
     if (self->m_realTimeJointStatusCallback != nullptr) {
         self->m_realTimeJointStatusCallback(jointStatus, size,
                                             self->m_realTimeJointStatusCallbackArg);
@@ -282,7 +297,7 @@ void ServiceInterface::recvRealTimeJointStatusPushCallback(const JointStatus *jo
 
 void ServiceInterface::recvRealTimeWaypointPushCallback(const wayPoint_S *waypoint, void *arg) {
     auto *self = static_cast<ServiceInterface *>(arg);
-    std::lock_guard<std::mutex> lock(self->m_realTimeRoadPointCallbackChangeMutex);
+    std::lock_guard<SlotMutex> lock(self->m_realTimeRoadPointCallbackChangeMutex);
     if (self->m_realTimeRoadPointCallback != nullptr) {
         self->m_realTimeRoadPointCallback(waypoint, self->m_realTimeRoadPointCallbackArg);
     }
@@ -290,7 +305,7 @@ void ServiceInterface::recvRealTimeWaypointPushCallback(const wayPoint_S *waypoi
 
 void ServiceInterface::recvRealTimeEndSpeedPushCallback(double speed, void *arg) {
     auto *self = static_cast<ServiceInterface *>(arg);
-    std::lock_guard<std::mutex> lock(self->m_robotEndSpeedCallbackChangeMutex);
+    std::lock_guard<SlotMutex> lock(self->m_robotEndSpeedCallbackChangeMutex);
     if (self->m_robotEndSpeedCallback != nullptr) {
         self->m_robotEndSpeedCallback(speed, self->m_robotEndSpeedCallbackArg);
     }
@@ -299,7 +314,7 @@ void ServiceInterface::recvRealTimeEndSpeedPushCallback(double speed, void *arg)
 void ServiceInterface::recvRobotEventPushCallback(const RobotEventInfo *info, void *arg) {
     auto *self = static_cast<ServiceInterface *>(arg);
     const RobotEventInfo copy = *info;
-    std::lock_guard<std::mutex> lock(self->m_robotEventCallbackChangeMutex);
+    std::lock_guard<SlotMutex> lock(self->m_robotEventCallbackChangeMutex);
     if (self->m_robotEventCallback != nullptr) {
         self->m_robotEventCallback(&copy, self->m_robotEventCallbackArg);
     }
@@ -549,27 +564,17 @@ int ServiceInterface::getJointAngleByTargetPositionKeepCurrentOri(
 int ServiceInterface::robotMoveLineToTargetPosition(
     const CoordCalibrateByJointAngleAndTool &coordSystem, const Pos &toolEndPositionOnUserCoord,
     const ToolInEndDesc &toolInEndDesc, bool IsBolck) {
-    wayPoint_S target{};
     CallGuard guard(*this);
-    const int result = m_robotMoveService->getJointAngleByTargetPositionKeepCurrentOri(
-        coordSystem, toolEndPositionOnUserCoord, toolInEndDesc, target);
-    if (result != kezu::ErrnoSucc) {
-        return result;
-    }
-    return m_robotMoveService->robotLineMove(target, IsBolck);
+    return moveToTargetPosition(*m_robotMoveService, kezu::MODEL, coordSystem,
+                                toolEndPositionOnUserCoord, toolInEndDesc, IsBolck);
 }
 
 int ServiceInterface::robotMoveJointToTargetPosition(
     const CoordCalibrateByJointAngleAndTool &coordSystem, const Pos &toolEndPositionOnUserCoord,
     const ToolInEndDesc &toolInEndDesc, bool IsBolck) {
-    wayPoint_S target{};
     CallGuard guard(*this);
-    const int result = m_robotMoveService->getJointAngleByTargetPositionKeepCurrentOri(
-        coordSystem, toolEndPositionOnUserCoord, toolInEndDesc, target);
-    if (result != kezu::ErrnoSucc) {
-        return result;
-    }
-    return m_robotMoveService->robotJointMove(target, IsBolck);
+    return moveToTargetPosition(*m_robotMoveService, kezu::MODEJ, coordSystem,
+                                toolEndPositionOnUserCoord, toolInEndDesc, IsBolck);
 }
 
 int ServiceInterface::rootServiceRobotMoveControl(RobotMoveControlCommand cmd) {

@@ -66,7 +66,8 @@ public:
     // Creates the services and registers the push receivers; connects to nothing.
     ServiceInterface();
     // Closes the connection and ends its receive thread before anything else is released,
-    // and waits for calls still running on other threads to return.
+    // and waits for calls still running on other threads to return (closing the link ends
+    // their waits). Not to be run from inside one of the object's own callbacks.
     ~ServiceInterface();
     ServiceInterface(const ServiceInterface &) = delete;
     ServiceInterface &operator=(const ServiceInterface &) = delete;
@@ -83,7 +84,7 @@ public:
     int robotServiceSetRealTimeEndSpeedPush(bool enable);
 
     // A null callback stops the push and empties the slot. Registering waits for a running
-    // callback of the same slot, so it must not be done from inside that callback.
+    // callback of the same slot (unless made from inside it).
     int robotServiceRegisterRealTimeJointStatusCallback(RealTimeJointStatusCallback ptr, void *arg);
     int robotServiceRegisterRealTimeRoadPointCallback(RealTimeRoadPointCallback ptr, void *arg);
     int robotServiceRegisterRealTimeEndSpeedCallback(RealTimeEndSpeedCallback ptr, void *arg);
@@ -314,6 +315,9 @@ public:
 
 private:
     class CallGuard;
+    // Held while a user callback runs. Recursive, so that a callback that registers its own
+    // slot replaces it instead of deadlocking.
+    using SlotMutex = std::recursive_mutex;
 
     std::unique_ptr<RobotControlServices> m_robotBaseService;
     std::unique_ptr<RobotIoService> m_robotIoService;
@@ -321,19 +325,19 @@ private:
 
     void *m_realTimeJointStatusCallbackArg;
     RealTimeJointStatusCallback m_realTimeJointStatusCallback;
-    std::mutex m_realTimeJointStatusCallbackChangeMutex;
+    SlotMutex m_realTimeJointStatusCallbackChangeMutex;
 
     void *m_realTimeRoadPointCallbackArg;
     RealTimeRoadPointCallback m_realTimeRoadPointCallback;
-    std::mutex m_realTimeRoadPointCallbackChangeMutex;
+    SlotMutex m_realTimeRoadPointCallbackChangeMutex;
 
     void *m_robotEventCallbackArg;
     RobotEventCallback m_robotEventCallback;
-    std::mutex m_robotEventCallbackChangeMutex;
+    SlotMutex m_robotEventCallbackChangeMutex;
 
     void *m_robotEndSpeedCallbackArg;
     RealTimeEndSpeedCallback m_robotEndSpeedCallback;
-    std::mutex m_robotEndSpeedCallbackChangeMutex;
+    SlotMutex m_robotEndSpeedCallbackChangeMutex;
 
     // Calls in flight on other threads; the destructor waits for them after closing the link.
     std::mutex m_callsMutex;

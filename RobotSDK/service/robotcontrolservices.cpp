@@ -649,13 +649,10 @@ int RobotControlServices::startupOfflineExcitTrajService(const char *trackFile,
 }
 
 int RobotControlServices::getDynIdentifyResultsService(std::vector<int> &paramVector) {
-    return readService(
-        CMT::CommunicationType_GetDynIdentifyResults, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_getDynIdentifyResults(text, length,
-                                                                            paramVector, code);
-        },
-        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve DynIdentify response failed.");
+    return readRecord(CMT::CommunicationType_GetDynIdentifyResults,
+                      &ProtoEncodeDecode::resolveResponse_getDynIdentifyResults, paramVector,
+                      sdk::ErrCode_CreateRequestFailed,
+                      "sdk log: Resolve DynIdentify response failed.");
 }
 
 void RobotControlServices::robotServiceRegisterRealTimeJointStatusCallbackService(
@@ -724,6 +721,18 @@ int RobotControlServices::readService(CommandType type, void *body, int length, 
         return decodeFailure;
     }
     return getErrCodeByServerResponse(code);
+}
+
+template <typename Record>
+int RobotControlServices::readRecord(CommandType type,
+                                     bool (*decoder)(const char *, int, Record &, int &),
+                                     Record &record, int decodeFailure, const char *errorText) {
+    return readService(
+        type, nullptr, 0,
+        [&](const char *text, int length, int &code) {
+            return decoder(text, length, record, code);
+        },
+        decodeFailure, errorText);
 }
 
 template <typename Encode>
@@ -1003,120 +1012,84 @@ int RobotControlServices::getRobotJointStatus(sdk::JointStatus *jointStatus, int
 }
 
 int RobotControlServices::getCurrentJointAngle(sdk::JointParam &jointParam) {
-    return readService(
-        CMT::CommunicationType_GetRobotJointAngle, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_jointAngle(text, length, jointParam, code);
-        },
-        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve jointAngle response failed.");
+    return readRecord(CMT::CommunicationType_GetRobotJointAngle,
+                      &ProtoEncodeDecode::resolveResponse_jointAngle, jointParam,
+                      sdk::ErrCode_CreateRequestFailed,
+                      "sdk log: Resolve jointAngle response failed.");
 }
 
 int RobotControlServices::getRobotDiagnosisInfo(sdk::RobotDiagnosis &robotDiagnosis) {
-    return readService(
-        CMT::CommunicationType_GetRobotDiagnosis, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_robotDiagnosisInfo(text, length,
-                                                                         robotDiagnosis, code);
-        },
-        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve DiagnosisInfo response failed.");
+    return readRecord(CMT::CommunicationType_GetRobotDiagnosis,
+                      &ProtoEncodeDecode::resolveResponse_robotDiagnosisInfo, robotDiagnosis,
+                      sdk::ErrCode_CreateRequestFailed,
+                      "sdk log: Resolve DiagnosisInfo response failed.");
 }
 
 int RobotControlServices::getRobotCurrentStateService(sdk::RobotState &state) {
-    return readService(
-        CMT::CommunicationType_GetRobotCurrentState, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_robotState(text, length, state, code);
-        },
-        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve RobotCurrentState response failed.");
+    return readRecord(CMT::CommunicationType_GetRobotCurrentState,
+                      &ProtoEncodeDecode::resolveResponse_robotState, state,
+                      sdk::ErrCode_CreateRequestFailed,
+                      "sdk log: Resolve RobotCurrentState response failed.");
 }
 
 int RobotControlServices::getTcpParamService(RobotTcpParam &tcpParam) {
-    return readService(
-        CMT::CommunicationType_GetRobotTcpParam, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_tcpParam(text, length, tcpParam, code);
-        },
-        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve tcpParam response failed.");
+    return readRecord(
+        CMT::CommunicationType_GetRobotTcpParam, &ProtoEncodeDecode::resolveResponse_tcpParam,
+        tcpParam, sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve tcpParam response failed.");
 }
 
 int RobotControlServices::getToolDynamicsParamService(sdk::ToolDynamicsParam &toolDynamicsParam) {
-    return readService(
-        CMT::CommunicationType_GetToolDynamicsParam, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_getToolDynamicsParam(text, length,
-                                                                           toolDynamicsParam, code);
-        },
-        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve toolDynamicsParam response failed.");
+    return readRecord(CMT::CommunicationType_GetToolDynamicsParam,
+                      &ProtoEncodeDecode::resolveResponse_getToolDynamicsParam, toolDynamicsParam,
+                      sdk::ErrCode_CreateRequestFailed,
+                      "sdk log: Resolve toolDynamicsParam response failed.");
 }
 
 int RobotControlServices::getRobotWorkModeService(sdk::RobotWorkMode &mode) {
-    return readService(
-        CMT::CommunicationType_GetRobotMode, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_robotWorkMode(text, length, mode, code);
-        },
-        sdk::ErrCode_ResolveResponseFailed, "sdk log: Resolve robotWorkMode response failed.");
+    return readRecord(CMT::CommunicationType_GetRobotMode,
+                      &ProtoEncodeDecode::resolveResponse_robotWorkMode, mode,
+                      sdk::ErrCode_ResolveResponseFailed,
+                      "sdk log: Resolve robotWorkMode response failed.");
 }
 
 int RobotControlServices::getRobotGravityComponent(sdk::RobotGravityComponent &gravityComponent) {
-    return readService(
-        CMT::CommunicationType_GetRobotGravityComponent, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_gravityComponent(text, length,
-                                                                       gravityComponent, code);
-        },
-        sdk::ErrCode_ResolveResponseFailed, "sdk log: Resolve gravityComponent response failed.");
+    return readRecord(CMT::CommunicationType_GetRobotGravityComponent,
+                      &ProtoEncodeDecode::resolveResponse_gravityComponent, gravityComponent,
+                      sdk::ErrCode_ResolveResponseFailed,
+                      "sdk log: Resolve gravityComponent response failed.");
 }
 
 int RobotControlServices::getRobotCollisionCurrentService(RobotCollisionCurrent &collisionCurrent) {
-    return readService(
-        CMT::CommunicationType_GetRobotCollisionCurrent, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_collisionCurrent(text, length,
-                                                                       collisionCurrent, code);
-        },
-        sdk::ErrCode_ResolveResponseFailed,
-        "sdk log: Resolve devInfo RobotCollisionCurrent failed.");
+    return readRecord(CMT::CommunicationType_GetRobotCollisionCurrent,
+                      &ProtoEncodeDecode::resolveResponse_collisionCurrent, collisionCurrent,
+                      sdk::ErrCode_ResolveResponseFailed,
+                      "sdk log: Resolve devInfo RobotCollisionCurrent failed.");
 }
 
 int RobotControlServices::getIsRealRobotExist(bool &value) {
-    return readService(
-        CMT::CommunicationType_GetIsRealRobotExist, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_isRealRobotExist(text, length, value, code);
-        },
-        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve isRobotExist response failed.");
+    return readRecord(CMT::CommunicationType_GetIsRealRobotExist,
+                      &ProtoEncodeDecode::resolveResponse_isRealRobotExist, value,
+                      sdk::ErrCode_CreateRequestFailed,
+                      "sdk log: Resolve isRobotExist response failed.");
 }
 
 int RobotControlServices::getRobotDevInfoService(sdk::RobotDevInfo &devInfo) {
-    return readService(
-        CMT::CommunicationType_GetDeviceInfo, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_devInfo(text, length, devInfo, code);
-        },
+    return readRecord(
+        CMT::CommunicationType_GetDeviceInfo, &ProtoEncodeDecode::resolveResponse_devInfo, devInfo,
         sdk::ErrCode_ResolveResponseFailed, "sdk log: Resolve devInfo response failed.");
 }
 
 namespace {
 
-template <typename Record>
-struct ListReader;
+bool decodeIoList(const char *text, int length, std::vector<sdk::RobotDiagnosisIODesc> &list,
+                  int &code) {
+    return ProtoEncodeDecode::resolveResponse_robotDiagnosisIOData(text, length, list, code);
+}
 
-template <>
-struct ListReader<sdk::RobotDiagnosisIODesc> {
-    static bool read(const char *text, int length, std::vector<sdk::RobotDiagnosisIODesc> &list,
-                     int &code) {
-        return ProtoEncodeDecode::resolveResponse_robotDiagnosisIOData(text, length, list, code);
-    }
-};
-
-template <>
-struct ListReader<sdk::RobotAnalogIODesc> {
-    static bool read(const char *text, int length, std::vector<sdk::RobotAnalogIODesc> &list,
-                     int &code) {
-        return ProtoEncodeDecode::resolveResponse_robotAnalogIOData(text, length, list, code);
-    }
-};
+bool decodeIoList(const char *text, int length, std::vector<sdk::RobotAnalogIODesc> &list,
+                  int &code) {
+    return ProtoEncodeDecode::resolveResponse_robotAnalogIOData(text, length, list, code);
+}
 
 }  // namespace
 
@@ -1126,7 +1099,7 @@ int RobotControlServices::readIoList(CommandType type, void *body, int length,
     return readService(
         type, body, length,
         [&](const char *text, int textLength, int &code) {
-            return ListReader<Record>::read(text, textLength, list, code);
+            return decodeIoList(text, textLength, list, code);
         },
         sdk::ErrCode_CreateRequestFailed, errorText);
 }
@@ -1172,53 +1145,38 @@ int RobotControlServices::getToolAllAIStatusService(
 }
 
 int RobotControlServices::getRobotSafetyConfig(sdk::RobotSafetyConfig &safetyConfig) {
-    return readService(
-        CMT::CommunicationType_GetRobotSafetyConfig, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_safetyConfig(text, length, safetyConfig,
-                                                                   code);
-        },
-        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve SafetyConfig response failed.");
+    return readRecord(CMT::CommunicationType_GetRobotSafetyConfig,
+                      &ProtoEncodeDecode::resolveResponse_safetyConfig, safetyConfig,
+                      sdk::ErrCode_CreateRequestFailed,
+                      "sdk log: Resolve SafetyConfig response failed.");
 }
 
 int RobotControlServices::getOrpeSafetyStatus(sdk::OrpeSafetyStatus &safetyStatus) {
-    return readService(
-        CMT::CommunicationType_GetOrpeSafetyStatus, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_safetyStatus(text, length, safetyStatus,
-                                                                   code);
-        },
-        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve SafetyStatus response failed.");
+    return readRecord(CMT::CommunicationType_GetOrpeSafetyStatus,
+                      &ProtoEncodeDecode::resolveResponse_safetyStatus, safetyStatus,
+                      sdk::ErrCode_CreateRequestFailed,
+                      "sdk log: Resolve SafetyStatus response failed.");
 }
 
 int RobotControlServices::getToolAllIOStatusService(sdk::RobotToolAllIOStatus &toolAllIOStatus) {
-    return readService(
-        CMT::CommunicationType_GetToolAllIoStatus, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_robotToolIoStatus(text, length,
-                                                                        toolAllIOStatus, code);
-        },
-        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve toolAllIOStatus response failed.");
+    return readRecord(CMT::CommunicationType_GetToolAllIoStatus,
+                      &ProtoEncodeDecode::resolveResponse_robotToolIoStatus, toolAllIOStatus,
+                      sdk::ErrCode_CreateRequestFailed,
+                      "sdk log: Resolve toolAllIOStatus response failed.");
 }
 
 int RobotControlServices::getBoardFirmwareUpdateResultService(bool &value) {
-    return readService(
-        CMT::CommunicationType_FirmwareUpdateResult, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_isRealRobotExist(text, length, value, code);
-        },
-        sdk::ErrCode_CreateRequestFailed,
-        "sdk log: Resolve BoardFirmwareUpdateResult response failed.");
+    return readRecord(CMT::CommunicationType_FirmwareUpdateResult,
+                      &ProtoEncodeDecode::resolveResponse_isRealRobotExist, value,
+                      sdk::ErrCode_CreateRequestFailed,
+                      "sdk log: Resolve BoardFirmwareUpdateResult response failed.");
 }
 
 int RobotControlServices::getRobotEthernetDeviceNameService(std::string &ethernetDeviceName) {
-    return readService(
-        CMT::CommunicationType_GetRobotEthernetDeviceName, nullptr, 0,
-        [&](const char *text, int length, int &code) {
-            return ProtoEncodeDecode::resolveResponse_ethernetDeviceName(text, length,
-                                                                         ethernetDeviceName, code);
-        },
-        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve EthernetDeviceName response failed.");
+    return readRecord(CMT::CommunicationType_GetRobotEthernetDeviceName,
+                      &ProtoEncodeDecode::resolveResponse_ethernetDeviceName, ethernetDeviceName,
+                      sdk::ErrCode_CreateRequestFailed,
+                      "sdk log: Resolve EthernetDeviceName response failed.");
 }
 
 // ---- Single IO reads ----

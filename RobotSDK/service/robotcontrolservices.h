@@ -255,6 +255,10 @@ private:
     // The command shape with a body built by `encode(&ptr, &size)`.
     template <typename Encode>
     int commandService(CommandType type, Encode encode, const char *errorText);
+    // The read shape, without a request body, for a decoder of the codec's usual signature.
+    template <typename Record>
+    int readRecord(CommandType type, bool (*decoder)(const char *, int, Record &, int &),
+                   Record &record, int decodeFailure, const char *errorText);
     template <typename Record>
     int readIoList(CommandType type, void *body, int length, std::vector<Record> &list,
                    const char *errorText);

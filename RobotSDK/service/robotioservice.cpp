@@ -245,12 +245,13 @@ int RobotIoService::getBoardIOStatus(RobotIoType type, int addr, double &value) 
     if (isAnalogOutput(type)) {
         return m_robotBaseService->getInterfaceBoardAOStatusService(addr, value);
     }
-    // A reply of code 0 without a record reads as off rather than as stack garbage.
-    IO_STATUS status = IO_STATUS_INVALID;
+    // Outside the enum, so a reply without a record leaves value as it was, as the analog
+    // reads do, instead of passing stack garbage on.
+    IO_STATUS status = static_cast<IO_STATUS>(-1);
     const int ret = isDigitalInput(type)
                         ? m_robotBaseService->getInterfaceBoardDIStatusService(addr, status)
                         : m_robotBaseService->getInterfaceBoardDOStatusService(addr, status);
-    if (ret == ErrnoSucc) {
+    if (ret == ErrnoSucc && status != static_cast<IO_STATUS>(-1)) {
         value = static_cast<double>(status);
     }
     return ret;

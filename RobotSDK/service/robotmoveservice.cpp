@@ -1,14 +1,13 @@
 #include "robotmoveservice.h"
 
 #include <pthread.h>
-#include <sys/time.h>
 
-#include <cerrno>
 #include <cstring>
 #include <iostream>
 
 #include "globalutil.h"
 #include "protoencodedecode.h"
+#include "pthreadlock.h"
 #include "rawvalue.h"
 #include "robotcontrolservices.h"
 #include "robotutilservice.h"
@@ -30,10 +29,6 @@ const double BLEND_RADIUS_BOUND = 0.0501;
 const size_t MAX_WAYPOINTS = 5000;
 const size_t MIN_TRACK_WAYPOINTS = 3;
 
-// The engine broadcasts the arrival condition when the link goes; the wait still looks at the
-// link this often, so a lost wake-up cannot hold it for good.
-const long LINK_CHECK_NSEC = 100L * 1000 * 1000;
-
 // NaN fails both comparisons.
 bool inRange(double value, double lower, double upper) { return value > lower && value <= upper; }
 
@@ -54,27 +49,6 @@ int setCheckedJoints(const sdk::JointVelcAccParam &value, double upper,
     }
     stored = value;
     return sdk::ErrnoSucc;
-}
-
-class PthreadLock {
-public:
-    explicit PthreadLock(pthread_mutex_t *mutex) : m_mutex(mutex) { pthread_mutex_lock(m_mutex); }
-    ~PthreadLock() { pthread_mutex_unlock(m_mutex); }
-    PthreadLock(const PthreadLock &) = delete;
-    PthreadLock &operator=(const PthreadLock &) = delete;
-
-private:
-    pthread_mutex_t *m_mutex;
-};
-
-timespec wallClockAfter(long nanoseconds) {
-    timeval now;
-    gettimeofday(&now, nullptr);
-    const long nsec = now.tv_usec * 1000L + nanoseconds;
-    timespec deadline;
-    deadline.tv_sec = now.tv_sec + nsec / 1000000000L;
-    deadline.tv_nsec = nsec % 1000000000L;
-    return deadline;
 }
 
 bool validTrack(sdk::move_track track) {
@@ -600,7 +574,7 @@ int RobotMoveService::moveBaseService(RobotMoveClass MoveType, const RobotMovePr
 
 void RobotMoveService::clearMoveFlags() {
     // Under the mutex: an event of an earlier move may be setting them on the receive thread.
-    PthreadLock lock(m_robotBaseService->getRobotMoveAtTrackTargetPosMutexPtr());
+    PthreadLock lock(*m_robotBaseService->getRobotMoveAtTrackTargetPosMutexPtr());
     m_robotBaseService->setRobotMoveAtTrackTargetSignalFlag(false);
     m_robotBaseService->setRobotMoveAbnormalStopFlag(false);
 }
@@ -608,30 +582,30 @@ void RobotMoveService::clearMoveFlags() {
 int RobotMoveService::waitForMoveEnd(unsigned long linkLossBefore) {
     pthread_mutex_t *mutex = m_robotBaseService->getRobotMoveAtTrackTargetPosMutexPtr();
     pthread_cond_t *condition = m_robotBaseService->getRobotMoveAtTrackTargetPosConditonPtr();
-    PthreadLock lock(mutex);
+    PthreadLock lock(*mutex);
     if (m_robotBaseService->getRobotMoveAtTrackTargetSignalFlag()) {
         W_INFO("sdk log: atTrackTargetPos singal before the response appears");
         return sdk::ErrnoSucc;
     }
+    // No time limit: a move takes as long as it takes. The engine broadcasts this condition
+    // when the link goes, after counting the loss, so the count ends the wait as well. A stop
+    // or a loss before the wait is seen before sleeping.
     for (;;) {
-        if (m_robotBaseService->getRobotMoveAtTrackTargetSignalFlag()) {
-            W_INFO("sdk log:Success wait for the signal to arrive target positon.");
-            return sdk::ErrnoSucc;
-        }
         if (m_robotBaseService->getRobotMoveAbnormalStopFlag()) {
             W_ERROR("sdk log: robotMoveInterface  return false, because stop the event.");
             return sdk::ErrCode_MotionInterruptedByEvent;
         }
-        if (m_robotBaseService->getLinkLossCount() != linkLossBefore ||
-            !m_robotBaseService->getCurrentConnectStatus()) {
+        if (m_robotBaseService->getLinkLossCount() != linkLossBefore) {
             W_ERROR("sdk log: robotMoveInterface return false, because the connection is lost.");
             return sdk::ErrCode_SocketDisconnect;
         }
-        const timespec deadline = wallClockAfter(LINK_CHECK_NSEC);
-        const int rc = pthread_cond_timedwait(condition, mutex, &deadline);
-        if (rc != 0 && rc != ETIMEDOUT) {
+        if (pthread_cond_wait(condition, mutex) != 0) {
             W_ERROR("sdk log: Call robotMoveInterface  pthread_cond_wait failed.");
             return sdk::ErrCode_MotionRelatedVariableError;
+        }
+        if (m_robotBaseService->getRobotMoveAtTrackTargetSignalFlag()) {
+            W_INFO("sdk log:Success wait for the signal to arrive target positon.");
+            return sdk::ErrnoSucc;
         }
     }
 }

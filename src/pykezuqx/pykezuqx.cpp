@@ -1,6 +1,7 @@
 #include "pykezuqxcompat.h"
 
 #include <algorithm>
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -81,6 +82,22 @@ PyObject *handleDoubleCode(PyObject *args, int (*call)(RSHD, double)) {
         return parametersError();
     }
     return code(withoutGil([&] { return call(static_cast<RSHD>(handle), value); }));
+}
+
+// "hi" methods; a value outside [low, high] logs the message and gives None.
+template <typename Value>
+PyObject *handleIntCode(PyObject *args, int (*call)(RSHD, Value), int low = INT_MIN,
+                        int high = INT_MAX, const char *outOfRange = nullptr) {
+    short handle = 0;
+    int value = 0;
+    if (!PyArg_ParseTuple(args, "hi", &handle, &value)) {
+        return parametersError();
+    }
+    if (value < low || value > high) {
+        return failedWith(outOfRange);
+    }
+    return code(
+        withoutGil([&] { return call(static_cast<RSHD>(handle), static_cast<Value>(value)); }));
 }
 
 PyObject *jointsCode(PyObject *args, int (*call)(RSHD, double *)) {
@@ -367,13 +384,7 @@ static PyObject *pykezuqx_set_blend_radius(PyObject *, PyObject *args) {
 }
 
 static PyObject *pykezuqx_set_circular_loop_times(PyObject *, PyObject *args) {
-    short handle = 0;
-    int times = 0;
-    if (!PyArg_ParseTuple(args, "hi", &handle, &times)) {
-        return parametersError();
-    }
-    return code(
-        withoutGil([&] { return rs_set_circular_loop_times(static_cast<RSHD>(handle), times); }));
+    return handleIntCode(args, rs_set_circular_loop_times);
 }
 
 static PyObject *pykezuqx_set_user_coord(PyObject *, PyObject *args) {
@@ -692,17 +703,8 @@ static PyObject *pykezuqx_get_robot_state(PyObject *, PyObject *args) {
 }
 
 static PyObject *pykezuqx_set_work_mode(PyObject *, PyObject *args) {
-    short handle = 0;
-    int mode = 0;
-    if (!PyArg_ParseTuple(args, "hi", &handle, &mode)) {
-        return parametersError();
-    }
-    if (mode != RobotModeSimulator && mode != RobotModeReal) {
-        return failedWith("invalid parameter!");
-    }
-    return code(withoutGil([&] {
-        return rs_set_work_mode(static_cast<RSHD>(handle), static_cast<RobotWorkMode>(mode));
-    }));
+    return handleIntCode(args, rs_set_work_mode, RobotModeSimulator, RobotModeReal,
+                         "invalid parameter!");
 }
 
 static PyObject *pykezuqx_get_work_mode(PyObject *, PyObject *args) {
@@ -825,17 +827,7 @@ static PyObject *pykezuqx_get_board_io_status(PyObject *, PyObject *args) {
 }
 
 static PyObject *pykezuqx_set_tool_power_type(PyObject *, PyObject *args) {
-    short handle = 0;
-    int type = 0;
-    if (!PyArg_ParseTuple(args, "hi", &handle, &type)) {
-        return parametersError();
-    }
-    if (type < OUT_0V || type > OUT_24V) {
-        return failedWith("invalid parameters!");
-    }
-    return code(withoutGil([&] {
-        return rs_set_tool_power_type(static_cast<RSHD>(handle), static_cast<ToolPowerType>(type));
-    }));
+    return handleIntCode(args, rs_set_tool_power_type, OUT_0V, OUT_24V, "invalid parameters!");
 }
 
 static PyObject *pykezuqx_get_tool_power_type(PyObject *, PyObject *args) {

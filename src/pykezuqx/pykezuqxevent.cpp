@@ -1,11 +1,13 @@
 #include "pykezuqxevent.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <memory>
 
 #include "globalutil.h"
+#include "pthreadlock.h"
 #include "pykezuqxconvert.h"
 #include "rsrobotcontrol.h"
 
@@ -27,20 +29,14 @@ enum { kThreadCreateFailed = 1004, kWaitSeconds = 2 };
 // Set by the robot-event thread under g_event_mutex as its last act; the stopper waits on it.
 bool g_event_thread_ended = false;
 
+// Counts the threads started. A thread stopped from inside one of its own callables is not
+// joined; it leaves on its own once that callable returns, even if a new thread has started
+// (and cleared the stop flag) meanwhile.
+std::atomic<std::uintptr_t> g_event_thread_generation{0};
+
 // Serialises starting and stopping the thread. Taken only without the interpreter lock, so a
 // thread holding the interpreter lock never waits for it.
 pthread_mutex_t g_thread_control_mutex = PTHREAD_MUTEX_INITIALIZER;
-
-class MutexLock {
-public:
-    explicit MutexLock(pthread_mutex_t &mutex) : m_mutex(mutex) { pthread_mutex_lock(&m_mutex); }
-    ~MutexLock() { pthread_mutex_unlock(&m_mutex); }
-    MutexLock(const MutexLock &) = delete;
-    MutexLock &operator=(const MutexLock &) = delete;
-
-private:
-    pthread_mutex_t &m_mutex;
-};
 
 // Now in whole seconds plus kWaitSeconds: a wait on it lasts between one and two seconds.
 timespec waitDeadline() {
@@ -67,7 +63,7 @@ void waitForEvents() {
 
 RS_EVENT_MAP takeQueuedEvents() {
     RS_EVENT_MAP events;
-    MutexLock lock(g_event_mutex);
+    PthreadLock lock(g_event_mutex);
     events.swap(g_rs_event);
     return events;
 }
@@ -107,13 +103,14 @@ void deliver(RS_EVENT_MAP &events) {
 
 int startEventThread() {
     {
-        MutexLock lock(g_event_mutex);
+        PthreadLock lock(g_event_mutex);
         g_event_thread_ended = false;
     }
     // Cleared before the thread exists, so a stop right after the start cannot be lost.
     g_exit_system = false;
+    void *generation = reinterpret_cast<void *>(++g_event_thread_generation);
     const int err =
-        pthread_create(&g_robot_event_thread_handle, nullptr, robot_event_thread, nullptr);
+        pthread_create(&g_robot_event_thread_handle, nullptr, robot_event_thread, generation);
     if (err != 0) {
         g_exit_system = true;
         g_robot_event_thread_handle = 0;
@@ -128,7 +125,7 @@ void stopEventThread() {
     g_robot_event_thread_handle = 0;
     bool ended = false;
     {
-        MutexLock lock(g_event_mutex);
+        PthreadLock lock(g_event_mutex);
         g_exit_system = true;
         pthread_cond_broadcast(&g_event_cond);
     }
@@ -138,7 +135,7 @@ void stopEventThread() {
         return;
     }
     {
-        MutexLock lock(g_event_mutex);
+        PthreadLock lock(g_event_mutex);
         const timespec deadline = waitDeadline();
         while (!g_event_thread_ended &&
                pthread_cond_timedwait(&g_event_cond, &g_event_mutex, &deadline) != ETIMEDOUT) {
@@ -181,7 +178,7 @@ void emit_robot_event(RSHD rshd, const RobotEventInfo *event) {
     }
     std::unique_ptr<RobotEventInfo> copy(new RobotEventInfo(*event));
     {
-        MutexLock lock(g_event_mutex);
+        PthreadLock lock(g_event_mutex);
         W_INFO("emit event type:%d code:%d str:%s, rshd=%u", event->eventType, event->eventCode,
                event->eventContent.c_str(), static_cast<unsigned>(rshd));
         g_rs_event.emplace_back(rshd, copy.get());
@@ -198,17 +195,20 @@ void process_robot_event() {
     }
 }
 
-void *robot_event_thread(void * /*arg*/) {
+void *robot_event_thread(void *arg) {
+    const std::uintptr_t generation = reinterpret_cast<std::uintptr_t>(arg);
     pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
-    while (!g_exit_system) {
+    while (!g_exit_system && generation == g_event_thread_generation) {
         // A wake-up by time-out delivers too: an event whose signal came while the thread was
         // delivering is never left behind.
         waitForEvents();
         process_robot_event();
     }
     {
-        MutexLock lock(g_event_mutex);
-        g_event_thread_ended = true;
+        PthreadLock lock(g_event_mutex);
+        if (generation == g_event_thread_generation) {
+            g_event_thread_ended = true;
+        }
     }
     pthread_cond_broadcast(&g_event_cond);
     return nullptr;
@@ -227,7 +227,7 @@ PyObject *pykezuqx_initialize(PyObject * /*self*/, PyObject * /*args*/) {
     int rc = 0;
     Py_BEGIN_ALLOW_THREADS;
     {
-        MutexLock control(g_thread_control_mutex);
+        PthreadLock control(g_thread_control_mutex);
         rc = rs_initialize();
         if (rc == 0 && g_robot_event_thread_handle == 0) {
             rc = startEventThread();

@@ -21,8 +21,8 @@ struct Move_Rotate_Axis {
     double rotateAxis[3];
 };
 
-// Owns the facade and the user frame of one context. A call holds a reference from its lookup
-// to its end, so destroying the context while the call runs frees nothing the call still uses.
+// Owns the facade and the user frame of one context. Each rs_* call holds the context from its
+// lookup to its end; destroying it closes its link and waits for such calls before freeing.
 struct RsContextLife;
 
 // One row of the context table. `prs` and `rs_user_coord` are owned by the row through `life`.

@@ -1,5 +1,6 @@
 #include "rsrobotcontrol.h"
 
+#include <condition_variable>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
@@ -13,9 +14,12 @@ using namespace kezu_robot_namespace;
 using namespace kezu_robot_logtrace;
 
 struct RsContextLife {
-    // Declared before the facade so the facade, whose calls may still read the frame, goes first.
     CustomUserCoord userCoord{};
     std::mutex userCoordMutex;
+    // rs_* calls inside the context; it is released only when none is left.
+    std::mutex callsMutex;
+    std::condition_variable callsDone;
+    int callsRunning = 0;
     std::unique_ptr<ServiceInterface> service{new ServiceInterface()};
 };
 
@@ -47,10 +51,35 @@ RSI_MAP::iterator findRow(RSHD rshd) {
     return g_rs_instance.end();
 }
 
-std::shared_ptr<RsContextLife> findContext(RSHD rshd) {
+// One call's hold on a context, taken under g_mutex while the row is still in the table, so
+// a destroy that has taken the row out knows every call it has to wait for.
+class ContextUse {
+public:
+    explicit ContextUse(RsContextLife *ctx) : m_ctx(ctx) {
+        if (m_ctx == nullptr) return;
+        std::lock_guard<std::mutex> lock(m_ctx->callsMutex);
+        ++m_ctx->callsRunning;
+    }
+    ~ContextUse() {
+        if (m_ctx == nullptr) return;
+        std::lock_guard<std::mutex> lock(m_ctx->callsMutex);
+        if (--m_ctx->callsRunning == 0) m_ctx->callsDone.notify_all();
+    }
+    ContextUse(const ContextUse &) = delete;
+    ContextUse &operator=(const ContextUse &) = delete;
+
+    explicit operator bool() const { return m_ctx != nullptr; }
+    RsContextLife &operator*() const { return *m_ctx; }
+    RsContextLife *operator->() const { return m_ctx; }
+
+private:
+    RsContextLife *m_ctx;
+};
+
+ContextUse useContext(RSHD rshd) {
     TableLock lock;
     auto row = findRow(rshd);
-    return row == g_rs_instance.end() ? nullptr : row->life;
+    return ContextUse(row == g_rs_instance.end() ? nullptr : row->life.get());
 }
 
 // After the counter wraps, a handle still held by a live context is skipped.
@@ -66,12 +95,20 @@ int warnUnknown(RSHD rshd) {
     return RS_NO_CONTEXT;
 }
 
-// Releases contexts taken out of the table, outside g_mutex: a callback on a receive thread
-// being joined may itself be waiting for the table. A context that a call on another thread
-// still holds is logged out so that call's waits end; that call then releases it.
+// Releases contexts already taken out of the table, outside g_mutex: a callback on the
+// receive thread that the release joins may itself be waiting for the table. Calls still
+// inside a context are ended by closing its link, and the release waits for them, so the
+// facade always goes on this thread and never under a running call.
 void releaseContexts(std::vector<std::shared_ptr<RsContextLife>> &lives) {
     for (auto &life : lives) {
-        if (life.use_count() > 1) life->service->robotServiceLogout();
+        std::unique_lock<std::mutex> lock(life->callsMutex);
+        if (life->callsRunning > 0) {
+            lock.unlock();
+            life->service->robotServiceLogout();
+            lock.lock();
+            life->callsDone.wait(lock, [&] { return life->callsRunning == 0; });
+        }
+        lock.unlock();
         life.reset();
     }
 }
@@ -87,7 +124,7 @@ bool allSet(std::initializer_list<const void *> pointers) {
 // a missing record argument 1003.
 template <typename Call>
 int onContext(RSHD rshd, std::initializer_list<const void *> required, Call call) {
-    std::shared_ptr<RsContextLife> ctx = findContext(rshd);
+    ContextUse ctx = useContext(rshd);
     if (!ctx) return warnUnknown(rshd);
     if (!allSet(required)) return RS_BAD_ARGUMENT;
     return call(*ctx);
@@ -177,7 +214,7 @@ const char *rs_str_error(int) { return "succ"; }
 /* Connection, state and push registration */
 
 int rs_login(RSHD rshd, const char *addr, int port) {
-    std::shared_ptr<RsContextLife> ctx = findContext(rshd);
+    ContextUse ctx = useContext(rshd);
     W_INFO("rshd:%u---addr:%s---port:%d", static_cast<unsigned>(rshd), addr ? addr : "(null)",
            port);
     if (!ctx) return warnUnknown(rshd);
@@ -542,7 +579,7 @@ int rs_add_waypoint(RSHD rshd, double *joint_radian) {
 }
 
 int rs_set_user_coord(RSHD rshd, const CoordCalibrate *user_coord) {
-    std::shared_ptr<RsContextLife> ctx = findContext(rshd);
+    ContextUse ctx = useContext(rshd);
     if (!ctx || user_coord == nullptr) return warnUnknown(rshd);
     std::lock_guard<std::mutex> lock(ctx->userCoordMutex);
     ctx->userCoord.user_coord = *user_coord;

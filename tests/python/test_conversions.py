@@ -90,13 +90,6 @@ def test_a_returned_tool_cannot_be_passed_back(robot, trace):
     assert trace.has("ERROR", "tool desc pos parameters invalid!")
 
 
-def test_tool_dynamics_round_trip_in_key_order(robot):
-    assert lib.set_tool_dynamics_param(robot, DYNAMICS) == 0
-    result = lib.get_tool_dynamics_param(robot)
-    assert list(result) == ["position", "payload", "inertia"]
-    assert result["inertia"] == list(DYNAMICS["inertia"])
-
-
 def test_offline_track_conversion(robot, trace):
     assert lib.append_offline_track_waypoint(robot, ()) is None
     assert not trace.has("ERROR", "offline track waypoint parameters invalid!")

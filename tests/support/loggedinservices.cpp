@@ -9,8 +9,12 @@ kezu_sim::ControllerConfig quickControllerConfig() {
     return config;
 }
 
-LoggedInServices::LoggedInServices(const kezu_sim::ControllerConfig &config)
+LoggedInServices::LoggedInServices(const kezu_sim::ControllerConfig &config,
+                                   const std::function<void(RobotControlServices &)> &beforeLogin)
     : m_controller(new kezu_sim::KezuController(config)), m_services(new RobotControlServices) {
+    if (beforeLogin) {
+        beforeLogin(*m_services);
+    }
     if (m_controller->start()) {
         m_loginResult =
             m_services->loginService("127.0.0.1", m_controller->port(), "kezu", "123456");
@@ -24,7 +28,8 @@ LoggedInServices::~LoggedInServices() {
 }
 
 void LoggedInServicesTest::SetUp() {
-    m_session.reset(new LoggedInServices(config()));
+    m_session.reset(new LoggedInServices(
+        config(), [this](RobotControlServices &services) { beforeLogin(services); }));
     ASSERT_EQ(0, m_session->loginResult());
 }
 

@@ -1,6 +1,7 @@
 #ifndef LOGGEDINSERVICES_H
 #define LOGGEDINSERVICES_H
 
+#include <functional>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -18,7 +19,11 @@ kezu_sim::ControllerConfig quickControllerConfig();
 // their receive thread) before the counterpart stops.
 class LoggedInServices {
 public:
-    explicit LoggedInServices(const kezu_sim::ControllerConfig &config = quickControllerConfig());
+    // beforeLogin runs before the link exists: the place to register receivers, which the
+    // receive thread reads without a lock.
+    explicit LoggedInServices(
+        const kezu_sim::ControllerConfig &config = quickControllerConfig(),
+        const std::function<void(RobotControlServices &)> &beforeLogin = nullptr);
     ~LoggedInServices();
 
     LoggedInServices(const LoggedInServices &) = delete;
@@ -40,6 +45,8 @@ private:
 class LoggedInServicesTest : public ::testing::Test {
 protected:
     virtual kezu_sim::ControllerConfig config() const { return quickControllerConfig(); }
+    // Runs before the login, while no receive thread exists.
+    virtual void beforeLogin(RobotControlServices &) {}
 
     void SetUp() override;
     void TearDown() override { m_session.reset(); }

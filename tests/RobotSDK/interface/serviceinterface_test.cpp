@@ -96,6 +96,17 @@ std::function<std::string(const std::string &)> rewrite(std::function<void(Messa
     };
 }
 
+struct Counter {
+    std::atomic<int> calls{0};
+};
+
+void countJointStatus(const kz::JointStatus *, int, void *arg) {
+    ++static_cast<Counter *>(arg)->calls;
+}
+void countEndSpeed(double, void *arg) { ++static_cast<Counter *>(arg)->calls; }
+void countWaypoint(const kz::wayPoint_S *, void *arg) { ++static_cast<Counter *>(arg)->calls; }
+void countEvent(const kz::RobotEventInfo *, void *arg) { ++static_cast<Counter *>(arg)->calls; }
+
 class Facade : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -130,7 +141,15 @@ protected:
         controller_->setReplyFault(kGetDeviceInfo, fault);
     }
 
+    // Declared after a test's own callback state, closes the facade before that state goes.
+    struct CloseFacadeFirst {
+        std::unique_ptr<ServiceInterface> &facade;
+        ~CloseFacadeFirst() { facade.reset(); }
+    };
+
     std::unique_ptr<kezu_sim::KezuController> controller_;
+    // What callbacks count into outlives the facade that calls them.
+    Counter jointStatus_, waypoints_, endSpeed_, events_;
     std::unique_ptr<ServiceInterface> facade_;
 };
 
@@ -394,19 +413,8 @@ TEST_F(Facade, MoveControlAndBoardOutputByNameTraceToStandardOutput) {
 
 /* Callbacks */
 
-struct Counter {
-    std::atomic<int> calls{0};
-};
-
-void countJointStatus(const kz::JointStatus *, int, void *arg) {
-    ++static_cast<Counter *>(arg)->calls;
-}
-void countEndSpeed(double, void *arg) { ++static_cast<Counter *>(arg)->calls; }
-void countWaypoint(const kz::wayPoint_S *, void *arg) { ++static_cast<Counter *>(arg)->calls; }
-void countEvent(const kz::RobotEventInfo *, void *arg) { ++static_cast<Counter *>(arg)->calls; }
-
 TEST_F(Facade, NullJointStatusCallbackStopsThePushAndEmptiesTheSlot) {
-    Counter jointStatus, endSpeed;
+    Counter &jointStatus = jointStatus_, &endSpeed = endSpeed_;
     ASSERT_EQ(0, facade_->robotServiceRegisterRealTimeJointStatusCallback(countJointStatus,
                                                                           &jointStatus));
     ASSERT_TRUE(eventually([&] { return jointStatus.calls > 2; }));
@@ -439,13 +447,13 @@ TEST_F(Facade, RegistrationWaitsForARunningCallbackOfItsSlot) {
     std::promise<void> release;
     BlockingEventCallback old;
     old.release = release.get_future().share();
+    CloseFacadeFirst closeFirst{facade_};
     facade_->robotServiceRegisterRobotEventInfoCallback(blockOnEvent, &old);
     controller_->sendEvent(kz::RobotEvent_collision, 0, "first");
     ASSERT_EQ(std::future_status::ready, old.entered.get_future().wait_for(3s));
 
-    Counter replacement;
     auto registering = std::async(std::launch::async, [&] {
-        return facade_->robotServiceRegisterRobotEventInfoCallback(countEvent, &replacement);
+        return facade_->robotServiceRegisterRobotEventInfoCallback(countEvent, &events_);
     });
     EXPECT_EQ(std::future_status::timeout, registering.wait_for(200ms));
     release.set_value();
@@ -453,14 +461,74 @@ TEST_F(Facade, RegistrationWaitsForARunningCallbackOfItsSlot) {
     EXPECT_EQ(0, registering.get());
 
     controller_->sendEvent(kz::RobotEvent_collision, 0, "second");
-    ASSERT_TRUE(eventually([&] { return replacement.calls == 1; }));
+    ASSERT_TRUE(eventually([&] { return events_.calls == 1; }));
     EXPECT_EQ(1, old.calls);
+}
+
+// Calls back into the facade from the receive thread: a request and a registration of its own
+// slot.
+struct CallingBack {
+    ServiceInterface *facade = nullptr;
+    Counter replacement;
+    std::promise<int> requestResult;
+};
+
+void callBackIn(const kz::RobotEventInfo *, void *arg) {
+    auto *state = static_cast<CallingBack *>(arg);
+    state->facade->robotServiceRegisterRobotEventInfoCallback(countEvent, &state->replacement);
+    kz::JointParam joints;
+    state->requestResult.set_value(state->facade->robotServiceGetJointAngleInfo(joints));
+}
+
+TEST_F(Facade, CallbackMayRegisterItsOwnSlotAndItsRequestsTimeOut) {
+    CallingBack state;
+    state.facade = facade_.get();
+    CloseFacadeFirst closeFirst{facade_};
+    facade_->robotServiceRegisterRobotEventInfoCallback(callBackIn, &state);
+    controller_->sendEvent(kz::RobotEvent_collision, 0, "first");
+    auto result = state.requestResult.get_future();
+    ASSERT_EQ(std::future_status::ready, result.wait_for(5s));
+    EXPECT_EQ(kz::ErrCode_RequestTimeout, result.get());
+    controller_->sendEvent(kz::RobotEvent_collision, 0, "second");
+    EXPECT_TRUE(eventually([&] { return state.replacement.calls == 1; }));
+    kz::JointParam joints;
+    EXPECT_EQ(0, facade_->robotServiceGetJointAngleInfo(joints));
+}
+
+TEST_F(Facade, ConcurrentRegistrationsAndRequestsWhilePushesFlow) {
+    Counter &jointStatus = jointStatus_, &endSpeed = endSpeed_;
+    std::atomic<int> failures{0};
+    auto registering = [&](int rounds) {
+        for (int i = 0; i < rounds; ++i) {
+            facade_->robotServiceRegisterRealTimeJointStatusCallback(
+                i % 2 ? nullptr : countJointStatus, &jointStatus);
+            facade_->robotServiceRegisterRealTimeEndSpeedCallback(countEndSpeed, &endSpeed);
+        }
+    };
+    auto requesting = [&](int rounds) {
+        for (int i = 0; i < rounds; ++i) {
+            kz::JointParam joints;
+            double value = 0;
+            if (facade_->robotServiceGetJointAngleInfo(joints) != 0 ||
+                facade_->robotServiceGetBoardIOStatus(kz::RobotBoardUserDI, "F1", value) != 0) {
+                ++failures;
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    threads.emplace_back(registering, 40);
+    threads.emplace_back(registering, 40);
+    threads.emplace_back(requesting, 40);
+    threads.emplace_back(requesting, 40);
+    for (auto &thread : threads) thread.join();
+    EXPECT_EQ(0, failures);
+    EXPECT_TRUE(eventually([&] { return endSpeed.calls > 0; }));
 }
 
 /* Destruction */
 
 TEST_F(Facade, DestructionWithAnOpenLinkEndsItsReceiveThread) {
-    Counter jointStatus, clock;
+    Counter &jointStatus = jointStatus_, &clock = endSpeed_;
     facade_->robotServiceRegisterRealTimeJointStatusCallback(countJointStatus, &jointStatus);
     ASSERT_TRUE(eventually([&] { return jointStatus.calls > 2; }));
     facade_.reset();
@@ -501,6 +569,7 @@ TEST_F(SlowMoves, DestructionEndsABlockingMoveOnAnotherThread) {
         double joints[6] = {0.5, 0.2, 0.3, 0.1, 0.2, 0.3};
         return facade_->robotServiceJointMove(joints, true);
     });
+    CloseFacadeFirst closeFirst{facade_};
     // Pushes showing the arm under way come after the move's reply: the move is now waiting
     // for its arrival.
     ASSERT_TRUE(eventually([&] { return joint.angle > 0.0; }));
@@ -518,6 +587,7 @@ TEST_F(SlowMoves, DestructionEndsABlockingMoveOnAnotherThread) {
 TEST(FacadeSession, DrivesTheArmThroughTheFacadeAlone) {
     kezu_sim::KezuController controller(kezu_test::quickControllerConfig());
     ASSERT_TRUE(controller.start());
+    Counter jointStatus, waypoints, endSpeed, events;
     ServiceInterface robot;
     bool connected = true;
     robot.robotServiceGetConnectStatus(connected);
@@ -526,7 +596,6 @@ TEST(FacadeSession, DrivesTheArmThroughTheFacadeAlone) {
     robot.robotServiceGetConnectStatus(connected);
     EXPECT_TRUE(connected);
 
-    Counter jointStatus, waypoints, endSpeed, events;
     robot.robotServiceRegisterRobotEventInfoCallback(countEvent, &events);
     robot.robotServiceRegisterRealTimeJointStatusCallback(countJointStatus, &jointStatus);
     robot.robotServiceRegisterRealTimeRoadPointCallback(countWaypoint, &waypoints);
@@ -552,6 +621,15 @@ TEST(FacadeSession, DrivesTheArmThroughTheFacadeAlone) {
     double lineTarget[6] = {0.35, -0.2, 0.5, 0.1, -0.4, 0.2};
     ASSERT_EQ(0, robot.robotServiceLineMove(lineTarget, true));
     EXPECT_NEAR(0.35, controller.joints()[0], 1e-6);
+    kz::CoordCalibrateByJointAngleAndTool base{};
+    base.coordType = kz::BaseCoordinate;
+    kz::ToolInEndDesc noTool{};
+    noTool.toolInEndOrientation.w = 1.0;
+    ASSERT_EQ(0, robot.robotServiceGetCurrentWaypointInfo(current));
+    kz::Pos lower = current.cartPos.position;
+    lower.z -= 0.02;
+    ASSERT_EQ(0, robot.robotMoveLineToTargetPosition(base, lower, noTool, true));
+    EXPECT_NEAR(lower.z, controller.pose().position[2], 1e-6);
 
     ASSERT_EQ(0, robot.robotServiceSetBoardIOStatus(kz::RobotBoardUserDO, "U_DO_03", 0.9));
     double value = 0;

@@ -1,0 +1,261 @@
+#include <chrono>
+#include <functional>
+#include <future>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "loggedinservices.h"
+#include "protoencodedecode.h"
+#include "robotcommunication.pb.h"
+
+namespace {
+
+using namespace kezu_robot_namespace;
+using CMT = CommunicationMateType;
+using Call = std::function<int(RobotControlServices &)>;
+using Encode = std::function<bool(char **, int *)>;
+
+// What a service sends: its command type and the body the named encoder builds.
+struct Row {
+    const char *name;
+    int commandType;
+    Call call;
+    Encode body;  // null: no body
+};
+
+std::string encoded(const Encode &encode) {
+    if (!encode) {
+        return std::string();
+    }
+    char *ptr = nullptr;
+    int size = 0;
+    EXPECT_TRUE(encode(&ptr, &size));
+    std::string bytes(ptr, size);
+    delete[] ptr;
+    return bytes;
+}
+
+Encode ioBody(std::vector<RobotDiagnosisIODesc> records) {
+    return [records](char **p, int *s) {
+        return ProtoEncodeDecode::getRequest_robotDiagnosisIOData(p, s, records);
+    };
+}
+
+Encode analogBody(std::vector<RobotAnalogIODesc> records) {
+    return [records](char **p, int *s) {
+        return ProtoEncodeDecode::getRequest_robotAnalogIOData(p, s, records);
+    };
+}
+
+Encode safetyBody(std::vector<int> values) {
+    return [values](char **p, int *s) {
+        return ProtoEncodeDecode::getRequest_safeIoParamAbout(p, s, values);
+    };
+}
+
+RobotTcpParam sampleTcp() {
+    RobotTcpParam tcp{};
+    tcp.paramAutorun = {0.01f, 0.02f, 0.03f, 1.5f};
+    tcp.paramManual = {0.04f, 0.05f, 0.06f, 2.5f};
+    return tcp;
+}
+
+const ToolDynamicsParam kTool{0.1, 0.2, 0.3, 1.0, {0, 0, 0, 0, 0, 0}};
+const unsigned char kFirmware[] = {1, 2, 3, 4};
+
+// clang-format off
+std::vector<Row> commandTable() {
+    static RobotJointOffset offset{{0.1, 0.2, 0.3, 0.4, 0.5, 0.6}};
+    static unsigned char orpeError[] = {7, 8, 200};
+    static const RobotTcpParam tcp = sampleTcp();
+    static RobotSafetyConfig safety{};
+    auto none = Encode();
+    return {
+        {"joint status push on", 4, [](auto &s) { return s.setRealTimeJointStatusPush(true); }, none},
+        {"joint status push off", 5, [](auto &s) { return s.setRealTimeJointStatusPush(false); }, none},
+        {"joint angle push on", 8, [](auto &s) { return s.setRealTimeJointAnglePush(true); }, none},
+        {"joint angle push off", 9, [](auto &s) { return s.setRealTimeJointAnglePush(false); }, none},
+        {"end speed push on", 12, [](auto &s) { return s.setRealTimeEndSpeedPush(true); }, none},
+        {"end speed push off", 13, [](auto &s) { return s.setRealTimeEndSpeedPush(false); }, none},
+        {"robot control", 18, [](auto &s) { return s.robotControlService(OrpeOpen); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_robotControl(p, n, OrpeOpen); }},
+        {"collision recover", 19, [](auto &s) { return s.collisionRecover(); }, none},
+        {"arm power", 20, [](auto &s) { return s.armPowerControlService(true); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_setRobotPowerStatus(p, n, true); }},
+        {"release brake", 21, [](auto &s) { return s.rootReleaseBrake(); }, none},
+        {"set tcp", 27, [](auto &s) { return s.setTcpParamService(tcp); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_tcpParam(p, n, tcp); }},
+        {"set tool dynamics", 29, [](auto &s) { return s.setToolDynamicsParamService(kTool); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_setToolDynamicsParam(p, n, kTool); }},
+        {"set work mode", 33, [](auto &s) { return s.setRobotWorkModeService(RobotModeReal); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_setRobotWorkMode(p, n, RobotModeReal); }},
+        {"set collision grade", 40, [](auto &s) { return s.setRobotCollisionClassService(6); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_setRobotCollision(p, n, 6); }},
+        {"origin pose", 60, [](auto &s) { return s.setRobotAtOriginPoseService(); }, none},
+        {"set safety config", 62, [](auto &s) { return s.setRobotSafetyConfig(safety); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_setSafetyConfig(p, n, safety); }},
+        {"firmware", 82, [](auto &s) { return s.updateRobotBoardFirmwareService(update_master_board_firmware_trans_data, kFirmware, 4); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_firmwareUpgrade(p, n, 2, kFirmware, 4); }},
+        {"joint offset", 86, [](auto &s) { return s.setRobotJointOffsetService(offset); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_robotRobotJointOffsetData(p, n, offset); }},
+        {"orpe pause", 64, [](auto &s) { return s.setRobotOrpePause(1); }, safetyBody({1})},
+        {"orpe stop", 65, [](auto &s) { return s.setRobotOrpeStop(2); }, safetyBody({2})},
+        {"orpe error", 66, [](auto &s) { return s.setRobotOrpeError(orpeError, 3); }, safetyBody({7, 8, 200})},
+        {"orpe error, none", 66, [](auto &s) { return s.setRobotOrpeError(orpeError, 0); }, safetyBody({})},
+        {"clear emergency stop", 67, [](auto &s) { return s.clearSystemEmergencyStop(3); }, safetyBody({3})},
+        {"clear reduced mode", 68, [](auto &s) { return s.clearReducedModeError(4); }, safetyBody({4})},
+        {"safeguard reset", 69, [](auto &s) { return s.robotSafetyguardResetSucc(5); }, safetyBody({5})},
+        {"board DO", 50, [](auto &s) { return s.setInterfaceBoardDOStatusService(258, IO_STATUS_VALID); }, ioBody({{2, 1, 0}})},
+        {"board AO", 51, [](auto &s) { return s.setInterfaceBoardAOStatusService(3, 0.1); }, analogBody({{3, 0.1f, 0}})},
+        {"tool voltage type", 53, [](auto &s) { return s.setToolPowerVoltageTypeService(OUT_12V); }, ioBody({{0, 1, 1}})},
+        {"tool power and IO types", 54, [](auto &s) { return s.setToolPowerTypeAndDigitalIOTypeService(OUT_24V, IO_IN, IO_OUT, IO_IN, IO_OUT); }, ioBody({{0, 2, 2}, {0, 0, 0}, {1, 1, 1}, {2, 0, 0}, {3, 1, 1}})},
+        {"tool IO type", 55, [](auto &s) { return s.setToolDigitalIOTypeService(TOOL_DIGITAL_IO_2, IO_OUT); }, ioBody({{2, 1, 0}})},
+        {"tool IO status", 59, [](auto &s) { return s.setToolDigitalIOStatusService(TOOL_DIGITAL_IO_3, IO_STATUS_VALID); }, ioBody({{3, 1, 0}})},
+        {"excitation trajectory", 78, [](auto &s) { return s.startupOfflineExcitTrajService("traj.txt", Dyn_identify_traj_tool, 3); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_startupOfflineExcitTraj(p, n, "traj.txt", 2, 3); }},
+        {"handshake, not waiting", 80, [](auto &s) { return s.robotHandShakeService(false); }, none},
+        {"shutdown, not waiting", 17, [](auto &s) { return s.robotShutdownService(false); }, none},
+        {"startup, not waiting", 16, [](auto &s) { ROBOT_SERVICE_STATE state = ROBOT_SERVICE_READY; return s.robotStartupService(tcp, 6, true, false, 10, state, false); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_robotStartup(p, n, tcp, 6, true, false, 10); }},
+    };
+}
+
+std::vector<Row> readTable() {
+    auto none = Encode();
+    return {
+        {"joint status", 6, [](auto &s) { JointStatus j[6]; return s.getRobotJointStatus(j, 6); }, none},
+        {"joint angle", 10, [](auto &s) { JointParam j; return s.getCurrentJointAngle(j); }, none},
+        {"diagnosis", 15, [](auto &s) { RobotDiagnosis d; return s.getRobotDiagnosisInfo(d); }, none},
+        {"state", 26, [](auto &s) { RobotState v; return s.getRobotCurrentStateService(v); }, none},
+        {"tcp", 28, [](auto &s) { RobotTcpParam v; return s.getTcpParamService(v); }, none},
+        {"tool dynamics", 30, [](auto &s) { ToolDynamicsParam v; return s.getToolDynamicsParamService(v); }, none},
+        {"work mode", 34, [](auto &s) { RobotWorkMode v; return s.getRobotWorkModeService(v); }, none},
+        {"gravity", 35, [](auto &s) { RobotGravityComponent v; return s.getRobotGravityComponent(v); }, none},
+        {"collision current", 36, [](auto &s) { RobotCollisionCurrent v; return s.getRobotCollisionCurrentService(v); }, none},
+        {"real robot", 37, [](auto &s) { bool v; return s.getIsRealRobotExist(v); }, none},
+        {"device info", 38, [](auto &s) { RobotDevInfo v; return s.getRobotDevInfoService(v); }, none},
+        {"board DI", 41, [](auto &s) { std::vector<RobotDiagnosisIODesc> v; return s.getInterfaceBoardAllDIStatusService(v); }, none},
+        {"board DO", 42, [](auto &s) { std::vector<RobotDiagnosisIODesc> v; return s.getInterfaceBoardAllDOStatusService(v); }, none},
+        {"board AI", 43, [](auto &s) { std::vector<RobotAnalogIODesc> v; return s.getInterfaceBoardAllAIStatusService(v); }, none},
+        {"board AO", 44, [](auto &s) { std::vector<RobotAnalogIODesc> v; return s.getInterfaceBoardAllAOStatusService(v); }, none},
+        {"tool DIO", 57, [](auto &s) { std::vector<RobotDiagnosisIODesc> v; return s.getToolAllDigitalIOStatusService(v); }, none},
+        {"tool AI", 58, [](auto &s) { std::vector<RobotAnalogIODesc> v; return s.getToolAllAIStatusService(v); }, none},
+        {"safety config", 61, [](auto &s) { RobotSafetyConfig v; return s.getRobotSafetyConfig(v); }, none},
+        {"orpe status", 63, [](auto &s) { OrpeSafetyStatus v; return s.getOrpeSafetyStatus(v); }, none},
+        {"tool IO status", 81, [](auto &s) { RobotToolAllIOStatus v; return s.getToolAllIOStatusService(v); }, none},
+        {"firmware result", 83, [](auto &s) { bool v; return s.getBoardFirmwareUpdateResultService(v); }, none},
+        {"ethernet name", 84, [](auto &s) { std::string v; return s.getRobotEthernetDeviceNameService(v); }, none},
+        {"identification", 79, [](auto &s) { std::vector<int> v; return s.getDynIdentifyResultsService(v); }, none},
+        {"one DI", 46, [](auto &s) { IO_STATUS v; return s.getInterfaceBoardDIStatusService(257, v); }, ioBody({{1, 0, 0}})},
+        {"one DO", 47, [](auto &s) { IO_STATUS v; return s.getInterfaceBoardDOStatusService(5, v); }, ioBody({{5, 0, 0}})},
+        {"tool voltage type", 52, [](auto &s) { ToolPowerType v; return s.getToolPowerVoltageTypeService(v); }, ioBody({{0, 0, 0}})},
+        {"tool voltage", 56, [](auto &s) { double v; return s.getToolPowerVoltageStatusService(v); }, ioBody({{0, 0, 0}})},
+        {"one AI", 48, [](auto &s) { double v; return s.getInterfaceBoardAIStatusService(2, v); }, analogBody({{2, 0.0f, 0}})},
+        {"one AO", 49, [](auto &s) { double v; return s.getInterfaceBoardAOStatusService(3, v); }, analogBody({{3, 0.0f, 0}})},
+    };
+}
+// clang-format on
+
+class RequestServicesTest : public kezu_test::LoggedInServicesTest {
+protected:
+    // The one package the call sent, checked against the row.
+    void expectSent(const Row &row) {
+        controller().clearReceived();
+        row.call(services());
+        const auto packages = controller().received();
+        ASSERT_EQ(1u, packages.size()) << row.name;
+        EXPECT_EQ(row.commandType, packages[0].commandType) << row.name;
+        EXPECT_EQ(encoded(row.body), packages[0].body) << row.name;
+    }
+
+    // The controller's codes 0 to 4 as the service reports them.
+    void expectCodesMapped(const Row &row) {
+        const int expected[] = {0, ErrCode_ResponseReturnError, ErrCode_ResponseReturnError,
+                                ErrCode_ResponseReturnError, ErrCode_RealRobotNoExist};
+        for (int code = 0; code <= 4; ++code) {
+            controller().setReplyFault(row.commandType, kezu_sim::ReplyFault({}, false, code));
+            EXPECT_EQ(expected[code], row.call(services())) << row.name << " code " << code;
+        }
+        controller().clearReplyFaults();
+    }
+};
+
+TEST_F(RequestServicesTest, EveryServiceSendsItsCommandAndBodyAndMapsTheControllersCodes) {
+    for (const auto &table : {commandTable(), readTable()}) {
+        for (const Row &row : table) {
+            expectSent(row);
+            expectCodesMapped(row);
+        }
+    }
+}
+
+TEST_F(RequestServicesTest, ConcurrentReadsOfEveryTypeEachGetTheirOwnReply) {
+    ASSERT_EQ(0, services().setRealTimeJointAnglePush(true));  // pushes interleave the replies
+    std::vector<std::future<int>> failures;
+    for (const Row &row : readTable()) {
+        failures.push_back(std::async(std::launch::async, [this, row] {
+            int failed = 0;
+            for (int i = 0; i < 20; ++i) {
+                failed += row.call(services()) == 0 ? 0 : 1;
+            }
+            return failed;
+        }));
+    }
+    for (auto &failed : failures) {
+        EXPECT_EQ(0, failed.get());
+    }
+}
+
+// A common reply without a body decodes to no code, which counts as success; a read without
+// a body cannot be decoded.
+TEST_F(RequestServicesTest, EmptyReplyBodiesPassCommandsAndFailReadsWithTheirDecodeCode) {
+    for (const Row &row : commandTable()) {
+        kezu_sim::ReplyFault fault;
+        fault.emptyBody = true;
+        controller().setReplyFault(row.commandType, fault);
+        EXPECT_EQ(0, row.call(services())) << row.name;
+    }
+    controller().clearReplyFaults();
+    const std::vector<std::pair<int, int>> decodeFailures = {
+        {6, ErrCode_ResolveResponseFailed},  {10, ErrCode_CreateRequestFailed},
+        {34, ErrCode_ResolveResponseFailed}, {35, ErrCode_ResolveResponseFailed},
+        {36, ErrCode_ResolveResponseFailed}, {38, ErrCode_ResolveResponseFailed},
+        {28, ErrCode_CreateRequestFailed},   {61, ErrCode_CreateRequestFailed}};
+    for (const Row &row : readTable()) {
+        for (const auto &failure : decodeFailures) {
+            if (failure.first != row.commandType) {
+                continue;
+            }
+            kezu_sim::ReplyFault fault;
+            fault.emptyBody = true;
+            controller().setReplyFault(row.commandType, fault);
+            EXPECT_EQ(failure.second, row.call(services())) << row.name;
+        }
+    }
+}
+
+TEST_F(RequestServicesTest, RefusesAnOrpeErrorListWithoutData) {
+    controller().clearReceived();
+    EXPECT_EQ(ErrCode_ParamError, services().setRobotOrpeError(nullptr, 2));
+    EXPECT_EQ(ErrCode_ParamError, services().setRobotOrpeError(nullptr, -1));
+    EXPECT_TRUE(controller().received().empty());
+}
+
+TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHolds) {
+    controller().setBoardDI(3, 1);
+    IO_STATUS status = IO_STATUS_INVALID;
+    ASSERT_EQ(0, services().getInterfaceBoardDIStatusService(3, status));
+    EXPECT_EQ(IO_STATUS_VALID, status);
+
+    // Analog readings are truncated toward zero, not rounded.
+    const std::vector<std::pair<double, double>> analog = {{2.9, 2.0}, {3.7, 3.0}, {0.4, 0.0}};
+    for (const auto &reading : analog) {
+        ASSERT_EQ(0, services().setInterfaceBoardAOStatusService(1, reading.first));
+        double value = -5.0;
+        ASSERT_EQ(0, services().getInterfaceBoardAOStatusService(1, value));
+        EXPECT_EQ(reading.second, value) << reading.first;
+    }
+}
+
+TEST_F(RequestServicesTest, BoardListsAreEmptiedWhenTheReadFailsAndToolListsAreKept) {
+    std::vector<RobotDiagnosisIODesc> board(3), tool(3);
+    controller().setReplyFault(41, kezu_sim::ReplyFault({}, true));
+    controller().setReplyFault(57, kezu_sim::ReplyFault({}, true));
+    EXPECT_EQ(ErrCode_RequestTimeout, services().getInterfaceBoardAllDIStatusService(board));
+    EXPECT_EQ(ErrCode_RequestTimeout, services().getToolAllDigitalIOStatusService(tool));
+    EXPECT_TRUE(board.empty());
+    EXPECT_EQ(3u, tool.size());
+}
+
+}  // namespace

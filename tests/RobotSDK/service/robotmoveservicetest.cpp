@@ -1,0 +1,390 @@
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <future>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "loggedinservices.h"
+#include "robotcommon.pb.h"
+#include "robotmoveservice.h"
+#include "robotutilservice.h"
+#include "tracecapture.h"
+
+namespace {
+
+namespace kz = kezu_robot_namespace;
+namespace common = kezu::robot::common;
+using M = RobotMoveService;
+using Cmd = CommunicationMateType;
+using std::chrono::milliseconds;
+
+const milliseconds kBound(3000);  // far above any wait these tests expect to end
+
+class MoveServiceTest : public kezu_test::LoggedInServicesTest {
+protected:
+    void SetUp() override {
+        M::initClassProfile();
+        LoggedInServicesTest::SetUp();
+        move_.reset(new M(&services()));
+        // Away from the stretched-wrist singularity of the zero posture.
+        controller().setJoints({0.3, -0.5, 1.1, -0.4, 0.6, 0.2});
+        ASSERT_EQ(0, move_->getCurrnetRoadPoint(here_));
+    }
+    void TearDown() override {
+        move_.reset();
+        LoggedInServicesTest::TearDown();
+        M::initClassProfile();
+    }
+
+    // The current waypoint with joint 1 turned by delta.
+    kz::wayPoint_S away(double delta) const {
+        double joints[6];
+        std::copy(here_.jointpos, here_.jointpos + 6, joints);
+        joints[0] += delta;
+        kz::wayPoint_S wp;
+        EXPECT_EQ(0, RobotUtilService::robotFk(joints, 6, wp));
+        return wp;
+    }
+
+    // The last package of a type as the controller received it.
+    template <class Message>
+    Message last(int type) {
+        const std::vector<kezu_sim::ReceivedPackage> packages = controller().received(type);
+        Message message;
+        EXPECT_TRUE(!packages.empty() && message.ParseFromString(packages.back().body)) << type;
+        return message;
+    }
+
+    bool logged(const std::string &line) const {
+        const std::vector<std::string> lines = trace_.messages();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+
+    // Runs a call on its own thread, so that the test can act while it blocks.
+    static std::future<int> inBackground(std::function<int()> call) {
+        return std::async(std::launch::async, std::move(call));
+    }
+
+    std::unique_ptr<M> move_;
+    kz::wayPoint_S here_ = {};
+    TraceCapture trace_;
+};
+
+// Moves take 20 s per radian: long enough for the test to act while one blocks.
+class SlowMoveTest : public MoveServiceTest {
+protected:
+    kezu_sim::ControllerConfig config() const override {
+        kezu_sim::ControllerConfig c = kezu_test::quickControllerConfig();
+        c.travelScale = 20.0;
+        return c;
+    }
+
+    // A blocking joint move that has reached the controller.
+    std::future<int> blockingMoveUnderWay() {
+        controller().clearReceived();
+        std::future<int> result = inBackground([this] {
+            kz::wayPoint_S target = away(1.0);
+            return move_->robotJointMove(target, true);
+        });
+        EXPECT_TRUE(controller().waitForPackages(Cmd::CommunicationType_RobotMove, 1, kBound));
+        return result;
+    }
+
+    static int ended(std::future<int> &result) {
+        return result.wait_for(kBound) == std::future_status::ready ? result.get() : -1;
+    }
+};
+
+// What each kind of move sends, read back from the controller's record. Limits: J the joint
+// limits (25 degrees), C the Cartesian ones (0.03 m/s, 100 degrees/s), 0 none at all.
+TEST_F(MoveServiceTest, EachMoveSendsItsProfile) {
+    for (double d : {0.01, 0.02, 0.03}) {
+        ASSERT_EQ(0, M::addWayPoint(away(d)));
+    }
+    const kz::CoordCalibrateByJointAngleAndTool base = {};
+    const double axis[3] = {0.0, 0.0, 1.0};
+    kz::wayPoint_S wp = away(0.1);
+    auto ahead = [&](std::function<int()> call) {
+        M::setArrivalAheadDistanceMode(0.01);
+        const int ret = call();
+        M::setNoArrivalAhead();
+        return ret;
+    };
+    auto joint = [&] { return move_->robotJointMove(wp, false); };
+    auto line = [&] { return move_->robotLineMove(wp, false); };
+    struct {
+        std::function<int()> call;
+        int type, mode, track, teach;
+        char limits;
+        float radius;
+        int loops, points;
+    } const rows[] = {
+        {joint, 22, kz::MODEJ, kz::NO_TRACK, kz::NO_TEACH, 'J', 0.02f, 0, 1},
+        {[&] { return ahead(joint); }, 22, kz::MODEJ, kz::TRACKING, kz::NO_TEACH, 'J', 0.02f, 0, 1},
+        {[&] { return move_->robotFollowModeJointMove(wp); }, 22, kz::MODEJ, kz::TRACKING,
+         kz::NO_TEACH, 'J', 0.02f, 0, 1},
+        {line, 22, kz::MODEL, kz::NO_TRACK, kz::NO_TEACH, 'C', 0.02f, 0, 1},
+        {[&] { return ahead(line); }, 22, kz::MODEL, kz::NO_TRACK, kz::NO_TEACH, 'C', 0.02f, 0, 1},
+        {[&] { return move_->robotLineRotateMove(base, axis, 0.3, false); }, 22, kz::MODEL,
+         kz::NO_TRACK, kz::ROT_Y, 'C', 0.02f, 0, 1},
+        {[&] { return move_->robotTrackMove(kz::JOINT_UBSPLINEINTP, false); }, 22, kz::MODEP,
+         kz::JOINT_UBSPLINEINTP, kz::NO_TEACH, 'J', 0.1f, 0, 3},
+        {[&] { return move_->robotTrackMove(kz::JIONT_CUBICSPLINE, false); }, 22, kz::MODEP,
+         kz::JIONT_CUBICSPLINE, kz::NO_TEACH, 'J', 0.02f, 0, 3},
+        {[&] { return move_->robotTrackMove(kz::CARTESIAN_MOVEP, false); }, 22, kz::MODEP,
+         kz::CARTESIAN_MOVEP, kz::NO_TEACH, 'C', 0.02f, 0, 3},
+        {[&] { return move_->robotTrackMove(kz::TRACKING, false); }, 22, kz::MODEP, kz::TRACKING,
+         kz::NO_TEACH, 'J', 0.02f, 0, 3},
+        {[&] {
+             return move_->offlineTrackWaypointAppend({wp, wp});
+         },
+         71, 0, 0, 0, '0', 0, 0, 2},
+        {[&] { return move_->setRobotPosData2Canbus(wp); }, 77, 0, 0, 0, '0', 0, 0, 1},
+        {[&] { return move_->robotTeachStart(kz::MOV_Z, true); }, 23, kz::MODEL, kz::TRACKING,
+         kz::MOV_Z, 'C', 0.02f, 1, 0},
+        {[&] { return move_->robotTeachStart(kz::JOINT3, false); }, 23, kz::MODEJ, kz::TRACKING,
+         kz::JOINT3, 'J', 0.02f, 0, 0},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const auto &row = rows[i];
+        ASSERT_EQ(0, row.call()) << i;
+        common::RobotMove move;
+        if (row.type == Cmd::CommunicationType_RobotTeachMoveStart) {
+            *move.mutable_move_profile() = last<common::RobotTeachMove>(row.type).move_profile();
+        } else {
+            move = last<common::RobotMove>(row.type);
+        }
+        const common::RobotMoveProfile &p = move.move_profile();
+        EXPECT_EQ(row.mode, p.movemode()) << i;
+        EXPECT_EQ(row.track, p.submovemode()) << i;
+        EXPECT_EQ(row.teach, p.teachmode()) << i;
+        EXPECT_EQ(row.radius, p.blendradius()) << i;
+        EXPECT_EQ(row.loops, p.circularlooptimes()) << i;
+        EXPECT_EQ(row.limits == '0' ? 0.0 : 1.0, p.toolinendorientation().w()) << i;
+        EXPECT_EQ(row.points, move.roadpointvector_size()) << i;
+        const double joint25 = row.limits == '0' ? 0.0 : 0.4363323129985824;
+        const double cart[2] = {0.03, 1.7453292519943295};
+        for (int j = 0; j < 6 && p.maxvelc().jointpara_size() == 6; ++j) {
+            const double expected = row.limits == 'C' && j < 2 ? cart[j] : joint25;
+            EXPECT_EQ(expected, p.maxvelc().jointpara(j)) << i << " " << j;
+            EXPECT_EQ(expected, p.maxacc().jointpara(j)) << i << " " << j;
+        }
+        move_->robotTeachStop();
+    }
+    // The rotation travels as angle and axis in the orientation of the current waypoint.
+    ASSERT_EQ(0, move_->robotLineRotateMove(base, axis, 0.3, false));
+    const common::RobotMove rotate = last<common::RobotMove>(22);
+    EXPECT_EQ(0.3, rotate.roadpointvector(0).orientation().w());
+    EXPECT_EQ(1.0, rotate.roadpointvector(0).orientation().z());
+    EXPECT_NEAR(here_.jointpos[1], rotate.roadpointvector(0).jointpos(1), 1e-9);
+}
+
+// Bad arguments are refused before anything reaches the controller.
+TEST_F(MoveServiceTest, RefusalsSendNothing) {
+    M::addWayPoint(here_);
+    M::addWayPoint(here_);
+    kz::CoordCalibrateByJointAngleAndTool base = {}, bad = {};
+    bad.coordType = static_cast<kz::coordinate_refer>(5);  // fixed to int: a defined value
+    const kz::ToolInEndDesc tool = {};
+    const kz::MoveRelative up = {true, {0.0f, 0.0f, 0.01f}};
+    const double axis[3] = {0, 0, 1};
+    struct {
+        std::function<int()> call;
+        int result;
+        const char *line;
+    } const cases[] = {
+        {[&] { return move_->robotTrackMove(static_cast<kz::move_track>(8), true); },
+         kz::ErrCode_ParamError, "sdk log: robotTrackMove track mode error. mode:8"},
+        {[&] { return move_->robotTeachStart(static_cast<kz::teach_mode>(13), true); },
+         kz::ErrCode_ParamError, "sdk log: robotTeachStart teach mode error. mode:13"},
+        {[&] { return move_->robotTrackMove(kz::CARTESIAN_MOVEP, true); },
+         kz::ErrCode_MotionWaypointVetorSizeError, "sdk log: Number of waypoints less than 3."},
+        {[&] {
+             return move_->robotMoveToTargetPositionByRelative(kz::MODEP, base, tool, up, true);
+         },
+         kz::ErrCode_ParamError, "sdk log: robotMoveToTargetPosition move mode error."},
+        {[&] { return move_->robotMoveToTargetPositionByRelative(kz::MODEL, bad, tool, up, true); },
+         kz::ErrCode_ParamError, nullptr},
+        {[&] {
+             return move_->robotMoveToTargetPositionByPosition(kz::MODEJ, bad,
+                                                               here_.cartPos.position, tool, true);
+         },
+         kz::ErrCode_ParamError, nullptr},
+        {[&] { return move_->robotLineRotateMove(bad, axis, 0.1, true); }, kz::ErrCode_ParamError,
+         nullptr},
+        {[&] {
+             return move_->startupOfflineExcitTraj(nullptr, kz::Dyn_identify_traj_robot, 0, true);
+         },
+         kz::ErrCode_ParamError, "sdk log: startupOfflineExcitTraj track file is NULL."},
+    };
+    const auto noClass = static_cast<M::RobotMoveClass>(3);
+    RobotMoveProfile profile;
+    M::initDefaultMoveProfile(profile);
+    EXPECT_EQ(kz::ErrCode_Failed, move_->moveBaseService(noClass, profile, {}, false));
+    EXPECT_EQ(kz::ErrCode_Failed, move_->moveBaseService(noClass, profile, {}, true));
+    EXPECT_TRUE(logged("sdk log:Move class not exist.") &&
+                logged("sdk log: Move class not exist."));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(cases[i].result, cases[i].call()) << i;
+        EXPECT_TRUE(cases[i].line == nullptr || logged(cases[i].line)) << i;
+    }
+    for (int type : {22, 23, 78}) {
+        EXPECT_TRUE(controller().received(type).empty()) << type;
+    }
+}
+
+TEST_F(MoveServiceTest, BlockingMovesReturnOnArrival) {
+    kz::wayPoint_S target = away(0.5);
+    EXPECT_EQ(0, move_->robotJointMove(target, true));
+    EXPECT_NEAR(target.jointpos[0], controller().joints()[0], 1e-9);
+    EXPECT_TRUE(logged("sdk log: User blocking call motion interface."));
+    for (double d : {0.1, 0.2, 0.3}) {
+        M::addWayPoint(away(d));
+    }
+    EXPECT_EQ(0, move_->robotTrackMove(kz::CARTESIAN_CUBICSPLINE, true));
+    ASSERT_EQ(0, move_->offlineTrackWaypointAppend({away(0.2), away(0.3)}));
+    EXPECT_EQ(0, move_->offlineTrackMoveStartupService(true));
+    EXPECT_EQ(0, move_->startupOfflineExcitTraj("excit.traj", kz::Dyn_identify_traj_tool, 3, true));
+    EXPECT_EQ(1u, controller().received(Cmd::CommunicationType_StartupOfflineExcitTraj).size());
+}
+
+TEST_F(SlowMoveTest, ArrivalBeforeTheReplyEndsTheMoveWithoutWaiting) {
+    kezu_sim::ReplyFault fault(milliseconds(200));
+    fault.eventBefore = kezu_sim::ControllerEvent{22, 0, "at target position"};
+    controller().setReplyFault(Cmd::CommunicationType_RobotMove, fault);
+    kz::wayPoint_S target = away(1.0);
+    EXPECT_EQ(0, move_->robotJointMove(target, true));
+    EXPECT_TRUE(logged("sdk log: atTrackTargetPos singal before the response appears"));
+}
+
+// Stops end the wait with 10021, a lost link with 10004; a state event with a code does not.
+TEST_F(SlowMoveTest, StopsAndLinkLossEndTheWait) {
+    struct {
+        std::function<void()> act;
+        int result;
+    } const cases[] = {
+        {[&] { controller().sendEvent(26, 1, "controller error"); },
+         kz::ErrCode_MotionInterruptedByEvent},
+        {[&] { controller().sendEvent(25, 0, "robot stopped"); },
+         kz::ErrCode_MotionInterruptedByEvent},
+        {[&] { EXPECT_EQ(0, move_->robotMoveFastStop()); }, kz::ErrCode_MotionInterruptedByEvent},
+        {[&] { EXPECT_EQ(0, move_->robotMoveControl(kz::RobotMoveStop)); },
+         kz::ErrCode_MotionInterruptedByEvent},
+        {[&] { controller().sendEvent(25, 3, "state changed"); }, -1},
+        {[&] { controller().closeConnectionsNow(); }, kz::ErrCode_SocketDisconnect},
+        {[&] { services().logoutService(); }, kz::ErrCode_SocketDisconnect},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        if (!services().getCurrentConnectStatus()) {
+            ASSERT_EQ(0, services().loginService("127.0.0.1", controller().port(), "u", "p"));
+        }
+        std::future<int> result = blockingMoveUnderWay();
+        cases[i].act();
+        if (cases[i].result == -1) {
+            EXPECT_EQ(std::future_status::timeout, result.wait_for(milliseconds(300))) << i;
+            controller().sendEvent(22, 0, "at target position");
+            EXPECT_EQ(0, ended(result)) << i;
+        } else {
+            EXPECT_EQ(cases[i].result, ended(result)) << i;
+        }
+    }
+}
+
+TEST_F(SlowMoveTest, FailingRequestReturnsItsCodeAtOnce) {
+    const std::pair<kezu_sim::ReplyFault, int> cases[] = {
+        {kezu_sim::ReplyFault(milliseconds(0), false, 2), kz::ErrCode_ResponseReturnError},
+        {kezu_sim::ReplyFault(milliseconds(0), false, 4), kz::ErrCode_RealRobotNoExist},
+        {kezu_sim::ReplyFault(milliseconds(0), true), kz::ErrCode_RequestTimeout}};
+    for (const auto &[fault, code] : cases) {
+        controller().setReplyFault(Cmd::CommunicationType_RobotMove, fault);
+        std::future<int> result = inBackground([this] {
+            kz::wayPoint_S target = away(1.0);
+            return move_->robotJointMove(target, true);
+        });
+        EXPECT_EQ(code, ended(result));
+    }
+    EXPECT_TRUE(logged("sdk log: robotMoveInterface return false, because server return false."));
+}
+
+TEST_F(SlowMoveTest, TeachMoveJogsOneJointUntilStopped) {
+    ASSERT_EQ(0, move_->robotTeachStart(kz::JOINT3, true));
+    kz::JointParam now = {};
+    const auto deadline = std::chrono::steady_clock::now() + kBound;
+    do {
+        ASSERT_EQ(0, services().getCurrentJointAngle(now));
+    } while (now.jointPos[2] <= here_.jointpos[2] + 0.001 &&
+             std::chrono::steady_clock::now() < deadline);
+    ASSERT_EQ(0, move_->robotTeachStop());
+    const kezu_sim::Joints stopped = controller().joints();
+    EXPECT_GT(stopped[2], here_.jointpos[2]);
+    EXPECT_LT(stopped[2], here_.jointpos[2] + 0.5);
+    EXPECT_EQ(here_.jointpos[1], stopped[1]);
+}
+
+TEST_F(MoveServiceTest, CartesianJogMovesTheToolAlongItsAxis) {
+    const double z = controller().pose().position[2];
+    ASSERT_EQ(0, move_->robotTeachStart(kz::MOV_Z, false));
+    const auto deadline = std::chrono::steady_clock::now() + kBound;
+    while (controller().pose().position[2] > z - 0.49 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    EXPECT_NEAR(z - 0.5, controller().pose().position[2], 1e-9);
+}
+
+// Targets keep the current orientation and move the flange by the offset in the frame given;
+// a position target in the base frame without a tool is the flange position itself.
+TEST_F(MoveServiceTest, TargetsUseTheirFrame) {
+    const kz::ToolInEndDesc tool = {{0, 0, 0}, {1, 0, 0, 0}};
+    const kz::MoveRelative offset = {true, {0.01f, -0.02f, 0.03f}};
+    const double d[3] = {offset.relativePosition[0], offset.relativePosition[1],
+                         offset.relativePosition[2]};
+    const kz::Ori &q = here_.orientation;
+    const kz::Pos &from = here_.cartPos.position;
+    // The offset turned by the flange orientation.
+    const double r[3][3] = {
+        {1 - 2 * (q.y * q.y + q.z * q.z), 2 * (q.x * q.y - q.w * q.z), 2 * (q.x * q.z + q.w * q.y)},
+        {2 * (q.x * q.y + q.w * q.z), 1 - 2 * (q.x * q.x + q.z * q.z), 2 * (q.y * q.z - q.w * q.x)},
+        {2 * (q.x * q.z - q.w * q.y), 2 * (q.y * q.z + q.w * q.x),
+         1 - 2 * (q.x * q.x + q.y * q.y)}};
+    const kz::Pos inBase = {from.x + d[0], from.y + d[1], from.z + d[2]};
+    const kz::Pos inEnd = {from.x + r[0][0] * d[0] + r[0][1] * d[1] + r[0][2] * d[2],
+                           from.y + r[1][0] * d[0] + r[1][1] * d[1] + r[1][2] * d[2],
+                           from.z + r[2][0] * d[0] + r[2][1] * d[1] + r[2][2] * d[2]};
+    kz::CoordCalibrateByJointAngleAndTool base = {}, end = {};
+    end.coordType = kz::EndCoordinate;
+    const std::pair<std::function<int()>, kz::Pos> cases[] = {
+        {[&] {
+             return move_->robotMoveToTargetPositionByRelative(kz::MODEL, base, tool, offset, true);
+         },
+         inBase},
+        {[&] {
+             return move_->robotMoveToTargetPositionByRelative(kz::MODEJ, end, tool, offset, true);
+         },
+         inEnd},
+        {[&] {
+             return move_->robotMoveToTargetPositionByPosition(kz::MODEL, base, inEnd, tool, true);
+         },
+         inEnd},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        controller().setJoints({here_.jointpos[0], here_.jointpos[1], here_.jointpos[2],
+                                here_.jointpos[3], here_.jointpos[4], here_.jointpos[5]});
+        ASSERT_EQ(0, cases[i].first()) << i;
+        const common::ProtoRoadPoint p = last<common::RobotMove>(22).roadpointvector(0);
+        ASSERT_EQ(1, p.cartpos().position_size());
+        EXPECT_NEAR(cases[i].second.x, p.cartpos().position(0).x(), 1e-6) << i;
+        EXPECT_NEAR(cases[i].second.y, p.cartpos().position(0).y(), 1e-6) << i;
+        EXPECT_NEAR(cases[i].second.z, p.cartpos().position(0).z(), 1e-6) << i;
+        EXPECT_NEAR(q.w, p.orientation().w(), 1e-9) << i;
+    }
+}
+
+}  // namespace
