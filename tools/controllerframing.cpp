@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -12,6 +13,7 @@ namespace {
 const unsigned char START_MARKER[4] = {0xEE, 0xCC, 0xFF, 0xFF};
 const unsigned char CHECK_FIELD[4] = {0x00, 0x00, 0x00, 0x00};
 const unsigned char END_MARKER[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+const size_t BODY_CHUNK = 64 * 1024;
 
 // Reads exactly len bytes; false on close or error.
 bool readExactly(int fd, char *out, size_t len, bool &closed) {
@@ -91,9 +93,14 @@ PackageFraming::ReadResult PackageFraming::read(int fd, ReceivedPackage &out) {
             have = 0;
             continue;
         }
-        std::string rest(static_cast<size_t>(length), '\0');
-        if (!readExactly(fd, &rest[0], rest.size(), closed)) {
-            return closed ? Closed : Error;
+        // Grown as the bytes come: a length field alone must not cost its whole size.
+        std::string rest;
+        while (rest.size() < static_cast<size_t>(length)) {
+            const size_t have = rest.size();
+            rest.resize(have + std::min(static_cast<size_t>(length) - have, BODY_CHUNK));
+            if (!readExactly(fd, &rest[have], rest.size() - have, closed)) {
+                return closed ? Closed : Error;
+            }
         }
         memcpy(&out.commandType, rest.data(), sizeof(out.commandType));
         out.body = rest.substr(4, rest.size() - 4 - TRAILER_BYTES);

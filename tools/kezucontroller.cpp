@@ -6,8 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 namespace kezu_sim {
 
@@ -19,6 +21,13 @@ const int JOINT_ANGLE_PUSH = 7;
 const int END_SPEED_PUSH = 11;
 const int EVENT_AT_TARGET = 22;
 const int ACCEPT_POLL_MS = 20;
+// Out of descriptors or memory, the pending connection stays queued and poll keeps reporting
+// it: wait a little instead of spinning on accept.
+const auto ACCEPT_BACKOFF = std::chrono::milliseconds(50);
+
+bool acceptFailureLasts(int error) {
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
 
 std::string eventPackage(const ControllerEvent &event) {
     return PackageFraming::encode(EVENT_COMMAND_TYPE, ControllerState::eventBody(event));
@@ -51,7 +60,7 @@ bool KezuController::start() {
     setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof(reuse));
     socklen_t length = sizeof(addr);
     if (bind(m_listenFd, reinterpret_cast<sockaddr *>(&addr), sizeof(addr)) != 0 ||
-        listen(m_listenFd, 16) != 0 ||
+        listen(m_listenFd, SOMAXCONN) != 0 ||
         getsockname(m_listenFd, reinterpret_cast<sockaddr *>(&addr), &length) != 0) {
         close(m_listenFd);
         m_listenFd = -1;
@@ -89,12 +98,16 @@ void KezuController::stop() {
 
 void KezuController::acceptLoop() {
     while (!m_stopping) {
+        reapFinished();
         pollfd listener{m_listenFd, POLLIN, 0};
         if (poll(&listener, 1, ACCEPT_POLL_MS) <= 0) {
             continue;
         }
         const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
+            if (acceptFailureLasts(errno)) {
+                std::this_thread::sleep_for(ACCEPT_BACKOFF);
+            }
             continue;
         }
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -120,13 +133,42 @@ void KezuController::readLoop(Connection *connection) {
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     closeLocked(*connection);
+    ++connection->threadsDone;
+}
+
+void KezuController::reapFinished() {
+    std::vector<std::unique_ptr<Connection>> finished;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto done = std::stable_partition(
+            m_connections.begin(), m_connections.end(),
+            [](const std::unique_ptr<Connection> &c) { return c->threadsDone < 2; });
+        std::move(done, m_connections.end(), std::back_inserter(finished));
+        m_connections.erase(done, m_connections.end());
+    }
+    for (auto &connection : finished) {
+        connection->reader.join();
+        connection->sender.join();
+        close(connection->fd);
+    }
+}
+
+void KezuController::recordLocked(const ReceivedPackage &package) {
+    m_received.push_back(package);
+    m_receivedBytes += package.raw.size() + package.body.size();
+    ++m_receivedCounts[package.commandType];
+    while (m_received.size() > 1 &&
+           (m_received.size() > MAX_RECORDED_PACKAGES || m_receivedBytes > MAX_RECORDED_BYTES)) {
+        m_receivedBytes -= m_received.front().raw.size() + m_received.front().body.size();
+        m_received.pop_front();
+    }
 }
 
 void KezuController::handlePackage(Connection &connection, const ReceivedPackage &package) {
     std::lock_guard<std::mutex> lock(m_mutex);
     ReceivedPackage recorded = package;
     recorded.connection = connection.id;
-    m_received.push_back(recorded);
+    recordLocked(recorded);
 
     ReplyFault fault;
     auto found = m_faults.find(package.commandType);
@@ -261,6 +303,7 @@ void KezuController::sendLoop(Connection *connection) {
             m_changed.wait_until(lock, wake);
         }
     }
+    ++connection->threadsDone;
 }
 
 void KezuController::closeLocked(Connection &connection) {
@@ -325,15 +368,12 @@ void KezuController::sendEvent(int type, int code, const std::string &content) {
 
 std::vector<ReceivedPackage> KezuController::received() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_received;
+    return std::vector<ReceivedPackage>(m_received.begin(), m_received.end());
 }
 
 size_t KezuController::countLocked(int commandType) const {
-    size_t seen = 0;
-    for (const ReceivedPackage &package : m_received) {
-        seen += package.commandType == commandType ? 1 : 0;
-    }
-    return seen;
+    auto found = m_receivedCounts.find(commandType);
+    return found == m_receivedCounts.end() ? 0 : found->second;
 }
 
 size_t KezuController::openLocked() const {
@@ -358,6 +398,8 @@ std::vector<ReceivedPackage> KezuController::received(int commandType) const {
 void KezuController::clearReceived() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_received.clear();
+    m_receivedBytes = 0;
+    m_receivedCounts.clear();
 }
 
 bool KezuController::waitForPackages(int commandType, size_t count,

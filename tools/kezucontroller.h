@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -71,10 +72,15 @@ public:
     void sendUrgentByte(char byte);
     void sendEvent(int type, int code, const std::string &content);
 
-    // What the controller has received, in order of arrival.
+    // The latest packages received, in order of arrival: the oldest are forgotten beyond
+    // MAX_RECORDED_PACKAGES or MAX_RECORDED_BYTES, so a long run does not grow without end.
+    static constexpr size_t MAX_RECORDED_PACKAGES = 10000;
+    static constexpr size_t MAX_RECORDED_BYTES = 64 * 1024 * 1024;
     std::vector<ReceivedPackage> received() const;
     std::vector<ReceivedPackage> received(int commandType) const;
+    // Forgets the record and the counts.
     void clearReceived();
+    // Counts every package of the type since start or the last clearReceived.
     bool waitForPackages(int commandType, size_t count, std::chrono::milliseconds timeout) const;
     size_t openConnections() const;
     // Every connection accepted since start, open or not.
@@ -109,9 +115,12 @@ private:
         Clock::time_point nextPush;
         bool closeWhenFlushed = false;
         bool closed = false;
+        int threadsDone = 0;  // both ended: the connection can be joined and closed
     };
 
     void acceptLoop();
+    void reapFinished();
+    void recordLocked(const ReceivedPackage &package);
     void readLoop(Connection *connection);
     void sendLoop(Connection *connection);
     void handlePackage(Connection &connection, const ReceivedPackage &package);
@@ -134,7 +143,9 @@ private:
     mutable std::condition_variable m_changed;
     std::vector<std::unique_ptr<Connection>> m_connections;
     std::map<int, ReplyFault> m_faults;
-    std::vector<ReceivedPackage> m_received;
+    std::deque<ReceivedPackage> m_received;
+    size_t m_receivedBytes = 0;
+    std::map<int, size_t> m_receivedCounts;
     bool m_closeOnNextMove = false;
     size_t m_accepted = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 
@@ -31,6 +33,8 @@ const int CONNECT_FAILED = kezu_robot_namespace::ErrCode_Failed;
 const int RECV_TIMEOUT_SEC = 2;
 const int SEND_TIMEOUT_SEC = 3;
 const int POLL_TIMEOUT_MSEC = 10;
+// How soon a connect under way notices a disconnect.
+const int CONNECT_SLICE_MSEC = 20;
 // A failed read never reports more than this, so it cannot pass for a package.
 const int MAX_FAILED_READ_RESULT = 8;
 
@@ -48,9 +52,40 @@ bool peerHasClosed(int fd) {
 
 }  // namespace
 
+// Owns one socket descriptor. Everything that uses the number holds a reference, so the number
+// is closed, and may be handed out again, only when nothing can still send or read on it.
+class RobotCommunicationClient::LinkSocket {
+public:
+    explicit LinkSocket(int fd) : m_fd(fd) {}
+    ~LinkSocket() { close(m_fd); }
+    LinkSocket(const LinkSocket &) = delete;
+    LinkSocket &operator=(const LinkSocket &) = delete;
+    int fd() const { return m_fd; }
+    // Ends both directions: blocked sends and the receive thread's wait return at once.
+    void shutDown() const { shutdown(m_fd, SHUT_RDWR); }
+
+private:
+    const int m_fd;
+};
+
+// One connection and its receive thread, from connect until the thread is joined.
+struct RobotCommunicationClient::Link {
+    SocketPtr socket;  // dropped by the receive thread when it ends
+    pthread_t thread{};
+    std::unique_ptr<char[]> buffer;
+    std::atomic<bool> stopRequested{false};  // ended by a disconnect: no link-loss event
+    std::atomic<bool> finished{false};       // the thread is past its last lock
+    bool joining = false;
+};
+
 RobotCommunicationClient::RobotCommunicationClient() { initClassProfile(); }
 
-RobotCommunicationClient::~RobotCommunicationClient() { disconnectRobotServer(); }
+RobotCommunicationClient::~RobotCommunicationClient() {
+    disconnectRobotServer();
+    // Sends under way fail at once on the shut socket; wait for them to leave the object.
+    std::unique_lock<std::mutex> lock(m_linkMutex);
+    m_linkChanged.wait(lock, [this] { return m_sendersInside == 0; });
+}
 
 void RobotCommunicationClient::initClassProfile() {
     m_threadId = 0;
@@ -60,41 +95,22 @@ void RobotCommunicationClient::initClassProfile() {
     m_recvBuffer.reset(new char[RECV_BUFFER_SIZE]());
     m_sendBuffer.reset(new char[SEND_BUFFER_SIZE]());
     m_connectStatus = false;
-    m_stopRequested = false;
 }
 
-void RobotCommunicationClient::setServerIP(const std::string &serverIP) { m_serverIP = serverIP; }
+void RobotCommunicationClient::setServerIP(const std::string &serverIP) {
+    std::lock_guard<std::mutex> lock(m_linkMutex);
+    m_serverIP = serverIP;
+}
 
-void RobotCommunicationClient::setServerPort(int port) { m_serverport = port; }
+void RobotCommunicationClient::setServerPort(int port) {
+    std::lock_guard<std::mutex> lock(m_linkMutex);
+    m_serverport = port;
+}
 
 bool RobotCommunicationClient::getCurrentConnectStatus() { return m_connectStatus; }
 
 int RobotCommunicationClient::connectRobotServer() {
-    if (m_connectStatus) {
-        return CONNECT_FAILED;
-    }
-    if (onReceiveThread()) {
-        // The running loop would go on reading the new socket beside the new thread.
-        W_ERROR("sdk communication log: Connect refused on the receive thread.");
-        return CONNECT_FAILED;
-    }
-    // A thread left behind by a peer close has finished its work; collect it before its
-    // buffer is shared with a new one.
-    joinFinishedReceiveThread();
-    if (connectCommunicationServer() != 0) {
-        return CONNECT_FAILED;
-    }
-    m_stopRequested = false;
-    m_connectStatus = true;
-    if (pthread_create(&m_threadId, nullptr, eventLoopThread, this) != 0) {
-        // A link without its reader would only time out every request.
-        W_ERROR("sdk communication log: Create receive thread failed.");
-        m_threadId = 0;
-        std::lock_guard<std::mutex> lock(m_sendRequestMutex);
-        closeSocketLocked();
-        return CONNECT_FAILED;
-    }
-    return 0;
+    return connectCommunicationServer() == 0 ? 0 : CONNECT_FAILED;
 }
 
 int RobotCommunicationClient::disconnectRobotServer() {
@@ -102,95 +118,239 @@ int RobotCommunicationClient::disconnectRobotServer() {
     return 0;
 }
 
-void RobotCommunicationClient::disconnectCommunicationServer() {
-    m_stopRequested = true;
+int RobotCommunicationClient::connectCommunicationServer() {
+    std::string serverIP;
+    int port = 0;
     {
-        std::lock_guard<std::mutex> lock(m_sendRequestMutex);
-        m_connectStatus = false;
-        // Shutting down (not closing) wakes the receive thread's select or recv at once
-        // while the descriptor number stays ours until the thread is gone.
-        if (m_socketFd != -1) {
-            shutdown(m_socketFd, SHUT_RDWR);
+        std::lock_guard<std::mutex> lock(m_linkMutex);
+        // Also refused on the live link's own receive thread (its link is current); the thread
+        // of a link that has ended may connect again, as a link-loss callback does.
+        if (m_link || m_connecting) {
+            return CONNECT_FAILED;
+        }
+        joinFinishedLocked();
+        m_connecting = true;
+        m_connectCancelled = false;
+        serverIP = m_serverIP;
+        port = m_serverport;
+    }
+    const int fd = openConnectedSocket(serverIP, port);
+    std::lock_guard<std::mutex> lock(m_linkMutex);
+    m_connecting = false;
+    m_linkChanged.notify_all();
+    if (fd < 0) {
+        return CONNECT_FAILED;
+    }
+    auto link = std::make_shared<Link>();
+    link->socket = std::make_shared<LinkSocket>(fd);
+    if (m_connectCancelled) {
+        // A disconnect came while connecting: it must not find a link once it has returned.
+        return CONNECT_FAILED;
+    }
+    link->buffer = m_recvBuffer ? std::move(m_recvBuffer)
+                                : std::unique_ptr<char[]>(new char[RECV_BUFFER_SIZE]());
+    // The new thread looks its link up under the lock, so it is published before it runs.
+    if (pthread_create(&link->thread, nullptr, eventLoopThread, this) != 0) {
+        // A link without its reader would only time out every request.
+        W_ERROR("sdk communication log: Create receive thread failed.");
+        m_recvBuffer = std::move(link->buffer);
+        return CONNECT_FAILED;
+    }
+    m_link = link;
+    m_threadId = link->thread;
+    m_socketFd = fd;
+    m_connectStatus = true;
+    return 0;
+}
+
+void RobotCommunicationClient::disconnectCommunicationServer() {
+    std::unique_lock<std::mutex> lock(m_linkMutex);
+    m_connectCancelled = m_connecting;
+    // A callback may connect again while its old thread is joined: repeat until nothing is left.
+    for (;;) {
+        if (m_link) {
+            retireLinkLocked(true);
+        }
+        if (m_connecting) {
+            m_linkChanged.wait(lock);
+            continue;
+        }
+        if (!joinRetired(lock)) {
+            break;
         }
     }
-    // Called from a callback, the loop ends when the callback returns; the thread is then
-    // joined by the next disconnect, connect or the destructor.
-    if (!onReceiveThread()) {
-        joinFinishedReceiveThread();
-    }
-    std::lock_guard<std::mutex> lock(m_sendRequestMutex);
-    closeSocketLocked();
 }
 
-bool RobotCommunicationClient::onReceiveThread() const {
-    return m_threadId != 0 && pthread_equal(m_threadId, pthread_self());
-}
-
-void RobotCommunicationClient::joinFinishedReceiveThread() {
-    if (m_threadId != 0) {
-        pthread_join(m_threadId, nullptr);
-        m_threadId = 0;
-    }
-}
-
-void RobotCommunicationClient::closeSocketLocked() {
-    if (m_socketFd != -1) {
-        close(m_socketFd);
-        m_socketFd = -1;
-    }
+void RobotCommunicationClient::retireLinkLocked(bool stop) {
+    m_link->stopRequested = m_link->stopRequested || stop;
+    m_link->socket->shutDown();
+    m_retired.push_back(std::move(m_link));
+    m_link.reset();
+    m_threadId = 0;
+    m_socketFd = -1;
     m_connectStatus = false;
+    m_linkChanged.notify_all();
 }
 
-int RobotCommunicationClient::connectCommunicationServer() {
+// A finished link's thread may be joined already and its id handed to a new thread.
+bool RobotCommunicationClient::runsOn(const Link &link, pthread_t thread) {
+    return !link.finished && pthread_equal(link.thread, thread);
+}
+
+void RobotCommunicationClient::releaseJoinedLocked(const LinkPtr &link) {
+    if (!m_recvBuffer) {
+        m_recvBuffer = std::move(link->buffer);
+    }
+    m_retired.erase(std::remove(m_retired.begin(), m_retired.end(), link), m_retired.end());
+}
+
+void RobotCommunicationClient::joinFinishedLocked() {
+    // A finished thread has only its return left, so joining it here cannot wait on anyone.
+    std::vector<LinkPtr> finished;
+    for (const LinkPtr &link : m_retired) {
+        if (link->finished && !link->joining) {
+            finished.push_back(link);
+        }
+    }
+    for (const LinkPtr &link : finished) {
+        pthread_join(link->thread, nullptr);
+        releaseJoinedLocked(link);
+    }
+}
+
+// Joins every ending thread but the caller's own; false when nothing is left to wait for.
+bool RobotCommunicationClient::joinRetired(std::unique_lock<std::mutex> &lock) {
+    const pthread_t self = pthread_self();
+    std::vector<LinkPtr> mine;
+    bool othersJoining = false;
+    for (const LinkPtr &link : m_retired) {
+        if (runsOn(*link, self)) {
+            continue;  // a callback's own thread ends when the callback returns
+        }
+        if (link->joining) {
+            othersJoining = true;
+        } else {
+            link->joining = true;
+            mine.push_back(link);
+        }
+    }
+    if (mine.empty()) {
+        if (othersJoining) {
+            // Another disconnect joins it; return only once that thread is gone too.
+            m_linkChanged.wait(lock);
+        }
+        return othersJoining;
+    }
+    lock.unlock();
+    for (const LinkPtr &link : mine) {
+        pthread_join(link->thread, nullptr);
+    }
+    lock.lock();
+    for (const LinkPtr &link : mine) {
+        releaseJoinedLocked(link);
+    }
+    m_linkChanged.notify_all();
+    return true;
+}
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// Waits for a non-blocking connect to finish within the time-out; a signal only resumes the
+// wait, and a disconnect meanwhile gives up within one slice.
+bool waitConnected(int fd, const std::atomic<bool> &cancelled) {
+    const SteadyClock::time_point deadline =
+        SteadyClock::now() + std::chrono::seconds(SEND_TIMEOUT_SEC);
+    while (!cancelled) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+        if (left.count() <= 0) {
+            errno = ETIMEDOUT;
+            return false;
+        }
+        pollfd entry{fd, POLLOUT, 0};
+        const int ret = poll(
+            &entry, 1, static_cast<int>(std::min<long long>(left.count(), CONNECT_SLICE_MSEC)));
+        if (ret < 0 && errno != EINTR) {
+            W_ERROR("sdk communication log:  select error, ret=%d.", ret);
+            return false;
+        }
+        if (ret > 0) {
+            int error = 0;
+            socklen_t length = sizeof(error);
+            getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+            errno = error;
+            return error == 0;
+        }
+    }
+    errno = ECANCELED;
+    return false;
+}
+
+}  // namespace
+
+int RobotCommunicationClient::openConnectedSocket(const std::string &serverIP, int port) {
     // A port beyond 16 bits would be cut to another one: refuse it rather than connect there.
-    if (m_serverport < 1 || m_serverport > 65535) {
-        W_ERROR("sdk communication log: Invalid server port %d.", m_serverport);
-        return CONNECT_FAILED;
+    if (port < 1 || port > 65535) {
+        W_ERROR("sdk communication log: Invalid server port %d.", port);
+        return -1;
     }
     sockaddr_in serverAddr;
     memset(&serverAddr, 0, sizeof(serverAddr));
     serverAddr.sin_family = AF_INET;
-    serverAddr.sin_port = htons(static_cast<uint16_t>(m_serverport));
+    serverAddr.sin_port = htons(static_cast<uint16_t>(port));
     // An address that does not parse would mean 0.0.0.0, which reaches this very host:
     // refuse it rather than talk to a controller the caller did not name.
-    if (inet_pton(AF_INET, m_serverIP.c_str(), &serverAddr.sin_addr) != 1) {
-        W_ERROR("sdk communication log: Invalid server address %s.", m_serverIP.c_str());
-        return CONNECT_FAILED;
+    if (inet_pton(AF_INET, serverIP.c_str(), &serverAddr.sin_addr) != 1) {
+        W_ERROR("sdk communication log: Invalid server address %s.", serverIP.c_str());
+        return -1;
     }
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) {
         W_ERROR("sdk communication log: Create socket failed, errno=%d.", errno);
-        return CONNECT_FAILED;
+        return -1;
     }
-    // Set before connect: the send time-out also bounds how long connect may block, and
-    // both stay on the socket afterwards.
     setSocketTimeouts(fd);
-    if (connect(fd, reinterpret_cast<sockaddr *>(&serverAddr), sizeof(serverAddr)) != 0) {
-        W_ERROR("sdk communication log: Connect %s:%d failed, errno=%d.", m_serverIP.c_str(),
-                m_serverport, errno);
-        close(fd);
-        return CONNECT_FAILED;
+    // Connected without blocking, so the wait can outlast signals and see a disconnect.
+    const int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    bool connected =
+        connect(fd, reinterpret_cast<sockaddr *>(&serverAddr), sizeof(serverAddr)) == 0;
+    if (!connected && (errno == EINPROGRESS || errno == EINTR)) {
+        connected = waitConnected(fd, m_connectCancelled);
     }
-    std::lock_guard<std::mutex> lock(m_sendRequestMutex);
-    m_socketFd = fd;
-    return 0;
+    if (!connected) {
+        W_ERROR("sdk communication log: Connect %s:%d failed, errno=%d.", serverIP.c_str(), port,
+                errno);
+        close(fd);
+        return -1;
+    }
+    fcntl(fd, F_SETFL, flags);
+    return fd;
 }
 
 int RobotCommunicationClient::sendCommunicationData(int sockfd, const char *buff, int len) {
-    int total = 0;
-    while (total < len) {
-        const int chunk = std::min(len - total, static_cast<int>(SIGNLE_PACKAGE_MESSAGE_LEN));
+    int sent = 0;
+    return sendCounted(sockfd, buff, len, sent);
+}
+
+// The chunked send; sent tells how much went out, also when it failed part-way.
+int RobotCommunicationClient::sendCounted(int sockfd, const char *buff, int len, int &sent) {
+    sent = 0;
+    while (sent < len) {
+        const int chunk = std::min(len - sent, static_cast<int>(SIGNLE_PACKAGE_MESSAGE_LEN));
         // No SIGPIPE: a peer that went away must give a failed send, not end the process.
-        const ssize_t ret = send(sockfd, buff + total, chunk, MSG_NOSIGNAL);
+        const ssize_t ret = send(sockfd, buff + sent, chunk, MSG_NOSIGNAL);
         if (ret == -1 && errno == EINTR) {
             continue;
         }
         if (ret <= 0) {
             return static_cast<int>(ret);
         }
-        total += static_cast<int>(ret);
+        sent += static_cast<int>(ret);
     }
-    return total;
+    return sent;
 }
 
 int RobotCommunicationClient::recvMessageBaseMethed(int sockfd, void *buff, unsigned len,
@@ -235,21 +395,40 @@ int RobotCommunicationClient::recvCommunicationData(int sockfd, void *buff, unsi
 }
 
 int RobotCommunicationClient::recvRobotMessageHead(int socket) {
-    unsigned char head[ROBOT_COMMAND_SOF_BYTE];
-    const int ret = recvPeek(socket, head, ROBOT_COMMAND_SOF_BYTE);
-    if (ret != ROBOT_COMMAND_SOF_BYTE) {
-        return ret;
+    // Every byte looked at is consumed: a reader that waits on a peek for the rest of a marker
+    // can wait for good once flow control holds those bytes back behind a full queue.
+    unsigned char window[ROBOT_COMMAND_SOF_BYTE];
+    unsigned have = 0;
+    bool skipped = false;
+    for (;;) {
+        const int ret = recvCommunicationData(socket, window + have, ROBOT_COMMAND_SOF_BYTE - have);
+        if (ret <= 0) {
+            return ret;
+        }
+        if (memcmp(window, ROBOT_COMMAND_SOF, ROBOT_COMMAND_SOF_BYTE) == 0) {
+            return ROBOT_COMMAND_SOF_BYTE;
+        }
+        if (!skipped) {
+            W_ERROR("sdk communication log: Recv Header error.");
+            skipped = true;
+        }
+        // Not a start marker: drop one byte and look again from the next.
+        memmove(window, window + 1, ROBOT_COMMAND_SOF_BYTE - 1);
+        have = ROBOT_COMMAND_SOF_BYTE - 1;
     }
-    if (memcmp(head, ROBOT_COMMAND_SOF, ROBOT_COMMAND_SOF_BYTE) == 0) {
-        return recvCommunicationData(socket, head, ROBOT_COMMAND_SOF_BYTE);
-    }
-    // Not a start marker: drop one byte and look again from the next.
-    return recvCommunicationData(socket, head, 1);
 }
 
 int RobotCommunicationClient::recvRobotCommunicationPackage(int sockfd, char *recvBuffer,
                                                             int bufferSize) {
     memset(recvBuffer, 0, bufferSize);
+    int written = 0;
+    return readPackage(sockfd, recvBuffer, bufferSize, written);
+}
+
+// written: how many bytes of the buffer the read may have filled.
+int RobotCommunicationClient::readPackage(int sockfd, char *recvBuffer, int bufferSize,
+                                          int &written) {
+    written = 0;
     bool failed = false;
     int ret = recvRobotMessageHead(sockfd);
     if (ret != ROBOT_COMMAND_SOF_BYTE) {
@@ -273,6 +452,7 @@ int RobotCommunicationClient::recvRobotCommunicationPackage(int sockfd, char *re
     if (!failed) {
         // Received without peeking it first, so a body larger than the socket's receive
         // queue still arrives.
+        written = length;
         ret = recvCommunicationData(sockfd, recvBuffer, static_cast<unsigned>(length));
         if (ret == length) {
             return ret;
@@ -284,17 +464,45 @@ int RobotCommunicationClient::recvRobotCommunicationPackage(int sockfd, char *re
 
 bool RobotCommunicationClient::encodeAndSendCommunicationPackage(
     const CommunicationRequest &request) {
-    std::lock_guard<std::mutex> lock(m_sendRequestMutex);
-    return writePackageLocked(m_socketFd, request);
+    return sendOnLink(-1, request);
 }
 
 bool RobotCommunicationClient::encodeAndSendCommunicationPackage(
     int fd, const CommunicationRequest &request) {
-    std::lock_guard<std::mutex> lock(m_sendRequestMutex);
-    return writePackageLocked(fd, request);
+    return sendOnLink(fd, request);
 }
 
-bool RobotCommunicationClient::writePackageLocked(int fd, const CommunicationRequest &request) {
+// fd -1: the link's socket. Another number is refused unless it is the link's own: an older
+// one may belong to another file by now.
+bool RobotCommunicationClient::sendOnLink(int fd, const CommunicationRequest &request) {
+    SocketPtr socket;
+    {
+        std::lock_guard<std::mutex> lock(m_linkMutex);
+        ++m_sendersInside;
+        if (m_link && (fd == -1 || m_link->socket->fd() == fd)) {
+            socket = m_link->socket;
+        }
+    }
+    const bool sent = sendOnSocket(socket, request);
+    socket.reset();
+    std::lock_guard<std::mutex> lock(m_linkMutex);
+    --m_sendersInside;
+    m_linkChanged.notify_all();
+    return sent;
+}
+
+bool RobotCommunicationClient::sendOnSocket(const SocketPtr &socket,
+                                            const CommunicationRequest &request) {
+    std::lock_guard<std::mutex> lock(m_sendRequestMutex);
+    if (!socket) {
+        W_ERROR("sdk communication log: Socket send messages error. errorcode=%d", -1);
+        return false;
+    }
+    return writePackageLocked(*socket, request);
+}
+
+bool RobotCommunicationClient::writePackageLocked(const LinkSocket &socket,
+                                                  const CommunicationRequest &request) {
     const int bodyLength = request.m_textLength;
     if (bodyLength < 0 || bodyLength > MAX_SEND_LENGTH_FIELD - MIN_LENGTH_FIELD ||
         (bodyLength > 0 && request.m_textPtr == nullptr)) {
@@ -318,12 +526,20 @@ bool RobotCommunicationClient::writePackageLocked(int fd, const CommunicationReq
     put(ROBOT_COMMAND_CRC, ROBOT_COMMAND_CRC_BYTE);
     put(ROBOT_COMMAND_END, ROBOT_COMMAND_END_BYTE);
 
-    const int ret = sendCommunicationData(fd, out, offset);
-    if (ret != offset) {
-        W_ERROR("sdk communication log: Socket send messages error. errorcode=%d", ret);
-        return false;
+    int sent = 0;
+    const int ret = sendCounted(socket.fd(), out, offset, sent);
+    if (ret == offset) {
+        return true;
     }
-    return true;
+    W_ERROR("sdk communication log: Socket send messages error. errorcode=%d", ret);
+    if (sent > 0) {
+        // The peer would read every later package as the rest of this one: end the link, and
+        // the receive thread reports its loss.
+        W_ERROR("sdk communication log: Package cut after %d of %d bytes, link closed.", sent,
+                offset);
+        socket.shutDown();
+    }
+    return false;
 }
 
 bool RobotCommunicationClient::makeDisconnectEventCommunicationPackage(char *buff, int bufferSize,
@@ -342,10 +558,10 @@ bool RobotCommunicationClient::makeDisconnectEventCommunicationPackage(char *buf
     return ok;
 }
 
-void RobotCommunicationClient::postDisconnectEvent(int socketFd) {
+void RobotCommunicationClient::postDisconnectEvent(int socketFd, char *buffer) {
     int size = 0;
-    makeDisconnectEventCommunicationPackage(m_recvBuffer.get(), RECV_BUFFER_SIZE, &size);
-    responseProcess(socketFd, m_recvBuffer.get(), size);
+    makeDisconnectEventCommunicationPackage(buffer, RECV_BUFFER_SIZE, &size);
+    responseProcess(socketFd, buffer, size);
 }
 
 void RobotCommunicationClient::discardUrgentData(int sockfd) {
@@ -356,53 +572,84 @@ void RobotCommunicationClient::discardUrgentData(int sockfd) {
     }
 }
 
-void RobotCommunicationClient::handlePeerClosed() {
+void RobotCommunicationClient::handlePeerClosed(Link &link) {
     {
-        std::lock_guard<std::mutex> lock(m_sendRequestMutex);
-        closeSocketLocked();
+        std::lock_guard<std::mutex> lock(m_linkMutex);
+        if (m_link.get() == &link) {
+            retireLinkLocked(false);
+        }
     }
     W_ERROR("sdk communication log: recv return 0, Server disconnenct.");
-    postDisconnectEvent(-1);
+    postDisconnectEvent(-1, link.buffer.get());
+}
+
+RobotCommunicationClient::LinkPtr RobotCommunicationClient::linkOfThisThread() {
+    std::lock_guard<std::mutex> lock(m_linkMutex);
+    const pthread_t self = pthread_self();
+    if (m_link && runsOn(*m_link, self)) {
+        return m_link;
+    }
+    for (const LinkPtr &link : m_retired) {
+        if (runsOn(*link, self)) {
+            return link;
+        }
+    }
+    return LinkPtr();
 }
 
 void RobotCommunicationClient::recvCommunicationPackageLoop() {
-    char *buffer = m_recvBuffer.get();
-    while (m_connectStatus && m_socketFd != -1 && !m_stopRequested) {
-        const int fd = m_socketFd;
+    const LinkPtr link = linkOfThisThread();
+    if (link) {
+        receiveLoop(*link);
+        std::lock_guard<std::mutex> lock(m_linkMutex);
+        link->socket.reset();
+    }
+    W_INFO("sdk communication log: event loop thread exit.");
+    if (link) {
+        link->finished = true;
+    }
+}
+
+void RobotCommunicationClient::receiveLoop(Link &link) {
+    const int fd = link.socket->fd();
+    char *buffer = link.buffer.get();
+    int dirty = RECV_BUFFER_SIZE;
+    while (!link.stopRequested) {
         // poll rather than select: a select set cannot hold a descriptor numbered
         // FD_SETSIZE or above, which a process with many open files hands out.
         // POLLPRI is select's exceptional condition (urgent data).
         pollfd entry{fd, POLLIN | POLLPRI, 0};
         const int ret = poll(&entry, 1, POLL_TIMEOUT_MSEC);
         if (ret < 0) {
-            W_ERROR("sdk communication log:  select error, ret=%d.", ret);
+            if (errno != EINTR) {
+                W_ERROR("sdk communication log:  select error, ret=%d.", ret);
+            }
             continue;
         }
-        if (ret == 0 || m_stopRequested) {
+        if (ret == 0 || link.stopRequested) {
             continue;
         }
         // A hang-up or error shows as readable, as select reports it: the read then fails.
         if ((entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-            const int n = recvRobotCommunicationPackage(fd, buffer, RECV_BUFFER_SIZE);
+            // Only what the last package filled is cleared, not the whole megabyte each time.
+            memset(buffer, 0, static_cast<size_t>(dirty));
+            const int n = readPackage(fd, buffer, RECV_BUFFER_SIZE, dirty);
             if (n == 0) {
-                if (m_stopRequested) {
-                    break;
+                if (!link.stopRequested) {
+                    handlePeerClosed(link);
                 }
-                handlePeerClosed();
                 break;
             }
-            if (n <= MAX_FAILED_READ_RESULT) {
-                continue;
+            if (n > MAX_FAILED_READ_RESULT) {
+                responseProcess(fd, buffer, n - (ROBOT_COMMAND_CRC_BYTE + ROBOT_COMMAND_END_BYTE));
             }
-            responseProcess(fd, buffer, n - (ROBOT_COMMAND_CRC_BYTE + ROBOT_COMMAND_END_BYTE));
         }
-        // A callback may have closed the link meanwhile; its number may belong to another.
-        if ((entry.revents & POLLPRI) != 0 && m_socketFd == fd && !m_stopRequested) {
+        if ((entry.revents & POLLPRI) != 0 && !link.stopRequested) {
             discardUrgentData(fd);
-            postDisconnectEvent(fd);
+            postDisconnectEvent(fd, buffer);
+            dirty = RECV_BUFFER_SIZE;
         }
     }
-    W_INFO("sdk communication log: event loop thread exit.");
 }
 
 void *RobotCommunicationClient::eventLoopThread(void *arg) {

@@ -4,9 +4,11 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "communicationmatetype.h"
 
@@ -72,26 +74,51 @@ protected:
     static void *eventLoopThread(void *arg);
 
 private:
+    class LinkSocket;
+    struct Link;
+    using SocketPtr = std::shared_ptr<LinkSocket>;
+    using LinkPtr = std::shared_ptr<Link>;
+
     void initClassProfile();
-    bool writePackageLocked(int fd, const CommunicationRequest &request);
-    // Closes the socket once; callers hold m_sendRequestMutex so no send uses a stale number.
-    void closeSocketLocked();
-    void handlePeerClosed();
-    void postDisconnectEvent(int socketFd);
+    int openConnectedSocket(const std::string &serverIP, int port);
+    bool sendOnLink(int fd, const CommunicationRequest &request);
+    bool sendOnSocket(const SocketPtr &socket, const CommunicationRequest &request);
+    bool writePackageLocked(const LinkSocket &socket, const CommunicationRequest &request);
+    int sendCounted(int sockfd, const char *buff, int len, int &sent);
+    int readPackage(int sockfd, char *recvBuffer, int bufferSize, int &written);
+    LinkPtr linkOfThisThread();
+    void receiveLoop(Link &link);
+    // Moves the live link to the ending ones and wakes everything blocked on its socket.
+    void retireLinkLocked(bool stop);
+    static bool runsOn(const Link &link, pthread_t thread);
+    void joinFinishedLocked();
+    void releaseJoinedLocked(const LinkPtr &link);
+    bool joinRetired(std::unique_lock<std::mutex> &lock);
+    void handlePeerClosed(Link &link);
+    void postDisconnectEvent(int socketFd, char *buffer);
     void discardUrgentData(int sockfd);
-    bool onReceiveThread() const;
-    void joinFinishedReceiveThread();
 
     pthread_t m_threadId;
     std::string m_serverIP;
     int m_serverport;
     std::atomic<int> m_socketFd;
+    // Spare receive buffer: a link borrows it and hands it back once its thread is joined.
     std::unique_ptr<char[]> m_recvBuffer;
     std::unique_ptr<char[]> m_sendBuffer;
     std::atomic<bool> m_connectStatus;
+    // Serialises packages only; the link's life never waits for it.
     std::mutex m_sendRequestMutex;
-    // Set by a disconnect so that the receive thread ends without reporting a peer close.
-    std::atomic<bool> m_stopRequested;
+
+    // Guards the fields below; never held across a send, a receive or a join of a running
+    // thread.
+    std::mutex m_linkMutex;
+    std::condition_variable m_linkChanged;
+    LinkPtr m_link;
+    // Links whose receive thread is ending or ended but not joined yet.
+    std::vector<LinkPtr> m_retired;
+    bool m_connecting = false;
+    int m_sendersInside = 0;
+    std::atomic<bool> m_connectCancelled{false};
 };
 
 #endif

@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -56,6 +57,11 @@ bool RawPeer::connectTo(uint16_t port) {
 }
 
 bool RawPeer::send(const std::string &bytes) { return kezu_sim::sendAll(m_fd, bytes); }
+
+void RawPeer::noDelay() {
+    const int on = 1;
+    setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+}
 
 bool RawPeer::sendUrgent(char byte) { return ::send(m_fd, &byte, 1, MSG_OOB | MSG_NOSIGNAL) == 1; }
 

@@ -21,6 +21,8 @@ public:
     bool accept(std::chrono::milliseconds timeout);
     bool connectTo(uint16_t port);
     bool send(const std::string &bytes);
+    // Every send leaves as segments of its own, as a peer writing small packages does.
+    void noDelay();
     bool sendUrgent(char byte);
     // Reads exactly count bytes; fewer when the time-out passes or the link closes.
     std::string read(size_t count, std::chrono::milliseconds timeout);

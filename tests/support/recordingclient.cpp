@@ -60,8 +60,13 @@ std::vector<Delivery> RecordingClient::deliveries(int32_t commandType) const {
 bool RecordingClient::waitFor(int32_t commandType, size_t count,
                               std::chrono::milliseconds timeout) const {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_arrived.wait_for(lock, timeout,
-                              [&] { return matchingLocked(commandType).size() >= count; });
+    // Counted, not copied: a flood wakes this once per package.
+    return m_arrived.wait_for(lock, timeout, [&] {
+        return static_cast<size_t>(
+                   std::count_if(m_deliveries.begin(), m_deliveries.end(), [&](const Delivery &d) {
+                       return commandType == -1 || d.commandType == commandType;
+                   })) >= count;
+    });
 }
 
 Delivery RecordingClient::await(int32_t commandType, size_t index,

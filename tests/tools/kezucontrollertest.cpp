@@ -1,18 +1,24 @@
 #include <google/protobuf/text_format.h>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "kezucontroller.h"
+#include "processprobe.h"
 #include "rawpeer.h"
 #include "recordingclient.h"
 #include "robotcommon.pb.h"
@@ -298,6 +304,96 @@ TEST(RawFaults, InjectedBytesArriveAsGivenAndReceivedPackagesAreRecorded) {
     ASSERT_EQ(controller.received().size(), 1u);
     EXPECT_EQ(controller.received()[0].raw, request);
     EXPECT_EQ(controller.received()[0].body, "\x08\x06");
+}
+
+// Descriptors and threads of this process: the counterpart runs in it.
+std::pair<size_t, size_t> resources() { return {openFiles(), threadCount()}; }
+
+TEST(CounterpartResources, LoginLogoutCyclesKeepDescriptorsAndThreadsFlat) {
+    kezu_sim::KezuController controller;
+    ASSERT_TRUE(controller.start());
+    RecordingClient client;
+    client.setServerPort(controller.port());
+    const std::string login = body<comm::ProtoRequestLogin>("userName: 'user' passwd: 'x'");
+    auto cycles = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            const size_t replies = client.deliveries(0).size();
+            ASSERT_EQ(client.connectRobotServer(), 0);
+            ASSERT_TRUE(client.sendPackage(0, login));
+            ASSERT_TRUE(client.waitFor(0, replies + 1, WAIT));
+            client.disconnectRobotServer();
+        }
+    };
+    cycles(10);  // the trace log and the first connection's allocations
+    ASSERT_TRUE(controller.waitForOpenConnections(0, WAIT));
+    const auto before = resources();
+    cycles(1000);
+    ASSERT_TRUE(controller.waitForOpenConnections(0, WAIT));
+    EXPECT_TRUE(eventually(
+        [&] {
+            const auto now = resources();
+            return now.first <= before.first && now.second <= before.second;
+        },
+        WAIT))
+        << resources().first << " files, " << resources().second << " threads";
+    EXPECT_EQ(controller.acceptedConnections(), 1010u);
+}
+
+// Their handshakes complete in the listen queue at once, before any is accepted; a short
+// queue would drop the rest and have them retried a second later.
+TEST(CounterpartResources, TwoHundredSimultaneousConnectsAreAllEstablished) {
+    kezu_sim::KezuController controller;
+    ASSERT_TRUE(controller.start());
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(controller.port());
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::vector<pollfd> sockets;
+    for (int i = 0; i < 200; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof(addr));
+        sockets.push_back({fd, POLLOUT, 0});
+    }
+    size_t established = 0;
+    for (pollfd &entry : sockets) {
+        int error = -1;
+        socklen_t length = sizeof(error);
+        if (poll(&entry, 1, 500) == 1) {
+            getsockopt(entry.fd, SOL_SOCKET, SO_ERROR, &error, &length);
+        }
+        established += error == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(established, sockets.size());
+    EXPECT_TRUE(controller.waitForOpenConnections(200, WAIT));
+    for (const pollfd &entry : sockets) {
+        close(entry.fd);
+    }
+    EXPECT_TRUE(controller.waitForOpenConnections(0, WAIT));
+}
+
+TEST(CounterpartRecord, KeepsTheLatestPackagesButCountsAll) {
+    kezu_sim::KezuController controller;
+    ASSERT_TRUE(controller.start());
+    RawPeer raw;
+    ASSERT_TRUE(raw.connectTo(controller.port()));
+    const size_t total = kezu_sim::KezuController::MAX_RECORDED_PACKAGES + 5;
+    std::string bytes;
+    for (size_t i = 0; i < total; ++i) {
+        bytes += kezu_sim::PackageFraming::encode(1, std::to_string(i));  // never answered
+    }
+    // A body of 3 MiB that comes in many pieces, and is recorded whole.
+    const std::string large(3 << 20, 'L');
+    bytes += kezu_sim::PackageFraming::encode(45, large);
+    ASSERT_TRUE(raw.send(bytes));
+    ASSERT_TRUE(controller.waitForPackages(45, 1, WAIT));
+    EXPECT_TRUE(controller.waitForPackages(1, total, 0ms));
+    const std::vector<kezu_sim::ReceivedPackage> kept = controller.received();
+    ASSERT_EQ(kept.size(), kezu_sim::KezuController::MAX_RECORDED_PACKAGES);
+    EXPECT_EQ(kept.front().body, "6");
+    EXPECT_TRUE(kept.back().body == large);
+    controller.clearReceived();
+    EXPECT_TRUE(controller.received().empty());
+    EXPECT_FALSE(controller.waitForPackages(1, 1, 0ms));
 }
 
 TEST(SimProgram, PrintsItsPortFirstServesAndEndsOnInterrupt) {
