@@ -2,8 +2,6 @@
 // arrive as garbage, in pieces or with wrong length fields, the controller never answers,
 // answers too late or restarts. Every call must end, with its documented code, while replies
 // of other command types keep arriving; nothing may leak over many sessions.
-#include <dirent.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -22,6 +20,7 @@
 #include "controllerstate.h"
 #include "kezucontroller.h"
 #include "loggedinservices.h"
+#include "processprobe.h"
 #include "rawpeer.h"
 #include "serviceinterface.h"
 
@@ -67,17 +66,6 @@ private:
     std::condition_variable m_changed;
     std::vector<int> m_types;
 };
-
-size_t entriesOf(const char *directory) {
-    size_t n = 0;
-    if (DIR *dir = opendir(directory)) {
-        while (dirent *entry = readdir(dir)) {
-            n += entry->d_name[0] == '.' ? 0 : 1;
-        }
-        closedir(dir);
-    }
-    return n;
-}
 
 kz::JointParam jointParam(const kezu_sim::Joints &joints) {
     kz::JointParam param{};
@@ -411,17 +399,14 @@ TEST_F(FaultRun, ThousandLoginLogoutCyclesKeepThreadsAndDescriptorsFlat) {
     };
     for (int i = 0; i < 20; ++i) cycle();
     ASSERT_TRUE(controller_->waitForOpenConnections(0, 3000ms));
-    const size_t threads = entriesOf("/proc/self/task");
-    const size_t descriptors = entriesOf("/proc/self/fd");
+    const size_t threads = kezu_test::threadCount();
+    const size_t files = kezu_test::openFiles();
     for (int i = 0; i < 1000 && !HasFatalFailure(); ++i) cycle();
     ASSERT_TRUE(controller_->waitForOpenConnections(0, 3000ms));
     // The counterpart ends its connections' threads after the close; allow it the time.
-    const auto deadline = Clock::now() + 5s;
-    while (entriesOf("/proc/self/task") > threads && Clock::now() < deadline) {
-        std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_LE(entriesOf("/proc/self/task"), threads);
-    EXPECT_LE(entriesOf("/proc/self/fd"), descriptors);
+    EXPECT_TRUE(kezu_test::eventually([&] { return kezu_test::threadCount() <= threads; }, 5000ms))
+        << kezu_test::threadCount() << " threads, " << threads << " before";
+    EXPECT_LE(kezu_test::openFiles(), files);
     EXPECT_EQ(0u, events_.count(kz::RobotEvent_socketDisconnected));
 }
 
