@@ -67,6 +67,16 @@ private:
     std::vector<int> m_types;
 };
 
+// True when the call ends within the bound; otherwise a failure, and unblock makes the call end
+// so that the test does not wait on it for good.
+template <typename T>
+bool endsWithin(std::future<T> &call, const std::function<void()> &unblock) {
+    if (call.wait_for(kCallBound) == std::future_status::ready) return true;
+    ADD_FAILURE() << "call still running after " << kCallBound.count() << " s";
+    unblock();
+    return false;
+}
+
 kz::JointParam jointParam(const kezu_sim::Joints &joints) {
     kz::JointParam param{};
     std::copy(joints.begin(), joints.end(), param.jointPos);
@@ -103,15 +113,15 @@ protected:
         ASSERT_EQ(0, login());
     }
 
-    // Runs the call on its own thread; a call that outlives the bound fails the test, and the
-    // link is then closed so that it ends before the test does.
+    // Calls that outlive the bound fail the test; the link is then closed so that they end.
+    template <typename T>
+    bool endsInTime(std::future<T> &call) {
+        return endsWithin(call, [this] { controller_->closeConnectionsNow(); });
+    }
     template <typename F>
-    int bounded(F call, std::chrono::milliseconds bound = kCallBound) {
+    int bounded(F call) {
         auto result = std::async(std::launch::async, call);
-        if (result.wait_for(bound) != std::future_status::ready) {
-            ADD_FAILURE() << "call still running after " << bound.count() << " ms";
-            controller_->closeConnectionsNow();
-        }
+        endsInTime(result);
         return result.get();
     }
 
@@ -166,7 +176,7 @@ TEST_F(FaultRun, PeerCloseDuringBlockingMoveEndsItWith10004AndALoginAfterWorks) 
             return blockingMove({1, 1, 1, 1, 1, 1});
         });
         c.close(*controller_);
-        ASSERT_EQ(std::future_status::ready, move.wait_for(kCallBound));
+        ASSERT_TRUE(endsInTime(move));
         EXPECT_EQ(kz::ErrCode_SocketDisconnect, move.get());
         EXPECT_TRUE(events_.waitFor(kz::RobotEvent_socketDisconnected, lossesBefore + 1));
 
@@ -231,7 +241,7 @@ TEST_F(FaultRun, ReplySplitAcrossManySegmentsIsReadWhole) {
         from = cut;
         std::this_thread::sleep_for(20ms);  // the pause between the pieces is the fault itself
     }
-    ASSERT_EQ(std::future_status::ready, read.wait_for(kCallBound));
+    ASSERT_TRUE(endsInTime(read));
     const auto got = read.get();
     ASSERT_EQ(0, got.first);
     for (int i = 0; i < 6; ++i) EXPECT_DOUBLE_EQ(twin.joints()[i], got.second.jointPos[i]);
@@ -292,7 +302,7 @@ TEST(HungController, CallsEndWith10007AndLogoutReturnsPromptly) {
         return facade.robotServiceLogin("127.0.0.1", peer.port(), "k", "1");
     });
     ASSERT_TRUE(peer.accept(3000ms));
-    ASSERT_EQ(std::future_status::ready, login.wait_for(kCallBound));
+    ASSERT_TRUE(endsWithin(login, [&] { peer.closeConnection(); }));
     EXPECT_EQ(kz::ErrCode_RequestTimeout, login.get());
     bool connected = false;
     facade.robotServiceGetConnectStatus(connected);
@@ -310,7 +320,7 @@ TEST(HungController, CallsEndWith10007AndLogoutReturnsPromptly) {
          {std::function<int()>(read), std::function<int()>(move)}) {
         const auto start = Clock::now();
         auto result = std::async(std::launch::async, call);
-        ASSERT_EQ(std::future_status::ready, result.wait_for(kCallBound));
+        ASSERT_TRUE(endsWithin(result, [&] { peer.closeConnection(); }));
         EXPECT_EQ(kz::ErrCode_RequestTimeout, result.get());
         EXPECT_LT(Clock::now() - start, kReplyWaitSlack);
     }
@@ -341,7 +351,7 @@ TEST_F(FaultRun, LateReplyTimesOutWithoutHoldingUpOtherTypesAndIsNeverTakenForAL
     EXPECT_GE(waited, 700ms);
     EXPECT_LT(waited, kReplyWaitSlack);
     waiting = false;
-    ASSERT_EQ(std::future_status::ready, others.wait_for(kCallBound));
+    ASSERT_TRUE(endsInTime(others));
     EXPECT_TRUE(others.get()) << "a reply of another type was lost";
     EXPECT_GT(otherReads.load(), 2);
 
@@ -372,9 +382,9 @@ TEST_F(FaultRun, ControllerRestartReports27ThenRequestsGive10004UntilANewLogin) 
     });
     controller_->stop();
 
-    ASSERT_EQ(std::future_status::ready, move.wait_for(kCallBound));
+    ASSERT_TRUE(endsInTime(move));
     EXPECT_EQ(kz::ErrCode_SocketDisconnect, move.get());
-    ASSERT_EQ(std::future_status::ready, reads.wait_for(kCallBound));
+    ASSERT_TRUE(endsInTime(reads));
     EXPECT_EQ(kz::ErrCode_SocketDisconnect, reads.get());
     EXPECT_TRUE(events_.waitFor(kz::RobotEvent_socketDisconnected));
     EXPECT_EQ(kz::ErrCode_SocketDisconnect, facade_->robotServiceGetRobotWorkMode(mode));
