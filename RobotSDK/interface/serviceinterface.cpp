@@ -219,6 +219,7 @@ int ServiceInterface::robotServiceLogin(const char *host, int port, const char *
 }
 
 void ServiceInterface::robotServiceGetConnectStatus(bool &connectStatus) {
+    CallGuard guard(*this);
     connectStatus = m_robotBaseService->getCurrentConnectStatus();
 }
 
@@ -279,6 +280,7 @@ int ServiceInterface::robotServiceRegisterRealTimeEndSpeedCallback(RealTimeEndSp
 
 int ServiceInterface::robotServiceRegisterRobotEventInfoCallback(RobotEventCallback ptr,
                                                                  void *arg) {
+    CallGuard guard(*this);
     std::lock_guard<SlotMutex> lock(m_robotEventCallbackChangeMutex);
     m_robotEventCallback = ptr;
     m_robotEventCallbackArg = arg;
@@ -1009,6 +1011,7 @@ int ServiceInterface::robotServiceRobotSafetyguardResetSucc(uint8 data) {
 
 int ServiceInterface::robotServiceGetBoardIOConfig(const std::vector<RobotIoType> &ioType,
                                                    std::vector<RobotIoDesc> &configVector) {
+    CallGuard guard(*this);
     return m_robotIoService->getBoardIOConfig(ioType, configVector);
 }
 

@@ -783,16 +783,7 @@ static PyObject *pykezuqx_get_board_io_config(PyObject *, PyObject *args) {
         config.empty()) {
         return failedWith("rs_get_board_io_config failed!");
     }
-    PyObject *list = PyList_New(static_cast<Py_ssize_t>(config.size()));
-    for (std::size_t i = 0; list != nullptr && i < config.size(); ++i) {
-        PyObject *desc = make_return_io_desc(config[i]);
-        if (desc == nullptr) {
-            Py_CLEAR(list);
-            break;
-        }
-        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), desc);
-    }
-    return list;
+    return make_return_io_config(config);
 }
 
 static PyObject *pykezuqx_set_board_io_status(PyObject *, PyObject *args) {

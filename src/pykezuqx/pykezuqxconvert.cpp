@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "globalutil.h"
 
@@ -81,16 +82,33 @@ bool readCalibratePoints(PyObject *points, CoordCalibrate &user_coord) {
     return true;
 }
 
-bool readCalibrateTool(PyObject *tool, CoordCalibrate &user_coord) {
-    if (!readPos(item(tool, "pos"), user_coord.toolDesc.toolInEndPosition)) {
-        W_ERROR("calibrate_points.tool_desc.pos invalid!");
+// Reads the item under key with `read`. A missing item logs `missing`, one that `read` refuses
+// logs `invalid` (when given; `read` may log for itself).
+template <typename Read>
+bool readItem(PyObject *dict, const char *key, const char *missing, const char *invalid,
+              Read read) {
+    PyObject *value = item(dict, key);
+    if (value == nullptr) {
+        W_ERROR("%s", missing);
         return false;
     }
-    if (!readOri(item(tool, "ori"), user_coord.toolDesc.toolInEndOrientation)) {
-        W_ERROR("calibrate_points.tool_desc.ori invalid!");
+    if (!read(value)) {
+        if (invalid != nullptr) {
+            W_ERROR("%s", invalid);
+        }
         return false;
     }
     return true;
+}
+
+bool readCalibrateTool(PyObject *tool, CoordCalibrate &user_coord) {
+    ToolInEndDesc &desc = user_coord.toolDesc;
+    return readItem(tool, "pos", "calibrate_points.tool_desc.pos invalid!",
+                    "calibrate_points.tool_desc.pos invalid!",
+                    [&](PyObject *pos) { return readPos(pos, desc.toolInEndPosition); }) &&
+           readItem(tool, "ori", "calibrate_points.tool_desc.ori invalid!",
+                    "calibrate_points.tool_desc.ori invalid!",
+                    [&](PyObject *ori) { return readOri(ori, desc.toolInEndOrientation); });
 }
 
 // Inserts a new value under key and drops the builder's reference to it.
@@ -127,6 +145,21 @@ PyObject *makeDict(std::initializer_list<Entry> entries) {
     return dict;
 }
 
+// A list of make(value) for each value, or null when an item cannot be made.
+template <typename T, typename Make>
+PyObject *makeList(const T *values, int count, Make make) {
+    PyObject *list = PyList_New(count);
+    for (int i = 0; list != nullptr && i < count; ++i) {
+        PyObject *item = make(values[i]);
+        if (item == nullptr) {
+            Py_CLEAR(list);
+            break;
+        }
+        PyList_SET_ITEM(list, i, item);
+    }
+    return list;
+}
+
 PyObject *boundedString(const char *text, std::size_t capacity) {
     return PyString_FromStringAndSize(text, static_cast<Py_ssize_t>(strnlen(text, capacity)));
 }
@@ -135,102 +168,69 @@ PyObject *boundedString(const char *text, std::size_t capacity) {
 
 bool parse_coord_calibrate_param(PyObject *pDict, CoordCalibrate &user_coord) {
     user_coord.coordType = WorldCoordinate;
-    PyObject *coordType = item(pDict, "coord_type");
     long value = 0;
-    if (coordType == nullptr) {
-        W_ERROR("no found coord_type param!");
-        return false;
-    }
-    if (!readEnum(coordType, BaseCoordinate, WorldCoordinate, value)) {
-        W_ERROR("user_coord.coord_type invalid");
-        return false;
-    }
-    user_coord.coordType = static_cast<coordinate_refer>(value);
-    PyObject *method = item(pDict, "calibrate_method");
-    if (method == nullptr) {
-        W_ERROR("no found calibrate_method param!");
-        return false;
-    }
-    // The last method is not offered to scripts.
-    if (!readEnum(method, 0, Origin_AnyPointOnPositiveZAxis_AnyPointOnFirstQuadrantOfZOXPlane,
-                  value)) {
-        W_ERROR("user_coord.method invalid");
-        return false;
-    }
-    user_coord.methods = static_cast<CoordCalibrateMathod>(value);
-    PyObject *points = item(pDict, "calibrate_points");
-    if (points == nullptr) {
-        W_ERROR("no found calibrate_points param!");
-        return false;
-    }
-    if (!readCalibratePoints(points, user_coord)) {
-        return false;
-    }
-    PyObject *tool = item(pDict, "tool_desc");
-    if (tool == nullptr) {
-        W_ERROR("no found tool_desc param!");
-        return false;
-    }
-    return readCalibrateTool(tool, user_coord);
+    return readItem(pDict, "coord_type", "no found coord_type param!",
+                    "user_coord.coord_type invalid",
+                    [&](PyObject *type) {
+                        if (!readEnum(type, BaseCoordinate, WorldCoordinate, value)) {
+                            return false;
+                        }
+                        user_coord.coordType = static_cast<coordinate_refer>(value);
+                        return true;
+                    }) &&
+           // The last method is not offered to scripts.
+           readItem(
+               pDict, "calibrate_method", "no found calibrate_method param!",
+               "user_coord.method invalid",
+               [&](PyObject *method) {
+                   if (!readEnum(method, 0,
+                                 Origin_AnyPointOnPositiveZAxis_AnyPointOnFirstQuadrantOfZOXPlane,
+                                 value)) {
+                       return false;
+                   }
+                   user_coord.methods = static_cast<CoordCalibrateMathod>(value);
+                   return true;
+               }) &&
+           readItem(pDict, "calibrate_points", "no found calibrate_points param!", nullptr,
+                    [&](PyObject *points) { return readCalibratePoints(points, user_coord); }) &&
+           readItem(pDict, "tool_desc", "no found tool_desc param!", nullptr,
+                    [&](PyObject *tool) { return readCalibrateTool(tool, user_coord); });
 }
 
 bool parse_tool_desc_param(PyObject *pDict, ToolInEndDesc &tool_desc) {
-    PyObject *pos = item(pDict, "pos");
-    if (pos == nullptr) {
-        W_ERROR("no found tool desc pos param!");
-        return false;
-    }
-    if (!readPos(pos, tool_desc.toolInEndPosition)) {
-        W_ERROR("tool desc pos parameters invalid!");
-        return false;
-    }
-    PyObject *ori = item(pDict, "ori");
-    if (ori == nullptr) {
-        W_ERROR("no found tool desc oir param!");
-        return false;
-    }
-    if (!readOri(ori, tool_desc.toolInEndOrientation)) {
-        W_ERROR("tool desc ori parameters invalid!");
-        return false;
-    }
-    return true;
+    return readItem(pDict, "pos", "no found tool desc pos param!",
+                    "tool desc pos parameters invalid!",
+                    [&](PyObject *pos) { return readPos(pos, tool_desc.toolInEndPosition); }) &&
+           readItem(pDict, "ori", "no found tool desc oir param!",
+                    "tool desc ori parameters invalid!",
+                    [&](PyObject *ori) { return readOri(ori, tool_desc.toolInEndOrientation); });
 }
 
 bool parse_tool_dynamics_param(PyObject *pDict, ToolDynamicsParam &tool_dynamics) {
-    PyObject *payload = item(pDict, "payload");
-    if (payload == nullptr) {
-        W_ERROR("no found payload param!");
-        return false;
-    }
-    if (!readNumber(payload, tool_dynamics.payload)) {
-        W_ERROR("payload parameters invalid!");
-        return false;
-    }
-    PyObject *position = item(pDict, "position");
-    if (position == nullptr) {
-        W_ERROR("no found tool position param!");
-        return false;
-    }
-    double xyz[3];
-    if (!readNumbers(position, 3, xyz)) {
-        W_ERROR("tool position parameters invalid!");
-        return false;
-    }
-    tool_dynamics.positionX = xyz[0];
-    tool_dynamics.positionY = xyz[1];
-    tool_dynamics.positionZ = xyz[2];
-    PyObject *inertia = item(pDict, "inertia");
-    if (inertia == nullptr) {
-        W_ERROR("no found tool inertia param!");
-        return false;
-    }
-    double values[6];
-    if (!readNumbers(inertia, 6, values)) {
-        W_ERROR("tool inertia parameters invalid!");
-        return false;
-    }
-    tool_dynamics.toolInertia = {values[0], values[1], values[2], values[3], values[4], values[5]};
-    return true;
+    return readItem(
+               pDict, "payload", "no found payload param!", "payload parameters invalid!",
+               [&](PyObject *payload) { return readNumber(payload, tool_dynamics.payload); }) &&
+           readItem(pDict, "position", "no found tool position param!",
+                    "tool position parameters invalid!",
+                    [&](PyObject *position) {
+                        double xyz[3];
+                        if (!readNumbers(position, 3, xyz)) {
+                            return false;
+                        }
+                        tool_dynamics.positionX = xyz[0];
+                        tool_dynamics.positionY = xyz[1];
+                        tool_dynamics.positionZ = xyz[2];
+                        return true;
+                    }) &&
+           readItem(pDict, "inertia", "no found tool inertia param!",
+                    "tool inertia parameters invalid!", [&](PyObject *inertia) {
+                        double v[6];
+                        if (!readNumbers(inertia, 6, v)) {
+                            return false;
+                        }
+                        tool_dynamics.toolInertia = {v[0], v[1], v[2], v[3], v[4], v[5]};
+                        return true;
+                    });
 }
 
 bool parse_offline_track_waypoints(PyObject *pTuple, JointParam **pWaypoints,
@@ -255,29 +255,15 @@ bool parse_offline_track_waypoints(PyObject *pTuple, JointParam **pWaypoints,
 }
 
 PyObject *make_float_list(const double *values, int count) {
-    PyObject *list = PyList_New(count);
-    for (int i = 0; list != nullptr && i < count; ++i) {
-        PyObject *number = PyFloat_FromDouble(values[i]);
-        if (number == nullptr) {
-            Py_CLEAR(list);
-            break;
-        }
-        PyList_SET_ITEM(list, i, number);
-    }
-    return list;
+    return makeList(values, count, [](double value) { return PyFloat_FromDouble(value); });
 }
 
 PyObject *make_int_list(const int *values, int count) {
-    PyObject *list = PyList_New(count);
-    for (int i = 0; list != nullptr && i < count; ++i) {
-        PyObject *number = PyInt_FromLong(values[i]);
-        if (number == nullptr) {
-            Py_CLEAR(list);
-            break;
-        }
-        PyList_SET_ITEM(list, i, number);
-    }
-    return list;
+    return makeList(values, count, [](int value) { return PyInt_FromLong(value); });
+}
+
+PyObject *make_return_io_config(const std::vector<RobotIoDesc> &config) {
+    return makeList(config.data(), static_cast<int>(config.size()), make_return_io_desc);
 }
 
 PyObject *make_return_waypoint(const wayPoint_S &waypoint) {

@@ -3,6 +3,8 @@
 
 #include "pykezuqxcompat.h"
 
+#include <vector>
+
 #include "KezuRobotMetaType.h"
 #include "rsdef.h"
 
@@ -31,6 +33,8 @@ PyObject *make_return_tool_dynamics_param(
 PyObject *make_return_joint_status(const kezu_robot_namespace::JointStatus *jointStatus, int size);
 PyObject *make_return_robot_event(const kezu_robot_namespace::RobotEventInfo *eventInfo);
 PyObject *make_return_io_desc(const kezu_robot_namespace::RobotIoDesc &ioDesc);
+// A list of IO description dictionaries in the order of the configuration.
+PyObject *make_return_io_config(const std::vector<kezu_robot_namespace::RobotIoDesc> &config);
 PyObject *make_return_diagnosis(const kezu_robot_namespace::RobotDiagnosis &diagnosis);
 
 // A list of the numbers as floats (or ints), or null when the interpreter runs out of memory.
