@@ -49,11 +49,19 @@ public:
     void setServerIP(const std::string &serverIP);
     void setServerPort(int port);
 
+    // Both may be called from any thread, also at once: one connect wins, the others get
+    // 10001. Connect is refused on the receive thread of the live link, but allowed in the
+    // link-loss callback, whose old thread is joined later.
     int connectRobotServer();
+    // Returns promptly whatever senders are doing: they are woken and fail. Joins every
+    // receive thread but the caller's own.
     int disconnectRobotServer();
     bool getCurrentConnectStatus();
 
+    // A package that goes out only in part ends the link (the receive thread then posts the
+    // link-loss event): the rest of the stream would be misread after it.
     bool encodeAndSendCommunicationPackage(const CommunicationRequest &request);
+    // Sends only when fd is the live link's socket.
     bool encodeAndSendCommunicationPackage(int fd, const CommunicationRequest &request);
 
 protected:
