@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
 #include <time.h>
@@ -9,8 +10,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -144,6 +147,56 @@ void BM_RawLoopbackPingPong(benchmark::State &state) {
     close(fd);
 }
 BENCHMARK(BM_RawLoopbackPingPong)->UseRealTime();
+
+// What one receive-thread hand-off costs without any SDK code: a plain reader thread waits in
+// poll, receives the reply and wakes the caller through a condition variable. The engine
+// cannot do better than this on a given machine.
+void BM_RawLoopbackWithReaderThread(benchmark::State &state) {
+    Responder responder;
+    const int fd = connectTo(responder.port());
+    const std::string request = package(kCollisionRecover, "");
+    const size_t replySize = package(kCollisionRecover, commonReplyBody()).size();
+    std::mutex mutex;
+    std::condition_variable arrived;
+    size_t replies = 0;
+    std::thread reader([&] {
+        char buffer[2048];
+        size_t pending = 0;
+        for (;;) {
+            pollfd entry{fd, POLLIN, 0};
+            if (poll(&entry, 1, 10) <= 0) {
+                continue;
+            }
+            const ssize_t n = recv(fd, buffer, sizeof(buffer), MSG_DONTWAIT);
+            if (n <= 0) {
+                return;
+            }
+            pending += static_cast<size_t>(n);
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                replies += pending / replySize;
+            }
+            pending %= replySize;
+            arrived.notify_one();
+        }
+    });
+    size_t sent = 0;
+    for (auto _ : state) {
+        bool answered = writeAll(fd, request);
+        std::unique_lock<std::mutex> lock(mutex);
+        answered = answered &&
+                   arrived.wait_for(lock, std::chrono::seconds(1), [&] { return replies > sent; });
+        if (!answered) {
+            state.SkipWithError("ping-pong failed");
+            break;
+        }
+        ++sent;
+    }
+    shutdown(fd, SHUT_RDWR);
+    reader.join();
+    close(fd);
+}
+BENCHMARK(BM_RawLoopbackWithReaderThread)->UseRealTime();
 
 // The same exchange through the engine: package writer, receive thread, reply slot, decode.
 void BM_EngineRoundTripRawResponder(benchmark::State &state) {

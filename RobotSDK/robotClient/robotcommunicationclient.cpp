@@ -16,6 +16,7 @@
 
 #include "KezuRobotMetaType.h"
 #include "globalutil.h"
+#include "packagereader.h"
 #include "protoencodedecode.h"
 
 using namespace kezu_robot_logtrace;
@@ -37,6 +38,12 @@ const int POLL_TIMEOUT_MSEC = 10;
 const int CONNECT_SLICE_MSEC = 20;
 // A failed read never reports more than this, so it cannot pass for a package.
 const int MAX_FAILED_READ_RESULT = 8;
+// The receive thread's staging area: the largest package and one receive chunk.
+const int STAGING_SIZE =
+    PackageReader::stagingSize(RobotCommunicationClient::RECV_BUFFER_SIZE,
+                               RobotCommunicationClient::SIGNLE_PACKAGE_MESSAGE_LEN);
+// Room for the link-loss event package.
+const int EVENT_PACKAGE_SIZE = 256;
 
 void setSocketTimeouts(int fd) {
     timeval recvTimeout{RECV_TIMEOUT_SEC, 0};
@@ -72,7 +79,8 @@ private:
 struct RobotCommunicationClient::Link {
     SocketPtr socket;  // dropped by the receive thread when it ends
     pthread_t thread{};
-    std::unique_ptr<char[]> buffer;
+    std::unique_ptr<char[]> buffer;  // staging area of the receive thread
+    char eventPackage[EVENT_PACKAGE_SIZE];
     std::atomic<bool> stopRequested{false};  // ended by a disconnect: no link-loss event
     std::atomic<bool> finished{false};       // the thread is past its last lock
     bool joining = false;
@@ -92,7 +100,7 @@ void RobotCommunicationClient::initClassProfile() {
     m_serverIP = "127.0.0.1";
     m_serverport = 8899;
     m_socketFd = -1;
-    m_recvBuffer.reset(new char[RECV_BUFFER_SIZE]());
+    m_recvBuffer.reset(new char[STAGING_SIZE]);
     m_sendBuffer.reset(new char[SEND_BUFFER_SIZE]());
     m_connectStatus = false;
 }
@@ -147,8 +155,8 @@ int RobotCommunicationClient::connectCommunicationServer() {
         // A disconnect came while connecting: it must not find a link once it has returned.
         return CONNECT_FAILED;
     }
-    link->buffer = m_recvBuffer ? std::move(m_recvBuffer)
-                                : std::unique_ptr<char[]>(new char[RECV_BUFFER_SIZE]());
+    link->buffer =
+        m_recvBuffer ? std::move(m_recvBuffer) : std::unique_ptr<char[]>(new char[STAGING_SIZE]);
     // The new thread looks its link up under the lock, so it is published before it runs.
     if (pthread_create(&link->thread, nullptr, eventLoopThread, this) != 0) {
         // A link without its reader would only time out every request.
@@ -486,8 +494,10 @@ bool RobotCommunicationClient::sendOnLink(int fd, const CommunicationRequest &re
     const bool sent = sendOnSocket(socket, request);
     socket.reset();
     std::lock_guard<std::mutex> lock(m_linkMutex);
-    --m_sendersInside;
-    m_linkChanged.notify_all();
+    // Only the destructor waits for the senders, and only for the last one to leave.
+    if (--m_sendersInside == 0) {
+        m_linkChanged.notify_all();
+    }
     return sent;
 }
 
@@ -558,10 +568,11 @@ bool RobotCommunicationClient::makeDisconnectEventCommunicationPackage(char *buf
     return ok;
 }
 
-void RobotCommunicationClient::postDisconnectEvent(int socketFd, char *buffer) {
+void RobotCommunicationClient::postDisconnectEvent(int socketFd, Link &link) {
+    // Built apart from the staging area, which may hold the start of the next package.
     int size = 0;
-    makeDisconnectEventCommunicationPackage(buffer, RECV_BUFFER_SIZE, &size);
-    responseProcess(socketFd, buffer, size);
+    makeDisconnectEventCommunicationPackage(link.eventPackage, EVENT_PACKAGE_SIZE, &size);
+    responseProcess(socketFd, link.eventPackage, size);
 }
 
 void RobotCommunicationClient::discardUrgentData(int sockfd) {
@@ -580,7 +591,7 @@ void RobotCommunicationClient::handlePeerClosed(Link &link) {
         }
     }
     W_ERROR("sdk communication log: recv return 0, Server disconnenct.");
-    postDisconnectEvent(-1, link.buffer.get());
+    postDisconnectEvent(-1, link);
 }
 
 RobotCommunicationClient::LinkPtr RobotCommunicationClient::linkOfThisThread() {
@@ -612,8 +623,8 @@ void RobotCommunicationClient::recvCommunicationPackageLoop() {
 
 void RobotCommunicationClient::receiveLoop(Link &link) {
     const int fd = link.socket->fd();
-    char *buffer = link.buffer.get();
-    int dirty = RECV_BUFFER_SIZE;
+    PackageReader reader(link.buffer.get(), STAGING_SIZE, RECV_BUFFER_SIZE);
+    SteadyClock::time_point lastArrival;
     while (!link.stopRequested) {
         // poll rather than select: a select set cannot hold a descriptor numbered
         // FD_SETSIZE or above, which a process with many open files hands out.
@@ -626,29 +637,59 @@ void RobotCommunicationClient::receiveLoop(Link &link) {
             }
             continue;
         }
-        if (ret == 0 || link.stopRequested) {
-            continue;
+        if (link.stopRequested) {
+            // Everything whole went out before this wait: what is staged is a package cut by
+            // the logout, logged as a reader waiting inside it would.
+            if (reader.holdsPartial()) {
+                reader.abandon();
+            }
+            break;
         }
-        // A hang-up or error shows as readable, as select reports it: the read then fails.
+        bool arrived = false;
+        // A hang-up or error shows as readable, as select reports it: the receive then fails.
         if ((entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-            // Only what the last package filled is cleared, not the whole megabyte each time.
-            memset(buffer, 0, static_cast<size_t>(dirty));
-            const int n = readPackage(fd, buffer, RECV_BUFFER_SIZE, dirty);
+            int room = 0;
+            char *space = reader.freeSpace(SIGNLE_PACKAGE_MESSAGE_LEN, room);
+            // Never blocks: urgent data alone also wakes the poll.
+            const ssize_t n = recv(fd, space, static_cast<size_t>(room), MSG_DONTWAIT);
             if (n == 0) {
+                reader.abandon();
                 if (!link.stopRequested) {
                     handlePeerClosed(link);
                 }
                 break;
             }
-            if (n > MAX_FAILED_READ_RESULT) {
-                responseProcess(fd, buffer, n - (ROBOT_COMMAND_CRC_BYTE + ROBOT_COMMAND_END_BYTE));
+            if (n > 0) {
+                arrived = true;
+                reader.received(static_cast<int>(n));
+                deliverPackages(link, reader);
+                if (reader.holdsPartial()) {
+                    lastArrival = SteadyClock::now();
+                }
+            } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                reader.abandon();
             }
         }
         if ((entry.revents & POLLPRI) != 0 && !link.stopRequested) {
             discardUrgentData(fd);
-            postDisconnectEvent(fd, buffer);
-            dirty = RECV_BUFFER_SIZE;
+            postDisconnectEvent(fd, link);
         }
+        // No byte for the receive time-out in the middle of a package: drop what came of it
+        // and resynchronise on the next start marker.
+        if (!arrived && reader.holdsPartial() &&
+            SteadyClock::now() - lastArrival >= std::chrono::seconds(RECV_TIMEOUT_SEC)) {
+            reader.abandon();
+        }
+    }
+}
+
+void RobotCommunicationClient::deliverPackages(Link &link, PackageReader &reader) {
+    const int fd = link.socket->fd();
+    const char *package = nullptr;
+    int length = 0;
+    // Every package already staged goes out before the next wait on the socket.
+    while (!link.stopRequested && reader.nextPackage(package, length)) {
+        responseProcess(fd, package, length - (ROBOT_COMMAND_CRC_BYTE + ROBOT_COMMAND_END_BYTE));
     }
 }
 

@@ -12,6 +12,8 @@
 
 #include "communicationmatetype.h"
 
+class PackageReader;
+
 // The TCP link of one controller connection: the socket, the package writer and the receive
 // thread that hands every package read to responseProcess.
 class RobotCommunicationClient {
@@ -102,8 +104,9 @@ private:
     void joinFinishedLocked();
     void releaseJoinedLocked(const LinkPtr &link);
     bool joinRetired(std::unique_lock<std::mutex> &lock);
+    void deliverPackages(Link &link, PackageReader &reader);
     void handlePeerClosed(Link &link);
-    void postDisconnectEvent(int socketFd, char *buffer);
+    void postDisconnectEvent(int socketFd, Link &link);
     void discardUrgentData(int sockfd);
 
     pthread_t m_threadId;

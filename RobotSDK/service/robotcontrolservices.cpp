@@ -8,6 +8,7 @@
 
 #include "globalutil.h"
 #include "protoencodedecode.h"
+#include "pthreadlock.h"
 #include "robotutilservice.h"
 
 using kezu_robot_logtrace::W_ERROR;
@@ -18,18 +19,6 @@ using CMT = CommunicationMateType;
 namespace {
 
 constexpr long long kNsecPerSec = 1000000000LL;
-
-// Holds a pthread mutex for one scope.
-class PthreadLock {
-public:
-    explicit PthreadLock(pthread_mutex_t &mutex) : m_mutex(mutex) { pthread_mutex_lock(&m_mutex); }
-    ~PthreadLock() { pthread_mutex_unlock(&m_mutex); }
-    PthreadLock(const PthreadLock &) = delete;
-    PthreadLock &operator=(const PthreadLock &) = delete;
-
-private:
-    pthread_mutex_t &m_mutex;
-};
 
 // Waits use absolute wall-clock deadlines, fixed when the operation starts.
 timespec deadlineAfterUsec(long long usec) {
@@ -153,7 +142,7 @@ int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &re
     PthreadLock slotLock(slot.m_mutex);
     const int result = waitReplyLocked(slot, type, deadline, linkLossAtStart);
     if (result == 0) {
-        copyReply(slot, responseInfo);
+        takeReply(slot, responseInfo);
         if (type == CMT::CommunicationType_RobotMove) {
             W_INFO("sdk log: Successfully waited for a robotMove response from the server.");
         }
@@ -189,17 +178,17 @@ int RobotControlServices::waitReplyLocked(CommunicationResponse &slot, CommandTy
     }
 }
 
-void RobotControlServices::copyReply(const CommunicationResponse &slot,
+void RobotControlServices::takeReply(CommunicationResponse &slot,
                                      CommunicationResponse &responseInfo) {
     responseInfo.destroy();
-    char *copy = nullptr;
-    if (slot.m_textPtr != nullptr) {
-        copy = new char[slot.m_textLength];
-        std::memcpy(copy, slot.m_textPtr, slot.m_textLength);
-    } else {
+    if (slot.m_textPtr == nullptr) {
         W_ERROR("recv response text is NULL, command:%d", slot.m_commandType);
     }
-    responseInfo.setProperty(slot.m_socketFd, slot.m_commandType, copy, slot.m_textLength);
+    // The caller's request owns the slot until it returns and the next request of the type
+    // would only drop the body, so the caller takes it over instead of a copy.
+    responseInfo.setProperty(slot.m_socketFd, slot.m_commandType, slot.m_textPtr,
+                             slot.m_textLength);
+    slot.init();
 }
 
 int RobotControlServices::requestServiceOnlyCheckSendResultMode(CommandType robotCommandType,
@@ -300,9 +289,14 @@ void RobotControlServices::storeReply(int socketFd, CommandType type, char *body
         W_INFO("sdk log: Processing the robotMove response from the server..");
     }
     CommunicationResponse &slot = m_robotCommandResponseSet[type];
-    PthreadLock slotLock(slot.m_mutex);
-    slot.destroy();
-    slot.setProperty(socketFd, type, body, length);
+    {
+        PthreadLock slotLock(slot.m_mutex);
+        slot.destroy();
+        slot.setProperty(socketFd, type, body, length);
+    }
+    // Signalled once the slot is free: a waiter woken under the lock would only block on it
+    // again, one more thread switch per reply. It checks for the reply under the lock, so no
+    // wake-up is lost.
     pthread_cond_signal(&slot.m_conditon);
 }
 

@@ -27,7 +27,9 @@ public:
 
     RobotControlServices();
     // Closes the link (ending the receive thread) before any member goes.
-    ~RobotControlServices();
+    // Virtual, unlike the link's: the facade deletes through this type, and clang rightly
+    // refuses that for a polymorphic class others may derive from.
+    virtual ~RobotControlServices();
 
     RobotControlServices(const RobotControlServices &) = delete;
     RobotControlServices &operator=(const RobotControlServices &) = delete;
@@ -236,7 +238,7 @@ protected:
 private:
     int waitReplyLocked(CommunicationResponse &slot, CommandType type,
                         const struct timespec &deadline, unsigned long linkLossAtStart);
-    static void copyReply(const CommunicationResponse &slot, CommunicationResponse &responseInfo);
+    static void takeReply(CommunicationResponse &slot, CommunicationResponse &responseInfo);
     void storeReply(int socketFd, CommandType type, char *body, int length);
     int requestWithEventWait(EventHandOff &handOff, CommandType type, void *body, int length,
                              int waitSeconds, EventWaitResult &waitResult, int &code);

@@ -1,4 +1,4 @@
-"""Shared fixtures: the module, the controller counterpart program and the trace log."""
+"""Shared fixtures and data: the module, the controller counterpart program, the trace log."""
 import faulthandler
 import os
 import re
@@ -28,29 +28,31 @@ shutil.copytree(os.path.join(ROOT, "config"), os.path.join(WORKDIR, "config"))
 os.chdir(WORKDIR)
 LOG_PATH = os.path.join(WORKDIR, "log", "robottrace.log")
 
+JOINTS = (0.1, 0.2, -0.3, 0.1, 0.2, 0.0)
+JOINTS2 = (0.15, 0.25, -0.25, 0.1, 0.2, 0.05)
+TOOL = {"pos": (0.0, 0.0, 0.1), "ori": (1.0, 0.0, 0.0, 0.0)}
+DYNAMICS = {"payload": 1.5, "position": (0.0, 0.0, 0.05),
+            "inertia": (0.01, 0.0, 0.0, 0.01, 0.0, 0.01)}
+FRAME = {"coord_type": 2, "calibrate_method": 0,
+         "calibrate_points": {"point1": (0.0, 0.0, 1.5, 0.0, 1.5, 0.0),
+                              "point2": (0.3, 0.0, 1.5, 0.0, 1.5, 0.0),
+                              "point3": (0.0, 0.3, 1.2, 0.0, 1.5, 0.0)},
+         "tool_desc": {"pos": (0.0, 0.0, 0.0), "ori": (1.0, 0.0, 0.0, 0.0)}}
 
-def wait_until(predicate, timeout=5.0, interval=0.01):
+
+def wait_until(predicate, timeout=5.0):
     """Polls predicate until it holds or timeout seconds pass; returns its last value."""
     deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value or time.monotonic() >= deadline:
-            return value
-        time.sleep(interval)
+    while not predicate() and time.monotonic() < deadline:
+        time.sleep(0.01)
+    return predicate()
 
 
 class TraceLog:
     """Lines the SDK wrote to its trace log after a mark."""
 
     def __init__(self):
-        self.start = self._size()
-
-    @staticmethod
-    def _size():
-        try:
-            return os.path.getsize(LOG_PATH)
-        except OSError:
-            return 0
+        self.start = os.path.getsize(LOG_PATH) if os.path.exists(LOG_PATH) else 0
 
     def lines(self):
         if not os.path.exists(LOG_PATH):
@@ -63,9 +65,6 @@ class TraceLog:
         pattern = re.compile(r"\b%s\s+%s$" % (level, re.escape(message)))
         return any(pattern.search(line) for line in self.lines())
 
-    def wait_for(self, level, message, timeout=2.0):
-        return wait_until(lambda: self.has(level, message), timeout)
-
     def count(self, message):
         return sum(1 for line in self.lines() if line.endswith(" " + message))
 
@@ -73,9 +72,9 @@ class TraceLog:
 class Controller:
     """The controller counterpart program on a loopback port picked by the system."""
 
-    def __init__(self, travel_scale=0.05, push_ms=100):
+    def __init__(self, travel_scale=0.05):
         self.proc = subprocess.Popen(
-            [SIM, "--port", "0", "--travel-scale", str(travel_scale), "--push-ms", str(push_ms)],
+            [SIM, "--port", "0", "--travel-scale", str(travel_scale), "--push-ms", "100"],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         ready, _, _ = select.select([self.proc.stdout], [], [], 10)
         line = self.proc.stdout.readline() if ready else ""
@@ -96,11 +95,10 @@ class Controller:
 
 
 class Recorder:
-    """A callable for robot events that keeps what it receives."""
+    """A callable for robot events that keeps what it receives, then runs action."""
 
     def __init__(self, action=None):
-        self.events = []
-        self.threads = set()
+        self.events, self.threads = [], set()
         self.lock = threading.Lock()
         self.action = action
 
@@ -142,12 +140,7 @@ def controller():
 def own_controller():
     """A counterpart of the test's own, for tests that stop it or need slow moves."""
     made = []
-
-    def make(**options):
-        made.append(Controller(**options))
-        return made[-1]
-
-    yield make
+    yield lambda **options: made.append(Controller(**options)) or made[-1]
     for sim in made:
         sim.stop()
 

@@ -3,11 +3,11 @@ import copy
 
 import pytest
 
-from conftest import lib
-from test_methods import DYNAMICS, FRAME, JOINTS, TOOL
+from conftest import DYNAMICS, FRAME, JOINTS, TOOL, lib
 
 
 def frame_with(path, value):
+    """FRAME with the entry at path replaced by value, or removed when value is None."""
     frame = copy.deepcopy(FRAME)
     target = frame
     for key in path[:-1]:
@@ -30,6 +30,7 @@ def without(record, key):
     (frame_with(["calibrate_method"], None), "no found calibrate_method param!"),
     (frame_with(["calibrate_method"], 8), "user_coord.method invalid"),
     (frame_with(["calibrate_method"], -1), "user_coord.method invalid"),
+    (frame_with(["calibrate_method"], 7), None),  # the last method accepted
     (frame_with(["calibrate_points"], None), "no found calibrate_points param!"),
     (frame_with(["calibrate_points", "point1"], None), "calibrate_points.point1 invalid!"),
     (frame_with(["calibrate_points", "point2"], list(JOINTS)), "calibrate_points.point2 invalid!"),
@@ -40,14 +41,10 @@ def without(record, key):
     (frame_with(["tool_desc", "pos"], [0.0, 0.0, 0.0]), "calibrate_points.tool_desc.pos invalid!"),
     (frame_with(["tool_desc", "ori"], (1.0, 0.0, 0.0)), "calibrate_points.tool_desc.ori invalid!"),
 ])
-def test_user_frame_that_does_not_convert(robot, trace, frame, message):
-    assert lib.set_user_coord(robot, frame) is None
-    assert trace.has("ERROR", message)
-    assert trace.has("ERROR", "parameters error")
-
-
-def test_user_frame_method_7_is_the_last_accepted(robot):
-    assert lib.set_user_coord(robot, frame_with(["calibrate_method"], 7)) == 0
+def test_user_frame_conversion(robot, trace, frame, message):
+    assert lib.set_user_coord(robot, frame) == (None if message else 0)
+    assert message is None or trace.has("ERROR", message)
+    assert trace.has("ERROR", "parameters error") == bool(message)
 
 
 @pytest.mark.parametrize("tool, message", [
@@ -83,13 +80,6 @@ def test_tool_orientation_is_read_scalar_first(robot):
         "ori": [1.0, 0.0, 0.0, 0.5], "pos": [1.0, 2.0, 3.0]}
 
 
-def test_a_returned_tool_cannot_be_passed_back(robot, trace):
-    assert lib.set_tool_kinematics_param(robot, TOOL) == 0
-    returned = lib.get_tool_kinematics_param(robot)
-    assert lib.set_tool_kinematics_param(robot, returned) is None
-    assert trace.has("ERROR", "tool desc pos parameters invalid!")
-
-
 def test_offline_track_conversion(robot, trace):
     assert lib.append_offline_track_waypoint(robot, ()) is None
     assert not trace.has("ERROR", "offline track waypoint parameters invalid!")
@@ -100,39 +90,10 @@ def test_offline_track_conversion(robot, trace):
     assert lib.append_offline_track_waypoint(robot, (JOINTS,)) == 0
 
 
-def test_frame_marks_before_frame_conversions(robot):
+def test_frame_conversions_mark_the_frame_whatever_type_the_dict_says(robot):
     fk = lib.forward_kin(robot, JOINTS)
     pos, ori = tuple(fk["pos"]), tuple(fk["ori"])
-    # The frame dict says base; base_to_user still converts into the taught frame.
-    base_frame = frame_with(["coord_type"], 0)
-    on_user = lib.base_to_user(robot, pos, ori, base_frame, TOOL)
-    back = lib.user_to_base(robot, tuple(on_user["pos"]), tuple(on_user["ori"]), FRAME, TOOL)
-    assert on_user is not None and back is not None
-    assert all(isinstance(v, float) for v in on_user["pos"] + back["pos"])
-
-
-def test_joint_status_layout(robot):
-    status = lib.get_joint_status(robot)
-    assert list(status) == ["joint%d" % i for i in range(1, 7)]
-    for joint in status.values():
-        assert list(joint) == ["current", "voltage", "temperature"]
-        assert isinstance(joint["current"], int)
-        assert isinstance(joint["voltage"], float) and isinstance(joint["temperature"], float)
-
-
-def test_board_io_descriptions(robot):
-    config = lib.get_board_io_config(robot, 0)
-    assert [io["name"] for io in config[:2]] == ["CI00", "CI01"]
-    assert len(config) == 30
-    for io in config:
-        assert list(io) == ["id", "name", "addr", "type", "value"]
-        assert io["id"] == io["name"] and io["type"] == 0 and io["value"] == -1.0
-
-
-def test_diagnosis_dictionary(robot):
-    diagnosis = lib.get_diagnosis_info(robot)
-    assert diagnosis["robotMaxAcc"] == 6000
-    assert diagnosis["contorllerTemp"] == 35
-    assert diagnosis["contorllerHumidity"] == 40
-    assert isinstance(diagnosis["armPowerVoltage"], float)
-    assert diagnosis["brakeStuats"] in (0, 1)
+    for convert in (lib.base_to_user, lib.user_to_base):
+        results = [convert(robot, pos, ori, frame_with(["coord_type"], kind), TOOL)
+                   for kind in (0, 1, 2)]
+        assert results[0] is not None and results == [results[0]] * 3, convert

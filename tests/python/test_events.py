@@ -8,16 +8,25 @@ import weakref
 
 import pytest
 
-from conftest import Recorder, close_context, lib, open_context, wait_until
-from test_methods import DYNAMICS
+from conftest import DYNAMICS, Recorder, close_context, lib, open_context, wait_until
 
-STARTUP_DONE, SHUTDOWN_DONE, AT_TARGET, STATE_CHANGED, LINK_LOST = 20, 21, 22, 25, 27
+STARTUP_DONE, SHUTDOWN_DONE, LINK_LOST = 20, 21, 27
 FAR = (1.0, 0.0, 0.0, 0.0, 0.0, 0.0)
-HOME = (0.0,) * 6
 
 
 def native_threads():
     return len(os.listdir("/proc/self/task"))
+
+
+def started(sim):
+    assert lib.initialize() == 0
+    return open_context(sim.port)
+
+
+def listen(handle, action=None):
+    recorder = Recorder(action)
+    assert lib.set_robot_event_callback(handle, recorder) == 0
+    return recorder
 
 
 @pytest.fixture
@@ -37,10 +46,8 @@ def test_set_robot_event_callback_refuses_what_is_not_callable(robot):
 
 def test_link_loss_reaches_the_callable_as_a_dict(fresh, own_controller):
     sim = own_controller()
-    assert lib.initialize() == 0
-    h = open_context(sim.port)
-    recorder = Recorder()
-    assert lib.set_robot_event_callback(h, recorder) == 0
+    h = started(sim)
+    recorder = listen(h)
     sim.stop()
     assert recorder.wait_for_type(LINK_LOST)
     event = recorder.events[recorder.types().index(LINK_LOST)]
@@ -51,13 +58,12 @@ def test_link_loss_reaches_the_callable_as_a_dict(fresh, own_controller):
 
 
 def test_arrival_and_state_events_are_not_delivered(robot, trace):
-    recorder = Recorder()
-    assert lib.set_robot_event_callback(robot, recorder) == 0
+    recorder = listen(robot)
     assert lib.move_joint(robot, (0.05,) * 6) == 0
     assert lib.move_stop(robot) == 0
     assert lib.robot_shutdown(robot) == 0
     assert recorder.wait_for_type(SHUTDOWN_DONE)
-    # The queue is in arrival order, so arrival and stop events would have come first.
+    # The queue is in arrival order, so arrival (22) and state (25) events would come first.
     assert recorder.types() == [SHUTDOWN_DONE]
     content = recorder.events[0]["content"]
     assert trace.has("INFO", "emit event type:21 code:0 str:%s, rshd=%d" % (content, robot))
@@ -68,12 +74,11 @@ def test_arrival_and_state_events_are_not_delivered(robot, trace):
 
 def test_a_second_registration_replaces_and_releases_the_first(robot):
     def first(event):
-        calls.append(("first", event["type"]))
+        calls.append(event)
     calls = []
     first_ref = weakref.ref(first)
     assert lib.set_robot_event_callback(robot, first) == 0
-    second = Recorder()
-    assert lib.set_robot_event_callback(robot, second) == 0
+    second = listen(robot)
     del first
     gc.collect()
     assert first_ref() is None
@@ -82,104 +87,83 @@ def test_a_second_registration_replaces_and_releases_the_first(robot):
     assert calls == []
 
 
-def test_initialize_twice_starts_one_thread(fresh):
+def test_initialize_twice_starts_one_thread_and_uninitialize_stops_it_promptly(fresh,
+                                                                              controller):
     before = native_threads()
-    assert lib.initialize() == 0
-    assert lib.initialize() == 0
+    assert (lib.initialize(), lib.initialize()) == (0, 0)
     assert native_threads() == before + 1
+    listen(h := open_context(controller.port))
+    started_at = time.monotonic()
     assert lib.uninitialize() == 0
+    assert time.monotonic() - started_at < 2.0
+    assert lib.get_login_status(h) is None
     assert wait_until(lambda: native_threads() <= before, 2)
 
 
 def test_uninitialize_without_thread_keeps_registrations(fresh, controller):
     h = open_context(controller.port)
-
-    def callback(event):
-        pass
+    callback = lambda event: None  # noqa: E731
     ref = weakref.ref(callback)
     assert lib.set_robot_event_callback(h, callback) == 0
     del callback
     assert lib.uninitialize() == 0
     assert ref() is not None
-    assert lib.initialize() == 0
-    assert lib.uninitialize() == 0
+    assert (lib.initialize(), lib.uninitialize()) == (0, 0)
     gc.collect()
     assert ref() is None
-
-
-def test_uninitialize_returns_promptly_with_the_thread_running(fresh, controller):
-    assert lib.initialize() == 0
-    h = open_context(controller.port)
-    assert lib.set_robot_event_callback(h, Recorder()) == 0
-    started = time.monotonic()
-    assert lib.uninitialize() == 0
-    assert time.monotonic() - started < 2.0
-    assert lib.get_login_status(h) is None
 
 
 # 2.5 s outlasts the stopper's wait, so it gives up waiting, yet must not cancel the thread
 # inside Python.
 @pytest.mark.parametrize("seconds", [0.5, 2.5])
-def test_uninitialize_while_a_callable_runs_waits_for_it_without_deadlock(fresh, controller,
-                                                                          trace, seconds):
-    entered = threading.Event()
-    finished = threading.Event()
+def test_uninitialize_while_a_callable_runs_waits_for_it_without_deadlock(fresh, robot, trace,
+                                                                          seconds):
+    entered, finished = threading.Event(), threading.Event()
 
     def slow(event):
         entered.set()
         time.sleep(seconds)  # sleeps without the interpreter lock
-        lib.get_robot_state(h)  # and calls back into the module
+        lib.get_robot_state(robot)  # and calls back into the module
         finished.set()
-    assert lib.initialize() == 0
-    h = open_context(controller.port)
-    assert lib.set_robot_event_callback(h, slow) == 0
-    assert lib.robot_shutdown(h) == 0
+    assert lib.set_robot_event_callback(robot, slow) == 0
+    assert lib.robot_shutdown(robot) == 0
     assert entered.wait(5)
-    started = time.monotonic()
+    started_at = time.monotonic()
     assert lib.uninitialize() == 0
     assert finished.is_set()
-    assert time.monotonic() - started < seconds + 2.0
+    assert time.monotonic() - started_at < seconds + 2.0
     assert trace.has("INFO", "cancel robot event thread...") == (seconds > 2)
 
 
-def test_a_callable_that_raises_is_reported_and_delivery_goes_on(robot, monkeypatch):
+def test_a_raising_or_slow_callable_does_not_stop_later_deliveries(robot, monkeypatch):
     reported = []
-    monkeypatch.setattr(sys, "unraisablehook", lambda info: reported.append(info))
+    monkeypatch.setattr(sys, "unraisablehook", reported.append)
 
-    def failing(event):
+    def slow_then_failing(event):
+        time.sleep(0.3)  # the next event is queued meanwhile: no further signal wakes the thread
         if event["type"] == SHUTDOWN_DONE:
             raise RuntimeError("callback failed")
-    recorder = Recorder(failing)
-    assert lib.set_robot_event_callback(robot, recorder) == 0
+    recorder = listen(robot, slow_then_failing)
     assert lib.robot_shutdown(robot) == 0
     assert lib.robot_startup(robot, 6, DYNAMICS) == 0
-    assert recorder.wait_for_type(STARTUP_DONE)
+    assert recorder.wait_for_type(STARTUP_DONE, 4)
+    assert recorder.types() == [SHUTDOWN_DONE, STARTUP_DONE]
     assert wait_until(lambda: reported, 2)
     assert isinstance(reported[0].exc_value, RuntimeError)
     assert reported[0].exc_traceback is not None
     assert lib.get_robot_state(robot) is not None  # no error left set
 
 
-def test_events_behind_a_slow_callable_are_delivered_without_a_further_signal(robot):
-    recorder = Recorder(lambda event: time.sleep(0.3))
-    assert lib.set_robot_event_callback(robot, recorder) == 0
-    assert lib.robot_shutdown(robot) == 0
-    assert lib.robot_startup(robot, 6, DYNAMICS) == 0
-    assert recorder.wait_for_type(STARTUP_DONE, 4)
-    assert recorder.types() == [SHUTDOWN_DONE, STARTUP_DONE]
-
-
 def test_a_blocked_callable_never_holds_up_the_receive_thread(robot):
     release = threading.Event()
-    recorder = Recorder(lambda event: release.wait(10))
-    assert lib.set_robot_event_callback(robot, recorder) == 0
+    recorder = listen(robot, lambda event: release.wait(10))
     try:
         assert lib.robot_shutdown(robot) == 0
         assert recorder.wait_for_type(SHUTDOWN_DONE)
         # Startup waits for its event on the receive thread while the callable is blocked.
-        started = time.monotonic()
+        started_at = time.monotonic()
         assert lib.robot_startup(robot, 6, DYNAMICS) == 0
-        assert time.monotonic() - started < 5.0
+        assert time.monotonic() - started_at < 5.0
         assert lib.get_robot_state(robot) is not None
     finally:
         release.set()
@@ -188,11 +172,8 @@ def test_a_blocked_callable_never_holds_up_the_receive_thread(robot):
 
 def test_events_and_move_stop_during_a_blocking_move(fresh, own_controller):
     sim = own_controller(travel_scale=5.0)
-    assert lib.initialize() == 0
-    mover = open_context(sim.port)
-    watcher = open_context(sim.port)
-    recorder = Recorder()
-    assert lib.set_robot_event_callback(watcher, recorder) == 0
+    mover, watcher = started(sim), open_context(sim.port)
+    recorder = listen(watcher)
     move_done = threading.Event()
     seen = {}
 
@@ -204,10 +185,10 @@ def test_events_and_move_stop_during_a_blocking_move(fresh, own_controller):
         seen["stop"] = lib.move_stop(mover)
 
     button = threading.Thread(target=stop_button)
-    started = time.monotonic()
+    started_at = time.monotonic()
     button.start()
     result = lib.move_joint(mover, FAR)  # 5 s of travel if nobody stops it
-    elapsed = time.monotonic() - started
+    elapsed = time.monotonic() - started_at
     move_done.set()
     button.join(5)
     assert not button.is_alive()
@@ -219,21 +200,15 @@ def test_events_and_move_stop_during_a_blocking_move(fresh, own_controller):
 
 def test_uninitialize_from_inside_a_callable_then_restart(fresh, controller):
     results = []
-
-    def stopper(event):
-        results.append(lib.uninitialize())
     before = native_threads()
-    assert lib.initialize() == 0
-    h = open_context(controller.port)
-    assert lib.set_robot_event_callback(h, stopper) == 0
+    h = started(controller)
+    assert lib.set_robot_event_callback(h, lambda event: results.append(lib.uninitialize())) == 0
     assert lib.robot_shutdown(h) == 0
     assert wait_until(lambda: results, 5) == [0]
     assert lib.get_login_status(h) is None
     assert wait_until(lambda: native_threads() <= before, 3)
-    assert lib.initialize() == 0
-    h = open_context(controller.port)
-    recorder = Recorder()
-    assert lib.set_robot_event_callback(h, recorder) == 0
+    h = started(controller)
+    recorder = listen(h)
     assert lib.robot_shutdown(h) == 0
     assert recorder.wait_for_type(SHUTDOWN_DONE)
     close_context(h)
@@ -241,9 +216,7 @@ def test_uninitialize_from_inside_a_callable_then_restart(fresh, controller):
 
 def test_events_from_two_busy_contexts_are_all_delivered_in_order(robot, controller):
     other = open_context(controller.port)
-    recorders = {robot: Recorder(), other: Recorder()}
-    for handle, recorder in recorders.items():
-        assert lib.set_robot_event_callback(handle, recorder) == 0
+    recorders = {h: listen(h) for h in (robot, other)}
 
     def shut_down_often(handle):
         for _ in range(30):
@@ -261,14 +234,9 @@ def test_events_from_two_busy_contexts_are_all_delivered_in_order(robot, control
 
 
 def test_destroying_a_context_while_its_move_blocks(fresh, own_controller):
-    sim = own_controller(travel_scale=5.0)
-    assert lib.initialize() == 0
-    mover = open_context(sim.port)
+    mover = started(own_controller(travel_scale=5.0))
     outcome = {}
-
-    def move():
-        outcome["result"] = lib.move_joint(mover, FAR)
-    thread = threading.Thread(target=move)
+    thread = threading.Thread(target=lambda: outcome.update(result=lib.move_joint(mover, FAR)))
     thread.start()
     assert wait_until(lambda: lib.get_robot_state(mover) == 1, 5)
     assert lib.destory_context(mover) == 0

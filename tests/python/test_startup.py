@@ -4,8 +4,6 @@ import shutil
 import subprocess
 import sys
 
-import pytest
-
 from conftest import BUILD, WORKDIR
 
 HERE = os.path.dirname(os.path.abspath(__file__))

@@ -12,9 +12,7 @@ kezu_sim::ControllerConfig quickControllerConfig() {
 LoggedInServices::LoggedInServices(const kezu_sim::ControllerConfig &config,
                                    const std::function<void(RobotControlServices &)> &beforeLogin)
     : m_controller(new kezu_sim::KezuController(config)), m_services(new RobotControlServices) {
-    if (beforeLogin) {
-        beforeLogin(*m_services);
-    }
+    if (beforeLogin) beforeLogin(*m_services);
     if (m_controller->start()) {
         m_loginResult =
             m_services->loginService("127.0.0.1", m_controller->port(), "kezu", "123456");

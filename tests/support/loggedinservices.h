@@ -11,8 +11,7 @@
 
 namespace kezu_test {
 
-// The controller counterpart on a loopback port picked at run time, with short pushes and
-// quick simulated moves.
+// Short pushes and quick simulated moves.
 kezu_sim::ControllerConfig quickControllerConfig();
 
 // A counterpart and a RobotControlServices logged in to it. The services log out (ending
@@ -40,12 +39,10 @@ private:
     int m_loginResult = -1;
 };
 
-// A test fixture that is logged in before each test. Override config() for another
-// counterpart set-up.
+// Logged in before each test; override config() for another counterpart set-up.
 class LoggedInServicesTest : public ::testing::Test {
 protected:
     virtual kezu_sim::ControllerConfig config() const { return quickControllerConfig(); }
-    // Runs before the login, while no receive thread exists.
     virtual void beforeLogin(RobotControlServices &) {}
 
     void SetUp() override;

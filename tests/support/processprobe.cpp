@@ -11,9 +11,7 @@ namespace {
 size_t entriesOf(const char *dir) {
     size_t count = 0;
     if (DIR *d = opendir(dir)) {
-        while (readdir(d) != nullptr) {
-            ++count;
-        }
+        while (readdir(d) != nullptr) ++count;
         closedir(d);
     }
     return count;
@@ -28,9 +26,7 @@ size_t threadCount() { return entriesOf("/proc/self/task"); }
 bool eventually(const std::function<bool()> &condition, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
+        if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;

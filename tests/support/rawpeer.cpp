@@ -22,7 +22,18 @@ sockaddr_in loopback(uint16_t port) {
     return addr;
 }
 
+bool connectSocket(int fd, uint16_t port) {
+    const sockaddr_in addr = loopback(port);
+    return connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof(addr)) == 0;
+}
+
 }  // namespace
+
+int startConnect(uint16_t port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    connectSocket(fd, port);  // completes later, or not while the peer's queue is full
+    return fd;
+}
 
 RawPeer::RawPeer() {
     m_listenFd = socket(AF_INET, SOCK_STREAM, 0);
@@ -52,8 +63,7 @@ bool RawPeer::accept(std::chrono::milliseconds timeout) {
 
 bool RawPeer::connectTo(uint16_t port) {
     m_fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr = loopback(port);
-    return m_fd != -1 && connect(m_fd, reinterpret_cast<sockaddr *>(&addr), sizeof(addr)) == 0;
+    return m_fd != -1 && connectSocket(m_fd, port);
 }
 
 bool RawPeer::send(const std::string &bytes) { return kezu_sim::sendAll(m_fd, bytes); }
@@ -77,10 +87,8 @@ std::string RawPeer::read(size_t count, std::chrono::milliseconds timeout) {
 }
 
 void RawPeer::closeConnection() {
-    if (m_fd != -1) {
-        close(m_fd);
-        m_fd = -1;
-    }
+    if (m_fd != -1) close(m_fd);
+    m_fd = -1;
 }
 
 }  // namespace kezu_test

@@ -7,6 +7,10 @@
 
 namespace kezu_test {
 
+// Starts a non-blocking connect to the loopback port and returns the socket, for tests that
+// open many connections at once.
+int startConnect(uint16_t port);
+
 // A loopback endpoint for exact bytes: listens on a port the system picks, or connects out.
 class RawPeer {
 public:

@@ -4,9 +4,26 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
+
+#include "KezuRobotMetaType.h"
+#include "robotcommunication.pb.h"
 
 namespace kezu_test {
+
+namespace {
+
+bool ofType(const Delivery &delivery, int32_t commandType) {
+    return commandType == -1 || delivery.commandType == commandType;
+}
+
+}  // namespace
+
+bool isLinkLoss(const Delivery &delivery) {
+    kezu::robot::communication::ProtoCommunicationRobotEvent event;
+    return delivery.commandType == EVENT_TYPE && event.ParseFromString(delivery.body) &&
+           event.eventtype() == kezu_robot_namespace::RobotEvent_socketDisconnected &&
+           event.eventcode() == 0 && event.eventcontent() == "Server disconnected.";
+}
 
 RecordingClient::~RecordingClient() {
     // The receive thread must be gone before this part of the object is.
@@ -23,9 +40,7 @@ void RecordingClient::responseProcess(int socketFd, const char *requestContentPt
     std::unique_lock<std::mutex> lock(m_mutex);
     const std::function<void(const Delivery &)> hook = m_hook;
     lock.unlock();
-    if (hook) {
-        hook(delivery);
-    }
+    if (hook) hook(delivery);
     lock.lock();
     m_deliveries.push_back(delivery);
     m_arrived.notify_all();
@@ -44,17 +59,13 @@ bool RecordingClient::sendPackage(int32_t commandType, const std::string &body) 
     return encodeAndSendCommunicationPackage(request);
 }
 
-std::vector<Delivery> RecordingClient::matchingLocked(int32_t commandType) const {
-    std::vector<Delivery> out;
-    std::copy_if(
-        m_deliveries.begin(), m_deliveries.end(), std::back_inserter(out),
-        [&](const Delivery &d) { return commandType == -1 || d.commandType == commandType; });
-    return out;
-}
-
 std::vector<Delivery> RecordingClient::deliveries(int32_t commandType) const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return matchingLocked(commandType);
+    std::vector<Delivery> out;
+    for (const Delivery &d : m_deliveries) {
+        if (ofType(d, commandType)) out.push_back(d);
+    }
+    return out;
 }
 
 bool RecordingClient::waitFor(int32_t commandType, size_t count,
@@ -62,10 +73,9 @@ bool RecordingClient::waitFor(int32_t commandType, size_t count,
     std::unique_lock<std::mutex> lock(m_mutex);
     // Counted, not copied: a flood wakes this once per package.
     return m_arrived.wait_for(lock, timeout, [&] {
-        return static_cast<size_t>(
-                   std::count_if(m_deliveries.begin(), m_deliveries.end(), [&](const Delivery &d) {
-                       return commandType == -1 || d.commandType == commandType;
-                   })) >= count;
+        return static_cast<size_t>(std::count_if(
+                   m_deliveries.begin(), m_deliveries.end(),
+                   [&](const Delivery &d) { return ofType(d, commandType); })) >= count;
     });
 }
 
@@ -79,6 +89,12 @@ Delivery RecordingClient::await(int32_t commandType, size_t index,
 void RecordingClient::setOnDelivery(std::function<void(const Delivery &)> hook) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_hook = std::move(hook);
+}
+
+LinkedClient::LinkedClient() {
+    client->setServerPort(peer.port());
+    EXPECT_EQ(client->connectRobotServer(), 0);
+    EXPECT_TRUE(peer.accept(WAIT));
 }
 
 }  // namespace kezu_test

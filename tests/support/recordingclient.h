@@ -5,13 +5,20 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "rawpeer.h"
 #include "robotcommunicationclient.h"
 
 namespace kezu_test {
+
+// Bound of the waits for a package or a connection of the link tests.
+constexpr std::chrono::milliseconds WAIT{5000};
+// The package type of controller events, link loss included.
+constexpr int32_t EVENT_TYPE = 2;
 
 // One call of responseProcess as the receive thread made it.
 struct Delivery {
@@ -20,6 +27,9 @@ struct Delivery {
     std::string body;   // the bytes after the type field
     int contentLength;  // as handed over: type field plus body
 };
+
+// The link-loss event the receive thread posts, with its fixed code and text.
+bool isLinkLoss(const Delivery &delivery);
 
 // A link client that keeps every package its receive thread hands over.
 class RecordingClient final : public RobotCommunicationClient {
@@ -40,12 +50,17 @@ public:
     void setOnDelivery(std::function<void(const Delivery &)> hook);
 
 private:
-    std::vector<Delivery> matchingLocked(int32_t commandType) const;
-
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_arrived;
     std::vector<Delivery> m_deliveries;
     std::function<void(const Delivery &)> m_hook;
+};
+
+// A recording client linked to a raw peer that reads and writes only what the test says.
+struct LinkedClient {
+    LinkedClient();
+    RawPeer peer;
+    std::unique_ptr<RecordingClient> client = std::make_unique<RecordingClient>();
 };
 
 }  // namespace kezu_test

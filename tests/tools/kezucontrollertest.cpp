@@ -1,25 +1,18 @@
 #include <google/protobuf/text_format.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
-#include <functional>
 #include <memory>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "kezucontroller.h"
 #include "processprobe.h"
-#include "rawpeer.h"
 #include "recordingclient.h"
 #include "robotcommon.pb.h"
 #include "robotcommunication.pb.h"
@@ -31,9 +24,6 @@ using namespace kezu_test;
 namespace common = kezu::robot::common;
 namespace comm = kezu::robot::communication;
 namespace gp = google::protobuf;
-
-const auto WAIT = 5000ms;
-const int32_t EVENT_PACKAGE = 2;
 
 // A message written as protobuf text, every single field left unset given its zero value.
 template <class M>
@@ -154,9 +144,7 @@ protected:
 TEST_F(CommandTable, EveryRequestTypeGetsOneReplyOfItsTypeThatParses) {
     // Types that are not requests first: they are read but never answered.
     const std::vector<int> notRequests = {1, 3, 7, 11, 14, 31, 32, 39, 45, 70, 87, 88, -1};
-    for (int type : notRequests) {
-        ASSERT_TRUE(client.sendPackage(type, ""));
-    }
+    for (int type : notRequests) ASSERT_TRUE(client.sendPackage(type, ""));
     const std::vector<Row> table = requestTable();
     for (const Row &row : table) {
         SCOPED_TRACE("command type " + std::to_string(row.type));
@@ -192,70 +180,54 @@ TEST_F(Faults, ReplyFaultsDelayDropOrFailOnlyTheirType) {
     exchange(37);
 }
 
-// Each fault on type 34 and the packages the client then sees, in order of arrival.
+// Each fault on type 34 and what the client then sees, in order of arrival.
 TEST_F(Faults, EventBeforeEmptyAndTwiceShapeTheReplyOfTheirType) {
-    kezu_sim::ReplyFault eventFirst;
+    const std::string normal = exchange(34).body;
+    kezu_sim::ReplyFault eventFirst, empty, twice;
     eventFirst.eventBefore = kezu_sim::ControllerEvent{26, 7, "before the reply"};
-    kezu_sim::ReplyFault empty;
     empty.emptyBody = true;
-    kezu_sim::ReplyFault twice;
     twice.twice = true;
-    const struct {
-        const char *name;
-        kezu_sim::ReplyFault fault;
-        std::vector<int32_t> types;
-        bool emptyReply;
-    } cases[] = {{"event before", eventFirst, {EVENT_PACKAGE, 34}, false},
-                 {"empty body", empty, {34}, true},
-                 {"twice", twice, {34, 34}, false}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        controller.setReplyFault(34, c.fault);
-        controller.setReplyFault(83, {});
+    const std::pair<kezu_sim::ReplyFault, std::string> cases[] = {
+        {eventFirst, "event 26 7 before the reply,reply,"},
+        {empty, "empty,"},
+        {twice, "reply,reply,"}};
+    for (size_t i = 0; i < 3; ++i) {
+        controller.setReplyFault(34, cases[i].first);
         const size_t before = client.deliveries().size();
         ASSERT_TRUE(client.sendPackage(34, "") && client.sendPackage(83, ""));
-        // The 83 reply follows everything type 34 caused, so the count is then complete.
-        ASSERT_TRUE(client.waitFor(83, client.deliveries(83).size() + 1, WAIT));
-        std::vector<Delivery> seen = client.deliveries();
-        seen.erase(seen.begin(), seen.begin() + static_cast<long>(before));
-        std::vector<int32_t> types;
-        for (const Delivery &d : seen) {
-            types.push_back(d.commandType);
+        // The 83 reply follows everything type 34 caused, so the record is then complete.
+        ASSERT_TRUE(client.waitFor(83, i + 1, WAIT));
+        const std::vector<Delivery> all = client.deliveries();
+        std::string seen;
+        for (size_t k = before; k + 1 < all.size(); ++k) {
+            comm::ProtoCommunicationRobotEvent event;
+            if (all[k].commandType == EVENT_TYPE && event.ParseFromString(all[k].body)) {
+                seen += "event " + std::to_string(event.eventtype()) + " " +
+                        std::to_string(event.eventcode()) + " " + event.eventcontent() + ",";
+            } else {
+                seen += all[k].commandType != 34 ? "other,"
+                        : all[k].body.empty()    ? "empty,"
+                        : all[k].body == normal  ? "reply,"
+                                                 : "changed,";
+            }
         }
-        types.pop_back();  // the 83 reply
-        EXPECT_EQ(types, c.types);
-        comm::ProtoCommunicationRobotEvent event;
-        if (c.fault.eventBefore) {
-            ASSERT_TRUE(event.ParseFromString(seen[0].body));
-            EXPECT_EQ(std::make_tuple(event.eventtype(), event.eventcode(), event.eventcontent()),
-                      std::make_tuple(26, 7, std::string("before the reply")));
-        }
-        const std::string &reply = seen[types.size() - 1].body;
-        EXPECT_EQ(reply.empty(), c.emptyReply);
-        if (types.size() == 2 && types[0] == 34) {
-            EXPECT_EQ(seen[0].body, reply);
-        }
+        EXPECT_EQ(seen, cases[i].second);
     }
     controller.clearReplyFaults();
-    comm::ProtoCommunicationGeneralData mode;  // the type answers normally again
-    EXPECT_TRUE(mode.ParseFromString(exchange(34).body) && mode.property1_size() > 0);
+    EXPECT_EQ(exchange(34).body, normal);  // the type answers normally again
 }
 
-TEST_F(Faults, InjectedEventArrivesAndClosingDropsTheLink) {
+TEST_F(Faults, InjectedEventArrivesAndCloseOnNextMoveAnswersTheMoveThenCloses) {
     controller.sendEvent(26, 5, "controller error");
     comm::ProtoCommunicationRobotEvent event;
-    ASSERT_TRUE(event.ParseFromString(client.await(EVENT_PACKAGE, 0, WAIT).body));
-    EXPECT_EQ(std::make_pair(event.eventtype(), event.eventcode()), std::make_pair(26, 5));
-    controller.closeConnectionsNow();
-    EXPECT_EQ(client.await(EVENT_PACKAGE, 1, WAIT).socketFd, -1);
-    EXPECT_TRUE(controller.waitForOpenConnections(0, WAIT));
-}
-
-TEST_F(Faults, CloseOnNextMoveAnswersTheMoveThenCloses) {
+    ASSERT_TRUE(event.ParseFromString(client.await(EVENT_TYPE, 0, WAIT).body));
+    EXPECT_EQ(std::make_tuple(event.eventtype(), event.eventcode(), event.eventcontent()),
+              std::make_tuple(26, 5, std::string("controller error")));
     controller.closeOnNextMove();
     exchange(26);  // other requests are not affected
     EXPECT_EQ(commonCode(exchange(22, moveTo(0.1))), 0);
-    EXPECT_EQ(client.await(EVENT_PACKAGE, 0, WAIT).socketFd, -1);
+    EXPECT_EQ(client.await(EVENT_TYPE, 1, WAIT).socketFd, -1);  // no arrival event first
+    EXPECT_TRUE(controller.waitForOpenConnections(0, WAIT));
 }
 
 // What the engine will wait for: events after startup, handshake, moves, stop and shutdown,
@@ -265,7 +237,7 @@ TEST_F(CommandTable, EventsPushesAndSettingsFollowTheRequests) {
     auto expectEvent = [&](int request, const std::string &body, int type, int code) {
         EXPECT_EQ(commonCode(exchange(request, body)), 0);
         comm::ProtoCommunicationRobotEvent event;
-        ASSERT_TRUE(event.ParseFromString(client.await(EVENT_PACKAGE, seen++, WAIT).body));
+        ASSERT_TRUE(event.ParseFromString(client.await(EVENT_TYPE, seen++, WAIT).body));
         EXPECT_EQ(std::make_pair(event.eventtype(), event.eventcode()), std::make_pair(type, code))
             << "after request " << request;
     };
@@ -286,28 +258,52 @@ TEST_F(CommandTable, EventsPushesAndSettingsFollowTheRequests) {
     EXPECT_EQ(tcpRead.tcpparam(0).paramautorun().payload(), 2);
 }
 
-TEST(RawFaults, InjectedBytesArriveAsGivenAndReceivedPackagesAreRecorded) {
+// The counterpart and a raw connection to it.
+struct RawToCounterpart {
+    RawToCounterpart() {
+        EXPECT_TRUE(controller.start());
+        EXPECT_TRUE(raw.connectTo(controller.port()));
+        EXPECT_TRUE(controller.waitForOpenConnections(1, WAIT));
+    }
     kezu_sim::KezuController controller;
-    ASSERT_TRUE(controller.start());
     RawPeer raw;
-    ASSERT_TRUE(raw.connectTo(controller.port()));
-    ASSERT_TRUE(controller.waitForOpenConnections(1, WAIT));
-    controller.sendGarbageBeforeNextPackage("\x01\x02");
-    controller.sendBadLengthPackage(5, 2, "");
-    controller.sendRaw("raw");
-    const std::string badLength = kezu_sim::PackageFraming::encodeWithLength(5, 2, "");
-    EXPECT_EQ(raw.read(25, WAIT), "\x01\x02" + badLength + "raw");
+};
 
+TEST(RawFaults, InjectedBytesArriveAsGivenAndReceivedPackagesAreRecorded) {
+    RawToCounterpart link;
+    link.controller.sendGarbageBeforeNextPackage("\x01\x02");
+    link.controller.sendBadLengthPackage(5, 2, "");
+    link.controller.sendRaw("raw");
+    const std::string badLength = kezu_sim::PackageFraming::encodeWithLength(5, 2, "");
+    EXPECT_EQ(link.raw.read(25, WAIT), "\x01\x02" + badLength + "raw");
     const std::string request = kezu_sim::PackageFraming::encode(9, "\x08\x06");
-    ASSERT_TRUE(raw.send("zz" + request));
-    ASSERT_TRUE(controller.waitForPackages(9, 1, WAIT));
-    ASSERT_EQ(controller.received().size(), 1u);
-    EXPECT_EQ(controller.received()[0].raw, request);
-    EXPECT_EQ(controller.received()[0].body, "\x08\x06");
+    ASSERT_TRUE(link.raw.send("zz" + request));
+    ASSERT_TRUE(link.controller.waitForPackages(9, 1, WAIT));
+    ASSERT_EQ(link.controller.received().size(), 1u);
+    EXPECT_EQ(link.controller.received()[0].raw, request);
+    EXPECT_EQ(link.controller.received()[0].body, "\x08\x06");
 }
 
-// Descriptors and threads of this process: the counterpart runs in it.
-std::pair<size_t, size_t> resources() { return {openFiles(), threadCount()}; }
+TEST(CounterpartRecord, KeepsTheLatestPackagesButCountsAll) {
+    RawToCounterpart link;
+    const size_t total = kezu_sim::KezuController::MAX_RECORDED_PACKAGES + 5;
+    std::string bytes;
+    for (size_t i = 0; i < total; ++i) {
+        bytes += kezu_sim::PackageFraming::encode(1, std::to_string(i));  // never answered
+    }
+    // A body of 3 MiB that comes in many pieces, and is recorded whole.
+    const std::string large(3 << 20, 'L');
+    ASSERT_TRUE(link.raw.send(bytes + kezu_sim::PackageFraming::encode(45, large)));
+    ASSERT_TRUE(link.controller.waitForPackages(45, 1, WAIT));
+    EXPECT_TRUE(link.controller.waitForPackages(1, total, 0ms));
+    const std::vector<kezu_sim::ReceivedPackage> kept = link.controller.received();
+    ASSERT_EQ(kept.size(), kezu_sim::KezuController::MAX_RECORDED_PACKAGES);
+    EXPECT_EQ(kept.front().body, "6");
+    EXPECT_TRUE(kept.back().body == large);
+    link.controller.clearReceived();
+    EXPECT_TRUE(link.controller.received().empty());
+    EXPECT_FALSE(link.controller.waitForPackages(1, 1, 0ms));
+}
 
 TEST(CounterpartResources, LoginLogoutCyclesKeepDescriptorsAndThreadsFlat) {
     kezu_sim::KezuController controller;
@@ -323,19 +319,14 @@ TEST(CounterpartResources, LoginLogoutCyclesKeepDescriptorsAndThreadsFlat) {
             ASSERT_TRUE(client.waitFor(0, replies + 1, WAIT));
             client.disconnectRobotServer();
         }
+        ASSERT_TRUE(controller.waitForOpenConnections(0, WAIT));
     };
     cycles(10);  // the trace log and the first connection's allocations
-    ASSERT_TRUE(controller.waitForOpenConnections(0, WAIT));
-    const auto before = resources();
+    // Descriptors and threads of this process: the counterpart runs in it.
+    const size_t files = openFiles(), threads = threadCount();
     cycles(1000);
-    ASSERT_TRUE(controller.waitForOpenConnections(0, WAIT));
-    EXPECT_TRUE(eventually(
-        [&] {
-            const auto now = resources();
-            return now.first <= before.first && now.second <= before.second;
-        },
-        WAIT))
-        << resources().first << " files, " << resources().second << " threads";
+    EXPECT_TRUE(eventually([&] { return openFiles() <= files && threadCount() <= threads; }, WAIT))
+        << openFiles() << " files, " << threadCount() << " threads";
     EXPECT_EQ(controller.acceptedConnections(), 1010u);
 }
 
@@ -344,56 +335,19 @@ TEST(CounterpartResources, LoginLogoutCyclesKeepDescriptorsAndThreadsFlat) {
 TEST(CounterpartResources, TwoHundredSimultaneousConnectsAreAllEstablished) {
     kezu_sim::KezuController controller;
     ASSERT_TRUE(controller.start());
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(controller.port());
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     std::vector<pollfd> sockets;
-    for (int i = 0; i < 200; ++i) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof(addr));
-        sockets.push_back({fd, POLLOUT, 0});
-    }
+    for (int i = 0; i < 200; ++i) sockets.push_back({startConnect(controller.port()), POLLOUT, 0});
     size_t established = 0;
     for (pollfd &entry : sockets) {
         int error = -1;
         socklen_t length = sizeof(error);
-        if (poll(&entry, 1, 500) == 1) {
-            getsockopt(entry.fd, SOL_SOCKET, SO_ERROR, &error, &length);
-        }
+        if (poll(&entry, 1, 500) == 1) getsockopt(entry.fd, SOL_SOCKET, SO_ERROR, &error, &length);
         established += error == 0 ? 1 : 0;
     }
     EXPECT_EQ(established, sockets.size());
     EXPECT_TRUE(controller.waitForOpenConnections(200, WAIT));
-    for (const pollfd &entry : sockets) {
-        close(entry.fd);
-    }
+    for (const pollfd &entry : sockets) close(entry.fd);
     EXPECT_TRUE(controller.waitForOpenConnections(0, WAIT));
-}
-
-TEST(CounterpartRecord, KeepsTheLatestPackagesButCountsAll) {
-    kezu_sim::KezuController controller;
-    ASSERT_TRUE(controller.start());
-    RawPeer raw;
-    ASSERT_TRUE(raw.connectTo(controller.port()));
-    const size_t total = kezu_sim::KezuController::MAX_RECORDED_PACKAGES + 5;
-    std::string bytes;
-    for (size_t i = 0; i < total; ++i) {
-        bytes += kezu_sim::PackageFraming::encode(1, std::to_string(i));  // never answered
-    }
-    // A body of 3 MiB that comes in many pieces, and is recorded whole.
-    const std::string large(3 << 20, 'L');
-    bytes += kezu_sim::PackageFraming::encode(45, large);
-    ASSERT_TRUE(raw.send(bytes));
-    ASSERT_TRUE(controller.waitForPackages(45, 1, WAIT));
-    EXPECT_TRUE(controller.waitForPackages(1, total, 0ms));
-    const std::vector<kezu_sim::ReceivedPackage> kept = controller.received();
-    ASSERT_EQ(kept.size(), kezu_sim::KezuController::MAX_RECORDED_PACKAGES);
-    EXPECT_EQ(kept.front().body, "6");
-    EXPECT_TRUE(kept.back().body == large);
-    controller.clearReceived();
-    EXPECT_TRUE(controller.received().empty());
-    EXPECT_FALSE(controller.waitForPackages(1, 1, 0ms));
 }
 
 TEST(SimProgram, PrintsItsPortFirstServesAndEndsOnInterrupt) {
@@ -412,10 +366,8 @@ TEST(SimProgram, PrintsItsPortFirstServesAndEndsOnInterrupt) {
                         client.waitFor(0, 1, WAIT);
     kill(child, SIGINT);
     int status = -1;
-    for (int i = 0; i < 500 && waitpid(child, &status, WNOHANG) == 0; ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
-    if (status == -1 && kill(child, SIGKILL) == 0) {
+    if (!eventually([&] { return waitpid(child, &status, WNOHANG) != 0; }, WAIT)) {
+        kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
     }
     ASSERT_TRUE(served) << "port line: " << line;
@@ -423,7 +375,7 @@ TEST(SimProgram, PrintsItsPortFirstServesAndEndsOnInterrupt) {
     ASSERT_TRUE(reply.ParseFromString(client.deliveries(0).at(0).body));
     EXPECT_EQ(reply.robottype(), 4);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_TRUE(client.waitFor(EVENT_PACKAGE, 1, WAIT));
+    EXPECT_TRUE(client.waitFor(EVENT_TYPE, 1, WAIT));
 }
 
 }  // namespace

@@ -5,15 +5,3 @@
 #include <type_traits>
 
 static_assert(!std::is_copy_constructible<ServiceInterface>::value, "a facade owns its connection");
-static_assert(std::is_same<decltype(&ServiceInterface::recvRealTimeEndSpeedPushCallback),
-                           RealTimeEndSpeedCallback>::value,
-              "receivers have the callback shapes the control services call");
-static_assert(std::is_same<decltype(&ServiceInterface::recvRealTimeJointStatusPushCallback),
-                           RealTimeJointStatusCallback>::value,
-              "receivers have the callback shapes the control services call");
-static_assert(std::is_same<decltype(&ServiceInterface::recvRealTimeWaypointPushCallback),
-                           RealTimeRoadPointCallback>::value,
-              "receivers have the callback shapes the control services call");
-static_assert(std::is_same<decltype(&ServiceInterface::recvRobotEventPushCallback),
-                           RobotEventCallback>::value,
-              "receivers have the callback shapes the control services call");

@@ -1,84 +1,46 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <functional>
 #include <future>
-#include <memory>
-#include <mutex>
 #include <ostream>
 #include <random>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "KezuRobotMetaType.h"
 #include "controllerframing.h"
 #include "kezucontroller.h"
 #include "processprobe.h"
-#include "rawpeer.h"
 #include "recordingclient.h"
-#include "robotcommunication.pb.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using kezu_test::Delivery;
-using kezu_test::eventually;
-using kezu_test::openFiles;
-using kezu_test::RawPeer;
-using kezu_test::RecordingClient;
-using kezu_test::threadCount;
+using namespace kezu_test;
 using Clock = std::chrono::steady_clock;
 
-const auto WAIT = 5000ms;
-const int32_t EVENT_TYPE = 2;
 const auto package = kezu_sim::PackageFraming::encode;
 // Far below the 3 s send time-out, so a prompt return is a wake-up, not a time-out.
 const auto PROMPT = 1000ms;
 // Bound of the cases that move many packages or bytes, with room for the sanitizers.
 const auto SLOW_WAIT = 60000ms;
-
-bool isLinkLoss(const Delivery &delivery) {
-    kezu::robot::communication::ProtoCommunicationRobotEvent event;
-    return delivery.commandType == EVENT_TYPE && event.ParseFromString(delivery.body) &&
-           event.eventtype() == kezu_robot_namespace::RobotEvent_socketDisconnected;
-}
-
-// A client linked to a raw peer that never reads unless the case says so.
-struct RawLink {
-    RawLink() {
-        client->setServerPort(peer.port());
-        EXPECT_EQ(client->connectRobotServer(), 0);
-        EXPECT_TRUE(peer.accept(WAIT));
-    }
-    RawPeer peer;
-    std::unique_ptr<RecordingClient> client = std::make_unique<RecordingClient>();
-};
+const std::string LARGEST_BODY(RobotCommunicationClient::MAX_SEND_LENGTH_FIELD - 12, 'p');
 
 // Many small packages, each cut in two segments at a random byte, to a receiver that takes
 // its time: the receive queue fills with small segments and flow control holds bytes back.
 void floodWithSlowReceiver() {
-    RawLink link;
+    LinkedClient link;
     link.peer.noDelay();
-    link.client->setOnDelivery(
-        [](const Delivery &) { std::this_thread::sleep_for(std::chrono::microseconds(20)); });
+    link.client->setOnDelivery([](const Delivery &) { std::this_thread::sleep_for(20us); });
     const int count = 20000;
     std::thread writer([&] {
         std::mt19937 random(7);
         for (int i = 0; i < count; ++i) {
             const std::string bytes = package(30 + i % 7, std::to_string(i));
             const size_t cut = 1 + random() % (bytes.size() - 1);
-            if (!link.peer.send(bytes.substr(0, cut)) || !link.peer.send(bytes.substr(cut))) {
-                return;
-            }
+            if (!link.peer.send(bytes.substr(0, cut)) || !link.peer.send(bytes.substr(cut))) return;
         }
     });
     const bool all = link.client->waitFor(-1, count, SLOW_WAIT);
@@ -86,15 +48,13 @@ void floodWithSlowReceiver() {
     writer.join();
     ASSERT_TRUE(all) << link.client->deliveries().size() << " of " << count << " arrived";
     const std::vector<Delivery> got = link.client->deliveries();
-    for (int i = 0; i < count; ++i) {
-        ASSERT_EQ(got[i].body, std::to_string(i)) << "package " << i;
-    }
+    for (int i = 0; i < count; ++i) ASSERT_EQ(got[i].body, std::to_string(i)) << "package " << i;
 }
 
 // Resynchronising through a long run of bytes that holds no package: a body refused for its
 // length, or plain noise. The package after it still arrives.
 void resynchroniseThrough(const std::string &noise) {
-    RawLink link;
+    LinkedClient link;
     std::thread writer([&] { link.peer.send(noise + package(31, "good")); });
     const bool arrived = link.client->waitFor(31, 1, SLOW_WAIT);
     link.client->disconnectRobotServer();
@@ -112,21 +72,15 @@ void overlongLengthWithItsBody() {
 void randomBytes() {
     std::mt19937 random(11);
     std::string noise(1 << 20, '\0');
-    for (char &c : noise) {
-        c = static_cast<char>(random() % 0xEE);  // never a marker's first byte
-    }
+    for (char &c : noise) c = static_cast<char>(random() % 0xEE);  // never a marker's first byte
     resynchroniseThrough(noise);
 }
 
 // A package cut short by the send time-out would swallow the next ones: the link ends.
 void partialSendEndsTheLink() {
-    RawLink link;
-    const std::string body(RobotCommunicationClient::MAX_SEND_LENGTH_FIELD - 12, 'p');
-    // Queues on both sides take a few packages before one blocks.
-    bool sent = true;
-    for (int i = 0; i < 16 && sent; ++i) {
-        sent = link.client->sendPackage(4, body);
-    }
+    LinkedClient link;
+    bool sent = true;  // queues on both sides take a few packages before one blocks
+    for (int i = 0; i < 16 && sent; ++i) sent = link.client->sendPackage(4, LARGEST_BODY);
     EXPECT_FALSE(sent);
     const Delivery loss = link.client->await(EVENT_TYPE, 0, WAIT);
     EXPECT_TRUE(isLinkLoss(loss));
@@ -135,30 +89,22 @@ void partialSendEndsTheLink() {
     EXPECT_FALSE(link.client->sendPackage(5, ""));
     // The peer gets what was sent, then the end of the stream, not a whole last package.
     std::string received;
-    for (std::string part; !(part = link.peer.read(1 << 20, WAIT)).empty();) {
-        received += part;
-    }
-    EXPECT_NE(received.size() % package(4, body).size(), 0u);
+    for (std::string part; !(part = link.peer.read(1 << 20, WAIT)).empty();) received += part;
+    EXPECT_NE(received.size() % package(4, LARGEST_BODY).size(), 0u);
 }
 
 // Eight senders behind a peer that reads nothing, then the link goes: by logout or by
 // destruction. Both return at once, and so does every sender.
 void blockedSendersAndEnd(bool destroy) {
-    RawLink link;
+    LinkedClient link;
     RecordingClient *client = link.client.get();
-    const std::string body(RobotCommunicationClient::MAX_SEND_LENGTH_FIELD - 12, 's');
     std::atomic<int> entered{0};
     std::vector<std::thread> senders;
     for (int i = 0; i < 8; ++i) {
         senders.emplace_back([&] {
             ++entered;
-            // One call each: after destruction there is no client left to call.
-            for (bool ok = true; ok && !destroy;) {
-                ok = client->sendPackage(4, body);
-            }
-            if (destroy) {
-                client->sendPackage(4, body);
-            }
+            // One call each when destroying: afterwards there is no client left to call.
+            while (client->sendPackage(4, LARGEST_BODY) && !destroy) continue;
         });
     }
     ASSERT_TRUE(eventually([&] { return entered == 8; }, WAIT));
@@ -170,14 +116,9 @@ void blockedSendersAndEnd(bool destroy) {
         EXPECT_EQ(client->disconnectRobotServer(), 0);
     }
     EXPECT_LT(Clock::now() - start, PROMPT);
-    for (auto &sender : senders) {
-        sender.join();
-    }
+    for (auto &sender : senders) sender.join();
     EXPECT_LT(Clock::now() - start, PROMPT);
 }
-
-void blockedSendersAndLogout() { blockedSendersAndEnd(false); }
-void blockedSendersAndDestruction() { blockedSendersAndEnd(true); }
 
 // Runs the call on n threads released together; returns the results.
 std::vector<int> together(int n, const std::function<int()> &call) {
@@ -192,9 +133,7 @@ std::vector<int> together(int n, const std::function<int()> &call) {
     }
     go.set_value();
     std::vector<int> out;
-    for (auto &result : results) {
-        out.push_back(result.get());
-    }
+    for (auto &result : results) out.push_back(result.get());
     return out;
 }
 
@@ -211,8 +150,7 @@ void concurrentConnectAndDisconnect() {
         together(6, [&] { return client.disconnectRobotServer(); });
         ASSERT_FALSE(client.getCurrentConnectStatus());
         ASSERT_TRUE(controller.waitForOpenConnections(0, WAIT));
-        // Counted once the first round has opened the trace log.
-        files = round == 0 ? openFiles() : files;
+        files = round == 0 ? openFiles() : files;  // once the first round opened the trace log
     }
     // Both mixed, in any order; what is left afterwards is one link or none.
     together(6, [&] {
@@ -238,11 +176,10 @@ void reconnectFromTheLinkLossCallback() {
     std::mutex mutex;
     std::vector<int> results;
     client.setOnDelivery([&](const Delivery &delivery) {
-        if (isLinkLoss(delivery)) {
-            const int result = client.connectRobotServer();
-            std::lock_guard<std::mutex> lock(mutex);
-            results.push_back(result);
-        }
+        if (!isLinkLoss(delivery)) return;
+        const int result = client.connectRobotServer();
+        std::lock_guard<std::mutex> lock(mutex);
+        results.push_back(result);
     });
     ASSERT_TRUE(controller.waitForOpenConnections(1, WAIT));
     const size_t before = threadCount();
@@ -271,14 +208,7 @@ void signalsDuringConnectAreRetried() {
     sigaction(SIGUSR1, &action, &previous);
     RawPeer peer;  // backlog 4: five connections fill its queue
     std::vector<int> fillers;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(peer.port());
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    for (int i = 0; i < 6; ++i) {
-        fillers.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
-        connect(fillers.back(), reinterpret_cast<sockaddr *>(&addr), sizeof(addr));
-    }
+    for (int i = 0; i < 6; ++i) fillers.push_back(startConnect(peer.port()));
     RecordingClient client;
     client.setServerPort(peer.port());
     std::atomic<bool> done{false};
@@ -296,9 +226,7 @@ void signalsDuringConnectAreRetried() {
     }
     connector.join();
     EXPECT_EQ(result.get_future().get(), 0);
-    for (int fd : fillers) {
-        close(fd);
-    }
+    for (int fd : fillers) close(fd);
     sigaction(SIGUSR1, &previous, nullptr);
 }
 
@@ -312,8 +240,8 @@ const Case CASES[] = {
     {"OverlongLengthWithItsBodyIsSkipped", overlongLengthWithItsBody},
     {"RandomBytesAreSkipped", randomBytes},
     {"PartialSendEndsTheLinkWithOneEvent", partialSendEndsTheLink},
-    {"BlockedSendersDoNotHoldUpLogout", blockedSendersAndLogout},
-    {"BlockedSendersDoNotHoldUpDestruction", blockedSendersAndDestruction},
+    {"BlockedSendersDoNotHoldUpLogout", [] { blockedSendersAndEnd(false); }},
+    {"BlockedSendersDoNotHoldUpDestruction", [] { blockedSendersAndEnd(true); }},
     {"ConcurrentConnectAndDisconnectLeaveOneLinkOrNone", concurrentConnectAndDisconnect},
     {"ReconnectFromTheLinkLossCallbackWorks", reconnectFromTheLinkLossCallback},
     {"SignalsDuringConnectAreRetried", signalsDuringConnectAreRetried},

@@ -1,49 +1,37 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <future>
-#include <memory>
-#include <string>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include "KezuRobotMetaType.h"
 #include "controllerframing.h"
-#include "rawpeer.h"
 #include "recordingclient.h"
-#include "robotcommunication.pb.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using kezu_test::Delivery;
-using kezu_test::RawPeer;
-using kezu_test::RecordingClient;
+using namespace kezu_test;
+using Clock = std::chrono::steady_clock;
 
-const auto WAIT = 5000ms;
-const int32_t EVENT_TYPE = 2;
 const int FAILED = kezu_robot_namespace::ErrCode_Failed;
 const auto package = kezu_sim::PackageFraming::encode;
 
-// The single link-loss event delivered so far, checked for its fixed contents.
+// The single link-loss event delivered so far.
 Delivery onlyDisconnectEvent(const RecordingClient &client) {
     const Delivery delivery = client.await(EVENT_TYPE, 0, WAIT);
     EXPECT_FALSE(client.waitFor(EVENT_TYPE, 2, 300ms));  // one event, not one per pass
-    kezu::robot::communication::ProtoCommunicationRobotEvent event;
-    EXPECT_TRUE(event.ParseFromString(delivery.body));
-    EXPECT_EQ(event.eventtype(), kezu_robot_namespace::RobotEvent_socketDisconnected);
-    EXPECT_EQ(event.eventcode(), 0);
-    EXPECT_EQ(event.eventcontent(), "Server disconnected.");
+    EXPECT_TRUE(isLinkLoss(delivery));
     return delivery;
 }
 
 // A client linked to a raw peer that the test drives byte by byte.
-class ClientLink : public ::testing::Test {
+class ClientLink : public ::testing::Test, protected LinkedClient {
 protected:
     // Links get descriptors beyond a select set's reach, as in a process with many files.
     static void SetUpTestSuite() {
@@ -54,20 +42,11 @@ protected:
         }
     }
 
-    void SetUp() override {
-        client->setServerPort(peer.port());
-        ASSERT_EQ(client->connectRobotServer(), 0);
-        ASSERT_TRUE(peer.accept(WAIT));
-    }
-
     // Sends the bytes and waits for the package of the type that ends them.
     Delivery receive(const std::string &bytes, int32_t lastType) {
         EXPECT_TRUE(peer.send(bytes));
         return client->await(lastType, 0, WAIT);
     }
-
-    RawPeer peer;
-    std::unique_ptr<RecordingClient> client = std::make_unique<RecordingClient>();
 };
 
 // An empty body makes a 20-byte package; the largest one goes out, one byte more is refused.
@@ -107,10 +86,8 @@ TEST_F(ClientLink, SendAfterPeerClosedFailsInsteadOfEndingTheProcess) {
     client->setOnDelivery([released](const Delivery &) { released.wait_for(WAIT); });
     ASSERT_TRUE(peer.send(package(50, "")));
     peer.closeConnection();
-    bool sent = true;
-    for (int i = 0; i < 3 && sent; ++i) {  // the peer's reset ends the second send at the latest
-        sent = client->sendPackage(4, std::string(100000, 'z'));
-    }
+    bool sent = true;  // the peer's reset ends the second send at the latest
+    for (int i = 0; i < 3 && sent; ++i) sent = client->sendPackage(4, std::string(100000, 'z'));
     EXPECT_FALSE(sent);
     release.set_value();
     EXPECT_TRUE(client->waitFor(EVENT_TYPE, 1, WAIT));
@@ -146,21 +123,57 @@ TEST_F(ClientLink, CheckFieldAndEndMarkerAreIgnoredAndOrderIsKept) {
     EXPECT_EQ(order, expected);
 }
 
-class LargeBody : public ClientLink, public ::testing::WithParamInterface<size_t> {};
+// A large body, alone or behind a lead-in package in the same stream (then it does not start
+// at the front of what the client has received so far).
+struct LargeCase {
+    size_t leadIn;  // body bytes of the package sent before, 0 for none
+    size_t body;
+};
+
+class LargeBody : public ClientLink, public ::testing::WithParamInterface<LargeCase> {};
 
 TEST_P(LargeBody, ArrivesWhole) {
-    std::string body(GetParam(), '\0');
+    std::string body(GetParam().body, '\0');
     std::generate(body.begin(), body.end(),
                   [n = 7]() mutable { return static_cast<char>(n += 31); });
-    std::thread writer([&] { EXPECT_TRUE(peer.send(package(15, body))); });
+    const size_t leadIn = GetParam().leadIn;
+    const std::string bytes =
+        (leadIn > 0 ? package(14, std::string(leadIn, 'l')) : "") + package(15, body);
+    std::thread writer([&] { EXPECT_TRUE(peer.send(bytes)); });
     EXPECT_TRUE(client->await(15, 0, WAIT).body == body);
     writer.join();
+    EXPECT_EQ(client->deliveries(14).size(), leadIn > 0 ? 1u : 0u);
 }
 
 // Larger than the socket queue, and a length field that fills the whole receive buffer.
-INSTANTIATE_TEST_SUITE_P(Sizes, LargeBody,
-                         ::testing::Values(700 * 1024,
-                                           RobotCommunicationClient::RECV_BUFFER_SIZE - 12));
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, LargeBody,
+    ::testing::Values(LargeCase{0, 700 * 1024},
+                      LargeCase{0, RobotCommunicationClient::RECV_BUFFER_SIZE - 12},
+                      LargeCase{5000, RobotCommunicationClient::RECV_BUFFER_SIZE - 12}));
+
+// Every byte in a segment of its own: each field arrives cut at every point.
+TEST_F(ClientLink, PackagesSentByteByByteArriveWhole) {
+    peer.noDelay();
+    const std::string bytes = package(16, "first") + "\xEE" + package(17, "") + package(18, "x");
+    for (char byte : bytes) {
+        ASSERT_TRUE(peer.send(std::string(1, byte)));
+    }
+    EXPECT_EQ(client->await(18, 0, WAIT).body, "x");
+    ASSERT_EQ(client->deliveries().size(), 3u);
+    EXPECT_EQ(client->deliveries()[0].body, "first");
+    EXPECT_EQ(client->deliveries()[1].contentLength, 4);
+}
+
+// The receive time-out counts from the last byte, not from the start of the package.
+TEST_F(ClientLink, PackageWhoseGapsStayUnderTheTimeOutArrives) {
+    const std::string bytes = package(19, "slow");
+    ASSERT_TRUE(peer.send(bytes.substr(0, 6)));
+    std::this_thread::sleep_for(1400ms);  // the gaps under test
+    ASSERT_TRUE(peer.send(bytes.substr(6, 10)));
+    std::this_thread::sleep_for(1400ms);
+    EXPECT_EQ(receive(bytes.substr(16), 19).body, "slow");
+}
 
 class RefusedLengthField : public ClientLink, public ::testing::WithParamInterface<int32_t> {};
 
@@ -194,10 +207,17 @@ TEST_P(PeerClose, GivesOneDisconnectEventAndLinkDownThenReconnectWorks) {
 INSTANTIATE_TEST_SUITE_P(AfterBytes, PeerClose,
                          ::testing::Values("", "\xEE", "\xEE\xCC\xFF", "xyz", "ab\xEE\xCC"));
 
-TEST_F(ClientLink, SecondConnectIsRefusedAndFirstLinkStays) {
+// A second link, from another thread or from the live link's callback (whose thread would go
+// on reading beside a new one), is refused; after a link loss the callback may connect (see
+// the link fault cases).
+TEST_F(ClientLink, ConnectWhileLinkedIsRefusedAndTheLinkStays) {
+    int fromCallback = -1;
+    client->setOnDelivery([&](const Delivery &) { fromCallback = client->connectRobotServer(); });
     EXPECT_EQ(client->connectRobotServer(), FAILED);
+    receive(package(44, ""), 44);
+    EXPECT_EQ(fromCallback, FAILED);
     EXPECT_FALSE(peer.connectionPending(200ms));
-    EXPECT_EQ(receive(package(34, "still"), 34).body, "still");
+    EXPECT_EQ(receive(package(45, "still"), 45).body, "still");
 }
 
 TEST_F(ClientLink, UrgentDataPostsOneEventAndLinkStaysUp) {
@@ -209,18 +229,18 @@ TEST_F(ClientLink, UrgentDataPostsOneEventAndLinkStaysUp) {
 TEST_F(ClientLink, LogoutInTheMiddleOfAPackageIsPromptAndPostsNoEvent) {
     ASSERT_TRUE(peer.send(package(41, std::string(5000, 'm')).substr(0, 3000)));
     std::this_thread::sleep_for(100ms);  // let the receive thread block inside the package
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
     EXPECT_EQ(client->disconnectRobotServer(), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    EXPECT_LT(Clock::now() - start, 500ms);
     EXPECT_FALSE(client->getCurrentConnectStatus());
     EXPECT_EQ(peer.read(1, WAIT), "");  // the peer sees the close
     EXPECT_TRUE(client->deliveries().empty());
 }
 
 TEST_F(ClientLink, DestroyingAConnectedClientIsPrompt) {
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
     client.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    EXPECT_LT(Clock::now() - start, 500ms);
     EXPECT_EQ(peer.read(1, WAIT), "");
 }
 
@@ -229,17 +249,6 @@ TEST_F(ClientLink, LogoutFromInsideACallbackEndsTheLink) {
     receive(package(42, "bye"), 42);  // the wait ends only once the callback has returned
     EXPECT_FALSE(client->getCurrentConnectStatus());
     EXPECT_EQ(peer.read(1, WAIT), "");
-}
-
-// The live link's own thread would go on reading beside a new one; after a link loss the
-// callback may connect (see the link fault cases).
-TEST_F(ClientLink, ConnectFromTheCallbackOfALiveLinkIsRefused) {
-    int result = -1;
-    client->setOnDelivery([&](const Delivery &) { result = client->connectRobotServer(); });
-    receive(package(44, ""), 44);
-    EXPECT_EQ(result, FAILED);
-    EXPECT_FALSE(peer.connectionPending(200ms));
-    EXPECT_EQ(receive(package(45, "still"), 45).body, "still");
 }
 
 class ConnectFailure : public ::testing::TestWithParam<std::pair<const char *, int>> {};
@@ -267,3 +276,35 @@ const std::pair<const char *, int> BAD_TARGETS[] = {
 INSTANTIATE_TEST_SUITE_P(Targets, ConnectFailure, ::testing::ValuesIn(BAD_TARGETS));
 
 }  // namespace
+
+// The blocking package reader a derived class may call on a descriptor of its own.
+class BlockingReader : public RobotCommunicationClient {
+public:
+    void responseProcess(int, const char *, int) override {}
+    using RobotCommunicationClient::recvRobotCommunicationPackage;
+};
+
+TEST(BlockingReader, SkipsGarbageAndRefusedLengthsAndReportsPeerClose) {
+    int fds[2];
+    ASSERT_EQ(0, socketpair(AF_UNIX, SOCK_STREAM, 0, fds));
+    timeval bound{5, 0};
+    setsockopt(fds[0], SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof(bound));
+    std::string refused = package(7, "");
+    refused[4] = 11;  // below the smallest length field
+    const std::string bytes = "\x01\xEE\xCC" + package(7, "abc") + refused + package(9, "xy");
+    ASSERT_EQ(static_cast<ssize_t>(bytes.size()), write(fds[1], bytes.data(), bytes.size()));
+    close(fds[1]);
+    BlockingReader reader;
+    std::vector<char> buffer(64);
+    auto next = [&] { return reader.recvRobotCommunicationPackage(fds[0], buffer.data(), 64); };
+    ASSERT_EQ(15, next());  // type, body, check field, end marker
+    EXPECT_EQ(7, buffer[0]);
+    EXPECT_EQ("abc", std::string(buffer.data() + 4, 3));
+    EXPECT_GE(8, next());  // the refused package yields nothing usable
+    int ret = next();
+    while (ret > 0 && ret <= 8) ret = next();  // what is left of the refused package
+    ASSERT_EQ(14, ret);
+    EXPECT_EQ(9, buffer[0]);
+    EXPECT_EQ(0, next());
+    close(fds[0]);
+}

@@ -28,9 +28,7 @@ TEST(ErrorInfoService, GivesEveryResultCodeItsTextAndNothingForOthers) {
         {10025, ""},
         {-1, ""},
     };
-    for (const auto &row : rows) {
-        EXPECT_EQ(row.second, text(row.first)) << row.first;
-    }
+    for (const auto &row : rows) EXPECT_EQ(row.second, text(row.first)) << row.first;
     std::vector<std::string> seen;
     for (int code = ErrCode_Base + 1; code < ErrCode_Base + ErrCode_Count - 1; ++code) {
         EXPECT_FALSE(text(code).empty()) << code;
@@ -46,17 +44,13 @@ TEST(ErrorInfoService, ConcurrentLookupsAndRebuildsAgree) {
         lookups.push_back(std::async(std::launch::async, [t] {
             bool same = true;
             for (int i = 0; i < 200; ++i) {
-                if (t == 0) {
-                    ErrorInfoService::initErrInfoDescMaping();
-                }
+                if (t == 0) ErrorInfoService::initErrInfoDescMaping();
                 same = same && text(ErrCode_RequestTimeout) == "Request timeout.";
             }
             return same;
         }));
     }
-    for (auto &lookup : lookups) {
-        EXPECT_TRUE(lookup.get());
-    }
+    for (auto &lookup : lookups) EXPECT_TRUE(lookup.get());
 }
 
 }  // namespace

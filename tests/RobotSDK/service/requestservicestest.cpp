@@ -1,21 +1,16 @@
-#include <chrono>
-#include <functional>
-#include <future>
-#include <string>
-#include <vector>
+#include <map>
 
-#include <gtest/gtest.h>
-
-#include "loggedinservices.h"
 #include "protoencodedecode.h"
 #include "robotcommunication.pb.h"
+#include "servicetests.h"
 
 namespace {
 
 using namespace kezu_robot_namespace;
-using CMT = CommunicationMateType;
+using servicetests::inBackground;
 using Call = std::function<int(RobotControlServices &)>;
 using Encode = std::function<bool(char **, int *)>;
+using PED = ProtoEncodeDecode;
 
 // What a service sends: its command type and the body the named encoder builds.
 struct Row {
@@ -26,9 +21,7 @@ struct Row {
 };
 
 std::string encoded(const Encode &encode) {
-    if (!encode) {
-        return std::string();
-    }
+    if (!encode) return std::string();
     char *ptr = nullptr;
     int size = 0;
     EXPECT_TRUE(encode(&ptr, &size));
@@ -37,29 +30,19 @@ std::string encoded(const Encode &encode) {
     return bytes;
 }
 
+// The body an encoder builds from these arguments.
+template <class F, class... A>
+Encode body(F encode, A... args) {
+    return [=](char **p, int *n) mutable { return encode(p, n, args...); };
+}
 Encode ioBody(std::vector<RobotDiagnosisIODesc> records) {
-    return [records](char **p, int *s) {
-        return ProtoEncodeDecode::getRequest_robotDiagnosisIOData(p, s, records);
-    };
+    return body(PED::getRequest_robotDiagnosisIOData, records);
 }
-
 Encode analogBody(std::vector<RobotAnalogIODesc> records) {
-    return [records](char **p, int *s) {
-        return ProtoEncodeDecode::getRequest_robotAnalogIOData(p, s, records);
-    };
+    return body(PED::getRequest_robotAnalogIOData, records);
 }
-
 Encode safetyBody(std::vector<int> values) {
-    return [values](char **p, int *s) {
-        return ProtoEncodeDecode::getRequest_safeIoParamAbout(p, s, values);
-    };
-}
-
-RobotTcpParam sampleTcp() {
-    RobotTcpParam tcp{};
-    tcp.paramAutorun = {0.01f, 0.02f, 0.03f, 1.5f};
-    tcp.paramManual = {0.04f, 0.05f, 0.06f, 2.5f};
-    return tcp;
+    return body(PED::getRequest_safeIoParamAbout, values);
 }
 
 const ToolDynamicsParam kTool{0.1, 0.2, 0.3, 1.0, {0, 0, 0, 0, 0, 0}};
@@ -69,7 +52,7 @@ const unsigned char kFirmware[] = {1, 2, 3, 4};
 std::vector<Row> commandTable() {
     static RobotJointOffset offset{{0.1, 0.2, 0.3, 0.4, 0.5, 0.6}};
     static unsigned char orpeError[] = {7, 8, 200};
-    static const RobotTcpParam tcp = sampleTcp();
+    static const RobotTcpParam tcp = {{0.01f, 0.02f, 0.03f, 1.5f}, {0.04f, 0.05f, 0.06f, 2.5f}};
     static RobotSafetyConfig safety{};
     auto none = Encode();
     return {
@@ -79,18 +62,18 @@ std::vector<Row> commandTable() {
         {"joint angle push off", 9, [](auto &s) { return s.setRealTimeJointAnglePush(false); }, none},
         {"end speed push on", 12, [](auto &s) { return s.setRealTimeEndSpeedPush(true); }, none},
         {"end speed push off", 13, [](auto &s) { return s.setRealTimeEndSpeedPush(false); }, none},
-        {"robot control", 18, [](auto &s) { return s.robotControlService(OrpeOpen); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_robotControl(p, n, OrpeOpen); }},
+        {"robot control", 18, [](auto &s) { return s.robotControlService(OrpeOpen); }, body(PED::getRequest_robotControl, OrpeOpen)},
         {"collision recover", 19, [](auto &s) { return s.collisionRecover(); }, none},
-        {"arm power", 20, [](auto &s) { return s.armPowerControlService(true); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_setRobotPowerStatus(p, n, true); }},
+        {"arm power", 20, [](auto &s) { return s.armPowerControlService(true); }, body(PED::getRequest_setRobotPowerStatus, true)},
         {"release brake", 21, [](auto &s) { return s.rootReleaseBrake(); }, none},
-        {"set tcp", 27, [](auto &s) { return s.setTcpParamService(tcp); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_tcpParam(p, n, tcp); }},
-        {"set tool dynamics", 29, [](auto &s) { return s.setToolDynamicsParamService(kTool); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_setToolDynamicsParam(p, n, kTool); }},
-        {"set work mode", 33, [](auto &s) { return s.setRobotWorkModeService(RobotModeReal); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_setRobotWorkMode(p, n, RobotModeReal); }},
-        {"set collision grade", 40, [](auto &s) { return s.setRobotCollisionClassService(6); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_setRobotCollision(p, n, 6); }},
+        {"set tcp", 27, [](auto &s) { return s.setTcpParamService(tcp); }, body(PED::getRequest_tcpParam, tcp)},
+        {"set tool dynamics", 29, [](auto &s) { return s.setToolDynamicsParamService(kTool); }, body(PED::getRequest_setToolDynamicsParam, kTool)},
+        {"set work mode", 33, [](auto &s) { return s.setRobotWorkModeService(RobotModeReal); }, body(PED::getRequest_setRobotWorkMode, RobotModeReal)},
+        {"set collision grade", 40, [](auto &s) { return s.setRobotCollisionClassService(6); }, body(PED::getRequest_setRobotCollision, 6)},
         {"origin pose", 60, [](auto &s) { return s.setRobotAtOriginPoseService(); }, none},
-        {"set safety config", 62, [](auto &s) { return s.setRobotSafetyConfig(safety); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_setSafetyConfig(p, n, safety); }},
-        {"firmware", 82, [](auto &s) { return s.updateRobotBoardFirmwareService(update_master_board_firmware_trans_data, kFirmware, 4); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_firmwareUpgrade(p, n, 2, kFirmware, 4); }},
-        {"joint offset", 86, [](auto &s) { return s.setRobotJointOffsetService(offset); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_robotRobotJointOffsetData(p, n, offset); }},
+        {"set safety config", 62, [](auto &s) { return s.setRobotSafetyConfig(safety); }, body(PED::getRequest_setSafetyConfig, safety)},
+        {"firmware", 82, [](auto &s) { return s.updateRobotBoardFirmwareService(update_master_board_firmware_trans_data, kFirmware, 4); }, body(PED::getRequest_firmwareUpgrade, 2, kFirmware, 4)},
+        {"joint offset", 86, [](auto &s) { return s.setRobotJointOffsetService(offset); }, body(PED::getRequest_robotRobotJointOffsetData, offset)},
         {"orpe pause", 64, [](auto &s) { return s.setRobotOrpePause(1); }, safetyBody({1})},
         {"orpe stop", 65, [](auto &s) { return s.setRobotOrpeStop(2); }, safetyBody({2})},
         {"orpe error", 66, [](auto &s) { return s.setRobotOrpeError(orpeError, 3); }, safetyBody({7, 8, 200})},
@@ -104,10 +87,10 @@ std::vector<Row> commandTable() {
         {"tool power and IO types", 54, [](auto &s) { return s.setToolPowerTypeAndDigitalIOTypeService(OUT_24V, IO_IN, IO_OUT, IO_IN, IO_OUT); }, ioBody({{0, 2, 2}, {0, 0, 0}, {1, 1, 1}, {2, 0, 0}, {3, 1, 1}})},
         {"tool IO type", 55, [](auto &s) { return s.setToolDigitalIOTypeService(TOOL_DIGITAL_IO_2, IO_OUT); }, ioBody({{2, 1, 0}})},
         {"tool IO status", 59, [](auto &s) { return s.setToolDigitalIOStatusService(TOOL_DIGITAL_IO_3, IO_STATUS_VALID); }, ioBody({{3, 1, 0}})},
-        {"excitation trajectory", 78, [](auto &s) { return s.startupOfflineExcitTrajService("traj.txt", Dyn_identify_traj_tool, 3); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_startupOfflineExcitTraj(p, n, "traj.txt", 2, 3); }},
+        {"excitation trajectory", 78, [](auto &s) { return s.startupOfflineExcitTrajService("traj.txt", Dyn_identify_traj_tool, 3); }, body(PED::getRequest_startupOfflineExcitTraj, "traj.txt", 2, 3)},
         {"handshake, not waiting", 80, [](auto &s) { return s.robotHandShakeService(false); }, none},
         {"shutdown, not waiting", 17, [](auto &s) { return s.robotShutdownService(false); }, none},
-        {"startup, not waiting", 16, [](auto &s) { ROBOT_SERVICE_STATE state = ROBOT_SERVICE_READY; return s.robotStartupService(tcp, 6, true, false, 10, state, false); }, [](char **p, int *n) { return ProtoEncodeDecode::getRequest_robotStartup(p, n, tcp, 6, true, false, 10); }},
+        {"startup, not waiting", 16, [](auto &s) { ROBOT_SERVICE_STATE state = ROBOT_SERVICE_READY; return s.robotStartupService(tcp, 6, true, false, 10, state, false); }, body(PED::getRequest_robotStartup, tcp, 6, true, false, 10)},
     };
 }
 
@@ -147,35 +130,24 @@ std::vector<Row> readTable() {
 }
 // clang-format on
 
-class RequestServicesTest : public kezu_test::LoggedInServicesTest {
-protected:
-    // The one package the call sent, checked against the row.
-    void expectSent(const Row &row) {
-        controller().clearReceived();
-        row.call(services());
-        const auto packages = controller().received();
-        ASSERT_EQ(1u, packages.size()) << row.name;
-        EXPECT_EQ(row.commandType, packages[0].commandType) << row.name;
-        EXPECT_EQ(encoded(row.body), packages[0].body) << row.name;
-    }
-
-    // The controller's codes 0 to 4 as the service reports them.
-    void expectCodesMapped(const Row &row) {
-        const int expected[] = {0, ErrCode_ResponseReturnError, ErrCode_ResponseReturnError,
-                                ErrCode_ResponseReturnError, ErrCode_RealRobotNoExist};
-        for (int code = 0; code <= 4; ++code) {
-            controller().setReplyFault(row.commandType, kezu_sim::ReplyFault({}, false, code));
-            EXPECT_EQ(expected[code], row.call(services())) << row.name << " code " << code;
-        }
-        controller().clearReplyFaults();
-    }
-};
+class RequestServicesTest : public kezu_test::LoggedInServicesTest {};
 
 TEST_F(RequestServicesTest, EveryServiceSendsItsCommandAndBodyAndMapsTheControllersCodes) {
+    const int mapped[] = {0, ErrCode_ResponseReturnError, ErrCode_ResponseReturnError,
+                          ErrCode_ResponseReturnError, ErrCode_RealRobotNoExist};
     for (const auto &table : {commandTable(), readTable()}) {
         for (const Row &row : table) {
-            expectSent(row);
-            expectCodesMapped(row);
+            controller().clearReceived();
+            row.call(services());
+            const auto packages = controller().received();
+            ASSERT_EQ(1u, packages.size()) << row.name;
+            EXPECT_EQ(row.commandType, packages[0].commandType) << row.name;
+            EXPECT_EQ(encoded(row.body), packages[0].body) << row.name;
+            for (int code = 0; code <= 4; ++code) {
+                controller().setReplyFault(row.commandType, kezu_sim::ReplyFault({}, false, code));
+                EXPECT_EQ(mapped[code], row.call(services())) << row.name << " code " << code;
+            }
+            controller().clearReplyFaults();
         }
     }
 }
@@ -184,44 +156,35 @@ TEST_F(RequestServicesTest, ConcurrentReadsOfEveryTypeEachGetTheirOwnReply) {
     ASSERT_EQ(0, services().setRealTimeJointAnglePush(true));  // pushes interleave the replies
     std::vector<std::future<int>> failures;
     for (const Row &row : readTable()) {
-        failures.push_back(std::async(std::launch::async, [this, row] {
+        failures.push_back(inBackground([this, row] {
             int failed = 0;
-            for (int i = 0; i < 20; ++i) {
-                failed += row.call(services()) == 0 ? 0 : 1;
-            }
+            for (int i = 0; i < 20; ++i) failed += row.call(services()) == 0 ? 0 : 1;
             return failed;
         }));
     }
-    for (auto &failed : failures) {
-        EXPECT_EQ(0, failed.get());
-    }
+    for (auto &failed : failures) EXPECT_EQ(0, failed.get());
 }
 
 // A common reply without a body decodes to no code, which counts as success; a read without
 // a body cannot be decoded.
 TEST_F(RequestServicesTest, EmptyReplyBodiesPassCommandsAndFailReadsWithTheirDecodeCode) {
+    kezu_sim::ReplyFault empty;
+    empty.emptyBody = true;
     for (const Row &row : commandTable()) {
-        kezu_sim::ReplyFault fault;
-        fault.emptyBody = true;
-        controller().setReplyFault(row.commandType, fault);
+        controller().setReplyFault(row.commandType, empty);
         EXPECT_EQ(0, row.call(services())) << row.name;
     }
     controller().clearReplyFaults();
-    const std::vector<std::pair<int, int>> decodeFailures = {
+    const std::map<int, int> decodeFailures = {
         {6, ErrCode_ResolveResponseFailed},  {10, ErrCode_CreateRequestFailed},
         {34, ErrCode_ResolveResponseFailed}, {35, ErrCode_ResolveResponseFailed},
         {36, ErrCode_ResolveResponseFailed}, {38, ErrCode_ResolveResponseFailed},
         {28, ErrCode_CreateRequestFailed},   {61, ErrCode_CreateRequestFailed}};
     for (const Row &row : readTable()) {
-        for (const auto &failure : decodeFailures) {
-            if (failure.first != row.commandType) {
-                continue;
-            }
-            kezu_sim::ReplyFault fault;
-            fault.emptyBody = true;
-            controller().setReplyFault(row.commandType, fault);
-            EXPECT_EQ(failure.second, row.call(services())) << row.name;
-        }
+        const auto failure = decodeFailures.find(row.commandType);
+        if (failure == decodeFailures.end()) continue;
+        controller().setReplyFault(row.commandType, empty);
+        EXPECT_EQ(failure->second, row.call(services())) << row.name;
     }
 }
 

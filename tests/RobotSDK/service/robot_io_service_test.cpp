@@ -1,22 +1,16 @@
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstring>
-#include <functional>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "loggedinservices.h"
 #include "robotioservice.h"
-#include "tracecapture.h"
+#include "servicetests.h"
 
-namespace kz = kezu_robot_namespace;
+namespace {
+
+using namespace servicetests;
 using kz::RobotIoDesc;
 using kz::RobotIoType;
 using Points = std::vector<std::string>;
-
-namespace {
 
 constexpr int kGetBoardAllDI = 41, kGetBoardAllDO = 42, kGetBoardAllAI = 43, kGetBoardAllAO = 44;
 constexpr int kGetBoardOneDI = 46, kGetToolAllDigital = 57;
@@ -33,19 +27,18 @@ Points pointsOf(const std::vector<RobotIoDesc> &list) {
     return out;
 }
 
-// Names whose last digit rises with the address: ("SI0", 0, 2, 8) gives "SI00@8", "SI01@9".
-Points run(const std::string &prefix, int firstDigit, int count, int firstAddr) {
-    Points out;
-    for (int i = 0; i < count; ++i) {
-        out.push_back(prefix + std::to_string(firstDigit + i) + "@" +
-                      std::to_string(firstAddr + i));
+// Names whose last digit rises with the address: {"SI0", 0, 2, 8} gives "SI00@8", "SI01@9".
+struct Run {
+    const char *prefix;
+    int firstDigit, count, firstAddr;
+};
+Points runs(std::initializer_list<Run> list, Points out = {}) {
+    for (const Run &r : list) {
+        for (int i = 0; i < r.count; ++i) {
+            out.push_back(r.prefix + std::to_string(r.firstDigit + i) + "@" +
+                          std::to_string(r.firstAddr + i));
+        }
     }
-    return out;
-}
-
-Points concat(std::initializer_list<Points> runs) {
-    Points out;
-    for (const Points &r : runs) out.insert(out.end(), r.begin(), r.end());
     return out;
 }
 
@@ -62,13 +55,7 @@ protected:
         LoggedInServicesTest::TearDown();
     }
 
-    std::vector<std::string> errorLines() const {
-        std::vector<std::string> lines;
-        for (const TraceCapture::Event &e : trace_.events()) {
-            if (e.level == log4cplus::ERROR_LOG_LEVEL) lines.push_back(e.message);
-        }
-        return lines;
-    }
+    Strings errorLines() const { return servicetests::errorLines(trace_); }
     size_t sent(int commandType) { return controller().received(commandType).size(); }
 
     std::unique_ptr<RobotIoService> io_;
@@ -77,19 +64,16 @@ protected:
 
 TEST_F(IoService, ConfigurationListsEachKindInByteOrderOfTheNames) {
     const std::vector<std::pair<RobotIoType, Points>> cases = {
-        {kz::RobotBoardControllerDI,
-         concat({run("CI0", 0, 4, 16), run("CI1", 0, 4, 20), run("LI0", 0, 6, 24),
-                 run("SI0", 0, 8, 0), run("SI1", 0, 8, 8)})},
-        {kz::RobotBoardControllerDO,
-         concat({run("CO0", 0, 4, 16), run("CO1", 0, 4, 20), run("LO0", 0, 4, 24),
-                 run("SO0", 0, 8, 0), run("SO1", 0, 8, 8)})},
+        // clang-format off
+        {kz::RobotBoardControllerDI, runs({{"CI0", 0, 4, 16}, {"CI1", 0, 4, 20}, {"LI0", 0, 6, 24}, {"SI0", 0, 8, 0}, {"SI1", 0, 8, 8}})},
+        {kz::RobotBoardControllerDO, runs({{"CO0", 0, 4, 16}, {"CO1", 0, 4, 20}, {"LO0", 0, 4, 24}, {"SO0", 0, 8, 0}, {"SO1", 0, 8, 8}})},
         {kz::RobotBoardControllerAI, {}},
         {kz::RobotBoardControllerAO, {}},
-        {kz::RobotBoardUserDI,
-         concat({run("F", 1, 6, 30), run("U_DI_0", 0, 8, 36), run("U_DI_1", 0, 8, 44)})},
-        {kz::RobotBoardUserDO, concat({run("U_DO_0", 0, 8, 32), run("U_DO_1", 0, 8, 40)})},
-        {kz::RobotBoardUserAI, run("VI", 0, 4, 0)},
-        {kz::RobotBoardUserAO, concat({run("CO", 0, 2, 2), run("VO", 0, 2, 0)})},
+        {kz::RobotBoardUserDI, runs({{"F", 1, 6, 30}, {"U_DI_0", 0, 8, 36}, {"U_DI_1", 0, 8, 44}})},
+        {kz::RobotBoardUserDO, runs({{"U_DO_0", 0, 8, 32}, {"U_DO_1", 0, 8, 40}})},
+        {kz::RobotBoardUserAI, runs({{"VI", 0, 4, 0}})},
+        {kz::RobotBoardUserAO, runs({{"CO", 0, 2, 2}, {"VO", 0, 2, 0}})},
+        // clang-format on
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.first);
@@ -105,7 +89,7 @@ TEST_F(IoService, ConfigurationListsEachKindInByteOrderOfTheNames) {
     ASSERT_EQ(0,
               io_->getBoardIOConfig(
                   {kz::RobotBoardUserAI, kz::RobotBoardControllerAO, kz::RobotBoardUserAI}, list));
-    EXPECT_EQ(concat({run("VI", 0, 4, 0), run("VI", 0, 4, 0)}), pointsOf(list));
+    EXPECT_EQ(runs({{"VI", 0, 4, 0}, {"VI", 0, 4, 0}}), pointsOf(list));
     EXPECT_TRUE(controller().received().empty());  // the tables are the SDK's own
 }
 
@@ -115,10 +99,9 @@ TEST_F(IoService, ValueListReadsMinusOneBeyondTheControllersList) {
     std::vector<RobotIoDesc> list;
     ASSERT_EQ(0, io_->getBoardIOStatus({kz::RobotBoardUserDI}, list));
     EXPECT_EQ(
-        concat({{"F1@30=0.00", "F2@31=1.00", "F3@32=0.00", "F4@33=0.00", "F5@34=0.00", "F6@35=0.00",
-                 "U_DI_00@36=0.00", "U_DI_01@37=0.00", "U_DI_02@38=0.00", "U_DI_03@39=1.00"},
-                run("U_DI_0", 4, 4, 40),
-                run("U_DI_1", 0, 8, 44)}),
+        runs({{"U_DI_0", 4, 4, 40}, {"U_DI_1", 0, 8, 44}},
+             {"F1@30=0.00", "F2@31=1.00", "F3@32=0.00", "F4@33=0.00", "F5@34=0.00", "F6@35=0.00",
+              "U_DI_00@36=0.00", "U_DI_01@37=0.00", "U_DI_02@38=0.00", "U_DI_03@39=1.00"}),
         pointsOf(list));
 }
 
@@ -140,17 +123,14 @@ TEST_F(IoService, ValueListTakesEachKindFromTheListOfItsDirection) {
     EXPECT_EQ(kz::RobotBoardControllerDO, list.back().ioType);
 }
 
-TEST_F(IoService, ValueListKeepsEarlierKindsWhenItMeetsAnUnknownKind) {
+TEST_F(IoService, ValueListKeepsKindsBeforeAnUnknownKindAndEmptiesOnAFailedRequest) {
     std::vector<RobotIoDesc> list;
     EXPECT_EQ(kz::ErrCode_ParamError,
               io_->getBoardIOStatus({kz::RobotBoardUserDI, static_cast<RobotIoType>(12)}, list));
     EXPECT_EQ(22u, list.size());
     EXPECT_EQ(Points{"sdk log: Call getBoardIOStatus RobotIoType not Exist."}, errorLines());
-}
-
-TEST_F(IoService, ValueListStopsAtTheFirstFailingRequestWithAnEmptyList) {
+    controller().clearReceived();
     controller().setReplyFault(kGetBoardAllAI, kControllerError);
-    std::vector<RobotIoDesc> list(2);
     EXPECT_EQ(kz::ErrCode_ResponseReturnError, io_->getBoardIOStatus({kz::RobotBoardUserDI}, list));
     EXPECT_TRUE(list.empty());
     EXPECT_EQ((std::vector<size_t>{1, 1, 1, 0}),
@@ -191,39 +171,24 @@ TEST_F(IoService, TableChecksRefuseWithTheirOwnLogLineAndSendNothing) {
     double v = 42.0;
     std::vector<RobotIoDesc> config(1);
     const std::vector<std::pair<std::function<int()>, const char *>> refusals = {
-        {[&] {
-             return io_->getBoardIOConfig({kz::RobotBoardControllerDI, kz::RobotToolDO}, config);
-         },
-         "sdk log: Call getBoardIOConfig IO type error."},
-        {[&] { return io_->setBoardIOStatus(kz::RobotBoardControllerDI, S("SI00"), 1); },
-         "sdk log: Call setBoardIOStatus, type not exist."},
-        {[&] { return io_->setBoardIOStatus(kz::RobotBoardUserDO, S("U_DI_00"), 1); },
-         "sdk log: Call setBoardIOStatus, type addr mismatch."},
-        {[&] { return io_->setBoardIOStatus(kz::RobotBoardControllerDO, 28, 1); },
-         "sdk log: Call setBoardIOStatusByaddr DO, type addr mismatch."},
-        {[&] { return io_->setBoardIOStatus(kz::RobotBoardControllerAO, 0, 1); },
-         "sdk log: Call setBoardIOStatusByaddr AO,  type addr mismatch."},
-        {[&] { return io_->setBoardIOStatus(kz::RobotBoardUserAO, 4, 1); },
-         "sdk log: Call setBoardIOStatusByaddr AO,  type addr mismatch."},
-        {[&] { return io_->setBoardIOStatus(kz::RobotBoardUserDI, 36, 1); },
-         "sdk log: Call setBoardIOStatusByaddr, type invalid."},
-        {[&] { return io_->getBoardIOStatus(kz::RobotBoardUserAI, 4, v); },
-         "sdk log:  Call getBoardIOStatus, type addr mismatch."},
-        {[&] { return io_->getBoardIOStatus(kz::RobotBoardControllerAI, 0, v); },
-         "sdk log:  Call getBoardIOStatus, type addr mismatch."},
-        {[&] { return io_->getBoardIOStatus(kz::RobotBoardUserDO, S("U_DI_00"), v); },
-         "sdk log: Call getBoardIOStatus, type name mismatch."},
-        {[&] { return io_->getBoardIOStatus(kz::RobotToolDI, S("T_DI/O_00"), v); },
-         "sdk log: Call getBoardIOStatus, type name mismatch."},
-        {[&] { return io_->setToolDigitalIOType(static_cast<A>(4), kz::IO_OUT); },
-         "sdk log: setToolDigitalIOType addr error."},
-        {[&] { return io_->getToolIoStatusByName("T_POWER", v); },
-         "sdk log: Call getToolIoStatus name error."},
-        {[&] { return io_->setToolDOStatus(S("T_AI_00"), kz::IO_STATUS_VALID); },
-         "sdk log: setToolDOStatus name not exist."},
+        // clang-format off
+        {[&] { return io_->getBoardIOConfig({kz::RobotBoardControllerDI, kz::RobotToolDO}, config); }, "sdk log: Call getBoardIOConfig IO type error."},
+        {[&] { return io_->setBoardIOStatus(kz::RobotBoardControllerDI, S("SI00"), 1); }, "sdk log: Call setBoardIOStatus, type not exist."},
+        {[&] { return io_->setBoardIOStatus(kz::RobotBoardUserDO, S("U_DI_00"), 1); }, "sdk log: Call setBoardIOStatus, type addr mismatch."},
+        {[&] { return io_->setBoardIOStatus(kz::RobotBoardControllerDO, 28, 1); }, "sdk log: Call setBoardIOStatusByaddr DO, type addr mismatch."},
+        {[&] { return io_->setBoardIOStatus(kz::RobotBoardControllerAO, 0, 1); }, "sdk log: Call setBoardIOStatusByaddr AO,  type addr mismatch."},
+        {[&] { return io_->setBoardIOStatus(kz::RobotBoardUserAO, 4, 1); }, "sdk log: Call setBoardIOStatusByaddr AO,  type addr mismatch."},
+        {[&] { return io_->setBoardIOStatus(kz::RobotBoardUserDI, 36, 1); }, "sdk log: Call setBoardIOStatusByaddr, type invalid."},
+        {[&] { return io_->getBoardIOStatus(kz::RobotBoardUserAI, 4, v); }, "sdk log:  Call getBoardIOStatus, type addr mismatch."},
+        {[&] { return io_->getBoardIOStatus(kz::RobotBoardControllerAI, 0, v); }, "sdk log:  Call getBoardIOStatus, type addr mismatch."},
+        {[&] { return io_->getBoardIOStatus(kz::RobotBoardUserDO, S("U_DI_00"), v); }, "sdk log: Call getBoardIOStatus, type name mismatch."},
+        {[&] { return io_->getBoardIOStatus(kz::RobotToolDI, S("T_DI/O_00"), v); }, "sdk log: Call getBoardIOStatus, type name mismatch."},
+        {[&] { return io_->setToolDigitalIOType(static_cast<A>(4), kz::IO_OUT); }, "sdk log: setToolDigitalIOType addr error."},
+        {[&] { return io_->getToolIoStatusByName("T_POWER", v); }, "sdk log: Call getToolIoStatus name error."},
+        {[&] { return io_->setToolDOStatus(S("T_AI_00"), kz::IO_STATUS_VALID); }, "sdk log: setToolDOStatus name not exist."},
         // One byte carries the address: 256 would switch output 0.
-        {[&] { return io_->setToolDOStatus(static_cast<A>(256), kz::IO_STATUS_VALID); },
-         "sdk log: setToolDOStatus addr error."},
+        {[&] { return io_->setToolDOStatus(static_cast<A>(256), kz::IO_STATUS_VALID); }, "sdk log: setToolDOStatus addr error."},
+        // clang-format on
     };
     Points expected;
     for (const auto &r : refusals) {
@@ -273,7 +238,8 @@ TEST_F(IoService, ToolPointsReadByName) {
     EXPECT_EQ(kz::RobotToolAI, list.at(1).ioType);
 }
 
-TEST_F(IoService, ToolPointMissingFromAShortListIsAFailureNotAReading) {
+// A point missing from a short list, or a failed list read, is a failure, not a reading.
+TEST_F(IoService, ToolReadFailuresLeaveTheValueAlone) {
     controller().limitIoList(kGetToolAllDigital, 2);
     std::vector<RobotIoDesc> list;
     ASSERT_EQ(0, io_->getAllToolDigitalIOStatus(list));
@@ -283,14 +249,10 @@ TEST_F(IoService, ToolPointMissingFromAShortListIsAFailureNotAReading) {
     EXPECT_EQ(42.0, value);
     EXPECT_EQ(0, io_->getToolIoStatusByName("T_DI/O_01", value));
     EXPECT_EQ(0.0, value);
-}
-
-TEST_F(IoService, FailedToolListReadReturnsItsCodeAndNothingElse) {
     controller().setReplyFault(kGetToolAllDigital, kControllerError);
-    std::vector<RobotIoDesc> list(2);
     EXPECT_EQ(kz::ErrCode_ResponseReturnError, io_->getAllToolDigitalIOStatus(list));
     EXPECT_TRUE(list.empty());
-    double value = 42.0;
+    value = 42.0;
     EXPECT_EQ(kz::ErrCode_ResponseReturnError, io_->getToolIoStatusByName("T_DI/O_00", value));
     EXPECT_EQ(42.0, value);
 }

@@ -1,36 +1,26 @@
 #include <array>
 #include <cmath>
-#include <atomic>
-#include <chrono>
 #include <condition_variable>
-#include <functional>
-#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "loggedinservices.h"
 #include "robotKinematics.h"
 #include "robotutilservice.h"
-#include "tracecapture.h"
+#include "servicetests.h"
 
 namespace {
 
 using namespace kezu_robot_namespace;
+using namespace servicetests;
 using SdkWayPoint = kezu_robot_namespace::wayPoint_S;
-using std::chrono::milliseconds;
-using CMT = CommunicationMateType;
 
-constexpr milliseconds kBound(5000);
-
-// What the receivers saw, and on which threads.
+// What the receivers saw, and on which threads: pushes count under their command type (3, 7,
+// 11), events under kEvent + their type.
 struct Receivers {
-    static constexpr int kEvent = 100;  // events count under kEvent + type, pushes under theirs
+    static constexpr int kEvent = 100;
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -39,11 +29,32 @@ struct Receivers {
     std::set<std::thread::id> threads;
     std::function<void(const RobotEventInfo &)> onEvent;  // runs outside the lock
 
-    void registerWith(RobotControlServices &services) {
-        services.robotServiceRegisterRobotEventInfoCallbackService(&Receivers::event, this);
-        services.robotServiceRegisterRealTimeJointStatusCallbackService(&Receivers::joint, this);
-        services.robotServiceRegisterRealTimeRoadPointCallbackService(&Receivers::waypoint, this);
-        services.robotServiceRegisterRealTimeEndSpeedCallbackService(&Receivers::speed, this);
+    static Receivers &of(void *arg) { return *static_cast<Receivers *>(arg); }
+    void registerWith(RobotControlServices &s) {
+        s.robotServiceRegisterRobotEventInfoCallbackService(
+            [](const RobotEventInfo *info, void *arg) {
+                std::unique_lock<std::mutex> lock(of(arg).mutex);
+                const auto hook = of(arg).onEvent;
+                lock.unlock();
+                if (hook) hook(*info);
+                of(arg).note(kEvent + info->eventType);
+            },
+            this);
+        s.robotServiceRegisterRealTimeJointStatusCallbackService(
+            [](const JointStatus *, int, void *arg) { of(arg).note(3); }, this);
+        s.robotServiceRegisterRealTimeRoadPointCallbackService(
+            [](const SdkWayPoint *point, void *arg) { of(arg).note(7, point); }, this);
+        s.robotServiceRegisterRealTimeEndSpeedCallbackService(
+            [](double, void *arg) { of(arg).note(11); }, this);
+    }
+    void note(int key, const SdkWayPoint *point = nullptr) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            threads.insert(std::this_thread::get_id());
+            ++seen[key];
+            if (point) lastWaypoint = *point;
+        }
+        changed.notify_all();
     }
     bool waitFor(int key, int count) {
         std::unique_lock<std::mutex> lock(mutex);
@@ -52,39 +63,6 @@ struct Receivers {
     int count(int key) {
         std::lock_guard<std::mutex> lock(mutex);
         return seen[key];
-    }
-    void note(int key) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            threads.insert(std::this_thread::get_id());
-            ++seen[key];
-        }
-        changed.notify_all();
-    }
-
-    static void event(const RobotEventInfo *info, void *arg) {
-        auto *self = static_cast<Receivers *>(arg);
-        std::unique_lock<std::mutex> lock(self->mutex);
-        const auto hook = self->onEvent;
-        lock.unlock();
-        if (hook) {
-            hook(*info);
-        }
-        self->note(kEvent + info->eventType);
-    }
-    static void joint(const JointStatus *, int, void *arg) {
-        static_cast<Receivers *>(arg)->note(CMT::CommunicationType_RealTimeJointStatus);
-    }
-    static void waypoint(const SdkWayPoint *point, void *arg) {
-        auto *self = static_cast<Receivers *>(arg);
-        {
-            std::lock_guard<std::mutex> lock(self->mutex);
-            self->lastWaypoint = *point;
-        }
-        self->note(CMT::CommunicationType_RealTimeRobotJointAngle);
-    }
-    static void speed(double, void *arg) {
-        static_cast<Receivers *>(arg)->note(CMT::CommunicationType_RealTimeRobotEndSpeed);
     }
 };
 
@@ -99,13 +77,6 @@ protected:
         ASSERT_EQ(0, services().getRobotCurrentStateService(state));
     }
 
-    kezu_sim::ReplyFault faultWithEventBefore(int eventType, int code) {
-        kezu_sim::ReplyFault fault;
-        fault.eventBefore = kezu_sim::ControllerEvent{eventType, code, "before the reply"};
-        fault.withholdEvents = true;
-        return fault;
-    }
-
     Receivers receivers;
 };
 
@@ -113,7 +84,6 @@ TEST_F(EngineTest, RequestWhileTheLinkIsDownGives10004WithoutSending) {
     RobotControlServices neverConnected;
     JointParam joints{};
     EXPECT_EQ(ErrCode_SocketDisconnect, neverConnected.getCurrentJointAngle(joints));
-
     ASSERT_EQ(0, services().logoutService());
     controller().clearReceived();
     EXPECT_EQ(ErrCode_SocketDisconnect, services().getCurrentJointAngle(joints));
@@ -124,31 +94,30 @@ TEST_F(EngineTest, RequestWhileTheLinkIsDownGives10004WithoutSending) {
 // A stale reply (late, or sent a second time) carries code 4; the next request of its type
 // must get its own reply, not the stale one.
 TEST_F(EngineTest, StaleRepliesAreDroppedByTheNextRequestOfTheirType) {
-    struct Case {
-        const char *name;
+    const struct {
         milliseconds delay;
         bool twice;
         int firstResult;
-    };
-    const Case cases[] = {{"late", milliseconds(1000), false, ErrCode_RequestTimeout},
-                          {"twice", milliseconds(0), true, ErrCode_RealRobotNoExist}};
-    for (const Case &c : cases) {
+    } cases[] = {{milliseconds(1000), false, ErrCode_RequestTimeout},
+                 {milliseconds(0), true, ErrCode_RealRobotNoExist}};
+    for (const auto &c : cases) {
         const int marker = Receivers::kEvent + RobotEvent_robotStartupPhase;
         const int markers = receivers.count(marker);
         kezu_sim::ReplyFault fault(c.delay, false, 4);
         fault.twice = c.twice;
         fault.eventBefore = kezu_sim::ControllerEvent{RobotEvent_robotStartupPhase, 0, "marker"};
-        controller().setReplyFault(CMT::CommunicationType_GetRobotJointAngle, fault);
+        controller().setReplyFault(Cmd::CommunicationType_GetRobotJointAngle, fault);
         JointParam joints{};
-        EXPECT_EQ(c.firstResult, services().getCurrentJointAngle(joints)) << c.name;
+        EXPECT_EQ(c.firstResult, services().getCurrentJointAngle(joints)) << c.twice;
         controller().clearReplyFaults();
         ASSERT_TRUE(receivers.waitFor(marker, markers + 1));
         drainLink();
-        EXPECT_EQ(0, services().getCurrentJointAngle(joints)) << c.name;
+        EXPECT_EQ(0, services().getCurrentJointAngle(joints)) << c.twice;
     }
 }
 
 TEST_F(EngineTest, PushesReachTheReceiversOnTheReceiveThread) {
+    const double joints[ARM_DOF] = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
     controller().setJoints({0.1, 0.2, 0.3, 0.4, 0.5, 0.6});
     ASSERT_EQ(0, services().setRealTimeJointStatusPush(true));
     ASSERT_EQ(0, services().setRealTimeJointAnglePush(true));
@@ -161,23 +130,20 @@ TEST_F(EngineTest, PushesReachTheReceiversOnTheReceiveThread) {
     EXPECT_EQ(1u, receivers.threads.size());
     EXPECT_EQ(0u, receivers.threads.count(std::this_thread::get_id()));
     SdkWayPoint expected{};
-    const double joints[ARM_DOF] = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
     ASSERT_EQ(0, RobotUtilService::robotFk(joints, ARM_DOF, expected));
     EXPECT_DOUBLE_EQ(expected.cartPos.position.x, receivers.lastWaypoint.cartPos.position.x);
     EXPECT_DOUBLE_EQ(expected.orientation.w, receivers.lastWaypoint.orientation.w);
 }
 
 TEST_F(EngineTest, StopEventsSetTheAbnormalStopFlag) {
-    struct Case {
-        int type;
-        int code;
+    const struct {
+        int type, code;
         bool stops;
-    };
-    const Case cases[] = {{RobotEvent_robotControllerStateChaned, 0, true},
-                          {RobotEvent_robotControllerStateChaned, 3, false},
-                          {RobotEvent_robotControllerError, 7, true},
-                          {RobotEvent_atTrackTargetPos, 0, false}};
-    for (const Case &c : cases) {
+    } cases[] = {{RobotEvent_robotControllerStateChaned, 0, true},
+                 {RobotEvent_robotControllerStateChaned, 3, false},
+                 {RobotEvent_robotControllerError, 7, true},
+                 {RobotEvent_atTrackTargetPos, 0, false}};
+    for (const auto &c : cases) {
         services().setRobotMoveAbnormalStopFlag(false);
         const int before = receivers.count(Receivers::kEvent + c.type);
         controller().sendEvent(c.type, c.code, "stop test");
@@ -191,8 +157,8 @@ TEST_F(EngineTest, RequestFromACallbackTimesOutAndLogoutFromACallbackWorks) {
     std::promise<int> requestResult;
     std::unique_lock<std::mutex> lock(receivers.mutex);
     receivers.onEvent = [&](const RobotEventInfo &info) {
+        JointParam joints{};
         if (info.eventType == RobotEvent_collision) {
-            JointParam joints{};
             requestResult.set_value(services().getCurrentJointAngle(joints));
         } else if (info.eventType == RobotEvent_softEmergency) {
             services().logoutService();
@@ -214,70 +180,59 @@ TEST_F(EngineTest, RequestFromACallbackTimesOutAndLogoutFromACallbackWorks) {
 // Each event wait answered by an event the controller sends between the request and its
 // reply: the reply is still delivered and the wait returns at once with the event's result.
 TEST_F(EngineTest, EventBeforeTheReplyEndsTheEventWaitAtOnce) {
-    controller().setReplyFault(CMT::CommunicationType_RobotStartup,
-                               faultWithEventBefore(RobotEvent_robotStartupDoneResult, 5));
     ROBOT_SERVICE_STATE state = ROBOT_SERVICE_READY;
-    EXPECT_EQ(0, services().robotStartupService(RobotTcpParam{}, 6, true, false, 10, state, true));
+    auto handshake = [&] { return services().robotHandShakeService(true); };
+    const struct {
+        int command, event, code, result;
+        std::function<int()> wait;
+    } cases[] = {
+        // clang-format off
+        {Cmd::CommunicationType_RobotStartup, RobotEvent_robotStartupDoneResult, 5, 0, [&] { return services().robotStartupService({}, 6, true, false, 10, state, true); }},
+        {Cmd::CommunicationType_RobotHandShake, RobotEvent_RobotHandShakeFailed, 0, ErrCode_ResponseReturnError, handshake},
+        {Cmd::CommunicationType_RobotHandShake, RobotEvent_RobotHandShakeSucc, 0, 0, handshake},
+        {Cmd::CommunicationType_RobotShutdown, RobotEvent_robotShutdownDone, 0, 0, [&] { return services().robotShutdownService(true); }},
+        // clang-format on
+    };
+    for (const auto &c : cases) {
+        kezu_sim::ReplyFault fault;
+        fault.eventBefore = kezu_sim::ControllerEvent{c.event, c.code, "before the reply"};
+        fault.withholdEvents = true;
+        controller().setReplyFault(c.command, fault);
+        EXPECT_EQ(c.result, c.wait()) << c.event;
+    }
     EXPECT_EQ(ROBOT_SETVICE_FAULT_POWER, state);
-
-    controller().setReplyFault(CMT::CommunicationType_RobotHandShake,
-                               faultWithEventBefore(RobotEvent_RobotHandShakeFailed, 0));
-    EXPECT_EQ(ErrCode_ResponseReturnError, services().robotHandShakeService(true));
-    controller().setReplyFault(CMT::CommunicationType_RobotHandShake,
-                               faultWithEventBefore(RobotEvent_RobotHandShakeSucc, 0));
-    EXPECT_EQ(0, services().robotHandShakeService(true));
-
-    controller().setReplyFault(CMT::CommunicationType_RobotShutdown,
-                               faultWithEventBefore(RobotEvent_robotShutdownDone, 0));
-    EXPECT_EQ(0, services().robotShutdownService(true));
 }
 
 // An event that came before the request does not answer it; with the controller silent,
 // only the loss of the link ends the wait, and promptly. A reply wait ends the same way.
 TEST_F(EngineTest, EventWaitsEndWith10004WhenTheLinkGoes) {
-    struct Case {
-        const char *name;
-        int commandType;
-        int earlierEvent;
+    const struct {
+        int commandType, earlierEvent;
         std::function<int(RobotControlServices &)> wait;
-    };
-    const Case waits[] = {
-        {"startup", CMT::CommunicationType_RobotStartup, RobotEvent_robotStartupDoneResult,
-         [](RobotControlServices &s) {
-             ROBOT_SERVICE_STATE state;
-             return s.robotStartupService(RobotTcpParam{}, 6, true, false, 10, state, true);
-         }},
-        {"shutdown", CMT::CommunicationType_RobotShutdown, RobotEvent_robotShutdownDone,
-         [](RobotControlServices &s) { return s.robotShutdownService(true); }},
-        {"handshake", CMT::CommunicationType_RobotHandShake, RobotEvent_RobotHandShakeSucc,
-         [](RobotControlServices &s) { return s.robotHandShakeService(true); }},
-        {"reply", CMT::CommunicationType_GetRobotJointAngle, RobotEvent_robotStartupPhase,
-         [](RobotControlServices &s) {
-             JointParam joints;
-             return s.getCurrentJointAngle(joints);
-         }},
+    } waits[] = {
+        // clang-format off
+        {Cmd::CommunicationType_RobotStartup, RobotEvent_robotStartupDoneResult, [](RobotControlServices &s) { ROBOT_SERVICE_STATE state; return s.robotStartupService({}, 6, true, false, 10, state, true); }},
+        {Cmd::CommunicationType_RobotShutdown, RobotEvent_robotShutdownDone, [](RobotControlServices &s) { return s.robotShutdownService(true); }},
+        {Cmd::CommunicationType_RobotHandShake, RobotEvent_RobotHandShakeSucc, [](RobotControlServices &s) { return s.robotHandShakeService(true); }},
+        {Cmd::CommunicationType_GetRobotJointAngle, RobotEvent_robotStartupPhase, [](RobotControlServices &s) { JointParam joints; return s.getCurrentJointAngle(joints); }},
+        // clang-format on
     };
     for (const bool byLogout : {false, true}) {
-        for (const Case &c : waits) {
+        for (const auto &c : waits) {
             kezu_test::LoggedInServices session(kezu_test::quickControllerConfig());
             ASSERT_EQ(0, session.loginResult());
             kezu_sim::ReplyFault silent;
             silent.withholdEvents = true;
-            silent.drop = c.commandType == CMT::CommunicationType_GetRobotJointAngle;
+            silent.drop = c.commandType == Cmd::CommunicationType_GetRobotJointAngle;
             session.controller().setReplyFault(c.commandType, silent);
             session.controller().sendEvent(c.earlierEvent, 0, "too early");
             RobotState state;
             ASSERT_EQ(0, session.services().getRobotCurrentStateService(state));
-            auto result =
-                std::async(std::launch::async, [&] { return c.wait(session.services()); });
+            auto result = inBackground([&] { return c.wait(session.services()); });
             ASSERT_TRUE(session.controller().waitForPackages(c.commandType, 1, kBound));
-            if (byLogout) {
-                session.services().logoutService();
-            } else {
-                session.controller().closeConnectionsNow();
-            }
-            ASSERT_EQ(std::future_status::ready, result.wait_for(kBound)) << c.name;
-            EXPECT_EQ(ErrCode_SocketDisconnect, result.get()) << c.name << " logout " << byLogout;
+            byLogout ? void(session.services().logoutService())
+                     : session.controller().closeConnectionsNow();
+            EXPECT_EQ(ErrCode_SocketDisconnect, ended(result)) << c.commandType << " " << byLogout;
         }
     }
 }
@@ -298,64 +253,53 @@ TEST(ReplyWait, SpuriousWakeUpsWaitOnForTheReply) {
     ASSERT_TRUE(controller.start());
     SlotProbe services;
     ASSERT_EQ(0, services.loginService("127.0.0.1", controller.port(), "kezu", "123456"));
-    controller.setReplyFault(CMT::CommunicationType_GetRobotJointAngle,
+    controller.setReplyFault(Cmd::CommunicationType_GetRobotJointAngle,
                              kezu_sim::ReplyFault(milliseconds(300)));
     std::atomic<bool> done(false);
-    auto result = std::async(std::launch::async, [&] {
+    auto result = inBackground([&] {
         JointParam joints{};
         const int r = services.getCurrentJointAngle(joints);
         done = true;
         return r;
     });
-    ASSERT_TRUE(controller.waitForPackages(CMT::CommunicationType_GetRobotJointAngle, 1, kBound));
+    ASSERT_TRUE(controller.waitForPackages(Cmd::CommunicationType_GetRobotJointAngle, 1, kBound));
     while (!done) {
-        services.wakeReplyWaiter(CMT::CommunicationType_GetRobotJointAngle);
+        services.wakeReplyWaiter(Cmd::CommunicationType_GetRobotJointAngle);
         std::this_thread::yield();
     }
     EXPECT_EQ(0, result.get());
     services.logoutService();
 }
 
-// The DH lengths are process-wide, so these run in a child process of their own.
-std::array<double, 6> installedDh() {
-    std::array<double, 6> dh{};
-    getDhPara(dh[0], dh[1], dh[2], dh[3], dh[4], dh[5]);
-    return dh;
-}
-
-kezu_sim::ControllerConfig modelConfig(int robotType, double a3) {
-    kezu_sim::ControllerConfig config = kezu_test::quickControllerConfig();
-    config.robotType = robotType;
-    config.dh[0] = a3;
-    return config;
-}
-
-// The lengths may travel as floats.
-bool near(double value, double expected) { return std::abs(value - expected) < 1e-6; }
-
-int dhLinesLogged(const TraceCapture &capture) {
-    int lines = 0;
-    for (const std::string &message : capture.messages()) {
-        lines += message.find("sdk log: set dhparam success.") != std::string::npos ? 1 : 0;
-    }
-    return lines;
-}
-
-// Two logins at once install one model's lengths; a later login of a third model keeps them.
+// The DH lengths are process-wide, so this runs in a child process of its own: two logins at
+// once install one model's lengths; a later login of a third model keeps them.
 void loginsInstallTheLengthsOnce() {
     TraceCapture capture;
+    auto installedA3 = [] {
+        std::array<double, 6> dh{};
+        getDhPara(dh[0], dh[1], dh[2], dh[3], dh[4], dh[5]);
+        return dh[0];
+    };
     auto login = [](int type, double a3) {
         return std::async(std::launch::async, [=] {
-            return std::make_unique<kezu_test::LoggedInServices>(modelConfig(type, a3));
+            kezu_sim::ControllerConfig config = kezu_test::quickControllerConfig();
+            config.robotType = type;
+            config.dh[0] = a3;
+            return std::make_unique<kezu_test::LoggedInServices>(config);
         });
     };
+    auto near = [](double value, double expected) { return std::abs(value - expected) < 1e-6; };
     auto a = login(kezu_qx, 0.41), b = login(kezu_qj, 0.55);
     const auto first = a.get(), second = b.get();
-    const double a3 = installedDh()[0];
+    const double a3 = installedA3();
     const auto third = login(kezu_qz, 0.66).get();
+    const Strings lines = capture.messages();
+    const auto dhLines = std::count_if(lines.begin(), lines.end(), [](const std::string &line) {
+        return line.find("sdk log: set dhparam success.") != std::string::npos;
+    });
     const bool ok = first->loginResult() == 0 && second->loginResult() == 0 &&
                     third->loginResult() == 0 && (near(a3, 0.41) || near(a3, 0.55)) &&
-                    installedDh()[0] == a3 && dhLinesLogged(capture) == 1;
+                    installedA3() == a3 && dhLines == 1;
     std::exit(ok ? 0 : 1);
 }
 

@@ -1,6 +1,5 @@
-#include <cmath>
-#include <cstring>
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <iterator>
 #include <limits>
@@ -14,6 +13,7 @@ namespace {
 
 namespace kz = kezu_robot_namespace;
 using M = RobotMoveService;
+using Joints = kz::JointVelcAccParam;
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -29,57 +29,53 @@ protected:
     }
 };
 
-// Every bounded setting, seen as one double: joint limits set all six joints, or one of them
-// (the others valid) for the rejected values.
-TEST_F(MoveProfile, BoundedSettingsTakeTheirBoundsAndRefuseZeroAboveAndNaN) {
-    using Joints = kz::JointVelcAccParam;
-    auto joints = [](int (*set)(const Joints &), void (*get)(Joints &)) {
-        return std::make_pair(
-            std::function<int(double, int)>([set](double v, int joint) {
+// A bounded setting seen as one double. Joint limits set all six joints (joint < 0), or one
+// of them with the others valid.
+struct Setting {
+    std::function<int(double, int)> set;
+    std::function<double()> get;
+};
+Setting joints(int (*set)(const Joints &), void (*get)(Joints &)) {
+    return {[set](double v, int joint) {
                 Joints j = {{0.5, 0.5, 0.5, 0.5, 0.5, 0.5}};
-                joint < 0 ? std::fill(j.jointPara, j.jointPara + 6, v)
-                          : void(j.jointPara[joint] = v);
+                for (int k = 0; k < 6; ++k) j.jointPara[k] = joint < 0 || k == joint ? v : 0.5;
                 return set(j);
-            }),
-            std::function<double()>([get] {
+            },
+            [get] {
                 Joints j;
                 get(j);
                 EXPECT_TRUE(std::equal(j.jointPara + 1, j.jointPara + 6, j.jointPara));
                 return j.jointPara[0];
-            }));
-    };
-    auto single = [](int (*set)(double), void (*get)(double &)) {
-        return std::make_pair(
-            std::function<int(double, int)>([set](double v, int) { return set(v); }),
-            std::function<double()>([get] {
+            }};
+}
+Setting single(int (*set)(double), void (*get)(double &)) {
+    return {[set](double v, int) { return set(v); },
+            [get] {
                 double v = 0;
                 get(v);
                 return v;
-            }));
-    };
-    auto blend = std::make_pair(
-        std::function<int(double, int)>([](double v, int) { return M::setBlendRadius(float(v)); }),
-        std::function<double()>([] { return double(M::getBlendRadius()); }));
+            }};
+}
+
+TEST_F(MoveProfile, BoundedSettingsTakeTheirBoundsAndRefuseZeroAboveAndNaN) {
+    const Setting blend = {[](double v, int) { return M::setBlendRadius(float(v)); },
+                           [] { return double(M::getBlendRadius()); }};
     const float nearest = 0.0501f;  // 0.05009999871253967, just below the double bound
-    struct {
-        std::pair<std::function<int(double, int)>, std::function<double()>> setting;
+    const double jointAcc = 83.77597862865302, jointVelc = 8.726820792896847,
+                 angle = 3.141767186514992;
+    const struct {
+        Setting setting;
         std::vector<double> good, bad;
-    } const cases[] = {
-        {joints(M::setMoveJointMaxAcc, M::getMoveJointMaxAcc),
-         {83.77597862865302, 1e-9},
-         {0, -1, std::nextafter(83.77597862865302, 99), kNaN}},
-        {joints(M::setMoveJointMaxVelc, M::getMoveJointMaxVelc),
-         {8.726820792896847},
-         {0, std::nextafter(8.726820792896847, 9), kNaN}},
+    } cases[] = {
+        // clang-format off
+        {joints(M::setMoveJointMaxAcc, M::getMoveJointMaxAcc), {jointAcc, 1e-9}, {0, -1, std::nextafter(jointAcc, 99), kNaN}},
+        {joints(M::setMoveJointMaxVelc, M::getMoveJointMaxVelc), {jointVelc}, {0, std::nextafter(jointVelc, 9), kNaN}},
         {single(M::setMoveEndMaxLineAcc, M::getMoveEndMaxLineAcc), {5.01}, {0, 5.0100001, kNaN}},
         {single(M::setMoveEndMaxLineVelc, M::getMoveEndMaxLineVelc), {5.01}, {-1, 5.02, kNaN}},
-        {single(M::setMoveEndMaxAngleAcc, M::getMoveEndMaxAngleAcc),
-         {3.141767186514992},
-         {0, std::nextafter(3.141767186514992, 4), kNaN}},
-        {single(M::setMoveEndMaxAngleVelc, M::getMoveEndMaxAngleVelc),
-         {3.141767186514992},
-         {0, 3.1418, kNaN}},
+        {single(M::setMoveEndMaxAngleAcc, M::getMoveEndMaxAngleAcc), {angle}, {0, std::nextafter(angle, 4), kNaN}},
+        {single(M::setMoveEndMaxAngleVelc, M::getMoveEndMaxAngleVelc), {angle}, {0, 3.1418, kNaN}},
         {blend, {0.05f, nearest, 0.03f}, {0, std::nextafter(nearest, 1.0f), -0.01f, kNaN}},
+        // clang-format on
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         const auto &[set, get] = cases[i].setting;

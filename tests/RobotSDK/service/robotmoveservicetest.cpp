@@ -1,31 +1,21 @@
-#include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <functional>
-#include <future>
 #include <iterator>
 #include <memory>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "loggedinservices.h"
+#include "../../yrl_alg/kinematicstestutil.h"
 #include "robotcommon.pb.h"
 #include "robotmoveservice.h"
 #include "robotutilservice.h"
-#include "tracecapture.h"
+#include "servicetests.h"
 
 namespace {
 
-namespace kz = kezu_robot_namespace;
+using namespace servicetests;
 namespace common = kezu::robot::common;
 using M = RobotMoveService;
-using Cmd = CommunicationMateType;
-using std::chrono::milliseconds;
 
-const milliseconds kBound(3000);  // far above any wait these tests expect to end
+// Away from the stretched-wrist singularity of the zero posture.
+const kezu_sim::Joints kStart = {0.3, -0.5, 1.1, -0.4, 0.6, 0.2};
 
 class MoveServiceTest : public kezu_test::LoggedInServicesTest {
 protected:
@@ -33,8 +23,7 @@ protected:
         M::initClassProfile();
         LoggedInServicesTest::SetUp();
         move_.reset(new M(&services()));
-        // Away from the stretched-wrist singularity of the zero posture.
-        controller().setJoints({0.3, -0.5, 1.1, -0.4, 0.6, 0.2});
+        controller().setJoints(kStart);
         ASSERT_EQ(0, move_->getCurrnetRoadPoint(here_));
     }
     void TearDown() override {
@@ -62,15 +51,7 @@ protected:
         return message;
     }
 
-    bool logged(const std::string &line) const {
-        const std::vector<std::string> lines = trace_.messages();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
-
-    // Runs a call on its own thread, so that the test can act while it blocks.
-    static std::future<int> inBackground(std::function<int()> call) {
-        return std::async(std::launch::async, std::move(call));
-    }
+    bool logged(const std::string &line) const { return servicetests::logged(trace_, line); }
 
     std::unique_ptr<M> move_;
     kz::wayPoint_S here_ = {};
@@ -86,71 +67,68 @@ protected:
         return c;
     }
 
-    // A blocking joint move that has reached the controller.
-    std::future<int> blockingMoveUnderWay() {
-        controller().clearReceived();
-        std::future<int> result = inBackground([this] {
+    std::future<int> blockingMove() {
+        return inBackground([this] {
             kz::wayPoint_S target = away(1.0);
             return move_->robotJointMove(target, true);
         });
+    }
+    // A blocking joint move that has reached the controller.
+    std::future<int> blockingMoveUnderWay() {
+        controller().clearReceived();
+        std::future<int> result = blockingMove();
         EXPECT_TRUE(controller().waitForPackages(Cmd::CommunicationType_RobotMove, 1, kBound));
         return result;
-    }
-
-    static int ended(std::future<int> &result) {
-        return result.wait_for(kBound) == std::future_status::ready ? result.get() : -1;
     }
 };
 
 // What each kind of move sends, read back from the controller's record. Limits: J the joint
 // limits (25 degrees), C the Cartesian ones (0.03 m/s, 100 degrees/s), 0 none at all.
 TEST_F(MoveServiceTest, EachMoveSendsItsProfile) {
-    for (double d : {0.01, 0.02, 0.03}) {
-        ASSERT_EQ(0, M::addWayPoint(away(d)));
-    }
+    for (double d : {0.01, 0.02, 0.03}) ASSERT_EQ(0, M::addWayPoint(away(d)));
     const kz::CoordCalibrateByJointAngleAndTool base = {};
     const double axis[3] = {0.0, 0.0, 1.0};
     kz::wayPoint_S wp = away(0.1);
-    auto ahead = [&](std::function<int()> call) {
-        M::setArrivalAheadDistanceMode(0.01);
-        const int ret = call();
-        M::setNoArrivalAhead();
-        return ret;
+    using Call = std::function<int()>;
+    auto ahead = [](Call call) -> Call {
+        return [call] {
+            M::setArrivalAheadDistanceMode(0.01);
+            const int ret = call();
+            M::setNoArrivalAhead();
+            return ret;
+        };
     };
-    auto joint = [&] { return move_->robotJointMove(wp, false); };
-    auto line = [&] { return move_->robotLineMove(wp, false); };
-    struct {
-        std::function<int()> call;
+    auto track = [&](kz::move_track t) -> Call {
+        return [&, t] { return move_->robotTrackMove(t, false); };
+    };
+    auto teach = [&](kz::teach_mode t, bool ori) -> Call {
+        return [&, t, ori] { return move_->robotTeachStart(t, ori); };
+    };
+    const Call joint = [&] { return move_->robotJointMove(wp, false); };
+    const Call line = [&] { return move_->robotLineMove(wp, false); };
+    const struct {
+        Call call;
         int type, mode, track, teach;
         char limits;
         float radius;
         int loops, points;
-    } const rows[] = {
+    } rows[] = {
+        // clang-format off
         {joint, 22, kz::MODEJ, kz::NO_TRACK, kz::NO_TEACH, 'J', 0.02f, 0, 1},
-        {[&] { return ahead(joint); }, 22, kz::MODEJ, kz::TRACKING, kz::NO_TEACH, 'J', 0.02f, 0, 1},
-        {[&] { return move_->robotFollowModeJointMove(wp); }, 22, kz::MODEJ, kz::TRACKING,
-         kz::NO_TEACH, 'J', 0.02f, 0, 1},
+        {ahead(joint), 22, kz::MODEJ, kz::TRACKING, kz::NO_TEACH, 'J', 0.02f, 0, 1},
+        {[&] { return move_->robotFollowModeJointMove(wp); }, 22, kz::MODEJ, kz::TRACKING, kz::NO_TEACH, 'J', 0.02f, 0, 1},
         {line, 22, kz::MODEL, kz::NO_TRACK, kz::NO_TEACH, 'C', 0.02f, 0, 1},
-        {[&] { return ahead(line); }, 22, kz::MODEL, kz::NO_TRACK, kz::NO_TEACH, 'C', 0.02f, 0, 1},
-        {[&] { return move_->robotLineRotateMove(base, axis, 0.3, false); }, 22, kz::MODEL,
-         kz::NO_TRACK, kz::ROT_Y, 'C', 0.02f, 0, 1},
-        {[&] { return move_->robotTrackMove(kz::JOINT_UBSPLINEINTP, false); }, 22, kz::MODEP,
-         kz::JOINT_UBSPLINEINTP, kz::NO_TEACH, 'J', 0.1f, 0, 3},
-        {[&] { return move_->robotTrackMove(kz::JIONT_CUBICSPLINE, false); }, 22, kz::MODEP,
-         kz::JIONT_CUBICSPLINE, kz::NO_TEACH, 'J', 0.02f, 0, 3},
-        {[&] { return move_->robotTrackMove(kz::CARTESIAN_MOVEP, false); }, 22, kz::MODEP,
-         kz::CARTESIAN_MOVEP, kz::NO_TEACH, 'C', 0.02f, 0, 3},
-        {[&] { return move_->robotTrackMove(kz::TRACKING, false); }, 22, kz::MODEP, kz::TRACKING,
-         kz::NO_TEACH, 'J', 0.02f, 0, 3},
-        {[&] {
-             return move_->offlineTrackWaypointAppend({wp, wp});
-         },
-         71, 0, 0, 0, '0', 0, 0, 2},
+        {ahead(line), 22, kz::MODEL, kz::NO_TRACK, kz::NO_TEACH, 'C', 0.02f, 0, 1},
+        {[&] { return move_->robotLineRotateMove(base, axis, 0.3, false); }, 22, kz::MODEL, kz::NO_TRACK, kz::ROT_Y, 'C', 0.02f, 0, 1},
+        {track(kz::JOINT_UBSPLINEINTP), 22, kz::MODEP, kz::JOINT_UBSPLINEINTP, kz::NO_TEACH, 'J', 0.1f, 0, 3},
+        {track(kz::JIONT_CUBICSPLINE), 22, kz::MODEP, kz::JIONT_CUBICSPLINE, kz::NO_TEACH, 'J', 0.02f, 0, 3},
+        {track(kz::CARTESIAN_MOVEP), 22, kz::MODEP, kz::CARTESIAN_MOVEP, kz::NO_TEACH, 'C', 0.02f, 0, 3},
+        {track(kz::TRACKING), 22, kz::MODEP, kz::TRACKING, kz::NO_TEACH, 'J', 0.02f, 0, 3},
+        {[&] { return move_->offlineTrackWaypointAppend({wp, wp}); }, 71, 0, 0, 0, '0', 0, 0, 2},
         {[&] { return move_->setRobotPosData2Canbus(wp); }, 77, 0, 0, 0, '0', 0, 0, 1},
-        {[&] { return move_->robotTeachStart(kz::MOV_Z, true); }, 23, kz::MODEL, kz::TRACKING,
-         kz::MOV_Z, 'C', 0.02f, 1, 0},
-        {[&] { return move_->robotTeachStart(kz::JOINT3, false); }, 23, kz::MODEJ, kz::TRACKING,
-         kz::JOINT3, 'J', 0.02f, 0, 0},
+        {teach(kz::MOV_Z, true), 23, kz::MODEL, kz::TRACKING, kz::MOV_Z, 'C', 0.02f, 1, 0},
+        {teach(kz::JOINT3, false), 23, kz::MODEJ, kz::TRACKING, kz::JOINT3, 'J', 0.02f, 0, 0},
+        // clang-format on
     };
     for (size_t i = 0; i < std::size(rows); ++i) {
         const auto &row = rows[i];
@@ -186,7 +164,6 @@ TEST_F(MoveServiceTest, EachMoveSendsItsProfile) {
     EXPECT_NEAR(here_.jointpos[1], rotate.roadpointvector(0).jointpos(1), 1e-9);
 }
 
-// Bad arguments are refused before anything reaches the controller.
 TEST_F(MoveServiceTest, RefusalsSendNothing) {
     M::addWayPoint(here_);
     M::addWayPoint(here_);
@@ -195,34 +172,22 @@ TEST_F(MoveServiceTest, RefusalsSendNothing) {
     const kz::ToolInEndDesc tool = {};
     const kz::MoveRelative up = {true, {0.0f, 0.0f, 0.01f}};
     const double axis[3] = {0, 0, 1};
-    struct {
+    const kz::Pos &at = here_.cartPos.position;
+    const struct {
         std::function<int()> call;
         int result;
         const char *line;
-    } const cases[] = {
-        {[&] { return move_->robotTrackMove(static_cast<kz::move_track>(8), true); },
-         kz::ErrCode_ParamError, "sdk log: robotTrackMove track mode error. mode:8"},
-        {[&] { return move_->robotTeachStart(static_cast<kz::teach_mode>(13), true); },
-         kz::ErrCode_ParamError, "sdk log: robotTeachStart teach mode error. mode:13"},
-        {[&] { return move_->robotTrackMove(kz::CARTESIAN_MOVEP, true); },
-         kz::ErrCode_MotionWaypointVetorSizeError, "sdk log: Number of waypoints less than 3."},
-        {[&] {
-             return move_->robotMoveToTargetPositionByRelative(kz::MODEP, base, tool, up, true);
-         },
-         kz::ErrCode_ParamError, "sdk log: robotMoveToTargetPosition move mode error."},
-        {[&] { return move_->robotMoveToTargetPositionByRelative(kz::MODEL, bad, tool, up, true); },
-         kz::ErrCode_ParamError, nullptr},
-        {[&] {
-             return move_->robotMoveToTargetPositionByPosition(kz::MODEJ, bad,
-                                                               here_.cartPos.position, tool, true);
-         },
-         kz::ErrCode_ParamError, nullptr},
-        {[&] { return move_->robotLineRotateMove(bad, axis, 0.1, true); }, kz::ErrCode_ParamError,
-         nullptr},
-        {[&] {
-             return move_->startupOfflineExcitTraj(nullptr, kz::Dyn_identify_traj_robot, 0, true);
-         },
-         kz::ErrCode_ParamError, "sdk log: startupOfflineExcitTraj track file is NULL."},
+    } cases[] = {
+        // clang-format off
+        {[&] { return move_->robotTrackMove(static_cast<kz::move_track>(8), true); }, kz::ErrCode_ParamError, "sdk log: robotTrackMove track mode error. mode:8"},
+        {[&] { return move_->robotTeachStart(static_cast<kz::teach_mode>(13), true); }, kz::ErrCode_ParamError, "sdk log: robotTeachStart teach mode error. mode:13"},
+        {[&] { return move_->robotTrackMove(kz::CARTESIAN_MOVEP, true); }, kz::ErrCode_MotionWaypointVetorSizeError, "sdk log: Number of waypoints less than 3."},
+        {[&] { return move_->robotMoveToTargetPositionByRelative(kz::MODEP, base, tool, up, true); }, kz::ErrCode_ParamError, "sdk log: robotMoveToTargetPosition move mode error."},
+        {[&] { return move_->robotMoveToTargetPositionByRelative(kz::MODEL, bad, tool, up, true); }, kz::ErrCode_ParamError, nullptr},
+        {[&] { return move_->robotMoveToTargetPositionByPosition(kz::MODEJ, bad, at, tool, true); }, kz::ErrCode_ParamError, nullptr},
+        {[&] { return move_->robotLineRotateMove(bad, axis, 0.1, true); }, kz::ErrCode_ParamError, nullptr},
+        {[&] { return move_->startupOfflineExcitTraj(nullptr, kz::Dyn_identify_traj_robot, 0, true); }, kz::ErrCode_ParamError, "sdk log: startupOfflineExcitTraj track file is NULL."},
+        // clang-format on
     };
     const auto noClass = static_cast<M::RobotMoveClass>(3);
     RobotMoveProfile profile;
@@ -235,9 +200,7 @@ TEST_F(MoveServiceTest, RefusalsSendNothing) {
         EXPECT_EQ(cases[i].result, cases[i].call()) << i;
         EXPECT_TRUE(cases[i].line == nullptr || logged(cases[i].line)) << i;
     }
-    for (int type : {22, 23, 78}) {
-        EXPECT_TRUE(controller().received(type).empty()) << type;
-    }
+    for (int type : {22, 23, 78}) EXPECT_TRUE(controller().received(type).empty()) << type;
 }
 
 TEST_F(MoveServiceTest, BlockingMovesReturnOnArrival) {
@@ -245,9 +208,7 @@ TEST_F(MoveServiceTest, BlockingMovesReturnOnArrival) {
     EXPECT_EQ(0, move_->robotJointMove(target, true));
     EXPECT_NEAR(target.jointpos[0], controller().joints()[0], 1e-9);
     EXPECT_TRUE(logged("sdk log: User blocking call motion interface."));
-    for (double d : {0.1, 0.2, 0.3}) {
-        M::addWayPoint(away(d));
-    }
+    for (double d : {0.1, 0.2, 0.3}) M::addWayPoint(away(d));
     EXPECT_EQ(0, move_->robotTrackMove(kz::CARTESIAN_CUBICSPLINE, true));
     ASSERT_EQ(0, move_->offlineTrackWaypointAppend({away(0.2), away(0.3)}));
     EXPECT_EQ(0, move_->offlineTrackMoveStartupService(true));
@@ -266,17 +227,15 @@ TEST_F(SlowMoveTest, ArrivalBeforeTheReplyEndsTheMoveWithoutWaiting) {
 
 // Stops end the wait with 10021, a lost link with 10004; a state event with a code does not.
 TEST_F(SlowMoveTest, StopsAndLinkLossEndTheWait) {
+    const int stopped = kz::ErrCode_MotionInterruptedByEvent;
     struct {
         std::function<void()> act;
         int result;
     } const cases[] = {
-        {[&] { controller().sendEvent(26, 1, "controller error"); },
-         kz::ErrCode_MotionInterruptedByEvent},
-        {[&] { controller().sendEvent(25, 0, "robot stopped"); },
-         kz::ErrCode_MotionInterruptedByEvent},
-        {[&] { EXPECT_EQ(0, move_->robotMoveFastStop()); }, kz::ErrCode_MotionInterruptedByEvent},
-        {[&] { EXPECT_EQ(0, move_->robotMoveControl(kz::RobotMoveStop)); },
-         kz::ErrCode_MotionInterruptedByEvent},
+        {[&] { controller().sendEvent(26, 1, "controller error"); }, stopped},
+        {[&] { controller().sendEvent(25, 0, "robot stopped"); }, stopped},
+        {[&] { EXPECT_EQ(0, move_->robotMoveFastStop()); }, stopped},
+        {[&] { EXPECT_EQ(0, move_->robotMoveControl(kz::RobotMoveStop)); }, stopped},
         {[&] { controller().sendEvent(25, 3, "state changed"); }, -1},
         {[&] { controller().closeConnectionsNow(); }, kz::ErrCode_SocketDisconnect},
         {[&] { services().logoutService(); }, kz::ErrCode_SocketDisconnect},
@@ -304,10 +263,7 @@ TEST_F(SlowMoveTest, FailingRequestReturnsItsCodeAtOnce) {
         {kezu_sim::ReplyFault(milliseconds(0), true), kz::ErrCode_RequestTimeout}};
     for (const auto &[fault, code] : cases) {
         controller().setReplyFault(Cmd::CommunicationType_RobotMove, fault);
-        std::future<int> result = inBackground([this] {
-            kz::wayPoint_S target = away(1.0);
-            return move_->robotJointMove(target, true);
-        });
+        std::future<int> result = blockingMove();
         EXPECT_EQ(code, ended(result));
     }
     EXPECT_TRUE(logged("sdk log: robotMoveInterface return false, because server return false."));
@@ -316,14 +272,12 @@ TEST_F(SlowMoveTest, FailingRequestReturnsItsCodeAtOnce) {
 TEST_F(SlowMoveTest, TeachMoveJogsOneJointUntilStopped) {
     ASSERT_EQ(0, move_->robotTeachStart(kz::JOINT3, true));
     kz::JointParam now = {};
-    const auto deadline = std::chrono::steady_clock::now() + kBound;
-    do {
-        ASSERT_EQ(0, services().getCurrentJointAngle(now));
-    } while (now.jointPos[2] <= here_.jointpos[2] + 0.001 &&
-             std::chrono::steady_clock::now() < deadline);
+    ASSERT_TRUE(waitUntil([&] {
+        return services().getCurrentJointAngle(now) == 0 &&
+               now.jointPos[2] > here_.jointpos[2] + 0.001;
+    }));
     ASSERT_EQ(0, move_->robotTeachStop());
     const kezu_sim::Joints stopped = controller().joints();
-    EXPECT_GT(stopped[2], here_.jointpos[2]);
     EXPECT_LT(stopped[2], here_.jointpos[2] + 0.5);
     EXPECT_EQ(here_.jointpos[1], stopped[1]);
 }
@@ -331,11 +285,7 @@ TEST_F(SlowMoveTest, TeachMoveJogsOneJointUntilStopped) {
 TEST_F(MoveServiceTest, CartesianJogMovesTheToolAlongItsAxis) {
     const double z = controller().pose().position[2];
     ASSERT_EQ(0, move_->robotTeachStart(kz::MOV_Z, false));
-    const auto deadline = std::chrono::steady_clock::now() + kBound;
-    while (controller().pose().position[2] > z - 0.49 &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::yield();
-    }
+    EXPECT_TRUE(waitUntil([&] { return controller().pose().position[2] <= z - 0.49; }));
     EXPECT_NEAR(z - 0.5, controller().pose().position[2], 1e-9);
 }
 
@@ -344,46 +294,29 @@ TEST_F(MoveServiceTest, CartesianJogMovesTheToolAlongItsAxis) {
 TEST_F(MoveServiceTest, TargetsUseTheirFrame) {
     const kz::ToolInEndDesc tool = {{0, 0, 0}, {1, 0, 0, 0}};
     const kz::MoveRelative offset = {true, {0.01f, -0.02f, 0.03f}};
-    const double d[3] = {offset.relativePosition[0], offset.relativePosition[1],
-                         offset.relativePosition[2]};
-    const kz::Ori &q = here_.orientation;
-    const kz::Pos &from = here_.cartPos.position;
-    // The offset turned by the flange orientation.
-    const double r[3][3] = {
-        {1 - 2 * (q.y * q.y + q.z * q.z), 2 * (q.x * q.y - q.w * q.z), 2 * (q.x * q.z + q.w * q.y)},
-        {2 * (q.x * q.y + q.w * q.z), 1 - 2 * (q.x * q.x + q.z * q.z), 2 * (q.y * q.z - q.w * q.x)},
-        {2 * (q.x * q.z - q.w * q.y), 2 * (q.y * q.z + q.w * q.x),
-         1 - 2 * (q.x * q.x + q.y * q.y)}};
-    const kz::Pos inBase = {from.x + d[0], from.y + d[1], from.z + d[2]};
-    const kz::Pos inEnd = {from.x + r[0][0] * d[0] + r[0][1] * d[1] + r[0][2] * d[2],
-                           from.y + r[1][0] * d[0] + r[1][1] * d[1] + r[1][2] * d[2],
-                           from.z + r[2][0] * d[0] + r[2][1] * d[1] + r[2][2] * d[2]};
+    const kz::Pos d = {offset.relativePosition[0], offset.relativePosition[1],
+                       offset.relativePosition[2]};
+    const kz::Pos &from = here_.cartPos.position, turned = kintest::rotate(here_.orientation, d);
+    const kz::Pos inBase = {from.x + d.x, from.y + d.y, from.z + d.z};
+    const kz::Pos inEnd = {from.x + turned.x, from.y + turned.y, from.z + turned.z};
     kz::CoordCalibrateByJointAngleAndTool base = {}, end = {};
     end.coordType = kz::EndCoordinate;
     const std::pair<std::function<int()>, kz::Pos> cases[] = {
-        {[&] {
-             return move_->robotMoveToTargetPositionByRelative(kz::MODEL, base, tool, offset, true);
-         },
-         inBase},
-        {[&] {
-             return move_->robotMoveToTargetPositionByRelative(kz::MODEJ, end, tool, offset, true);
-         },
-         inEnd},
-        {[&] {
-             return move_->robotMoveToTargetPositionByPosition(kz::MODEL, base, inEnd, tool, true);
-         },
-         inEnd},
+        // clang-format off
+        {[&] { return move_->robotMoveToTargetPositionByRelative(kz::MODEL, base, tool, offset, true); }, inBase},
+        {[&] { return move_->robotMoveToTargetPositionByRelative(kz::MODEJ, end, tool, offset, true); }, inEnd},
+        {[&] { return move_->robotMoveToTargetPositionByPosition(kz::MODEL, base, inEnd, tool, true); }, inEnd},
+        // clang-format on
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
-        controller().setJoints({here_.jointpos[0], here_.jointpos[1], here_.jointpos[2],
-                                here_.jointpos[3], here_.jointpos[4], here_.jointpos[5]});
+        controller().setJoints(kStart);
         ASSERT_EQ(0, cases[i].first()) << i;
         const common::ProtoRoadPoint p = last<common::RobotMove>(22).roadpointvector(0);
         ASSERT_EQ(1, p.cartpos().position_size());
         EXPECT_NEAR(cases[i].second.x, p.cartpos().position(0).x(), 1e-6) << i;
         EXPECT_NEAR(cases[i].second.y, p.cartpos().position(0).y(), 1e-6) << i;
         EXPECT_NEAR(cases[i].second.z, p.cartpos().position(0).z(), 1e-6) << i;
-        EXPECT_NEAR(q.w, p.orientation().w(), 1e-9) << i;
+        EXPECT_NEAR(here_.orientation.w, p.orientation().w(), 1e-9) << i;
     }
 }
 

@@ -71,7 +71,7 @@ protected:
 };
 
 // Command types of the controller link that the tests look for.
-enum { kGetDiagnosis = 15, kMoveRequest = 22, kGetCurrentState = 26, kOfflineTrackAppend = 71 };
+enum { kGetDiagnosis = 15, kMoveRequest = 22, kOfflineTrackAppend = 71 };
 
 const std::chrono::seconds kBound(10);
 

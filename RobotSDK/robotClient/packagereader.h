@@ -1,0 +1,55 @@
+#ifndef PACKAGEREADER_H
+#define PACKAGEREADER_H
+
+#include <cstdint>
+
+// Cuts the link's byte stream into packages. The stream is received into a staging area in
+// chunks, and every complete package is handed out where it lies, so a package costs neither
+// a copy nor receive calls of its own. Garbage is skipped through a 4-byte window: a byte is
+// dropped only once the four bytes from it are staged and are not a start marker.
+class PackageReader {
+public:
+    // Start marker and length field.
+    static constexpr int HEAD_BYTES = 8;
+
+    // The staging area must hold HEAD_BYTES + maxLength + one receive chunk; see stagingSize.
+    PackageReader(char *staging, int capacity, int maxLength);
+
+    static constexpr int stagingSize(int maxLength, int chunk) {
+        return HEAD_BYTES + maxLength + chunk;
+    }
+
+    // Where the next receive goes; room is at most chunk. Invalidates packages handed out.
+    char *freeSpace(int chunk, int &room);
+    void received(int count);
+
+    // The next complete package: the length field's count of bytes after it (command type,
+    // body, check field, end marker). False when more bytes are needed.
+    bool nextPackage(const char *&package, int &length);
+
+    // Bytes of a package not yet complete are staged.
+    bool holdsPartial() const { return m_end > m_begin; }
+
+    // The stream failed, ended or stalled inside a package: the staged part is dropped and
+    // the failure is logged as the stage it reached.
+    void abandon();
+
+private:
+    enum class Stage { Marker, Length, Body };
+
+    bool findMarker();
+    void consume(int count);
+    int staged() const { return m_end - m_begin; }
+
+    char *const m_staging;
+    const int m_capacity;
+    const int m_maxLength;
+    int m_begin = 0;
+    int m_end = 0;
+    Stage m_stage = Stage::Marker;
+    int32_t m_length = 0;
+    // One line per search for a marker, however many bytes it skips.
+    bool m_skipLogged = false;
+};
+
+#endif
