@@ -153,13 +153,17 @@ protected:
 /* Link closed under a blocking move */
 
 TEST_F(FaultRun, PeerCloseDuringBlockingMoveEndsItWith10004AndALoginAfterWorks) {
+    using Fault = std::function<void(kezu_sim::KezuController &)>;
+    const Fault nothing = [](kezu_sim::KezuController &) {};
+    // Armed before the move is sent, or done once the controller has it.
     const struct {
         const char *name;
-        std::function<void(kezu_sim::KezuController &)> close;
+        Fault before;
+        Fault during;
     } cases[] = {
         {"right after the move is acknowledged",
-         [](kezu_sim::KezuController &c) { c.closeOnNextMove(); }},
-        {"while the arm travels",
+         [](kezu_sim::KezuController &c) { c.closeOnNextMove(); }, nothing},
+        {"while the arm travels", nothing,
          [](kezu_sim::KezuController &c) {
              ASSERT_TRUE(c.waitForPackages(kMove, 1, 3000ms));
              c.closeConnectionsNow();
@@ -172,10 +176,11 @@ TEST_F(FaultRun, PeerCloseDuringBlockingMoveEndsItWith10004AndALoginAfterWorks) 
         restartWith(slow);
         ASSERT_FALSE(HasFatalFailure());
         const size_t lossesBefore = events_.count(kz::RobotEvent_socketDisconnected);
+        c.before(*controller_);
         auto move = std::async(std::launch::async, [&] {
             return blockingMove({1, 1, 1, 1, 1, 1});
         });
-        c.close(*controller_);
+        c.during(*controller_);
         ASSERT_TRUE(endsInTime(move));
         EXPECT_EQ(kz::ErrCode_SocketDisconnect, move.get());
         EXPECT_TRUE(events_.waitFor(kz::RobotEvent_socketDisconnected, lossesBefore + 1));
