@@ -73,7 +73,7 @@ if want fuzz && [ -f tests/fuzz/CMakeLists.txt ]; then
   for f in build-fuzz/tests/fuzz/fuzz_*; do
     [ -x "$f" ] || continue
     mkdir -p "build-fuzz/corpus/$(basename "$f")"
-    "$f" -runs="${KEZU_FUZZ_RUNS:-200000}" -max_total_time="${KEZU_FUZZ_SECONDS:-30}" \
+    "$f" -timeout=1 -runs="${KEZU_FUZZ_RUNS:-200000}" -max_total_time="${KEZU_FUZZ_SECONDS:-30}" \
       -max_len=4096 "build-fuzz/corpus/$(basename "$f")"
   done
 fi

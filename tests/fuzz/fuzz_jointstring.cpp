@@ -1,0 +1,66 @@
+// Feeds arbitrary text to the offline-track line reader. Besides never crashing or hanging,
+// what it reads must be self-consistent: the pose is the forward kinematics of the angles it
+// holds, and six angles it accepts read back bit for bit when written out again with either
+// blank or comma separators.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "robotutilservice.h"
+
+namespace kezu = kezu_robot_namespace;
+
+namespace {
+
+void require(bool holds) {
+    if (!holds) {
+        __builtin_trap();
+    }
+}
+
+std::string joined(const double *joints, const char *separator) {
+    std::string line;
+    char number[40];
+    for (int i = 0; i < kezu::ARM_DOF; ++i) {
+        std::snprintf(number, sizeof(number), "%.17g", joints[i]);
+        line += number;
+        if (i + 1 < kezu::ARM_DOF) {
+            line += separator;
+        }
+    }
+    return line;
+}
+
+void requireReadsBack(const kezu::wayPoint_S &read, const char *separator) {
+    kezu::wayPoint_S again;
+    require(RobotUtilService::jointStringToWaypoint(joined(read.jointpos, separator), again));
+    require(std::memcmp(again.jointpos, read.jointpos, sizeof(read.jointpos)) == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    if (size > 4096) {
+        return 0;
+    }
+    const std::string line(reinterpret_cast<const char *>(data), size);
+    kezu::wayPoint_S read;
+    std::memset(&read, 0x5a, sizeof(read));
+    const bool complete = RobotUtilService::jointStringToWaypoint(line, read);
+
+    kezu::wayPoint_S pose;
+    require(RobotUtilService::robotFk(read.jointpos, kezu::ARM_DOF, pose) == kezu::ErrnoSucc);
+    require(std::memcmp(&pose, &read, sizeof(read)) == 0);
+    if (!complete) {
+        return 0;
+    }
+    for (double angle : read.jointpos) {
+        require(std::isfinite(angle));
+    }
+    requireReadsBack(read, " ");
+    requireReadsBack(read, ",");
+    return 0;
+}
