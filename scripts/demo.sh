@@ -1,15 +1,62 @@
 #!/usr/bin/env bash
-# The SDK on a fresh machine: installs what is missing, builds the Python module and the
-# controller counterpart, starts the counterpart on a free loopback port, runs
+# The SDK on a fresh machine: installs what is missing, builds the Python module, the C++
+# library and the controller counterpart, starts the counterpart on a free loopback port, runs
 # examples/demo.py against it and stops it again. Exits with the demo's status.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 python=/usr/bin/python3
 
-WANT_I386=0 bash scripts/install-deps.sh
-cmake -S . -B build -DPython3_EXECUTABLE=$python >/dev/null
-cmake --build build -j "$(nproc)" --target pykezuqx kezu_controller_sim >/dev/null
+# The output of a step that failed, without the build's progress lines.
+show_failure() {
+  echo "failed; output of $1:" >&2
+  grep -Ev '^\[ *[0-9]+(%|/[0-9]+)\]' "$1" >&2 || true
+}
+
+echo "checking packages"
+# apt's own messages go to a log; its errors stay on standard error.
+mkdir -p build
+if ! WANT_I386=0 bash scripts/install-deps.sh >build/demo-packages.log; then
+  show_failure build/demo-packages.log
+  exit 1
+fi
+
+echo "configuring build/"
+if ! cmake -S . -B build -DPython3_EXECUTABLE=$python >build/demo-configure.log; then
+  show_failure build/demo-configure.log
+  exit 1
+fi
+
+# The build's own progress ("[ 42%]" from make, "[42/97]" from ninja) on one line.
+build_log=build/demo-build.log
+progress() {
+  local line percent shown=
+  while IFS= read -r line; do
+    printf '%s\n' "$line" >>"$build_log"
+    if [[ "$line" =~ ^\[\ *([0-9]+)%\] ]]; then
+      percent=${BASH_REMATCH[1]}
+    elif [[ "$line" =~ ^\[([0-9]+)/([0-9]+)\] ]]; then
+      percent=$((100 * BASH_REMATCH[1] / BASH_REMATCH[2]))
+    else
+      continue
+    fi
+    if [ -t 1 ] && [ "$percent" != "$shown" ]; then
+      printf '\rbuilding: %3d%%' "$percent"
+      shown=$percent
+    fi
+  done
+  [ -t 1 ] && printf '\r'
+  return 0
+}
+echo "building the Python module, the C++ library and the controller counterpart"
+: >"$build_log"
+if ! cmake --build build -j "$(nproc)" --target pykezuqx kezuqx kezu_controller_sim 2>&1 \
+  | progress; then
+  [ -t 1 ] && echo
+  show_failure "$build_log"
+  exit 1
+fi
+echo "building: done"
 
 work=$(mktemp -d)
 sim=
@@ -22,6 +69,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
+echo "starting the controller counterpart"
 build/tools/kezu_controller_sim --port 0 >"$work/sim.out" 2>"$work/sim.err" &
 sim=$!
 port=

@@ -25,6 +25,8 @@ fi
 pkgs=()
 for p in "${missing[@]}"; do [ "$p" = __update__ ] || pkgs+=("$p"); done
 if [ "${#missing[@]}" -gt 0 ]; then
+  # On standard error, which stays on the terminal when a caller keeps apt's output in a log.
+  echo "installing missing packages: ${pkgs[*]:-(package lists only)}" >&2
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -q
   if [ "${#pkgs[@]}" -gt 0 ]; then

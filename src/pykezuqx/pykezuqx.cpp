@@ -869,106 +869,597 @@ static PyObject *pykezuqx_set_tool_do_status(PyObject *, PyObject *args) {
     }));
 }
 
-#define KEZU_METHOD(name, function) \
-    { name, function, METH_VARARGS, nullptr }
+// Each method's doc string: its call with the arguments in order, then what it does, what it
+// returns and what it returns on failure.
+#define KEZU_METHOD(name, function, doc) \
+    { name, function, METH_VARARGS, doc }
 
 static PyMethodDef pykezuqx_methods[] = {
-    KEZU_METHOD("initialize", pykezuqx_initialize),
-    KEZU_METHOD("uninitialize", pykezuqx_uninitialize),
-    KEZU_METHOD("create_context", pykezuqx_create_context),
-    KEZU_METHOD("destory_context", pykezuqx_destory_context),
-    KEZU_METHOD("login", pykezuqx_login),
-    KEZU_METHOD("logout", pykezuqx_logout),
-    KEZU_METHOD("get_login_status", pykezuqx_get_login_status),
-    KEZU_METHOD("init_global_move_profile", pykezuqx_init_global_move_profile),
-    KEZU_METHOD("set_joint_maxacc", pykezuqx_set_global_joint_maxacc),
-    KEZU_METHOD("set_joint_maxvelc", pykezuqx_set_global_joint_maxvelc),
-    KEZU_METHOD("get_joint_maxacc", pykezuqx_get_global_joint_maxacc),
-    KEZU_METHOD("get_joint_maxvelc", pykezuqx_get_global_joint_maxvelc),
-    KEZU_METHOD("set_end_max_line_acc", pykezuqx_set_global_end_max_line_acc),
-    KEZU_METHOD("set_end_max_line_velc", pykezuqx_set_global_end_max_line_velc),
-    KEZU_METHOD("get_end_max_line_acc", pykezuqx_get_global_end_max_line_acc),
-    KEZU_METHOD("get_end_max_line_velc", pykezuqx_get_global_end_max_line_velc),
-    KEZU_METHOD("set_end_max_angle_acc", pykezuqx_set_global_end_max_angle_acc),
-    KEZU_METHOD("set_end_max_angle_velc", pykezuqx_set_global_end_max_angle_velc),
-    KEZU_METHOD("get_end_max_angle_acc", pykezuqx_get_global_end_max_angle_acc),
-    KEZU_METHOD("get_end_max_angle_velc", pykezuqx_get_global_end_max_angle_velc),
-    KEZU_METHOD("move_joint", pykezuqx_move_joint),
-    KEZU_METHOD("move_line", pykezuqx_move_line),
-    KEZU_METHOD("move_rotate", pykezuqx_move_rotate),
-    KEZU_METHOD("remove_all_waypoint", pykezuqx_remove_all_waypoint),
-    KEZU_METHOD("add_waypoint", pykezuqx_add_waypoint),
-    KEZU_METHOD("set_blend_radius", pykezuqx_set_blend_radius),
-    KEZU_METHOD("set_circular_loop_times", pykezuqx_set_circular_loop_times),
-    KEZU_METHOD("set_user_coord", pykezuqx_set_user_coord),
-    KEZU_METHOD("set_base_coord", pykezuqx_set_base_coord),
-    KEZU_METHOD("check_user_coord", pykezuqx_check_user_coord),
-    KEZU_METHOD("set_relative_offset_on_base", pykezuqx_set_relative_offset_on_base),
-    KEZU_METHOD("set_relative_offset_on_user", pykezuqx_set_relative_offset_on_user),
-    KEZU_METHOD("set_no_arrival_ahead", pykezuqx_set_no_arrival_ahead),
-    KEZU_METHOD("set_arrival_ahead_distance", pykezuqx_set_arrival_ahead_distance),
-    KEZU_METHOD("set_arrival_ahead_time", pykezuqx_set_arrival_ahead_time),
-    KEZU_METHOD("move_track", pykezuqx_move_track),
-    KEZU_METHOD("move_line_to", pykezuqx_move_line_to),
-    KEZU_METHOD("move_joint_to", pykezuqx_move_joint_to),
-    KEZU_METHOD("clear_offline_track", pykezuqx_clear_offline_track),
-    KEZU_METHOD("append_offline_track_waypoint", pykezuqx_append_offline_track_waypoint),
-    KEZU_METHOD("append_offline_track_file", pykezuqx_append_offline_track_file),
-    KEZU_METHOD("startup_offline_track", pykezuqx_startup_offline_track),
-    KEZU_METHOD("stop_offline_track", pykezuqx_stop_offline_track),
-    KEZU_METHOD("enter_tcp2canbus_mode", pykezuqx_enter_tcp2canbus_mode),
-    KEZU_METHOD("leave_tcp2canbus_mode", pykezuqx_leave_tcp2canbus_mode),
-    KEZU_METHOD("set_waypoint_to_canbus", pykezuqx_set_waypoint_to_canbus),
-    KEZU_METHOD("startup_excit_traj_track", pykezuqx_startup_excit_traj_track),
-    KEZU_METHOD("get_dynidentify_results", pykezuqx_get_dynidentify_results),
-    KEZU_METHOD("forward_kin", pykezuqx_forward_kin),
-    KEZU_METHOD("inverse_kin", pykezuqx_inverse_kin),
-    KEZU_METHOD("base_to_user", pykezuqx_base_to_user),
-    KEZU_METHOD("user_to_base", pykezuqx_user_to_base),
-    KEZU_METHOD("base_to_base_additional_tool", pykezuqx_base_to_base_additional_tool),
-    KEZU_METHOD("rpy_to_quaternion", pykezuqx_rpy_to_quaternion),
-    KEZU_METHOD("quaternion_to_rpy", pykezuqx_quaternion_to_rpy),
-    KEZU_METHOD("set_tool_end_param", pykezuqx_set_tool_end_param),
-    KEZU_METHOD("set_none_tool_dynamics_param", pykezuqx_set_none_tool_dynamics_param),
-    KEZU_METHOD("set_tool_dynamics_param", pykezuqx_set_tool_dynamics_param),
-    KEZU_METHOD("get_tool_dynamics_param", pykezuqx_get_tool_dynamics_param),
-    KEZU_METHOD("set_none_tool_kinematics_param", pykezuqx_set_none_tool_kinematics_param),
-    KEZU_METHOD("set_tool_kinematics_param", pykezuqx_set_tool_kinematics_param),
-    KEZU_METHOD("get_tool_kinematics_param", pykezuqx_get_tool_kinematics_param),
-    KEZU_METHOD("robot_startup", pykezuqx_robot_startup),
-    KEZU_METHOD("robot_shutdown", pykezuqx_robot_shutdown),
-    KEZU_METHOD("move_stop", pykezuqx_move_stop),
-    KEZU_METHOD("move_pause", pykezuqx_move_pause),
-    KEZU_METHOD("move_continue", pykezuqx_move_continue),
-    KEZU_METHOD("collision_recover", pykezuqx_collision_recover),
-    KEZU_METHOD("get_robot_state", pykezuqx_get_robot_state),
-    KEZU_METHOD("set_work_mode", pykezuqx_set_work_mode),
-    KEZU_METHOD("get_work_mode", pykezuqx_get_work_mode),
-    KEZU_METHOD("set_collision_class", pykezuqx_set_collision_class),
-    KEZU_METHOD("is_have_real_robot", pykezuqx_is_have_real_robot),
-    KEZU_METHOD("is_online_mode", pykezuqx_is_online_mode),
-    KEZU_METHOD("is_online_master_mode", pykezuqx_is_online_master_mode),
-    KEZU_METHOD("get_joint_status", pykezuqx_get_joint_status),
-    KEZU_METHOD("get_current_waypoint", pykezuqx_get_current_waypoint),
-    KEZU_METHOD("get_diagnosis_info", pykezuqx_get_diagnosis_info),
-    KEZU_METHOD("get_board_io_config", pykezuqx_get_board_io_config),
-    KEZU_METHOD("set_board_io_status", pykezuqx_set_board_io_status),
-    KEZU_METHOD("get_board_io_status", pykezuqx_get_board_io_status),
-    KEZU_METHOD("set_tool_power_type", pykezuqx_set_tool_power_type),
-    KEZU_METHOD("get_tool_power_type", pykezuqx_get_tool_power_type),
-    KEZU_METHOD("set_tool_io_type", pykezuqx_set_tool_io_type),
-    KEZU_METHOD("get_tool_power_voltage", pykezuqx_get_tool_power_voltage),
-    KEZU_METHOD("get_tool_io_status", pykezuqx_get_tool_io_status),
-    KEZU_METHOD("set_tool_do_status", pykezuqx_set_tool_do_status),
-    KEZU_METHOD("set_robot_event_callback", pykezuqx_set_robot_event_callback),
+    KEZU_METHOD("initialize", pykezuqx_initialize,
+                "initialize() -> int\n"
+                "\n"
+                "Starts the thread that hands robot events to the callables of\n"
+                "set_robot_event_callback. Call it once, before create_context. Returns 0\n"
+                "(also when the thread runs already), or 1004 when the thread cannot be\n"
+                "created; the module then works without events."),
+    KEZU_METHOD("uninitialize", pykezuqx_uninitialize,
+                "uninitialize() -> int\n"
+                "\n"
+                "Destroys every context (closing its link) and stops the robot-event\n"
+                "thread, dropping the registered callables. Returns 0."),
+    KEZU_METHOD("create_context", pykezuqx_create_context,
+                "create_context() -> int or None\n"
+                "\n"
+                "Creates a context, the state of one controller connection, and returns\n"
+                "its handle (handles count up from 0 and are not reused). Returns None\n"
+                "when 32 contexts are live."),
+    KEZU_METHOD("destory_context", pykezuqx_destory_context,
+                "destory_context(handle) -> int\n"
+                "\n"
+                "Closes the context's link and destroys the context. Returns 0, also for\n"
+                "a handle that names no context."),
+    KEZU_METHOD("login", pykezuqx_login,
+                "login(handle, address, port) -> int\n"
+                "\n"
+                "Connects to the controller at address (IPv4 text, such as\n"
+                "\"192.168.1.10\") and port (int) and logs in. Blocks while connecting (at\n"
+                "most 3 s) and for the reply (at most 0.8 s). Returns 0, 10003 when the\n"
+                "connection cannot be made, 1002 for an unknown handle, or another result\n"
+                "code."),
+    KEZU_METHOD("logout", pykezuqx_logout,
+                "logout(handle) -> int\n"
+                "\n"
+                "Closes the context's link to the controller; a blocking move of the\n"
+                "context then returns 10004. Returns 0 or a result code."),
+    KEZU_METHOD("get_login_status", pykezuqx_get_login_status,
+                "get_login_status(handle) -> int or None\n"
+                "\n"
+                "1 while the context is logged in, 0 when it is not. None for an unknown\n"
+                "handle."),
+    KEZU_METHOD("init_global_move_profile", pykezuqx_init_global_move_profile,
+                "init_global_move_profile(handle) -> int\n"
+                "\n"
+                "Resets the move settings to their defaults: joint limits 0.4363 rad/s\n"
+                "and rad/s^2, end limits 0.03 m/s and m/s^2 and 1.7453 rad/s and rad/s^2,\n"
+                "blend radius 0.02 m, no relative offset, no arrival ahead, an empty\n"
+                "waypoint list; the tool stays. The settings are shared by every context\n"
+                "of the process. Returns 0, or 1002 for an unknown handle."),
+    KEZU_METHOD("set_joint_maxacc", pykezuqx_set_global_joint_maxacc,
+                "set_joint_maxacc(handle, (a1, a2, a3, a4, a5, a6)) -> int\n"
+                "\n"
+                "Sets the acceleration limit of each joint for joint moves, rad/s^2, each\n"
+                "above 0 and at most 83.776 (shared by every context). Returns 0, 10002\n"
+                "when a value is out of range (nothing changes), or 1002."),
+    KEZU_METHOD("set_joint_maxvelc", pykezuqx_set_global_joint_maxvelc,
+                "set_joint_maxvelc(handle, (v1, v2, v3, v4, v5, v6)) -> int\n"
+                "\n"
+                "Sets the speed limit of each joint for joint moves, rad/s, each above 0\n"
+                "and at most 8.7268 (shared by every context). Returns 0, 10002 when a\n"
+                "value is out of range (nothing changes), or 1002. Unlike the other\n"
+                "methods it logs nothing for arguments it cannot read."),
+    KEZU_METHOD("get_joint_maxacc", pykezuqx_get_global_joint_maxacc,
+                "get_joint_maxacc(handle) -> list or None\n"
+                "\n"
+                "The six joint acceleration limits, rad/s^2. None for an unknown handle."),
+    KEZU_METHOD("get_joint_maxvelc", pykezuqx_get_global_joint_maxvelc,
+                "get_joint_maxvelc(handle) -> list or None\n"
+                "\n"
+                "The six joint speed limits, rad/s. None for an unknown handle."),
+    KEZU_METHOD("set_end_max_line_acc", pykezuqx_set_global_end_max_line_acc,
+                "set_end_max_line_acc(handle, acc) -> int\n"
+                "\n"
+                "Sets the tool end's linear acceleration limit for line and Cartesian\n"
+                "track moves, m/s^2, above 0 and at most 5.01. Returns 0, 10002 when out\n"
+                "of range, or 1002."),
+    KEZU_METHOD("set_end_max_line_velc", pykezuqx_set_global_end_max_line_velc,
+                "set_end_max_line_velc(handle, velc) -> int\n"
+                "\n"
+                "Sets the tool end's linear speed limit for line and Cartesian track\n"
+                "moves, m/s, above 0 and at most 5.01. Returns 0, 10002 when out of\n"
+                "range, or 1002."),
+    KEZU_METHOD("get_end_max_line_acc", pykezuqx_get_global_end_max_line_acc,
+                "get_end_max_line_acc(handle) -> float or None\n"
+                "\n"
+                "The tool end's linear acceleration limit, m/s^2. None for an unknown\n"
+                "handle."),
+    KEZU_METHOD("get_end_max_line_velc", pykezuqx_get_global_end_max_line_velc,
+                "get_end_max_line_velc(handle) -> float or None\n"
+                "\n"
+                "The tool end's linear speed limit, m/s. None for an unknown handle."),
+    KEZU_METHOD("set_end_max_angle_acc", pykezuqx_set_global_end_max_angle_acc,
+                "set_end_max_angle_acc(handle, acc) -> int\n"
+                "\n"
+                "Sets the tool end's angular acceleration limit for line and Cartesian\n"
+                "track moves, rad/s^2, above 0 and at most 3.1418. Returns 0, 10002 when\n"
+                "out of range, or 1002."),
+    KEZU_METHOD("set_end_max_angle_velc", pykezuqx_set_global_end_max_angle_velc,
+                "set_end_max_angle_velc(handle, velc) -> int\n"
+                "\n"
+                "Sets the tool end's angular speed limit for line and Cartesian track\n"
+                "moves, rad/s, above 0 and at most 3.1418. Returns 0, 10002 when out of\n"
+                "range, or 1002."),
+    KEZU_METHOD("get_end_max_angle_acc", pykezuqx_get_global_end_max_angle_acc,
+                "get_end_max_angle_acc(handle) -> float or None\n"
+                "\n"
+                "The tool end's angular acceleration limit, rad/s^2. None for an unknown\n"
+                "handle."),
+    KEZU_METHOD("get_end_max_angle_velc", pykezuqx_get_global_end_max_angle_velc,
+                "get_end_max_angle_velc(handle) -> float or None\n"
+                "\n"
+                "The tool end's angular speed limit, rad/s. None for an unknown handle."),
+    KEZU_METHOD("move_joint", pykezuqx_move_joint,
+                "move_joint(handle, joints) -> int\n"
+                "\n"
+                "Moves the arm in joint space to joints, six angles in radians, with the\n"
+                "joint limits. Blocks until the arm arrives. Returns 0 on arrival, 10021\n"
+                "when the move is stopped (move_stop, a stop or an error on the\n"
+                "controller), 10004 when the link is lost or the context logs out\n"
+                "meanwhile, or another result code when the request fails."),
+    KEZU_METHOD("move_line", pykezuqx_move_line,
+                "move_line(handle, joints) -> int\n"
+                "\n"
+                "Moves the tool in a straight line to the pose that joints (six angles,\n"
+                "radians) give, with the end limits. Blocks until the arm arrives.\n"
+                "Returns 0 on arrival, 10021 when the move is stopped (move_stop, a stop\n"
+                "or an error on the controller), 10004 when the link is lost or the\n"
+                "context logs out meanwhile, or another result code when the request\n"
+                "fails."),
+    KEZU_METHOD("move_rotate", pykezuqx_move_rotate,
+                "move_rotate(handle, user_coord, axis, angle) -> int\n"
+                "\n"
+                "Rotates the tool end about axis (x, y, z) by angle radians from where it\n"
+                "is. axis is taken in the frame that user_coord describes: coord_type 0\n"
+                "the base frame, 2 the user frame (1 gives 10002). Blocks until the arm\n"
+                "arrives. Returns 0 on arrival, 10021 when the move is stopped\n"
+                "(move_stop, a stop or an error on the controller), 10004 when the link\n"
+                "is lost or the context logs out meanwhile, or another result code when\n"
+                "the request fails. None, with \"move rotate parameters error!\" logged,\n"
+                "when user_coord does not convert."),
+    KEZU_METHOD("remove_all_waypoint", pykezuqx_remove_all_waypoint,
+                "remove_all_waypoint(handle) -> int\n"
+                "\n"
+                "Empties the waypoint list of track moves (shared by every context).\n"
+                "Returns 0, or 1002 for an unknown handle."),
+    KEZU_METHOD("add_waypoint", pykezuqx_add_waypoint,
+                "add_waypoint(handle, joints) -> int\n"
+                "\n"
+                "Appends the pose of joints (six angles, radians) to the waypoint list of\n"
+                "track moves (shared by every context). The list holds at most 5000\n"
+                "points; beyond that a point is not added. Returns 0 or a result code."),
+    KEZU_METHOD("set_blend_radius", pykezuqx_set_blend_radius,
+                "set_blend_radius(handle, radius) -> int\n"
+                "\n"
+                "Sets the blend radius of track moves, metres, above 0.001 and at most\n"
+                "0.05. Returns 0, 1003 when out of range (nothing changes), or 1002."),
+    KEZU_METHOD("set_circular_loop_times", pykezuqx_set_circular_loop_times,
+                "set_circular_loop_times(handle, times) -> int\n"
+                "\n"
+                "Sets the loop count sent with the following moves (circular track moves\n"
+                "use it), 1 to 1000. Returns 0, 1003 when out of range, or 1002."),
+    KEZU_METHOD("set_user_coord", pykezuqx_set_user_coord,
+                "set_user_coord(handle, user_coord) -> int\n"
+                "\n"
+                "Keeps user_coord as the context's user frame (the rs_* moves to a target\n"
+                "position use it; no method of this module does). Returns 0 or 1002; None\n"
+                "when user_coord does not convert."),
+    KEZU_METHOD("set_base_coord", pykezuqx_set_base_coord,
+                "set_base_coord(handle) -> int\n"
+                "\n"
+                "Resets the context's user frame to the base frame. Returns 0 or 1002."),
+    KEZU_METHOD("check_user_coord", pykezuqx_check_user_coord,
+                "check_user_coord(handle, user_coord) -> int\n"
+                "\n"
+                "Checks, without the controller, that the three points of user_coord make\n"
+                "a frame by its calibrate_method; coord_type must be 2. Returns 0, 10015\n"
+                "when the points make no frame, 10002 when coord_type is not 2, or 1002;\n"
+                "None when user_coord does not convert."),
+    KEZU_METHOD("set_relative_offset_on_base", pykezuqx_set_relative_offset_on_base,
+                "set_relative_offset_on_base(handle, (x, y, z)) -> int\n"
+                "\n"
+                "Offsets the targets of the following moves by (x, y, z) metres in the\n"
+                "base frame (single precision; shared by every context) until\n"
+                "init_global_move_profile. Returns 0 or a result code."),
+    KEZU_METHOD("set_relative_offset_on_user", pykezuqx_set_relative_offset_on_user,
+                "set_relative_offset_on_user(handle, (x, y, z), user_coord) -> int\n"
+                "\n"
+                "As set_relative_offset_on_base, with the offset given in the user frame\n"
+                "user_coord (its coord_type is taken as 2). Returns 0, a result code of\n"
+                "the conversion to the base frame, or 1002; None when user_coord does not\n"
+                "convert."),
+    KEZU_METHOD("set_no_arrival_ahead", pykezuqx_set_no_arrival_ahead,
+                "set_no_arrival_ahead(handle) -> int\n"
+                "\n"
+                "Moves report their arrival at the target itself (the default). Returns 0\n"
+                "or a result code."),
+    KEZU_METHOD("set_arrival_ahead_distance", pykezuqx_set_arrival_ahead_distance,
+                "set_arrival_ahead_distance(handle, distance) -> int\n"
+                "\n"
+                "The controller reports a move's arrival when the arm is distance metres\n"
+                "from the target, so a blocking move returns that early. Returns 0 or a\n"
+                "result code."),
+    KEZU_METHOD("set_arrival_ahead_time", pykezuqx_set_arrival_ahead_time,
+                "set_arrival_ahead_time(handle, seconds) -> int\n"
+                "\n"
+                "The controller reports a move's arrival this many seconds before the arm\n"
+                "reaches the target, so a blocking move returns that early. Returns 0 or\n"
+                "a result code."),
+    KEZU_METHOD("move_track", pykezuqx_move_track,
+                "move_track(handle, track) -> int\n"
+                "\n"
+                "Moves through the waypoint list (add_waypoint; at least 3 points) as\n"
+                "track kind track: 1 TRACKING, 2 ARC_CIR, 3 CARTESIAN_MOVEP, 4\n"
+                "CARTESIAN_CUBICSPLINE, 5 CARTESIAN_UBSPLINEINTP, 6 JIONT_CUBICSPLINE, 7\n"
+                "JOINT_UBSPLINEINTP. Blocks until the arm arrives. Returns 0 on arrival,\n"
+                "10021 when the move is stopped (move_stop, a stop or an error on the\n"
+                "controller), 10004 when the link is lost or the context logs out\n"
+                "meanwhile, or another result code when the request fails. 10022 with\n"
+                "fewer than 3 waypoints, 10002 for a kind above 7; None, with \"invalid\n"
+                "parameters!\" logged, for a kind of 0 or less."),
+    KEZU_METHOD("move_line_to", pykezuqx_move_line_to,
+                "move_line_to(handle, track) -> int\n"
+                "\n"
+                "The same track move as move_track (not a move to a target position),\n"
+                "without its check of track: 0 is sent as no track kind."),
+    KEZU_METHOD("move_joint_to", pykezuqx_move_joint_to,
+                "move_joint_to(handle, track) -> int\n"
+                "\n"
+                "The same track move as move_track (not a move to a target position),\n"
+                "without its check of track: 0 is sent as no track kind."),
+    KEZU_METHOD("clear_offline_track", pykezuqx_clear_offline_track,
+                "clear_offline_track(handle) -> int\n"
+                "\n"
+                "Empties the controller's offline track. Returns 0 or a result code."),
+    KEZU_METHOD("append_offline_track_waypoint", pykezuqx_append_offline_track_waypoint,
+                "append_offline_track_waypoint(handle, waypoints) -> int\n"
+                "\n"
+                "Appends waypoints, a tuple of tuples of six joint angles (radians), to\n"
+                "the controller's offline track. Returns 0, 1003 for more than 3000\n"
+                "points (nothing sent), or a result code; None for an empty tuple or a\n"
+                "point that is not six numbers."),
+    KEZU_METHOD("append_offline_track_file", pykezuqx_append_offline_track_file,
+                "append_offline_track_file(handle, filename) -> int\n"
+                "\n"
+                "Reads the file filename on this computer, one point per line as six\n"
+                "joint angles in radians separated by commas (blank lines skipped), and\n"
+                "appends the points to the controller's offline track in batches of 2000.\n"
+                "Returns 0; 10002 when the file cannot be read or a line is not six\n"
+                "angles (nothing sent); 10001 for a file without points; or a result\n"
+                "code."),
+    KEZU_METHOD("startup_offline_track", pykezuqx_startup_offline_track,
+                "startup_offline_track(handle) -> int\n"
+                "\n"
+                "Plays the controller's offline track. Blocks until the arm arrives.\n"
+                "Returns 0 on arrival, 10021 when the move is stopped (move_stop, a stop\n"
+                "or an error on the controller), 10004 when the link is lost or the\n"
+                "context logs out meanwhile, or another result code when the request\n"
+                "fails."),
+    KEZU_METHOD("stop_offline_track", pykezuqx_stop_offline_track,
+                "stop_offline_track(handle) -> int\n"
+                "\n"
+                "Stops the offline track that is playing. Returns 0 or a result code."),
+    KEZU_METHOD("enter_tcp2canbus_mode", pykezuqx_enter_tcp2canbus_mode,
+                "enter_tcp2canbus_mode(handle) -> int\n"
+                "\n"
+                "Switches the controller to passing set_waypoint_to_canbus targets to the\n"
+                "joints directly. Returns 0 or a result code."),
+    KEZU_METHOD("leave_tcp2canbus_mode", pykezuqx_leave_tcp2canbus_mode,
+                "leave_tcp2canbus_mode(handle) -> int\n"
+                "\n"
+                "Ends the mode of enter_tcp2canbus_mode. Returns 0 or a result code."),
+    KEZU_METHOD("set_waypoint_to_canbus", pykezuqx_set_waypoint_to_canbus,
+                "set_waypoint_to_canbus(handle, joints) -> int\n"
+                "\n"
+                "Sends joints (six angles, radians) as the next target in the mode of\n"
+                "enter_tcp2canbus_mode; does not wait for the arm. Returns 0 or a result\n"
+                "code."),
+    KEZU_METHOD("startup_excit_traj_track", pykezuqx_startup_excit_traj_track,
+                "startup_excit_traj_track(handle, track_file, type, subtype) -> int\n"
+                "\n"
+                "Runs the controller's dynamics-identification trajectory track_file (a\n"
+                "name sent to the controller); type 0 none, 1 robot, 2 tool, 3 abort the\n"
+                "tool run; subtype is passed on. Each is cut to one byte. Blocks until\n"
+                "the arm arrives. Returns 0 on arrival, 10021 when the move is stopped\n"
+                "(move_stop, a stop or an error on the controller), 10004 when the link\n"
+                "is lost or the context logs out meanwhile, or another result code when\n"
+                "the request fails."),
+    KEZU_METHOD("get_dynidentify_results", pykezuqx_get_dynidentify_results,
+                "get_dynidentify_results(handle) -> list or None\n"
+                "\n"
+                "The results of the dynamics identification, as the controller reports\n"
+                "them (ints). None on failure."),
+    KEZU_METHOD("forward_kin", pykezuqx_forward_kin,
+                "forward_kin(handle, joints) -> dict or None\n"
+                "\n"
+                "Computes locally the flange pose of joints (six angles, radians) for the\n"
+                "robot model of the process's first login (the default model before it)\n"
+                "and returns a waypoint dict. The handle must name a context; no login is\n"
+                "needed. None on failure (\"parameters error\" is logged)."),
+    KEZU_METHOD("inverse_kin", pykezuqx_inverse_kin,
+                "inverse_kin(handle, ref_joints, pos, ori) -> dict or None\n"
+                "\n"
+                "Computes locally the joint angles that put the flange at pos (x, y, z,\n"
+                "metres) with orientation ori (w, x, y, z) in the base frame: the\n"
+                "solution nearest ref_joints (six angles, radians), as a waypoint dict.\n"
+                "None when the pose is out of reach (\"parameters error\" is logged)."),
+    KEZU_METHOD("base_to_user", pykezuqx_base_to_user,
+                "base_to_user(handle, pos, ori, user_coord, tool) -> dict or None\n"
+                "\n"
+                "Converts the flange pose pos (x, y, z, metres), ori (w, x, y, z) in the\n"
+                "base frame into the pose of the tool end in the user frame user_coord\n"
+                "(its coord_type is taken as 2), as a pose dict. None when a dict does\n"
+                "not convert (\"parameters error\") or the conversion fails (\"base to user\n"
+                "failed\")."),
+    KEZU_METHOD("user_to_base", pykezuqx_user_to_base,
+                "user_to_base(handle, pos, ori, user_coord, tool) -> dict or None\n"
+                "\n"
+                "Marks user_coord as the base frame before converting, so its points do\n"
+                "not enter the result: pos (x, y, z, metres) and ori (w, x, y, z) are\n"
+                "read as the tool-end pose in the base frame, and the result is the\n"
+                "flange pose in the base frame that puts the tool end there, as a pose\n"
+                "dict. None when a dict does not convert (\"parameters error\") or the\n"
+                "conversion fails (\"user to base failed\")."),
+    KEZU_METHOD("base_to_base_additional_tool", pykezuqx_base_to_base_additional_tool,
+                "base_to_base_additional_tool(handle, pos, ori, tool) -> dict or None\n"
+                "\n"
+                "The pose of the tool end in the base frame for the flange pose pos (x,\n"
+                "y, z, metres), ori (w, x, y, z) in the base frame, as a pose dict. None\n"
+                "when tool does not convert (\"parameters error\") or the conversion fails\n"
+                "(\"base to base failed!\")."),
+    KEZU_METHOD("rpy_to_quaternion", pykezuqx_rpy_to_quaternion,
+                "rpy_to_quaternion(handle, (rx, ry, rz)) -> list or None\n"
+                "\n"
+                "The quaternion [w, x, y, z] of roll rx, pitch ry and yaw rz in radians,\n"
+                "computed in single precision. The handle must name a context. None on\n"
+                "failure (\"rpy to quaternion failed!\" is logged)."),
+    KEZU_METHOD("quaternion_to_rpy", pykezuqx_quaternion_to_rpy,
+                "quaternion_to_rpy(handle, (w, x, y, z)) -> list or None\n"
+                "\n"
+                "Roll, pitch and yaw [rx, ry, rz] in radians of the quaternion, computed\n"
+                "in single precision. The handle must name a context. None on failure\n"
+                "(\"quaternion to rpy failed!\" is logged)."),
+    KEZU_METHOD("set_tool_end_param", pykezuqx_set_tool_end_param,
+                "set_tool_end_param(handle, tool) -> int\n"
+                "\n"
+                "The same as set_tool_kinematics_param."),
+    KEZU_METHOD("set_none_tool_dynamics_param", pykezuqx_set_none_tool_dynamics_param,
+                "set_none_tool_dynamics_param(handle) -> int\n"
+                "\n"
+                "Tells the controller that no tool is mounted: payload and centre of mass\n"
+                "zero. Returns 0 or a result code."),
+    KEZU_METHOD("set_tool_dynamics_param", pykezuqx_set_tool_dynamics_param,
+                "set_tool_dynamics_param(handle, dynamics) -> int\n"
+                "\n"
+                "Sends the tool's payload and centre of mass (position: x, y, z, metres,\n"
+                "in the flange frame) from the dynamics dict to the controller; the\n"
+                "inertia must be given but is not sent. Returns 0 or a result code; None\n"
+                "when dynamics does not convert."),
+    KEZU_METHOD("get_tool_dynamics_param", pykezuqx_get_tool_dynamics_param,
+                "get_tool_dynamics_param(handle) -> dict or None\n"
+                "\n"
+                "The controller's tool payload and centre of mass as {\"position\": [x, y,\n"
+                "z], \"payload\": float, \"inertia\": [six zeros]} (the controller keeps no\n"
+                "inertia). None on failure."),
+    KEZU_METHOD("set_none_tool_kinematics_param", pykezuqx_set_none_tool_kinematics_param,
+                "set_none_tool_kinematics_param(handle) -> int\n"
+                "\n"
+                "No tool: the following moves place the flange itself (shared by every\n"
+                "context). Returns 0 or a result code."),
+    KEZU_METHOD("set_tool_kinematics_param", pykezuqx_set_tool_kinematics_param,
+                "set_tool_kinematics_param(handle, tool) -> int\n"
+                "\n"
+                "Sets the tool frame (the tool dict: pos metres and ori in the flange\n"
+                "frame) that the following moves carry (shared by every context). Returns\n"
+                "0 or a result code; None when tool does not convert."),
+    KEZU_METHOD("get_tool_kinematics_param", pykezuqx_get_tool_kinematics_param,
+                "get_tool_kinematics_param(handle) -> dict or None\n"
+                "\n"
+                "The tool frame as a pose dict (lists: pass tuple(...) to give them\n"
+                "back). None for an unknown handle."),
+    KEZU_METHOD("robot_startup", pykezuqx_robot_startup,
+                "robot_startup(handle, collision_class, dynamics) -> int or None\n"
+                "\n"
+                "Starts the arm (power, brakes) with the tool dynamics dict and the\n"
+                "collision class (its low 8 bits are sent), pose reading on, static\n"
+                "collision detection off and board acceleration 6000. Blocks until the\n"
+                "controller reports the start-up done, at most 60 s after its reply.\n"
+                "Returns 0; None when the start-up fails or the report does not come, or\n"
+                "when dynamics does not convert."),
+    KEZU_METHOD("robot_shutdown", pykezuqx_robot_shutdown,
+                "robot_shutdown(handle) -> int\n"
+                "\n"
+                "Shuts the arm down. Blocks until the controller reports the shutdown\n"
+                "done, at most 30 s after its reply. Returns 0, 10001 when the report\n"
+                "does not come, 10004 when the link is lost, or another result code."),
+    KEZU_METHOD("move_stop", pykezuqx_move_stop,
+                "move_stop(handle) -> int\n"
+                "\n"
+                "Stops the arm's move; a blocking move waiting in another thread then\n"
+                "returns 10021. Returns 0 or a result code."),
+    KEZU_METHOD("move_pause", pykezuqx_move_pause,
+                "move_pause(handle) -> int\n"
+                "\n"
+                "Pauses the arm's move; move_continue resumes it. Returns 0 or a result\n"
+                "code."),
+    KEZU_METHOD("move_continue", pykezuqx_move_continue,
+                "move_continue(handle) -> int\n"
+                "\n"
+                "Resumes a move paused by move_pause. Returns 0 or a result code."),
+    KEZU_METHOD("collision_recover", pykezuqx_collision_recover,
+                "collision_recover(handle) -> int\n"
+                "\n"
+                "Clears the controller's collision stop so that the arm can move again.\n"
+                "Returns 0 or a result code."),
+    KEZU_METHOD("get_robot_state", pykezuqx_get_robot_state,
+                "get_robot_state(handle) -> int or None\n"
+                "\n"
+                "The arm's state: 0 stopped, 1 running, 2 paused, 3 resumed. None on\n"
+                "failure."),
+    KEZU_METHOD("set_work_mode", pykezuqx_set_work_mode,
+                "set_work_mode(handle, mode) -> int\n"
+                "\n"
+                "Sets the controller's work mode: 0 simulator, 1 real arm. Returns 0 or a\n"
+                "result code; None, with \"invalid parameter!\" logged, for any other mode."),
+    KEZU_METHOD("get_work_mode", pykezuqx_get_work_mode,
+                "get_work_mode(handle) -> int or None\n"
+                "\n"
+                "The controller's work mode: 0 simulator, 1 real arm. None on failure."),
+    KEZU_METHOD("set_collision_class", pykezuqx_set_collision_class,
+                "set_collision_class(handle, collision_class) -> int or None\n"
+                "\n"
+                "Sets the collision sensitivity class. Returns the class on success, None\n"
+                "on failure."),
+    KEZU_METHOD("is_have_real_robot", pykezuqx_is_have_real_robot,
+                "is_have_real_robot(handle) -> int or None\n"
+                "\n"
+                "1 when a real arm is connected to the controller, else 0. None on\n"
+                "failure."),
+    KEZU_METHOD("is_online_mode", pykezuqx_is_online_mode,
+                "is_online_mode(handle) -> int\n"
+                "\n"
+                "1 when the controller input CI00 (online mode) is on, else 0; also 0\n"
+                "when the read fails."),
+    KEZU_METHOD("is_online_master_mode", pykezuqx_is_online_master_mode,
+                "is_online_master_mode(handle) -> int\n"
+                "\n"
+                "1 when the controller input CI01 (online master mode) is on, else 0; 1\n"
+                "when the read fails."),
+    KEZU_METHOD("get_joint_status", pykezuqx_get_joint_status,
+                "get_joint_status(handle) -> dict or None\n"
+                "\n"
+                "Each joint's state as the controller reports it: {\"joint1\": {\"current\":\n"
+                "int, \"voltage\": float, \"temperature\": float}, ... \"joint6\": ...}. None\n"
+                "on failure (\"get joint status failed!\" is logged)."),
+    KEZU_METHOD("get_current_waypoint", pykezuqx_get_current_waypoint,
+                "get_current_waypoint(handle) -> dict or None\n"
+                "\n"
+                "The arm's joint angles read from the controller, with their flange pose,\n"
+                "as a waypoint dict. None on failure (\"rs_get_current_waypoint failed!\"\n"
+                "is logged)."),
+    KEZU_METHOD("get_diagnosis_info", pykezuqx_get_diagnosis_info,
+                "get_diagnosis_info(handle) -> dict or None\n"
+                "\n"
+                "The controller's diagnosis record as a dict of its 29 fields, keyed by\n"
+                "their names in RobotDiagnosis (flags as 0 or 1). None on failure."),
+    KEZU_METHOD("get_board_io_config", pykezuqx_get_board_io_config,
+                "get_board_io_config(handle, type) -> list or None\n"
+                "\n"
+                "The interface board's IO points of one kind, without asking the\n"
+                "controller: type 0 controller DI, 1 controller DO, 4 user DI, 5 user DO,\n"
+                "6 user AI, 7 user AO (2 and 3 have no points). Each point is {\"id\": str,\n"
+                "\"name\": str, \"addr\": int, \"type\": int, \"value\": -1.0}. None, with an\n"
+                "error logged, for a type outside 0 to 7 or a kind without points."),
+    KEZU_METHOD("set_board_io_status", pykezuqx_set_board_io_status,
+                "set_board_io_status(handle, type, name, value) -> int\n"
+                "\n"
+                "Sets the board output called name of kind type: 1 controller DO or 5\n"
+                "user DO (on when value is above 0.5), 7 user AO (value as given). A\n"
+                "write also prints a trace line to standard output. Returns 0, 10002 when\n"
+                "name is not an output of that kind, or a result code."),
+    KEZU_METHOD("get_board_io_status", pykezuqx_get_board_io_status,
+                "get_board_io_status(handle, type, name) -> float or None\n"
+                "\n"
+                "Reads the board IO point called name of kind type (0-7 as in\n"
+                "get_board_io_config): a digital point reads 0.0 or 1.0, an analog point\n"
+                "its value. None when name is not a point of that kind or the read fails."),
+    KEZU_METHOD("set_tool_power_type", pykezuqx_set_tool_power_type,
+                "set_tool_power_type(handle, type) -> int\n"
+                "\n"
+                "Sets the tool's supply voltage: 0 off (0 V), 1 12 V, 2 24 V. Returns 0\n"
+                "or a result code; None, with \"invalid parameters!\" logged, for another\n"
+                "type."),
+    KEZU_METHOD("get_tool_power_type", pykezuqx_get_tool_power_type,
+                "get_tool_power_type(handle) -> int or None\n"
+                "\n"
+                "The tool's supply voltage setting: 0 off, 1 12 V, 2 24 V. None on\n"
+                "failure."),
+    KEZU_METHOD("set_tool_io_type", pykezuqx_set_tool_io_type,
+                "set_tool_io_type(handle, addr, type) -> int\n"
+                "\n"
+                "Makes tool digital IO addr (0 to 3) an input (type 0) or an output (type\n"
+                "1). Returns 0, 10002 for an address outside 0 to 3, or a result code."),
+    KEZU_METHOD("get_tool_power_voltage", pykezuqx_get_tool_power_voltage,
+                "get_tool_power_voltage(handle) -> float or None\n"
+                "\n"
+                "The tool's supply voltage, volts. None on failure."),
+    KEZU_METHOD("get_tool_io_status", pykezuqx_get_tool_io_status,
+                "get_tool_io_status(handle, name) -> float or None\n"
+                "\n"
+                "Reads the tool IO point called name: \"T_DI/O_00\" to \"T_DI/O_03\"\n"
+                "(digital, 0.0 or 1.0) or \"T_AI_00\", \"T_AI_01\" (analog inputs). None for\n"
+                "another name or when the read fails."),
+    KEZU_METHOD("set_tool_do_status", pykezuqx_set_tool_do_status,
+                "set_tool_do_status(handle, name, status) -> int\n"
+                "\n"
+                "Switches the tool digital output called name (\"T_DI/O_00\" to\n"
+                "\"T_DI/O_03\") off (status 0) or on (1). Returns 0, 10002 for another\n"
+                "name, or a result code."),
+    KEZU_METHOD("set_robot_event_callback", pykezuqx_set_robot_event_callback,
+                "set_robot_event_callback(handle, callable) -> int\n"
+                "\n"
+                "Calls callable(event) on the module's event thread (see initialize) for\n"
+                "each robot event of the context, with event = {\"type\": int, \"code\": int,\n"
+                "\"content\": str}; arrival (22) and controller-state (25) events are not\n"
+                "passed on. A new callable replaces the context's earlier one. Returns 0,\n"
+                "or 1002 for an unknown handle; raises TypeError when callable cannot be\n"
+                "called; returns 0 for arguments it cannot read."),
     {nullptr, nullptr, 0, nullptr},
 };
 
 #undef KEZU_METHOD
 
+static const char kModuleDoc[] =
+    "Client of a six-axis robot arm's controller, over TCP.\n"
+    "\n"
+    "A script calls initialize(), then h = create_context() and\n"
+    "login(h, address, port), works with the handle h, and ends with\n"
+    "logout(h), destory_context(h) and uninitialize(). help() of each method\n"
+    "gives its arguments and results.\n"
+    "\n"
+    "Units: lengths in metres, angles in radians, quaternions scalar first\n"
+    "(w, x, y, z), times in seconds. Groups of numbers are given as tuples (a\n"
+    "list is refused) and returned as lists.\n"
+    "\n"
+    "Results: a method that returns int gives a result code, 0 on success\n"
+    "(1002: the handle names no context; 1003: an argument out of range;\n"
+    "10001-10024: the SDK's codes, listed in the README). A method that\n"
+    "returns a value returns None when it fails. As a rule a method returns\n"
+    "None for arguments it cannot read and logs \"parameters error\". Why a\n"
+    "call failed is written to the trace log (./log/robottrace.log with the\n"
+    "sample ./config/tracelog.properties in the working directory).\n"
+    "\n"
+    "Blocking: a request waits at most 0.8 s for its reply (then 10007; the\n"
+    "controller may still carry it out). Moves block until the arm arrives,\n"
+    "is stopped (10021) or the link is lost (10004); move_stop from another\n"
+    "thread stops them.\n"
+    "\n"
+    "Dicts taken:\n"
+    "  tool: {\"pos\": (x, y, z), \"ori\": (w, x, y, z)}, the tool end in the\n"
+    "    flange frame.\n"
+    "  dynamics: {\"payload\": float, \"position\": (x, y, z),\n"
+    "    \"inertia\": (xx, xy, xz, yy, yz, zz)}, position in the flange frame.\n"
+    "  user_coord: {\"coord_type\": 0 base, 1 flange or 2 user frame,\n"
+    "    \"calibrate_method\": 0-7,\n"
+    "    \"calibrate_points\": {\"point1\": joints, \"point2\": joints,\n"
+    "                         \"point3\": joints},\n"
+    "    \"tool_desc\": tool}: a user frame taught by three arm postures\n"
+    "    (six joint angles each) with the tool end on its points.\n"
+    "    calibrate_method says what the points are: 0 origin, +x, +y;\n"
+    "    1 origin, +y, +z; 2 origin, +z, +x; 3 origin, +x, xy plane;\n"
+    "    4 origin, +x, xz plane; 5 origin, +y, yz plane; 6 origin, +y,\n"
+    "    yx plane; 7 origin, +z, zx plane (a plane point in its first\n"
+    "    quadrant).\n"
+    "Dicts returned:\n"
+    "  waypoint: {\"joint\": [six angles], \"ori\": [w, x, y, z],\n"
+    "    \"pos\": [x, y, z]}, the flange pose in the base frame.\n"
+    "  pose: {\"ori\": [w, x, y, z], \"pos\": [x, y, z]}.";
+
 extern "C" void initlibpykezuqx() {
     PyEval_InitThreads();
-    Py_InitModule4("libpykezuqx", pykezuqx_methods, "initlibpykezuqx module.", nullptr, 1013);
+    PyObject *module = Py_InitModule4("libpykezuqx", pykezuqx_methods, kModuleDoc, nullptr, 1013);
+    // The version of the C++ package built from the same tree.
+    if (module != nullptr) {
+        PyModule_AddStringConstant(module, "__version__", KEZUQX_VERSION);
+    }
 }
 
 // Python 3's entry point: the module that initlibpykezuqx registered.

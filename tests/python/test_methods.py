@@ -1,10 +1,12 @@
 """Every method of the module against the controller counterpart, and argument errors."""
 import math
+import os
 import random
+import re
 
 import pytest
 
-from conftest import DYNAMICS, FRAME, JOINTS, JOINTS2, TOOL, lib
+from conftest import BUILD, DYNAMICS, FRAME, JOINTS, JOINTS2, TOOL, lib
 
 EVENT_METHODS = {"initialize", "uninitialize", "set_robot_event_callback"}  # test_events.py
 LIFECYCLE = {"create_context", "destory_context", "login", "logout"}
@@ -139,6 +141,17 @@ def test_every_method_gives_its_result_against_the_counterpart(robot):
                                   type(result) is type(expected) and result == expected):
             failures.append((name, result))
     assert failures == []
+
+
+def test_module_and_every_method_document_themselves():
+    # Each doc string opens with its own call and result, so a row cannot carry its
+    # neighbour's text.
+    undocumented = [name for name in all_methods() if not re.match(
+        r"%s\(.*\) -> .+\n\n\S" % name, getattr(lib, name).__doc__ or "")]
+    assert undocumented == []
+    assert all(name + "(" in lib.__doc__ for name in ("initialize", "create_context", "login"))
+    with open(os.path.join(BUILD, "kezuqxConfigVersion.cmake")) as package_version:
+        assert 'set(PACKAGE_VERSION "%s")' % lib.__version__ in package_version.read()
 
 
 def test_script_in_the_usual_order(controller):

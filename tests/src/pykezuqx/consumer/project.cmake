@@ -2,6 +2,6 @@
 cmake_minimum_required(VERSION 3.20)
 project(kezuqx_consumer LANGUAGES CXX)
 set(CMAKE_CXX_STANDARD 17)
-find_package(kezuqx CONFIG REQUIRED)
+find_package(kezuqx 1.0 CONFIG REQUIRED)
 add_executable(consumer main.cpp)
 target_link_libraries(consumer PRIVATE kezuqx::kezuqx)

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Usage: run.sh CMAKE BUILD_DIR WORK_DIR CONSUMER_SOURCES SIM_PROGRAM CXX CXXFLAGS [TOOLCHAIN]
 # Installs the SDK from BUILD_DIR into WORK_DIR, builds the consumer project against it with
-# find_package, starts the counterpart program on a free port and runs the consumer on it.
+# find_package and a version, starts the counterpart program on a free port and runs the
+# consumer on it.
 set -eu
 cmake=$1 build=$2 work=$3 src=$4 sim=$5 cxx=$6 flags=$7 toolchain=${8:-}
 rm -rf "$work"
@@ -26,6 +27,10 @@ until [ -s "$work/sim.out" ] || [ $tries -ge 100 ]; do
 done
 port=$(head -n 1 "$work/sim.out")
 [ -n "$port" ] || { echo "counterpart did not start"; exit 1; }
-# The trace log reads ./config relative to the working directory.
-cd "$build"
+# Run where a user would: beside a copy of the installed sample trace configuration, which
+# must then write the trace log.
+mkdir "$work/run"
+cp -R "$work/prefix/share/kezuqx/config" "$work/run/"
+cd "$work/run"
 "$work/build/consumer" 127.0.0.1 "$port"
+test -s log/robottrace.log
