@@ -26,6 +26,7 @@ bool readNumber(PyObject *number, double &out) {
     return true;
 }
 
+// The items may be borrowed: a tuple that is held cannot drop them.
 bool readNumbers(PyObject *group, Py_ssize_t count, double *out) {
     if (group == nullptr || !PyTuple_Check(group) || PyTuple_Size(group) != count) {
         return false;
@@ -48,9 +49,17 @@ bool readEnum(PyObject *item, long low, long high, long &value) {
     return value >= low && value <= high;
 }
 
-// A borrowed item of a dictionary, null when the key is missing or the value is no dictionary.
-PyObject *item(PyObject *dict, const char *key) {
-    return PyDict_Check(dict) ? PyDict_GetItemString(dict, key) : nullptr;
+struct Decref {
+    void operator()(PyObject *object) const { Py_DECREF(object); }
+};
+using PyRef = std::unique_ptr<PyObject, Decref>;
+
+// An item of a dictionary, null when the key is missing or the value is no dictionary. The
+// reference is our own: reading a number can run Python code that replaces the entry.
+PyRef item(PyObject *dict, const char *key) {
+    PyObject *value = PyDict_Check(dict) ? PyDict_GetItemString(dict, key) : nullptr;
+    Py_XINCREF(value);
+    return PyRef(value);
 }
 
 bool readPos(PyObject *group, Pos &pos) {
@@ -74,7 +83,8 @@ bool readOri(PyObject *group, Ori &ori) {
 bool readCalibratePoints(PyObject *points, CoordCalibrate &user_coord) {
     static const char *const kNames[3] = {"point1", "point2", "point3"};
     for (int i = 0; i < 3; ++i) {
-        if (!readNumbers(item(points, kNames[i]), ARM_DOF, user_coord.wayPointArray[i].jointPos)) {
+        const PyRef point = item(points, kNames[i]);
+        if (!readNumbers(point.get(), ARM_DOF, user_coord.wayPointArray[i].jointPos)) {
             W_ERROR("calibrate_points.%s invalid!", kNames[i]);
             return false;
         }
@@ -87,12 +97,12 @@ bool readCalibratePoints(PyObject *points, CoordCalibrate &user_coord) {
 template <typename Read>
 bool readItem(PyObject *dict, const char *key, const char *missing, const char *invalid,
               Read read) {
-    PyObject *value = item(dict, key);
+    const PyRef value = item(dict, key);
     if (value == nullptr) {
         W_ERROR("%s", missing);
         return false;
     }
-    if (!read(value)) {
+    if (!read(value.get())) {
         if (invalid != nullptr) {
             W_ERROR("%s", invalid);
         }
