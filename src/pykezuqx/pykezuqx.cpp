@@ -261,7 +261,11 @@ static PyObject *pykezuqx_destory_context(PyObject *, PyObject *args) {
     if (!parseHandle(args, rshd)) {
         return parametersError();
     }
-    withoutGil([&] { return rs_destory_context(rshd); });
+    // Once the context is gone no event of it can come, and its callable would be kept for
+    // nothing.
+    if (withoutGil([&] { return rs_destory_context(rshd); }) == 0) {
+        drop_robot_event_callback(rshd);
+    }
     return PyInt_FromLong(0);
 }
 

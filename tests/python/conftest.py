@@ -43,13 +43,13 @@ FRAME = {"coord_type": 2, "calibrate_method": 0,
 
 def child(script, *args, env=None):
     """script in a child interpreter that imports conftest as the tests do; argv[1:] are args."""
-    env = dict(os.environ, PYTHONPATH=BUILD, **(env or {}))
+    env = dict(os.environ, PYTHONPATH=os.path.dirname(lib.__file__), **(env or {}))
     return subprocess.Popen([sys.executable, "-c", "import sys; sys.path.insert(0, %r)\n%s"
                              % (HERE, script), *map(str, args)], env=env, cwd=WORKDIR,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
 
-def finished(proc, timeout=60):
+def wait_child(proc, timeout=60):
     """The child's (return code, output, errors); one that outlives timeout is killed."""
     try:
         out, err = proc.communicate(timeout=timeout)

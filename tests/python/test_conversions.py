@@ -3,7 +3,7 @@ import copy
 
 import pytest
 
-from conftest import DYNAMICS, FRAME, JOINTS, TOOL, child, finished, lib
+from conftest import DYNAMICS, FRAME, JOINTS, TOOL, child, lib, wait_child
 
 
 def frame_with(path, value):
@@ -145,7 +145,7 @@ finally:
 
 
 def test_an_entry_replaced_while_it_is_read_is_read_whole():
-    rc, out, err = finished(child(REPLACED_WHILE_READ))
+    rc, out, err = wait_child(child(REPLACED_WHILE_READ))
     assert rc == 0, err[-2000:]
     assert [line[8:] for line in out.splitlines() if line.startswith("result: ")] == [
         "set_tool_kinematics_param 0", "set_tool_dynamics_param 0", "set_user_coord 0",

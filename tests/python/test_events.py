@@ -8,7 +8,8 @@ import weakref
 
 import pytest
 
-from conftest import DYNAMICS, Recorder, close_context, lib, open_context, wait_until
+from conftest import (DYNAMICS, Recorder, child, close_context, lib, open_context, wait_child,
+                      wait_until)
 
 STARTUP_DONE, SHUTDOWN_DONE, LINK_LOST = 20, 21, 27
 FAR = (1.0, 0.0, 0.0, 0.0, 0.0, 0.0)
@@ -100,30 +101,39 @@ def test_initialize_twice_starts_one_thread_and_uninitialize_stops_it_promptly(f
     assert wait_until(lambda: native_threads() <= before, 2)
 
 
-def test_uninitialize_without_thread_keeps_registrations(fresh, controller):
-    h = open_context(controller.port)
-    callback = lambda event: None  # noqa: E731
-    ref = weakref.ref(callback)
-    assert lib.set_robot_event_callback(h, callback) == 0
-    del callback
-    assert lib.uninitialize() == 0
-    assert ref() is not None
+def test_a_registration_lives_until_its_context_is_destroyed_or_the_thread_stops(fresh,
+                                                                                 controller):
+    refs = []
+
+    def register(handle):
+        callback = lambda event: None  # noqa: E731
+        refs.append(weakref.ref(callback))
+        assert lib.set_robot_event_callback(handle, callback) == 0
+    register(h := open_context(controller.port))
+    register(open_context(controller.port))
+    assert lib.destory_context(h) == 0
+    gc.collect()
+    assert [ref() is None for ref in refs] == [True, False]
+    assert lib.uninitialize() == 0  # no thread ran
+    assert refs[1]() is not None
     assert (lib.initialize(), lib.uninitialize()) == (0, 0)
     gc.collect()
-    assert ref() is None
+    assert refs[1]() is None
 
 
 # 2.5 s outlasts the stopper's wait, so it gives up waiting, yet must not cancel the thread
-# inside Python.
+# inside Python. A context made and registered meanwhile keeps its registration.
 @pytest.mark.parametrize("seconds", [0.5, 2.5])
 def test_uninitialize_while_a_callable_runs_waits_for_it_without_deadlock(fresh, robot, trace,
-                                                                          seconds):
+                                                                          controller, seconds):
     entered, finished = threading.Event(), threading.Event()
+    late, handles = Recorder(), []
 
     def slow(event):
         entered.set()
         time.sleep(seconds)  # sleeps without the interpreter lock
-        lib.get_robot_state(robot)  # and calls back into the module
+        handles.append(open_context(controller.port))  # and calls back into the module
+        assert lib.set_robot_event_callback(handles[0], late) == 0
         finished.set()
     assert lib.set_robot_event_callback(robot, slow) == 0
     assert lib.robot_shutdown(robot) == 0
@@ -133,6 +143,57 @@ def test_uninitialize_while_a_callable_runs_waits_for_it_without_deadlock(fresh,
     assert finished.is_set()
     assert time.monotonic() - started_at < seconds + 2.0
     assert trace.has("INFO", "cancel robot event thread...") == (seconds > 2)
+    assert (lib.initialize(), lib.robot_shutdown(handles[0])) == (0, 0)
+    assert late.wait_for_type(SHUTDOWN_DONE)
+    close_context(handles[0])
+
+
+# Each may hang: the thread is stopped while a callable starts or stops it, or while dropping
+# a callable runs a __del__ that does.
+START_STOP_RACES = r"""
+import threading, time
+from conftest import Controller, lib, open_context
+
+class Owner:
+    def __init__(self, handle):
+        lib.set_robot_event_callback(handle, self.on_event)
+
+    def on_event(self, event):
+        pass
+
+    def __del__(self):
+        print("result: del", lib.uninitialize(), lib.initialize(), flush=True)
+
+sim = Controller()
+try:
+    lib.initialize()
+    Owner(open_context(sim.port))
+    print("result: uninitialize", lib.uninitialize(), flush=True)
+    for action in (lib.initialize, lib.uninitialize):
+        entered = threading.Event()
+
+        def busy(event, action=action):
+            entered.set()
+            time.sleep(0.5)  # while the uninitialize below joins this thread
+            print("result: callable", action.__name__, action(), flush=True)
+        h = open_context(sim.port)
+        lib.initialize()
+        lib.set_robot_event_callback(h, busy)
+        lib.robot_shutdown(h)
+        entered.wait(5)
+        print("result: stop", lib.uninitialize(), flush=True)
+    lib.uninitialize()
+finally:
+    sim.stop()
+"""
+
+
+def test_starting_or_stopping_while_a_stop_is_under_way_returns():
+    rc, out, err = wait_child(child(START_STOP_RACES), timeout=30)
+    assert rc == 0, err[-2000:]
+    assert [line[8:] for line in out.splitlines() if line.startswith("result: ")] == [
+        "del 0 0", "uninitialize 0", "callable initialize 0", "stop 0",
+        "callable uninitialize 0", "stop 0"]
 
 
 def test_a_raising_or_slow_callable_does_not_stop_later_deliveries(robot, monkeypatch):

@@ -3,7 +3,7 @@ import os
 import shutil
 import subprocess
 
-from conftest import HERE, WORKDIR, child, finished
+from conftest import HERE, WORKDIR, child, wait_child
 
 SCRIPT = r"""
 import ctypes
@@ -32,7 +32,7 @@ def test_robot_startup_sends_its_class_pose_reading_detection_and_acceleration()
                     "-ldl"], check=True, timeout=60)
     # After any sanitizer runtime already preloaded, which must stay first.
     preload = (os.environ.get("LD_PRELOAD", "") + " " + spy).strip()
-    rc, out, err = finished(child(SCRIPT, spy, env={"LD_PRELOAD": preload}))
+    rc, out, err = wait_child(child(SCRIPT, spy, env={"LD_PRELOAD": preload}))
     assert rc == 0, err[-2000:]
     line = [line for line in out.splitlines() if line.startswith("startup:")][0]
     result, handle, seen = line.split(" ", 3)[1:]
