@@ -1,6 +1,7 @@
 """Robot events delivered to Python callables on the robot-event thread."""
 import gc
 import os
+import signal
 import sys
 import threading
 import time
@@ -8,8 +9,8 @@ import weakref
 
 import pytest
 
-from conftest import (DYNAMICS, Recorder, child, close_context, lib, open_context, wait_child,
-                      wait_until)
+from conftest import (DYNAMICS, WORKDIR, Recorder, child, close_context, lib, open_context,
+                      wait_child, wait_until)
 
 STARTUP_DONE, SHUTDOWN_DONE, LINK_LOST = 20, 21, 27
 FAR = (1.0, 0.0, 0.0, 0.0, 0.0, 0.0)
@@ -256,6 +257,56 @@ def test_events_and_move_stop_during_a_blocking_move(fresh, own_controller):
     assert seen == {"delivered": True, "during_move": True, "stop": 0}
     assert result != 0 and elapsed < 4.0
     close_context(mover)
+    close_context(watcher)
+
+
+# A blocking move on the main thread, and one on another thread (of another counterpart), are
+# under way when the child gets SIGINT; the handler is Python's own or one that returns.
+CTRL_C = r"""
+import signal, threading
+from conftest import lib, open_context, wait_until
+
+FAR = (1.0, 0.0, 0.0, 0.0, 0.0, 0.0)
+mover, other = open_context(int(sys.argv[1])), open_context(int(sys.argv[2]))
+if sys.argv[4] == "returns":
+    signal.signal(signal.SIGINT, lambda *_: print(
+        "result: handled while moving", lib.get_robot_state(mover) == 1, flush=True))
+others = []
+threading.Thread(target=lambda: others.append(lib.move_joint(other, FAR))).start()
+
+def mark_when_moving():
+    if wait_until(lambda: lib.get_robot_state(mover) == lib.get_robot_state(other) == 1, 10):
+        open(sys.argv[3], "w").close()
+threading.Thread(target=mark_when_moving).start()
+try:
+    print("result: move", lib.move_joint(mover, FAR), flush=True)
+except KeyboardInterrupt:
+    print("result: KeyboardInterrupt", flush=True)
+wait_until(lambda: others, 10)
+print("result: other move", others, flush=True)
+lib.uninitialize()
+"""
+
+
+@pytest.mark.parametrize("handler, travel, results, stopped", [
+    ("raises", 20.0, ["KeyboardInterrupt"], True),
+    ("returns", 2.0, ["handled while moving True", "move 0"], False),
+])
+def test_ctrl_c_during_a_blocking_move(own_controller, handler, travel, results, stopped):
+    sim, other = own_controller(travel_scale=travel), own_controller(travel_scale=3.0)
+    watcher = open_context(sim.port)
+    start = lib.get_current_waypoint(watcher)["joint"][0]
+    marker = os.path.join(WORKDIR, "moving-" + handler)
+    proc = child(CTRL_C, sim.port, other.port, marker, handler)
+    assert wait_until(lambda: os.path.exists(marker) or proc.poll() is not None, 10)
+    proc.send_signal(signal.SIGINT)
+    rc, out, err = wait_child(proc, 30)
+    assert rc == 0, err[-2000:]
+    assert [line[8:] for line in out.splitlines() if line.startswith("result: ")] == results + [
+        "other move [0]"]
+    # A stop leaves the counterpart's arm between where it started and the target.
+    end = lib.get_current_waypoint(watcher)["joint"][0]
+    assert (start < end < FAR[0]) == stopped and (end == FAR[0]) != stopped
     close_context(watcher)
 
 
