@@ -31,7 +31,7 @@ typedef std::map<RSHD, RS_EVENT_CALLBACK> RS_EVENT_CALLBACK_MAP;
 typedef std::vector<std::pair<RSHD, kezu_robot_namespace::RobotEventInfo *>> RS_EVENT_MAP;
 
 // The registry is read and written only under the interpreter lock; g_event_mutex guards the
-// queue and the thread's end flag, g_event_cond announces queued events and the thread's end.
+// queue and each thread's end flag, g_event_cond announces queued events and a thread's end.
 extern RS_EVENT_CALLBACK_MAP g_python_callback_robot_event;
 extern RS_EVENT_MAP g_rs_event;
 extern pthread_mutex_t g_event_mutex;
@@ -50,7 +50,7 @@ PyObject *get_robot_event_callback(RSHD rshd);
 // Releases the registration and the queued events of a context that has been destroyed.
 void drop_robot_event_callback(RSHD rshd);
 
-// The Python methods of this part; called with the interpreter lock held.
+// The Python methods of the robot events; called with the interpreter lock held.
 PyObject *pykezuqx_initialize(PyObject *self, PyObject *args);
 PyObject *pykezuqx_uninitialize(PyObject *self, PyObject *args);
 PyObject *pykezuqx_set_robot_event_callback(PyObject *self, PyObject *args);
