@@ -50,14 +50,15 @@ def child(script, *args, env=None):
 
 
 def wait_child(proc, timeout=60):
-    """The child's (return code, output, errors); one that outlives timeout is killed."""
+    """The child's return code ("hung" when it outlives timeout and is killed), the lines it
+    printed after "result: " (the SDK's console log shares its output) and its errors."""
     try:
         out, err = proc.communicate(timeout=timeout)
+        rc = proc.returncode
     except subprocess.TimeoutExpired:
         proc.kill()
-        out, err = proc.communicate()
-        return "hung", out, err
-    return proc.returncode, out, err
+        (out, err), rc = proc.communicate(), "hung"
+    return rc, [line[8:] for line in out.splitlines() if line.startswith("result: ")], err
 
 
 def wait_until(predicate, timeout=5.0):

@@ -17,7 +17,7 @@ try:
     spy = ctypes.CDLL(sys.argv[1])
     spy.startup_spy_seen.restype = ctypes.c_double
     payload = spy.startup_spy_seen(seen)
-    print("startup:", result, h, list(seen), payload, flush=True)
+    print("result:", result, h, list(seen), payload, flush=True)
     lib.uninitialize()
 finally:
     sim.stop()
@@ -32,9 +32,8 @@ def test_robot_startup_sends_its_class_pose_reading_detection_and_acceleration()
                     "-ldl"], check=True, timeout=60)
     # After any sanitizer runtime already preloaded, which must stay first.
     preload = (os.environ.get("LD_PRELOAD", "") + " " + spy).strip()
-    rc, out, err = wait_child(child(SCRIPT, spy, env={"LD_PRELOAD": preload}))
+    rc, results, err = wait_child(child(SCRIPT, spy, env={"LD_PRELOAD": preload}))
     assert rc == 0, err[-2000:]
-    line = [line for line in out.splitlines() if line.startswith("startup:")][0]
-    result, handle, seen = line.split(" ", 3)[1:]
+    result, handle, seen = results[0].split(" ", 2)
     # Only the class's low 8 bits reach the SDK; pose reading on, static detection off.
     assert (result, seen) == ("0", "[%s, 6, 1, 0, 6000] 2.5" % handle)
