@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "globalutil.h"
+#include "pykezuqxblocking.h"
 #include "pykezuqxconvert.h"
 #include "pykezuqxevent.h"
 #include "rsrobotcontrol.h"
@@ -46,6 +48,12 @@ PyObject *none() { Py_RETURN_NONE; }
 
 PyObject *code(int rc) { return PyInt_FromLong(rc); }
 
+// The code of a call that can block for long, or null when a signal handler raised during it.
+PyObject *blockingCode(RSHD rshd, BlockingKind kind, const std::function<int()> &call) {
+    int rc = 0;
+    return run_blocking(rshd, kind, call, rc) ? code(rc) : nullptr;
+}
+
 bool parseHandle(PyObject *args, RSHD &rshd) {
     short handle = 0;
     if (!PyArg_ParseTuple(args, "h", &handle)) {
@@ -73,6 +81,14 @@ PyObject *handleCode(PyObject *args, int (*call)(RSHD)) {
         return parametersError();
     }
     return code(withoutGil([&] { return call(rshd); }));
+}
+
+PyObject *handleBlockingCode(PyObject *args, int (*call)(RSHD), BlockingKind kind) {
+    RSHD rshd = 0;
+    if (!parseHandle(args, rshd)) {
+        return parametersError();
+    }
+    return blockingCode(rshd, kind, [&] { return call(rshd); });
 }
 
 PyObject *handleDoubleCode(PyObject *args, int (*call)(RSHD, double)) {
@@ -113,7 +129,8 @@ PyObject *moveCode(PyObject *args, int (*move)(RSHD, double *, bool)) {
     if (!parseJoints(args, joints)) {
         return parametersError();
     }
-    return code(withoutGil([&] { return move(joints.rshd(), joints.radian, true); }));
+    return blockingCode(joints.rshd(), BlockingKind::Move,
+                        [&] { return move(joints.rshd(), joints.radian, true); });
 }
 
 PyObject *jointLimitsCode(PyObject *args, int (*call)(RSHD, const JointVelcAccParam *)) {
@@ -197,9 +214,9 @@ PyObject *trackCode(PyObject *args, bool checkValue) {
     if (checkValue && track <= 0) {
         return failedWith("invalid parameters!");
     }
-    return code(withoutGil([&] {
+    return blockingCode(static_cast<RSHD>(handle), BlockingKind::Move, [&] {
         return rs_move_track(static_cast<RSHD>(handle), static_cast<move_track>(track), true);
-    }));
+    });
 }
 
 MoveRelative relativeOffset(const float offset[3]) {
@@ -261,7 +278,11 @@ static PyObject *pykezuqx_destory_context(PyObject *, PyObject *args) {
     if (!parseHandle(args, rshd)) {
         return parametersError();
     }
-    withoutGil([&] { return rs_destory_context(rshd); });
+    // Once the context is gone no event of it can come, and its callable would be kept for
+    // nothing.
+    if (withoutGil([&] { return rs_destory_context(rshd); }) == 0) {
+        drop_robot_event_callback(rshd);
+    }
     return PyInt_FromLong(0);
 }
 
@@ -367,8 +388,9 @@ static PyObject *pykezuqx_move_rotate(PyObject *, PyObject *args) {
     if (!parse_coord_calibrate_param(frameDict, frame)) {
         return failedWith("move rotate parameters error!");
     }
-    return code(withoutGil(
-        [&] { return rs_move_rotate(static_cast<RSHD>(handle), &frame, &axis, angle, true); }));
+    return blockingCode(static_cast<RSHD>(handle), BlockingKind::Move, [&] {
+        return rs_move_rotate(static_cast<RSHD>(handle), &frame, &axis, angle, true);
+    });
 }
 
 static PyObject *pykezuqx_remove_all_waypoint(PyObject *, PyObject *args) {
@@ -485,7 +507,7 @@ static PyObject *pykezuqx_append_offline_track_file(PyObject *, PyObject *args) 
 }
 
 static PyObject *pykezuqx_startup_offline_track(PyObject *, PyObject *args) {
-    return handleCode(args, rs_startup_offline_track);
+    return handleBlockingCode(args, rs_startup_offline_track, BlockingKind::Move);
 }
 
 static PyObject *pykezuqx_stop_offline_track(PyObject *, PyObject *args) {
@@ -512,10 +534,10 @@ static PyObject *pykezuqx_startup_excit_traj_track(PyObject *, PyObject *args) {
     if (!PyArg_ParseTuple(args, "hsii", &handle, &file, &type, &subtype)) {
         return parametersError();
     }
-    return code(withoutGil([&] {
+    return blockingCode(static_cast<RSHD>(handle), BlockingKind::Move, [&] {
         return rs_startup_excit_traj_track(static_cast<RSHD>(handle), file, static_cast<char>(type),
                                            static_cast<char>(subtype));
-    }));
+    });
 }
 
 static PyObject *pykezuqx_get_dynidentify_results(PyObject *, PyObject *args) {
@@ -666,18 +688,20 @@ static PyObject *pykezuqx_robot_startup(PyObject *, PyObject *args) {
         return parametersError();
     }
     ROBOT_SERVICE_STATE state = ROBOT_SERVICE_READY;
-    if (withoutGil([&] {
-            return rs_robot_startup(static_cast<RSHD>(handle), &dynamics,
-                                    static_cast<uint8>(collisionClass), true, false, kBoardMaxAcc,
-                                    &state);
-        }) != 0) {
-        return none();
+    const auto startup = [&] {
+        return rs_robot_startup(static_cast<RSHD>(handle), &dynamics,
+                                static_cast<uint8>(collisionClass), true, false, kBoardMaxAcc,
+                                &state);
+    };
+    int rc = 0;
+    if (!run_blocking(static_cast<RSHD>(handle), BlockingKind::Wait, startup, rc)) {
+        return nullptr;
     }
-    return PyInt_FromLong(0);
+    return rc != 0 ? none() : PyInt_FromLong(0);
 }
 
 static PyObject *pykezuqx_robot_shutdown(PyObject *, PyObject *args) {
-    return handleCode(args, rs_robot_shutdown);
+    return handleBlockingCode(args, rs_robot_shutdown, BlockingKind::Wait);
 }
 
 static PyObject *pykezuqx_move_stop(PyObject *, PyObject *args) {

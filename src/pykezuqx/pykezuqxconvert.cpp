@@ -26,6 +26,7 @@ bool readNumber(PyObject *number, double &out) {
     return true;
 }
 
+// The items may be borrowed: a tuple that is held cannot drop them.
 bool readNumbers(PyObject *group, Py_ssize_t count, double *out) {
     if (group == nullptr || !PyTuple_Check(group) || PyTuple_Size(group) != count) {
         return false;
@@ -48,9 +49,17 @@ bool readEnum(PyObject *item, long low, long high, long &value) {
     return value >= low && value <= high;
 }
 
-// A borrowed item of a dictionary, null when the key is missing or the value is no dictionary.
-PyObject *item(PyObject *dict, const char *key) {
-    return PyDict_Check(dict) ? PyDict_GetItemString(dict, key) : nullptr;
+struct Decref {
+    void operator()(PyObject *object) const { Py_DECREF(object); }
+};
+using PyRef = std::unique_ptr<PyObject, Decref>;
+
+// An item of a dictionary, null when the key is missing or the value is no dictionary. The
+// reference is our own: reading a number can run Python code that replaces the entry.
+PyRef item(PyObject *dict, const char *key) {
+    PyObject *value = PyDict_Check(dict) ? PyDict_GetItemString(dict, key) : nullptr;
+    Py_XINCREF(value);
+    return PyRef(value);
 }
 
 bool readPos(PyObject *group, Pos &pos) {
@@ -74,7 +83,8 @@ bool readOri(PyObject *group, Ori &ori) {
 bool readCalibratePoints(PyObject *points, CoordCalibrate &user_coord) {
     static const char *const kNames[3] = {"point1", "point2", "point3"};
     for (int i = 0; i < 3; ++i) {
-        if (!readNumbers(item(points, kNames[i]), ARM_DOF, user_coord.wayPointArray[i].jointPos)) {
+        const PyRef point = item(points, kNames[i]);
+        if (!readNumbers(point.get(), ARM_DOF, user_coord.wayPointArray[i].jointPos)) {
             W_ERROR("calibrate_points.%s invalid!", kNames[i]);
             return false;
         }
@@ -87,12 +97,12 @@ bool readCalibratePoints(PyObject *points, CoordCalibrate &user_coord) {
 template <typename Read>
 bool readItem(PyObject *dict, const char *key, const char *missing, const char *invalid,
               Read read) {
-    PyObject *value = item(dict, key);
+    const PyRef value = item(dict, key);
     if (value == nullptr) {
         W_ERROR("%s", missing);
         return false;
     }
-    if (!read(value)) {
+    if (!read(value.get())) {
         if (invalid != nullptr) {
             W_ERROR("%s", invalid);
         }
@@ -111,18 +121,44 @@ bool readCalibrateTool(PyObject *tool, CoordCalibrate &user_coord) {
                     [&](PyObject *ori) { return readOri(ori, desc.toolInEndOrientation); });
 }
 
+// A key of the result dictionaries, made (interned) on first use and kept for the module's
+// life: making and hashing the key strings on every call was a large share of a cheap call.
+class ResultKey {
+public:
+    explicit ResultKey(const char *text) : m_text(text) {}
+
+    // Under the interpreter lock; null, with the error set, when it cannot be made.
+    PyObject *get() {
+        if (m_key == nullptr) {
+            m_key = PyUnicode_InternFromString(m_text);
+        }
+        return m_key;
+    }
+
+private:
+    const char *m_text;
+    PyObject *m_key = nullptr;
+};
+
+// The ResultKey of one place in the code, made when that place first runs.
+#define RESULT_KEY(text)                  \
+    ([]() -> ResultKey & {                \
+        static ResultKey resultKey(text); \
+        return resultKey;                 \
+    }())
+
 // Inserts a new value under key and drops the builder's reference to it.
-bool put(PyObject *dict, const char *key, PyObject *value) {
+bool put(PyObject *dict, PyObject *key, PyObject *value) {
     if (value == nullptr) {
         return false;
     }
-    const int rc = PyDict_SetItemString(dict, key, value);
+    const int rc = key != nullptr ? PyDict_SetItem(dict, key, value) : -1;
     Py_DECREF(value);
     return rc == 0;
 }
 
 struct Entry {
-    const char *key;
+    ResultKey &key;
     PyObject *value;
 };
 
@@ -133,7 +169,7 @@ PyObject *makeDict(std::initializer_list<Entry> entries) {
     bool ok = dict != nullptr;
     for (const Entry &entry : entries) {
         if (ok) {
-            ok = put(dict, entry.key, entry.value);
+            ok = put(dict, entry.key.get(), entry.value);
         } else {
             Py_XDECREF(entry.value);
         }
@@ -158,6 +194,21 @@ PyObject *makeList(const T *values, int count, Make make) {
         PyList_SET_ITEM(list, i, item);
     }
     return list;
+}
+
+// "joint1", "joint2", ...: the key of the joint of index i, made once as a ResultKey is.
+PyObject *jointKey(int i) {
+    static std::vector<PyObject *> keys;  // under the interpreter lock
+    while (static_cast<int>(keys.size()) <= i) {
+        char text[32];
+        snprintf(text, sizeof text, "joint%zu", keys.size() + 1);
+        PyObject *key = PyUnicode_InternFromString(text);
+        if (key == nullptr) {
+            return nullptr;
+        }
+        keys.push_back(key);
+    }
+    return keys[i];
 }
 
 PyObject *boundedString(const char *text, std::size_t capacity) {
@@ -269,16 +320,16 @@ PyObject *make_return_io_config(const std::vector<RobotIoDesc> &config) {
 PyObject *make_return_waypoint(const wayPoint_S &waypoint) {
     const Ori &o = waypoint.orientation;
     const double ori[4] = {o.w, o.x, o.y, o.z};
-    return makeDict({{"joint", make_float_list(waypoint.jointpos, ARM_DOF)},
-                     {"ori", make_float_list(ori, 4)},
-                     {"pos", make_float_list(waypoint.cartPos.positionVector, 3)}});
+    return makeDict({{RESULT_KEY("joint"), make_float_list(waypoint.jointpos, ARM_DOF)},
+                     {RESULT_KEY("ori"), make_float_list(ori, 4)},
+                     {RESULT_KEY("pos"), make_float_list(waypoint.cartPos.positionVector, 3)}});
 }
 
 PyObject *make_return_pos_and_ori(const Pos *pos, const Ori *ori) {
     const double quaternion[4] = {ori->w, ori->x, ori->y, ori->z};
     const double position[3] = {pos->x, pos->y, pos->z};
-    return makeDict(
-        {{"ori", make_float_list(quaternion, 4)}, {"pos", make_float_list(position, 3)}});
+    return makeDict({{RESULT_KEY("ori"), make_float_list(quaternion, 4)},
+                     {RESULT_KEY("pos"), make_float_list(position, 3)}});
 }
 
 PyObject *make_return_tool_kinematics_param(const ToolInEndDesc *tool_kinematics) {
@@ -291,21 +342,20 @@ PyObject *make_return_tool_dynamics_param(const ToolDynamicsParam *tool_dynamics
                                 tool_dynamics->positionZ};
     const ToolInertia &in = tool_dynamics->toolInertia;
     const double inertia[6] = {in.xx, in.xy, in.xz, in.yy, in.yz, in.zz};
-    return makeDict({{"position", make_float_list(position, 3)},
-                     {"payload", PyFloat_FromDouble(tool_dynamics->payload)},
-                     {"inertia", make_float_list(inertia, 6)}});
+    return makeDict({{RESULT_KEY("position"), make_float_list(position, 3)},
+                     {RESULT_KEY("payload"), PyFloat_FromDouble(tool_dynamics->payload)},
+                     {RESULT_KEY("inertia"), make_float_list(inertia, 6)}});
 }
 
 PyObject *make_return_joint_status(const JointStatus *jointStatus, int size) {
     PyObject *dict = PyDict_New();
     for (int i = 0; dict != nullptr && i < size; ++i) {
         const JointStatus joint = jointStatus[i];  // packed: read by value
-        char key[32];
-        snprintf(key, sizeof key, "joint%d", i + 1);
-        PyObject *status = makeDict({{"current", PyInt_FromLong(joint.jointCurrentI)},
-                                     {"voltage", PyFloat_FromDouble(joint.jointCurVol)},
-                                     {"temperature", PyFloat_FromDouble(joint.jointCurTemp)}});
-        if (!put(dict, key, status)) {
+        PyObject *status =
+            makeDict({{RESULT_KEY("current"), PyInt_FromLong(joint.jointCurrentI)},
+                      {RESULT_KEY("voltage"), PyFloat_FromDouble(joint.jointCurVol)},
+                      {RESULT_KEY("temperature"), PyFloat_FromDouble(joint.jointCurTemp)}});
+        if (!put(dict, jointKey(i), status)) {
             Py_CLEAR(dict);
         }
     }
@@ -314,51 +364,52 @@ PyObject *make_return_joint_status(const JointStatus *jointStatus, int size) {
 
 PyObject *make_return_robot_event(const RobotEventInfo *eventInfo) {
     const std::string &content = eventInfo->eventContent;
-    return makeDict({{"type", PyInt_FromLong(eventInfo->eventType)},
-                     {"code", PyInt_FromLong(eventInfo->eventCode)},
-                     {"content", PyString_FromStringAndSize(
-                                     content.data(), static_cast<Py_ssize_t>(content.size()))}});
+    return makeDict(
+        {{RESULT_KEY("type"), PyInt_FromLong(eventInfo->eventType)},
+         {RESULT_KEY("code"), PyInt_FromLong(eventInfo->eventCode)},
+         {RESULT_KEY("content"),
+          PyString_FromStringAndSize(content.data(), static_cast<Py_ssize_t>(content.size()))}});
 }
 
 PyObject *make_return_io_desc(const RobotIoDesc &ioDesc) {
-    return makeDict({{"id", boundedString(ioDesc.ioId, sizeof ioDesc.ioId)},
-                     {"name", boundedString(ioDesc.ioName, sizeof ioDesc.ioName)},
-                     {"addr", PyInt_FromLong(ioDesc.ioAddr)},
-                     {"type", PyInt_FromLong(ioDesc.ioType)},
-                     {"value", PyFloat_FromDouble(ioDesc.ioValue)}});
+    return makeDict({{RESULT_KEY("id"), boundedString(ioDesc.ioId, sizeof ioDesc.ioId)},
+                     {RESULT_KEY("name"), boundedString(ioDesc.ioName, sizeof ioDesc.ioName)},
+                     {RESULT_KEY("addr"), PyInt_FromLong(ioDesc.ioAddr)},
+                     {RESULT_KEY("type"), PyInt_FromLong(ioDesc.ioType)},
+                     {RESULT_KEY("value"), PyFloat_FromDouble(ioDesc.ioValue)}});
 }
 
 PyObject *make_return_diagnosis(const RobotDiagnosis &d) {
     // Flags are ints 0 or 1, as everywhere in the module.
     return makeDict({
-        {"armCanbusStatus", PyInt_FromLong(d.armCanbusStatus)},
-        {"armPowerCurrent", PyFloat_FromDouble(d.armPowerCurrent)},
-        {"armPowerVoltage", PyFloat_FromDouble(d.armPowerVoltage)},
-        {"armPowerStatus", PyInt_FromLong(d.armPowerStatus)},
-        {"contorllerTemp", PyInt_FromLong(d.contorllerTemp)},
-        {"contorllerHumidity", PyInt_FromLong(d.contorllerHumidity)},
-        {"remoteHalt", PyInt_FromLong(d.remoteHalt)},
-        {"softEmergency", PyInt_FromLong(d.softEmergency)},
-        {"remoteEmergency", PyInt_FromLong(d.remoteEmergency)},
-        {"robotCollision", PyInt_FromLong(d.robotCollision)},
-        {"forceControlMode", PyInt_FromLong(d.forceControlMode)},
-        {"brakeStuats", PyInt_FromLong(d.brakeStuats)},
-        {"robotEndSpeed", PyFloat_FromDouble(d.robotEndSpeed)},
-        {"robotMaxAcc", PyInt_FromLong(d.robotMaxAcc)},
-        {"orpeStatus", PyInt_FromLong(d.orpeStatus)},
-        {"enableReadPose", PyInt_FromLong(d.enableReadPose)},
-        {"robotMountingPoseChanged", PyInt_FromLong(d.robotMountingPoseChanged)},
-        {"encoderErrorStatus", PyInt_FromLong(d.encoderErrorStatus)},
-        {"staticCollisionDetect", PyInt_FromLong(d.staticCollisionDetect)},
-        {"jointCollisionDetect", PyInt_FromLong(d.jointCollisionDetect)},
-        {"encoderLinesError", PyInt_FromLong(d.encoderLinesError)},
-        {"jointErrorStatus", PyInt_FromLong(d.jointErrorStatus)},
-        {"singularityOverSpeedAlarm", PyInt_FromLong(d.singularityOverSpeedAlarm)},
-        {"robotCurrentAlarm", PyInt_FromLong(d.robotCurrentAlarm)},
-        {"toolIoError", PyInt_FromLong(d.toolIoError)},
-        {"robotMountingPoseWarning", PyInt_FromLong(d.robotMountingPoseWarning)},
-        {"macTargetPosBufferSize", PyInt_FromLong(d.macTargetPosBufferSize)},
-        {"macTargetPosDataSize", PyInt_FromLong(d.macTargetPosDataSize)},
-        {"macDataInterruptWarning", PyInt_FromLong(d.macDataInterruptWarning)},
+        {RESULT_KEY("armCanbusStatus"), PyInt_FromLong(d.armCanbusStatus)},
+        {RESULT_KEY("armPowerCurrent"), PyFloat_FromDouble(d.armPowerCurrent)},
+        {RESULT_KEY("armPowerVoltage"), PyFloat_FromDouble(d.armPowerVoltage)},
+        {RESULT_KEY("armPowerStatus"), PyInt_FromLong(d.armPowerStatus)},
+        {RESULT_KEY("contorllerTemp"), PyInt_FromLong(d.contorllerTemp)},
+        {RESULT_KEY("contorllerHumidity"), PyInt_FromLong(d.contorllerHumidity)},
+        {RESULT_KEY("remoteHalt"), PyInt_FromLong(d.remoteHalt)},
+        {RESULT_KEY("softEmergency"), PyInt_FromLong(d.softEmergency)},
+        {RESULT_KEY("remoteEmergency"), PyInt_FromLong(d.remoteEmergency)},
+        {RESULT_KEY("robotCollision"), PyInt_FromLong(d.robotCollision)},
+        {RESULT_KEY("forceControlMode"), PyInt_FromLong(d.forceControlMode)},
+        {RESULT_KEY("brakeStuats"), PyInt_FromLong(d.brakeStuats)},
+        {RESULT_KEY("robotEndSpeed"), PyFloat_FromDouble(d.robotEndSpeed)},
+        {RESULT_KEY("robotMaxAcc"), PyInt_FromLong(d.robotMaxAcc)},
+        {RESULT_KEY("orpeStatus"), PyInt_FromLong(d.orpeStatus)},
+        {RESULT_KEY("enableReadPose"), PyInt_FromLong(d.enableReadPose)},
+        {RESULT_KEY("robotMountingPoseChanged"), PyInt_FromLong(d.robotMountingPoseChanged)},
+        {RESULT_KEY("encoderErrorStatus"), PyInt_FromLong(d.encoderErrorStatus)},
+        {RESULT_KEY("staticCollisionDetect"), PyInt_FromLong(d.staticCollisionDetect)},
+        {RESULT_KEY("jointCollisionDetect"), PyInt_FromLong(d.jointCollisionDetect)},
+        {RESULT_KEY("encoderLinesError"), PyInt_FromLong(d.encoderLinesError)},
+        {RESULT_KEY("jointErrorStatus"), PyInt_FromLong(d.jointErrorStatus)},
+        {RESULT_KEY("singularityOverSpeedAlarm"), PyInt_FromLong(d.singularityOverSpeedAlarm)},
+        {RESULT_KEY("robotCurrentAlarm"), PyInt_FromLong(d.robotCurrentAlarm)},
+        {RESULT_KEY("toolIoError"), PyInt_FromLong(d.toolIoError)},
+        {RESULT_KEY("robotMountingPoseWarning"), PyInt_FromLong(d.robotMountingPoseWarning)},
+        {RESULT_KEY("macTargetPosBufferSize"), PyInt_FromLong(d.macTargetPosBufferSize)},
+        {RESULT_KEY("macTargetPosDataSize"), PyInt_FromLong(d.macTargetPosDataSize)},
+        {RESULT_KEY("macDataInterruptWarning"), PyInt_FromLong(d.macDataInterruptWarning)},
     });
 }

@@ -26,17 +26,29 @@ namespace {
 
 enum { kThreadCreateFailed = 1004, kWaitSeconds = 2 };
 
-// Set by the robot-event thread under g_event_mutex as its last act; the stopper waits on it.
-bool g_event_thread_ended = false;
+// One robot-event thread, shared by the thread and its stopper.
+struct EventThread {
+    pthread_t handle{};
+    std::uintptr_t generation = 0;
+    bool ended = false;  // under g_event_mutex; the stopper waits for it
+};
 
-// Counts the threads started. A thread stopped from inside one of its own callables is not
-// joined; it leaves on its own once that callable returns, even if a new thread has started
-// (and cleared the stop flag) meanwhile.
+// Counts the threads started. A thread whose stop is still under way when a new one starts,
+// or that was stopped from inside one of its own callables (and is not joined), leaves on its
+// own once it sees a newer generation.
 std::atomic<std::uintptr_t> g_event_thread_generation{0};
 
-// Serialises starting and stopping the thread. Taken only without the interpreter lock, so a
-// thread holding the interpreter lock never waits for it.
+// The running thread, null while none runs. Guarded by g_thread_control_mutex, which is held
+// only for moments, never while the thread is joined nor with the interpreter lock: a callable
+// may start or stop the thread while another thread's stop is joining it.
+std::shared_ptr<EventThread> g_event_thread;
 pthread_mutex_t g_thread_control_mutex = PTHREAD_MUTEX_INITIALIZER;
+
+std::uint64_t g_registration_serial = 0;  // under the interpreter lock
+
+bool isCurrent(const EventThread &thread) {
+    return !g_exit_system && thread.generation == g_event_thread_generation;
+}
 
 // Now in whole seconds plus kWaitSeconds: a wait on it lasts between one and two seconds.
 timespec waitDeadline() {
@@ -48,10 +60,10 @@ timespec waitDeadline() {
 // Waits up to two seconds for a queued event or the stop flag. Cancellation is enabled only
 // inside this wait, so the thread is never cancelled while it waits for or holds the
 // interpreter lock.
-void waitForEvents() {
+void waitForEvents(const EventThread &self) {
     pthread_mutex_lock(&g_event_mutex);
     pthread_cleanup_push(cleanup_handler, nullptr);
-    if (g_rs_event.empty() && !g_exit_system) {
+    if (g_rs_event.empty() && isCurrent(self)) {
         const timespec deadline = waitDeadline();
         int state = 0;
         pthread_setcancelstate(PTHREAD_CANCEL_ENABLE, &state);
@@ -102,63 +114,95 @@ void deliver(RS_EVENT_MAP &events) {
 }
 
 int startEventThread() {
+    auto thread = std::make_shared<EventThread>();
     {
+        // Cleared before the thread exists, so a stop right after the start cannot be lost; a
+        // thread whose stop is still under way wakes to see it is no longer current.
         PthreadLock lock(g_event_mutex);
-        g_event_thread_ended = false;
+        thread->generation = ++g_event_thread_generation;
+        g_exit_system = false;
+        pthread_cond_broadcast(&g_event_cond);
     }
-    // Cleared before the thread exists, so a stop right after the start cannot be lost.
-    g_exit_system = false;
-    void *generation = reinterpret_cast<void *>(++g_event_thread_generation);
-    const int err =
-        pthread_create(&g_robot_event_thread_handle, nullptr, robot_event_thread, generation);
+    auto *shared = new std::shared_ptr<EventThread>(thread);
+    const int err = pthread_create(&thread->handle, nullptr, robot_event_thread, shared);
     if (err != 0) {
+        delete shared;
         g_exit_system = true;
-        g_robot_event_thread_handle = 0;
         W_ERROR("create event thread failed! %s", strerror(err));
         return kThreadCreateFailed;
     }
+    g_event_thread = thread;
+    g_robot_event_thread_handle = thread->handle;
     return 0;
 }
 
-void stopEventThread() {
-    const pthread_t thread = g_robot_event_thread_handle;
+// The running thread, told to stop, or null when none runs.
+std::shared_ptr<EventThread> takeEventThread() {
+    PthreadLock control(g_thread_control_mutex);
+    std::shared_ptr<EventThread> thread = std::move(g_event_thread);
+    g_event_thread = nullptr;
     g_robot_event_thread_handle = 0;
-    bool ended = false;
-    {
+    if (thread != nullptr) {
         PthreadLock lock(g_event_mutex);
         g_exit_system = true;
         pthread_cond_broadcast(&g_event_cond);
     }
-    if (pthread_equal(thread, pthread_self())) {
+    return thread;
+}
+
+void joinEventThread(const EventThread &thread) {
+    if (pthread_equal(thread.handle, pthread_self())) {
         // Stopped from one of its own callables: it leaves once that callable returns.
-        pthread_detach(thread);
+        pthread_detach(thread.handle);
         return;
     }
+    bool ended = false;
     {
         PthreadLock lock(g_event_mutex);
         const timespec deadline = waitDeadline();
-        while (!g_event_thread_ended &&
+        while (!thread.ended &&
                pthread_cond_timedwait(&g_event_cond, &g_event_mutex, &deadline) != ETIMEDOUT) {
         }
-        ended = g_event_thread_ended;
+        ended = thread.ended;
     }
     if (!ended) {
         // Takes effect only in the thread's wait for events, never inside Python.
         W_INFO("cancel robot event thread...");
-        pthread_cancel(thread);
+        pthread_cancel(thread.handle);
     }
-    pthread_join(thread, nullptr);
+    pthread_join(thread.handle, nullptr);
 }
 
-// Releasing a callable can run Python code that registers again, so the registry is emptied
-// before anything is released.
-void clearRegistry() {
-    RS_EVENT_CALLBACK_MAP registrations;
-    registrations.swap(g_python_callback_robot_event);
-    for (auto &entry : registrations) {
-        Py_XDECREF(entry.second.callback);
-        delete entry.second.p_rshd;
+typedef std::vector<std::pair<RSHD, std::uint64_t>> Registrations;
+
+Registrations registeredNow() {
+    Registrations now;
+    for (const auto &entry : g_python_callback_robot_event) {
+        now.emplace_back(entry.first, entry.second.serial);
     }
+    return now;
+}
+
+// Releasing a callable can run Python code that registers again or starts and stops the
+// thread, so the entries leave the registry before anything is released.
+void release(const std::vector<RS_EVENT_CALLBACK> &registrations) {
+    for (const RS_EVENT_CALLBACK &registration : registrations) {
+        delete registration.p_rshd;
+        Py_XDECREF(registration.callback);
+    }
+}
+
+void releaseRegistrations(const Registrations &registrations) {
+    std::vector<RS_EVENT_CALLBACK> taken;
+    for (const auto &registration : registrations) {
+        auto found = g_python_callback_robot_event.find(registration.first);
+        if (found != g_python_callback_robot_event.end() &&
+            found->second.serial == registration.second) {
+            taken.push_back(found->second);
+            g_python_callback_robot_event.erase(found);
+        }
+    }
+    release(taken);
 }
 
 }  // namespace
@@ -196,31 +240,54 @@ void process_robot_event() {
 }
 
 void *robot_event_thread(void *arg) {
-    const std::uintptr_t generation = reinterpret_cast<std::uintptr_t>(arg);
+    const std::unique_ptr<std::shared_ptr<EventThread>> shared(
+        static_cast<std::shared_ptr<EventThread> *>(arg));
+    EventThread &self = **shared;
     pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
-    while (!g_exit_system && generation == g_event_thread_generation) {
+    while (isCurrent(self)) {
         // A wake-up by time-out delivers too: an event whose signal came while the thread was
         // delivering is never left behind.
-        waitForEvents();
+        waitForEvents(self);
         process_robot_event();
     }
     {
         PthreadLock lock(g_event_mutex);
-        if (generation == g_event_thread_generation) {
-            g_event_thread_ended = true;
-        }
+        self.ended = true;
     }
     pthread_cond_broadcast(&g_event_cond);
     return nullptr;
 }
 
 void set_robot_event_callback(RSHD *p_rshd, PyObject *python_callback) {
-    g_python_callback_robot_event[*p_rshd] = RS_EVENT_CALLBACK{python_callback, p_rshd};
+    g_python_callback_robot_event[*p_rshd] =
+        RS_EVENT_CALLBACK{python_callback, p_rshd, ++g_registration_serial};
 }
 
 PyObject *get_robot_event_callback(RSHD rshd) {
     auto found = g_python_callback_robot_event.find(rshd);
     return found != g_python_callback_robot_event.end() ? found->second.callback : nullptr;
+}
+
+void drop_robot_event_callback(RSHD rshd) {
+    std::vector<std::unique_ptr<RobotEventInfo>> queued;
+    {
+        PthreadLock lock(g_event_mutex);
+        auto kept = g_rs_event.begin();
+        for (auto &event : g_rs_event) {
+            if (event.first == rshd) {
+                queued.emplace_back(event.second);
+            } else {
+                *kept++ = event;
+            }
+        }
+        g_rs_event.erase(kept, g_rs_event.end());
+    }
+    auto found = g_python_callback_robot_event.find(rshd);
+    if (found != g_python_callback_robot_event.end()) {
+        const RS_EVENT_CALLBACK registration = found->second;
+        g_python_callback_robot_event.erase(found);
+        release({registration});
+    }
 }
 
 PyObject *pykezuqx_initialize(PyObject * /*self*/, PyObject * /*args*/) {
@@ -229,7 +296,7 @@ PyObject *pykezuqx_initialize(PyObject * /*self*/, PyObject * /*args*/) {
     {
         PthreadLock control(g_thread_control_mutex);
         rc = rs_initialize();
-        if (rc == 0 && g_robot_event_thread_handle == 0) {
+        if (rc == 0 && g_event_thread == nullptr) {
             rc = startEventThread();
         }
     }
@@ -238,20 +305,22 @@ PyObject *pykezuqx_initialize(PyObject * /*self*/, PyObject * /*args*/) {
 }
 
 PyObject *pykezuqx_uninitialize(PyObject * /*self*/, PyObject * /*args*/) {
-    // The interpreter lock is released while contexts are deleted and the thread is stopped:
-    // the thread may be waiting for it to deliver a last event.
-    PyThreadState *state = PyEval_SaveThread();
-    pthread_mutex_lock(&g_thread_control_mutex);
-    const int rc = rs_uninitialize();
-    const bool ran = g_robot_event_thread_handle != 0;
-    if (ran) {
-        stopEventThread();
+    // Only what is registered now is released: a context made and registered while this stop
+    // goes on lives on.
+    const Registrations registrations = registeredNow();
+    int rc = 0;
+    std::shared_ptr<EventThread> thread;
+    // Without the interpreter lock: the thread may be waiting for it to deliver a last event.
+    Py_BEGIN_ALLOW_THREADS;
+    rc = rs_uninitialize();
+    thread = takeEventThread();
+    if (thread != nullptr) {
+        joinEventThread(*thread);
     }
-    PyEval_RestoreThread(state);
-    if (ran) {
-        clearRegistry();
+    Py_END_ALLOW_THREADS;
+    if (thread != nullptr) {
+        releaseRegistrations(registrations);
     }
-    pthread_mutex_unlock(&g_thread_control_mutex);
     return PyInt_FromLong(rc);
 }
 
@@ -267,7 +336,7 @@ PyObject *pykezuqx_set_robot_event_callback(PyObject * /*self*/, PyObject *args)
         return nullptr;
     }
     const RSHD rshd = static_cast<RSHD>(handle & 0xFFFF);
-    RS_EVENT_CALLBACK previous{nullptr, nullptr};
+    RS_EVENT_CALLBACK previous{nullptr, nullptr, 0};
     auto found = g_python_callback_robot_event.find(rshd);
     if (found != g_python_callback_robot_event.end()) {
         previous = found->second;
@@ -279,7 +348,6 @@ PyObject *pykezuqx_set_robot_event_callback(PyObject * /*self*/, PyObject *args)
     // running queueing callback), and the registry and the SDK then always agree.
     const int rc = rs_setcallback_robot_event(rshd, callback_robot_event, copy);
     // The SDK no longer hands out the earlier copy once it has taken the new one.
-    delete previous.p_rshd;
-    Py_XDECREF(previous.callback);
+    release({previous});
     return PyInt_FromLong(rc);
 }

@@ -12,7 +12,8 @@ import time
 
 import pytest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
 BUILD = os.environ.get("KEZU_BUILD_DIR", os.path.join(ROOT, "build"))
 SIM = os.path.join(BUILD, "tools", "kezu_controller_sim")
 TEST_TIME_LIMIT = 120  # seconds; a hang ends the run with every thread's traceback
@@ -38,6 +39,26 @@ FRAME = {"coord_type": 2, "calibrate_method": 0,
                               "point2": (0.3, 0.0, 1.5, 0.0, 1.5, 0.0),
                               "point3": (0.0, 0.3, 1.2, 0.0, 1.5, 0.0)},
          "tool_desc": {"pos": (0.0, 0.0, 0.0), "ori": (1.0, 0.0, 0.0, 0.0)}}
+
+
+def child(script, *args, env=None):
+    """script in a child interpreter that imports conftest as the tests do; argv[1:] are args."""
+    env = dict(os.environ, PYTHONPATH=os.path.dirname(lib.__file__), **(env or {}))
+    return subprocess.Popen([sys.executable, "-c", "import sys; sys.path.insert(0, %r)\n%s"
+                             % (HERE, script), *map(str, args)], env=env, cwd=WORKDIR,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+
+def wait_child(proc, timeout=60):
+    """The child's return code ("hung" when it outlives timeout and is killed), the lines it
+    printed after "result: " (the SDK's console log shares its output) and its errors."""
+    try:
+        out, err = proc.communicate(timeout=timeout)
+        rc = proc.returncode
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        (out, err), rc = proc.communicate(), "hung"
+    return rc, [line[8:] for line in out.splitlines() if line.startswith("result: ")], err
 
 
 def wait_until(predicate, timeout=5.0):

@@ -3,7 +3,7 @@ import copy
 
 import pytest
 
-from conftest import DYNAMICS, FRAME, JOINTS, TOOL, lib
+from conftest import DYNAMICS, FRAME, JOINTS, TOOL, child, lib, wait_child
 
 
 def frame_with(path, value):
@@ -97,3 +97,55 @@ def test_frame_conversions_mark_the_frame_whatever_type_the_dict_says(robot):
         results = [convert(robot, pos, ori, frame_with(["coord_type"], kind), TOOL)
                    for kind in (0, 1, 2)]
         assert results[0] is not None and results == [results[0]] * 3, convert
+
+
+# A number whose conversion replaces an entry that is being read (the tuple itself, or the
+# dictionary holding it) and lets new objects take the freed memory.
+REPLACED_WHILE_READ = r"""
+import copy
+from conftest import DYNAMICS, FRAME, TOOL, Controller, lib, open_context
+
+class Evil:
+    def __init__(self, holder, key):
+        self.holder, self.key = holder, key
+
+    def __float__(self):
+        global churn
+        self.holder[self.key] = None
+        churn = [(str(i), {}, i) for i in range(100)]
+        return 1.0
+
+def poisoned(record, tuple_path, replaced_path):
+    record = copy.deepcopy(record)
+    def parent(path):
+        target = record
+        for key in path[:-1]:
+            target = target[key]
+        return target
+    group = parent(tuple_path)
+    evil = Evil(parent(replaced_path), replaced_path[-1])
+    group[tuple_path[-1]] = (evil,) + group[tuple_path[-1]][1:]
+    return record
+
+sim = Controller()
+try:
+    h = open_context(sim.port)
+    for name, record, tuple_path, replaced_path in [
+            ("set_tool_kinematics_param", TOOL, ["pos"], ["pos"]),
+            ("set_tool_dynamics_param", DYNAMICS, ["position"], ["position"]),
+            ("set_user_coord", FRAME, ["calibrate_points", "point1"], ["calibrate_points"]),
+            ("set_user_coord", FRAME, ["tool_desc", "pos"], ["tool_desc"])]:
+        print("result:", name, getattr(lib, name)(h, poisoned(record, tuple_path, replaced_path)))
+    print("result: read back", lib.get_tool_kinematics_param(h)["pos"])
+    lib.uninitialize()
+finally:
+    sim.stop()
+"""
+
+
+def test_an_entry_replaced_while_it_is_read_is_read_whole():
+    rc, results, err = wait_child(child(REPLACED_WHILE_READ))
+    assert rc == 0, err[-2000:]
+    assert results == [
+        "set_tool_kinematics_param 0", "set_tool_dynamics_param 0", "set_user_coord 0",
+        "set_user_coord 0", "read back %s" % ([1.0] + list(TOOL["pos"][1:]))]

@@ -1,6 +1,7 @@
 """Robot events delivered to Python callables on the robot-event thread."""
 import gc
 import os
+import signal
 import sys
 import threading
 import time
@@ -8,7 +9,8 @@ import weakref
 
 import pytest
 
-from conftest import DYNAMICS, Recorder, close_context, lib, open_context, wait_until
+from conftest import (DYNAMICS, WORKDIR, Recorder, child, close_context, lib, open_context,
+                      wait_child, wait_until)
 
 STARTUP_DONE, SHUTDOWN_DONE, LINK_LOST = 20, 21, 27
 FAR = (1.0, 0.0, 0.0, 0.0, 0.0, 0.0)
@@ -100,30 +102,39 @@ def test_initialize_twice_starts_one_thread_and_uninitialize_stops_it_promptly(f
     assert wait_until(lambda: native_threads() <= before, 2)
 
 
-def test_uninitialize_without_thread_keeps_registrations(fresh, controller):
-    h = open_context(controller.port)
-    callback = lambda event: None  # noqa: E731
-    ref = weakref.ref(callback)
-    assert lib.set_robot_event_callback(h, callback) == 0
-    del callback
-    assert lib.uninitialize() == 0
-    assert ref() is not None
+def test_a_registration_lives_until_its_context_is_destroyed_or_the_thread_stops(fresh,
+                                                                                 controller):
+    refs = []
+
+    def register(handle):
+        callback = lambda event: None  # noqa: E731
+        refs.append(weakref.ref(callback))
+        assert lib.set_robot_event_callback(handle, callback) == 0
+    register(h := open_context(controller.port))
+    register(open_context(controller.port))
+    assert lib.destory_context(h) == 0
+    gc.collect()
+    assert [ref() is None for ref in refs] == [True, False]
+    assert lib.uninitialize() == 0  # no thread ran
+    assert refs[1]() is not None
     assert (lib.initialize(), lib.uninitialize()) == (0, 0)
     gc.collect()
-    assert ref() is None
+    assert refs[1]() is None
 
 
 # 2.5 s outlasts the stopper's wait, so it gives up waiting, yet must not cancel the thread
-# inside Python.
+# inside Python. A context made and registered meanwhile keeps its registration.
 @pytest.mark.parametrize("seconds", [0.5, 2.5])
 def test_uninitialize_while_a_callable_runs_waits_for_it_without_deadlock(fresh, robot, trace,
-                                                                          seconds):
+                                                                          controller, seconds):
     entered, finished = threading.Event(), threading.Event()
+    late, handles = Recorder(), []
 
     def slow(event):
         entered.set()
         time.sleep(seconds)  # sleeps without the interpreter lock
-        lib.get_robot_state(robot)  # and calls back into the module
+        handles.append(open_context(controller.port))  # and calls back into the module
+        assert lib.set_robot_event_callback(handles[0], late) == 0
         finished.set()
     assert lib.set_robot_event_callback(robot, slow) == 0
     assert lib.robot_shutdown(robot) == 0
@@ -133,6 +144,56 @@ def test_uninitialize_while_a_callable_runs_waits_for_it_without_deadlock(fresh,
     assert finished.is_set()
     assert time.monotonic() - started_at < seconds + 2.0
     assert trace.has("INFO", "cancel robot event thread...") == (seconds > 2)
+    assert (lib.initialize(), lib.robot_shutdown(handles[0])) == (0, 0)
+    assert late.wait_for_type(SHUTDOWN_DONE)
+    close_context(handles[0])
+
+
+# Each may hang: the thread is stopped while a callable starts or stops it, or while dropping
+# a callable runs a __del__ that does.
+START_STOP_RACES = r"""
+import threading, time
+from conftest import Controller, lib, open_context
+
+class Owner:
+    def __init__(self, handle):
+        lib.set_robot_event_callback(handle, self.on_event)
+
+    def on_event(self, event):
+        pass
+
+    def __del__(self):
+        print("result: del", lib.uninitialize(), lib.initialize(), flush=True)
+
+sim = Controller()
+try:
+    lib.initialize()
+    Owner(open_context(sim.port))
+    print("result: uninitialize", lib.uninitialize(), flush=True)
+    for action in (lib.initialize, lib.uninitialize):
+        entered = threading.Event()
+
+        def busy(event, action=action):
+            entered.set()
+            time.sleep(0.5)  # while the uninitialize below joins this thread
+            print("result: callable", action.__name__, action(), flush=True)
+        h = open_context(sim.port)
+        lib.initialize()
+        lib.set_robot_event_callback(h, busy)
+        lib.robot_shutdown(h)
+        entered.wait(5)
+        print("result: stop", lib.uninitialize(), flush=True)
+    lib.uninitialize()
+finally:
+    sim.stop()
+"""
+
+
+def test_starting_or_stopping_while_a_stop_is_under_way_returns():
+    rc, results, err = wait_child(child(START_STOP_RACES), timeout=30)
+    assert rc == 0, err[-2000:]
+    assert results == ["del 0 0", "uninitialize 0", "callable initialize 0", "stop 0",
+                       "callable uninitialize 0", "stop 0"]
 
 
 def test_a_raising_or_slow_callable_does_not_stop_later_deliveries(robot, monkeypatch):
@@ -195,6 +256,56 @@ def test_events_and_move_stop_during_a_blocking_move(fresh, own_controller):
     assert seen == {"delivered": True, "during_move": True, "stop": 0}
     assert result != 0 and elapsed < 4.0
     close_context(mover)
+    close_context(watcher)
+
+
+# A blocking move on the main thread, and one on another thread (of another counterpart), are
+# under way when the child gets SIGINT; the handler is Python's own or one that returns.
+CTRL_C = r"""
+import signal, threading
+from conftest import lib, open_context, wait_until
+
+FAR = (1.0, 0.0, 0.0, 0.0, 0.0, 0.0)
+mover, other = open_context(int(sys.argv[1])), open_context(int(sys.argv[2]))
+if sys.argv[4] == "returns":
+    signal.signal(signal.SIGINT, lambda *_: print(
+        "result: handled while moving", lib.get_robot_state(mover) == 1, flush=True))
+others = []
+threading.Thread(target=lambda: others.append(lib.move_joint(other, FAR))).start()
+
+def mark_when_moving():
+    if wait_until(lambda: lib.get_robot_state(mover) == lib.get_robot_state(other) == 1, 10):
+        open(sys.argv[3], "w").close()
+threading.Thread(target=mark_when_moving).start()
+try:
+    print("result: move", lib.move_joint(mover, FAR), flush=True)
+except KeyboardInterrupt:
+    print("result: KeyboardInterrupt", flush=True)
+wait_until(lambda: others, 10)
+print("result: other move", others, flush=True)
+lib.uninitialize()
+"""
+
+
+@pytest.mark.parametrize("handler, travel, expected, arm", [
+    ("raises", 20.0, ["KeyboardInterrupt"], "stopped midway"),
+    ("returns", 2.0, ["handled while moving True", "move 0"], "at the target"),
+])
+def test_ctrl_c_during_a_blocking_move(own_controller, handler, travel, expected, arm):
+    sim, other = own_controller(travel_scale=travel), own_controller(travel_scale=3.0)
+    watcher = open_context(sim.port)
+    start = lib.get_current_waypoint(watcher)["joint"][0]
+    marker = os.path.join(WORKDIR, "moving-" + handler)
+    proc = child(CTRL_C, sim.port, other.port, marker, handler)
+    assert wait_until(lambda: os.path.exists(marker) or proc.poll() is not None, 10)
+    proc.send_signal(signal.SIGINT)
+    rc, results, err = wait_child(proc, 30)
+    assert rc == 0, err[-2000:]
+    assert results == expected + ["other move [0]"]
+    # Only a stop that reached the counterpart leaves its arm short of the target.
+    end = lib.get_current_waypoint(watcher)["joint"][0]
+    assert ("at the target" if end == FAR[0] else "stopped midway" if start < end < FAR[0]
+            else end) == arm
     close_context(watcher)
 
 
