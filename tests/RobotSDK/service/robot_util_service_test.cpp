@@ -83,11 +83,12 @@ protected:
         }
         return wps;
     }
-    // One flange orientation; the tip on the tool frame's origin, +X axis and XY plane (mode 0).
-    Waypoints xOxy(double d, const kz::Ori &toolOri = {1, 0, 0, 0}) const {
+    // One flange orientation; the tip on the tool frame's origin, +X axis and XY plane (mode 0),
+    // or on the X axis again when the plane point has no share of Y.
+    Waypoints xOxy(double d, const kz::Ori &toolOri = {1, 0, 0, 0}, double yShare = 1) const {
         const kz::Ori f = quat(0.4, 0.2, 1, 0.3);
         const kz::Pos x = rotate(f, rotate(toolOri, kz::Pos{d, 0, 0})),
-                      y = rotate(f, rotate(toolOri, kz::Pos{0.3 * d, d, 0}));
+                      y = rotate(f, rotate(toolOri, kz::Pos{0.3 * d, yShare * d, 0}));
         return {at(f, {0.3, -0.2, 0.4}), at(f, {0.3 + x.x, x.y - 0.2, x.z + 0.4}),
                 at(f, {0.3 + y.x, y.y - 0.2, y.z + 0.4})};
     }
@@ -131,10 +132,29 @@ TEST_F(ToolCalibration, RecoversTheTipAndTheToolAxesOrFailsUntouched) {
     EXPECT_LT(
         posGap(tcp_, oriented.toolInEndPosition) + rotGap(toolOri, oriented.toolInEndOrientation),
         1e-9);
-    const kz::ToolInEndDesc sentinel{{7, 7, 7}, {7, 7, 7, 7}};
-    kz::ToolInEndDesc tool = sentinel;
-    EXPECT_EQ(kz::ErrCode_ToolCalibrateError, calibrate(aroundTip(4), xOxy(0.005), 0, tool));
-    EXPECT_EQ(0, std::memcmp(&sentinel, &tool, sizeof(tool)));
+    // Degenerate poses fail, never give a non-finite tool: tips 5 mm apart or on one line, one
+    // orientation taught twice, a NaN or zero quaternion, a NaN position.
+    Waypoints nanOri = xOxy(0.05), nanPos = aroundTip(4), zeroOri = aroundTip(4);
+    nanOri[1].orientation.x = std::nan("");
+    nanPos[2].cartPos.position.y = std::nan("");
+    zeroOri[1].orientation = {0, 0, 0, 0};
+    const Waypoints twice(2, aroundTip(1)[0]);
+    const struct {
+        Waypoints pos, ori;
+        int method;
+    } degenerate[] = {{aroundTip(4), xOxy(0.005), 0},
+                      {aroundTip(4), xOxy(0.05, toolOri, 0), 1},
+                      {aroundTip(4), twice, 4},
+                      {aroundTip(4), nanOri, 2},
+                      {nanPos, {}, -1},
+                      {zeroOri, {}, -1}};
+    for (const auto &c : degenerate) {
+        const kz::ToolInEndDesc sentinel{{7, 7, 7}, {7, 7, 7, 7}};
+        kz::ToolInEndDesc tool = sentinel;
+        EXPECT_EQ(kz::ErrCode_ToolCalibrateError, calibrate(c.pos, c.ori, c.method, tool))
+            << c.method;
+        EXPECT_EQ(0, std::memcmp(&sentinel, &tool, sizeof(tool))) << c.method;
+    }
 }
 
 class UserFrame : public UtilService {
