@@ -1,7 +1,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kinematicsmath.h"
 #include "robotKinematics.h"
+
+using kinematics_detail::allFinite;
+using kinematics_detail::isFinite;
 
 namespace {
 
@@ -60,19 +64,6 @@ void axesFromPlanePoint(int method, const Pos &B, const Pos &C, double *eerot) {
         setRow(eerot, (first + 1) % 3, negated(C));
         setRow(eerot, (first + 2) % 3, D);
     }
-}
-
-}  // namespace
-
-namespace {
-
-bool allFinite(const double *values, int count) {
-    for (int k = 0; k < count; ++k) {
-        if (!std::isfinite(values[k])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -143,6 +134,10 @@ void tcpNormalEquations(double *rot, double *pos, int count, double *M, double *
     }
 }
 
+// Sine of the angle between the two taught tool axes below which they count as parallel: far
+// below any teaching accuracy, far above rounding noise.
+constexpr double kMinAxisSine = 1e-9;
+
 double symmetricDeterminant(const double *M) {
     return M[0] * (M[4] * M[8] - M[5] * M[5]) + M[2] * (M[1] * M[5] - M[2] * M[4]) +
            M[1] * (M[2] * M[5] - M[1] * M[8]);
@@ -198,6 +193,9 @@ bool toolCoordinateCalibLib(double *rot, double *pos, int posWpNum, char poseCal
         return false;
     }
     const Pos tcp = rotate(M, b);
+    if (!isFinite(tcp)) {
+        return false;  // a non-finite pose, or one so far out that the solution overflows
+    }
     eetrans[0] = tcp.x;
     eetrans[1] = tcp.y;
     eetrans[2] = tcp.z;
@@ -208,7 +206,14 @@ bool toolCoordinateCalibLib(double *rot, double *pos, int posWpNum, char poseCal
     if (mode <= 2 && !axesFromTipPoints(poseRot, posePos, eetrans, axes)) {
         return false;
     }
-    vectorCrossProduct(axes[2], axes[0], axes[1], true);
+    // Collinear tips, or one orientation taught twice, leave the third axis undefined; the
+    // test also refuses non-finite axes.
+    Pos normal;
+    vectorCrossProduct(normal, axes[0], axes[1], false);
+    if (!(std::sqrt(dot(normal, normal)) > kMinAxisSine)) {
+        return false;
+    }
+    axes[2] = unit(normal);
     vectorCrossProduct(axes[1], axes[2], axes[0], true);
     for (int i = 0; i < 3; ++i) {
         setColumn(toolPoseRot, (mode + i) % 3, axes[i]);

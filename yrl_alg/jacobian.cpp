@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "robotKinematics.h"
 #include "kinematicsmath.h"
 
@@ -58,11 +60,16 @@ bool dampedLeastSquare(double Jacobi[6][6], double *diff, double *diffAngle) {
             weighted[r] += damped[r * 6 + c] * diff[c];
         }
     }
+    double step[6];
     for (int joint = 0; joint < 6; ++joint) {
-        diffAngle[joint] = 0.0;
+        step[joint] = 0.0;
         for (int r = 0; r < 6; ++r) {
-            diffAngle[joint] += Jacobi[r][joint] * weighted[r];
+            step[joint] += Jacobi[r][joint] * weighted[r];
         }
     }
+    if (!kinematics_detail::allFinite(step, 6)) {
+        return false;
+    }
+    std::copy(step, step + 6, diffAngle);
     return true;
 }

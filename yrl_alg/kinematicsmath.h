@@ -86,6 +86,20 @@ inline void anglesOfPair(double s, double c, double &angle, double &opposite) {
     opposite = -c < 0.0 ? shifted : t;
 }
 
+// Whether every one of count values is finite; results that are not must not pass as success.
+inline bool allFinite(const double *values, int count) {
+    for (int k = 0; k < count; ++k) {
+        if (!std::isfinite(values[k])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+inline bool isFinite(const Pos &v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
 }  // namespace kinematics_detail
 
 #endif

@@ -1,8 +1,12 @@
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <new>
 
+#include "kinematicsmath.h"
 #include "robotKinematics.h"
+
+using kinematics_detail::allFinite;
 
 namespace {
 
@@ -27,8 +31,9 @@ bool positiveDefiniteMatrixInverse(double *a, int n) {
     for (int k = 0; k < n; ++k) {
         const double w = at(0, 0);
         // A pivot that vanishes next to 1.0 in double precision (1.0 + |w| == 1.0), written
-        // so that x87 extended precision on 32-bit builds does not change the verdict.
-        if (std::fabs(w) <= kHalfUlpOfOne) {
+        // so that x87 extended precision on 32-bit builds does not change the verdict and a
+        // NaN pivot fails as well.
+        if (!(std::fabs(w) > kHalfUlpOfOne)) {
             return false;
         }
         for (int i = 1; i < n; ++i) {
@@ -51,7 +56,8 @@ bool positiveDefiniteMatrixInverse(double *a, int n) {
             at(i, j) = at(j, i);
         }
     }
-    return true;
+    // Non-finite or overflowing elements leave no usable inverse.
+    return allFinite(a, n * n);
 }
 
 bool matrixMultiplication(double *product, double *left, double *right, unsigned m, unsigned n,
@@ -110,7 +116,7 @@ bool arrayInvChasing(double *ddPn, double *A, double *y, int dim, bool full_A) {
     auto super = [&](std::size_t i) { return full_A ? A[i * stride + 1] : A[2 * size + i]; };
 
     // Without pivot search a zero or non-finite pivot means no usable solution; the output is
-    // written only after every pivot has passed.
+    // written only once the whole solution is known to be finite.
     const auto usable = [](double pivot) { return pivot != 0.0 && std::isfinite(pivot); };
     if (!usable(diag(0))) {
         return false;
@@ -131,9 +137,13 @@ bool arrayInvChasing(double *ddPn, double *A, double *y, int dim, bool full_A) {
         return false;
     }
     z[last] = (y[last] - sub(last) * z[last - 1]) / m;
-    ddPn[last] = z[last];
+    // Back substitution in place: z becomes the solution.
     for (std::size_t i = last; i-- > 0;) {
-        ddPn[i] = z[i] - beta[i] * ddPn[i + 1];
+        z[i] -= beta[i] * z[i + 1];
     }
+    if (!allFinite(z.get(), dim)) {
+        return false;
+    }
+    std::copy(z.get(), z.get() + size, ddPn);
     return true;
 }

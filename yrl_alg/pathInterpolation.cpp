@@ -1,10 +1,16 @@
 #include "pathInterpolation.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 
+#include "kinematicsmath.h"
 #include "robotKinematics.h"
+
+using kinematics_detail::allFinite;
+using kinematics_detail::isFinite;
 
 const int16_t uBSplines3Interp12T[4][4] = {
     {2, 8, 2, 0}, {-6, 0, 6, 0}, {6, -12, 6, 0}, {-2, 6, -6, 2}};
@@ -101,6 +107,9 @@ char cartesianTrackArcParaLib(std::vector<wayPoint_S> waypoint_ptr, double *tran
     const Pos p1 = waypoint_ptr[0].cartPos.position;
     const Pos p2 = waypoint_ptr[1].cartPos.position;
     const Pos p3 = waypoint_ptr[2].cartPos.position;
+    if (!isFinite(p1) || !isFinite(p2) || !isFinite(p3)) {
+        return -1;
+    }
     const Pos d12 = sub(p2, p1);
     const Pos d13 = sub(p3, p1);
     const Pos d23 = sub(p3, p2);
@@ -120,22 +129,27 @@ char cartesianTrackArcParaLib(std::vector<wayPoint_S> waypoint_ptr, double *tran
 
     const Pos n = cross(d13, d23, false);
     const Pos centre = circleCentre(p1, p2, p3, n);
-    radius = length(sub(p1, centre));
+    const double r = length(sub(p1, centre));
 
-    const Pos xAxis = scaled(sub(p1, centre), 1.0 / radius);
+    const Pos xAxis = scaled(sub(p1, centre), 1.0 / r);
     const Pos zAxis = scaled(n, 1.0 / length(n));
     const Pos yAxis = cross(zAxis, xAxis, false);
-    writeColumn(transArray, 0, xAxis);
-    writeColumn(transArray, 1, yAxis);
-    writeColumn(transArray, 2, zAxis);
-    writeColumn(transArray, 3, centre);
-    transArray[12] = 0.0;
-    transArray[13] = 0.0;
-    transArray[14] = 0.0;
-    transArray[15] = 1.0;
+    double frame[16] = {};
+    writeColumn(frame, 0, xAxis);
+    writeColumn(frame, 1, yAxis);
+    writeColumn(frame, 2, zAxis);
+    writeColumn(frame, 3, centre);
+    frame[15] = 1.0;
 
     const Pos c3 = sub(p3, centre);
-    distance = sweepAngle(dot(xAxis, c3), dot(yAxis, c3)) * radius;
+    const double arc = sweepAngle(dot(xAxis, c3), dot(yAxis, c3)) * r;
+    // Points so far out that the products overflow give no circle.
+    if (!allFinite(frame, 16) || !std::isfinite(r) || !std::isfinite(arc)) {
+        return -1;
+    }
+    std::copy(frame, frame + 16, transArray);
+    radius = r;
+    distance = arc;
     return 0;
 }
 
@@ -146,8 +160,10 @@ namespace {
 bool blendFits(double blendR, double line1, double line2, std::size_t i, std::size_t corners) {
     const double need1 = (i == 0) ? blendR : 2.0 * blendR;
     const double need2 = (i + 1 == corners) ? blendR : 2.0 * blendR;
-    // A zero-length segment leaves the corner direction undefined whatever the blend.
-    return line1 > 0.0 && line2 > 0.0 && need1 <= line1 && need2 <= line2;
+    // A zero-length segment leaves the corner direction undefined whatever the blend; one whose
+    // length overflows gives no path lengths.
+    const auto usable = [](double line) { return line > 0.0 && std::isfinite(line); };
+    return usable(line1) && usable(line2) && need1 <= line1 && need2 <= line2;
 }
 
 // Half of the inner angle at a corner; rounding may push the cosine just past +-1.
@@ -258,9 +274,13 @@ long long splineSteps(float dtn, unsigned int controlFreq) {
     return static_cast<int>(steps);
 }
 
+// A sample weighs four control points with weights of sum 12 (the bases are twelvefold and
+// non-negative), so control points up to this bound cannot make a sample overflow.
+const double kMaxControlPoint = DBL_MAX / 16.0;
+
 // Fills the control points of every joint: the tridiagonal system of the interpolation
 // conditions, solved once per joint. Control points are stored divided by twelve, matching
-// the twelvefold bases.
+// the twelvefold bases. False for a non-finite joint or joints large enough to overflow.
 bool splineControlPoints(const std::vector<wayPoint_S> &wps, double *pool) {
     const int n = static_cast<int>(wps.size());
     double *a = pool;
@@ -289,7 +309,9 @@ bool splineControlPoints(const std::vector<wayPoint_S> &wps, double *pool) {
         }
         ctrl[0] = pn[0] / 12.0;
         ctrl[n + 1] = pn[n - 1] / 12.0;
-        if (!arrayInvChasing(ctrl + 1, pool, pn, n, false)) {
+        if (!arrayInvChasing(ctrl + 1, pool, pn, n, false) ||
+            !std::all_of(ctrl, ctrl + n + 2,
+                         [](double c) { return std::fabs(c) <= kMaxControlPoint; })) {
             return false;
         }
     }

@@ -1,6 +1,8 @@
 #include "robotutilservice.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <istream>
 #include <sstream>
@@ -65,6 +67,33 @@ struct IkTool {
     double position[3];
     ::Ori orientation;
 };
+
+// What the frame conversions can take; anything else is refused as a parameter error before
+// it can come back as a non-finite result.
+bool isFinite(const kezu::Pos &position) { return Ikfunc::isFinitePosition(toIk(position)); }
+
+bool isUsable(const kezu::Ori &q) { return Ikfunc::isUsableQuaternion(toIk(q)); }
+
+bool isFinite(const kezu::Ori &q) {
+    return std::isfinite(q.w) && std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z);
+}
+
+bool isUsablePose(const kezu::Pos &position, const kezu::Ori &orientation) {
+    return isFinite(position) && isUsable(orientation);
+}
+
+bool isUsableTool(const kezu::ToolInEndDesc &tool) {
+    return isUsablePose(tool.toolInEndPosition, tool.toolInEndOrientation);
+}
+
+// The base frame as a user-frame description: converting into it adds the tool alone.
+CoordCalibrateByToolEndPoint baseFrame() {
+    CoordCalibrateByToolEndPoint frame;
+    std::memset(&frame, 0, sizeof(frame));
+    frame.coordType = kezu::BaseCoordinate;
+    frame.methods = kezu::Origin_AnyPointOnPositiveXAxis_AnyPointOnPositiveYAxis;
+    return frame;
+}
 
 // The three points of a user frame as kinematics waypoints.
 struct IkPlane {
@@ -255,6 +284,12 @@ int RobotUtilService::toolCalibration(const SdkWayPointVector &wayPointPosCalibV
 
 int RobotUtilService::CoordCalibrateTypeConvert(const UserCoord &source,
                                                 CoordCalibrateByToolEndPoint &target) {
+    // Only the tool's offset enters the points, so a zeroed tool (the records' "no tool") is
+    // taken; a non-finite one would leave non-finite points.
+    if (!isFinite(source.toolDesc.toolInEndPosition) ||
+        !isFinite(source.toolDesc.toolInEndOrientation)) {
+        return kezu::ErrCode_ParamError;
+    }
     copyRaw(target.coordType, source.coordType);
     copyRaw(target.methods, source.methods);
     for (int i = 0; i < 3; ++i) {
@@ -264,7 +299,7 @@ int RobotUtilService::CoordCalibrateTypeConvert(const UserCoord &source,
             W_ERROR("sdk log: CoordCalibrateTypeConvert Fk failed.");
             return ret;
         }
-        ret = base2BaseAdditionalTool(wp, source.toolDesc, wp);
+        ret = base2UserCoordinatePrivate(wp, baseFrame(), source.toolDesc, wp);
         if (ret != kezu::ErrnoSucc) {
             W_ERROR("sdk log: CoordCalibrateTypeConvert baseToUserCoordinate error.");
             return ret;
@@ -332,6 +367,10 @@ int RobotUtilService::base2UserCoordinate(const SdkPos &flangeCenterPositionOnBa
                                           const ToolDesc &toolInEndDesc,
                                           SdkPos &toolEndPositionOnUserCoord,
                                           SdkOri &toolEndOrientationOnUserCoord) {
+    if (!isUsablePose(flangeCenterPositionOnBase, flangeCenterOrientationOnBase) ||
+        !isUsableTool(toolInEndDesc)) {
+        return kezu::ErrCode_ParamError;
+    }
     return convertThroughFrame(
         flangeCenterPositionOnBase, flangeCenterOrientationOnBase, userCoordSystem,
         [&toolInEndDesc](const SdkWayPoint &in, const CoordCalibrateByToolEndPoint &frame,
@@ -344,11 +383,12 @@ int RobotUtilService::base2UserCoordinate(const SdkPos &flangeCenterPositionOnBa
 int RobotUtilService::base2BaseAdditionalTool(const SdkWayPoint &flangeCenterPointOnBase,
                                               const ToolDesc &toolInEndDesc,
                                               SdkWayPoint &toolEndPointOnBase) {
-    CoordCalibrateByToolEndPoint baseFrame;
-    std::memset(&baseFrame, 0, sizeof(baseFrame));
-    baseFrame.coordType = kezu::BaseCoordinate;
-    baseFrame.methods = kezu::Origin_AnyPointOnPositiveXAxis_AnyPointOnPositiveYAxis;
-    return base2UserCoordinatePrivate(flangeCenterPointOnBase, baseFrame, toolInEndDesc,
+    if (!isUsablePose(flangeCenterPointOnBase.cartPos.position,
+                      flangeCenterPointOnBase.orientation) ||
+        !isUsableTool(toolInEndDesc)) {
+        return kezu::ErrCode_ParamError;
+    }
+    return base2UserCoordinatePrivate(flangeCenterPointOnBase, baseFrame(), toolInEndDesc,
                                       toolEndPointOnBase);
 }
 
@@ -382,6 +422,10 @@ int RobotUtilService::user2BaseCoordinate(const SdkPos &toolEndPositionOnUserCoo
                                           const UserCoord &userCoord, const ToolDesc &toolInEndDesc,
                                           SdkPos &flangeCenterPositionOnBase,
                                           SdkOri &flangeCenterOrientationOnBase) {
+    if (!isUsablePose(toolEndPositionOnUserCoord, toolEndOrientationOnUserCoord) ||
+        !isUsableTool(toolInEndDesc)) {
+        return kezu::ErrCode_ParamError;
+    }
     return convertThroughFrame(
         toolEndPositionOnUserCoord, toolEndOrientationOnUserCoord, userCoord,
         [&toolInEndDesc](const SdkWayPoint &in, const CoordCalibrateByToolEndPoint &frame,
@@ -394,6 +438,9 @@ int RobotUtilService::user2BaseCoordinate(const SdkPos &toolEndPositionOnUserCoo
 int RobotUtilService::userCoordPoint2BasePoint(const SdkPos &userCoordPoint,
                                                const UserCoord &userCoordSystem,
                                                SdkPos &basePoint) {
+    if (!isFinite(userCoordPoint)) {
+        return kezu::ErrCode_ParamError;
+    }
     if (rawValue(userCoordSystem.coordType) == kezu::BaseCoordinate) {
         basePoint = userCoordPoint;
         return kezu::ErrnoSucc;
@@ -420,7 +467,8 @@ int RobotUtilService::userCoordPoint2BasePoint(const SdkPos &userCoordPoint,
 int RobotUtilService::offsetVectorUserCoord2Base(const double *vectorOnUserCoord,
                                                  const UserCoord &userCoordSystem,
                                                  double *vectorOnBaseCoord) {
-    if (vectorOnUserCoord == nullptr || vectorOnBaseCoord == nullptr) {
+    if (vectorOnUserCoord == nullptr || vectorOnBaseCoord == nullptr ||
+        !isFinite(kezu::Pos{vectorOnUserCoord[0], vectorOnUserCoord[1], vectorOnUserCoord[2]})) {
         return kezu::ErrCode_ParamError;
     }
     if (rawValue(userCoordSystem.coordType) == kezu::BaseCoordinate) {
@@ -453,17 +501,29 @@ int RobotUtilService::offsetVectorUserCoord2Base(const double *vectorOnUserCoord
 
 int RobotUtilService::endPosition2BasePosition(const SdkWayPoint &flangeCenterPointOnBase,
                                                const SdkPos &endPosition, SdkPos &basePosition) {
+    if (!isUsablePose(flangeCenterPointOnBase.cartPos.position,
+                      flangeCenterPointOnBase.orientation) ||
+        !isFinite(endPosition)) {
+        return kezu::ErrCode_ParamError;
+    }
     wayPoint_S flange;
     KezuWayPointToikFunRoadPint(flangeCenterPointOnBase, flange);
     const double offset[3] = {endPosition.x, endPosition.y, endPosition.z};
     double position[3] = {0.0, 0.0, 0.0};
     Ikfunc::endPosition2ToolPosition(flange, offset, position);
-    basePosition = kezu::Pos{position[0], position[1], position[2]};
+    const kezu::Pos result{position[0], position[1], position[2]};
+    if (!isFinite(result)) {
+        return kezu::ErrCode_ParamError;  // finite, but far enough out to overflow
+    }
+    basePosition = result;
     return kezu::ErrnoSucc;
 }
 
 int RobotUtilService::endOrientation2ToolOrientation(SdkOri &tcpOriInEnd, const SdkOri &endOri,
                                                      SdkOri &toolOri) {
+    if (!isUsable(tcpOriInEnd) || !isUsable(endOri)) {
+        return kezu::ErrCode_ParamError;
+    }
     ::Ori result = kIdentity;
     Ikfunc::endOrientation2ToolOrientation(toIk(tcpOriInEnd), toIk(endOri), result);
     toolOri = toSdk(result);
@@ -472,6 +532,9 @@ int RobotUtilService::endOrientation2ToolOrientation(SdkOri &tcpOriInEnd, const 
 
 int RobotUtilService::toolOrientation2EndOrientation(SdkOri &tcpOriInEnd, const SdkOri &toolOri,
                                                      SdkOri &endOri) {
+    if (!isUsable(tcpOriInEnd) || !isUsable(toolOri)) {
+        return kezu::ErrCode_ParamError;
+    }
     ::Ori result = kIdentity;
     Ikfunc::toolOrientation2EndOrientation(toIk(tcpOriInEnd), toIk(toolOri), result);
     endOri = toSdk(result);
@@ -488,6 +551,9 @@ void RobotUtilService::initWayPoint(SdkWayPoint &wayPoint) {
 void RobotUtilService::initOrientation(SdkOri &orientation) { orientation = toSdk(kIdentity); }
 
 int RobotUtilService::quaternionToRPY(const SdkOri &ori, kezu::Rpy &rpy) {
+    if (!isUsable(ori)) {
+        return kezu::ErrCode_ParamError;
+    }
     float yawPitchRoll[3] = {0.0f, 0.0f, 0.0f};
     Ikfunc::quaternionToRPY(toIk(ori), yawPitchRoll);
     rpy.rx = yawPitchRoll[2] / 180.0 * kPi;
@@ -499,6 +565,10 @@ int RobotUtilService::quaternionToRPY(const SdkOri &ori, kezu::Rpy &rpy) {
 int RobotUtilService::RPYToQuaternion(const kezu::Rpy &rpy, SdkOri &ori) {
     const float rollPitchYaw[3] = {static_cast<float>(rpy.rx), static_cast<float>(rpy.ry),
                                    static_cast<float>(rpy.rz)};
+    // Angles are taken in single precision: one beyond its range is as unusable as a NaN.
+    if (!std::all_of(rollPitchYaw, rollPitchYaw + 3, [](float a) { return std::isfinite(a); })) {
+        return kezu::ErrCode_ParamError;
+    }
     ::Ori result = kIdentity;
     Ikfunc::RPYToQuaternion(result, rollPitchYaw);
     ori = toSdk(result);

@@ -39,9 +39,15 @@ public:
     static int coordinateSystemCalibration(const UserCoord &coordCalibrate, double *bInWPos,
                                            double *bInWOri, double *wInBPos);
     static int checkCoordinateSystemCalibration(const UserCoord &coordCalibrate);
+    // The three postures as tool-end poses; a tool that is not finite is ErrCode_ParamError.
     static int CoordCalibrateTypeConvert(const UserCoord &source,
                                          CoordCalibrateByToolEndPoint &target);
 
+    // The pose conversions below, through toolOrientation2EndOrientation, refuse a non-finite
+    // position and a zero or non-finite quaternion of the pose or tool with ErrCode_ParamError,
+    // and so does a user frame whose tool is not finite (a zeroed tool is taken: only its offset
+    // enters the frame). A result that overflows gives their conversion failure code
+    // (ErrCode_ParamError where they have none). Outputs are written only on success.
     static int base2UserCoordinate(const SdkPos &flangeCenterPositionOnBase,
                                    const SdkOri &flangeCenterOrientationOnBase,
                                    const UserCoord &userCoordSystem, const ToolDesc &toolInEndDesc,
@@ -70,6 +76,8 @@ public:
 
     static void initWayPoint(SdkWayPoint &wayPoint);
     static void initOrientation(SdkOri &orientation);
+    // A zero or non-finite quaternion, or an angle not finite in single precision:
+    // ErrCode_ParamError, output untouched.
     static int quaternionToRPY(const SdkOri &ori, kezu_robot_namespace::Rpy &rpy);
     static int RPYToQuaternion(const kezu_robot_namespace::Rpy &rpy, SdkOri &ori);
 

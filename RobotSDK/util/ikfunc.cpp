@@ -36,6 +36,14 @@ bool userFrameOf(const wayPoint_S *points, char methods, double *bInWPos, double
                                   wInBPos, dotValue);
 }
 
+// Finite inputs far enough out can still overflow a conversion; such a result is no pose. A
+// zero orientation is finite: a zeroed tool leaves one, and callers after positions take it.
+bool isFinitePose(const wayPoint_S &wp) {
+    const Ori &q = wp.orientation;
+    return Ikfunc::isFinitePosition(wp.cartPos.position) && std::isfinite(q.w) &&
+           std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z);
+}
+
 // A user frame: base-to-user rotation and translation, and the user origin in the base frame.
 struct UserFrame {
     double bInWPos[3];
@@ -201,6 +209,16 @@ double Ikfunc::SIGN(double x) { return x >= 0.0 ? 1.0 : -1.0; }
 
 double Ikfunc::NORM(double a, double b, double c, double d) {
     return std::sqrt(a * a + b * b + c * c + d * d);
+}
+
+bool Ikfunc::isFinitePosition(const Pos &position) {
+    return std::isfinite(position.x) && std::isfinite(position.y) && std::isfinite(position.z);
+}
+
+// A zero quaternion, or one whose squared norm underflows or overflows, has no rotation.
+bool Ikfunc::isUsableQuaternion(const Ori &q) {
+    const double norm = NORM(q.w, q.x, q.y, q.z);
+    return norm > 0.0 && std::isfinite(norm);
 }
 
 void Ikfunc::QuaternionInversion(Ori &ori) {
@@ -531,13 +549,14 @@ bool Ikfunc::waypointDisplay(wayPoint_S &target_wp, wayPoint_S source_wp,
                              const wayPoint_S *planWp, char methods) {
     const bool withTool = ToolOrgInEndPos != nullptr && ToolOriInEnd != nullptr;
     target_wp = source_wp;
+    bool shown = true;
     switch (refCoord) {
         case MoveConditionClass::BaseCoordinate:
             if (withTool) {
-                return coordinateTransform(target_wp, source_wp, ToolOrgInEndPos, ToolOriInEnd,
-                                           MoveConditionClass::BaseCoordinate, planWp, methods);
+                shown = coordinateTransform(target_wp, source_wp, ToolOrgInEndPos, ToolOriInEnd,
+                                            MoveConditionClass::BaseCoordinate, planWp, methods);
             }
-            return true;
+            break;
         case MoveConditionClass::EndCoordinate:
             // The tool pose in the flange frame is the tool itself; without a tool there is
             // nothing to show, and failing beats reading through a null pointer.
@@ -546,11 +565,12 @@ bool Ikfunc::waypointDisplay(wayPoint_S &target_wp, wayPoint_S source_wp,
             }
             copyPosition(ToolOrgInEndPos, target_wp.cartPos.positionVector);
             target_wp.orientation = *ToolOriInEnd;
-            return true;
+            break;
         default:
-            return coordinateTransform(target_wp, source_wp, ToolOrgInEndPos, ToolOriInEnd,
-                                       MoveConditionClass::WorldCoordinate, planWp, methods);
+            shown = coordinateTransform(target_wp, source_wp, ToolOrgInEndPos, ToolOriInEnd,
+                                        MoveConditionClass::WorldCoordinate, planWp, methods);
     }
+    return shown && isFinitePose(target_wp);
 }
 
 namespace {
@@ -577,17 +597,20 @@ bool Ikfunc::robotCoordConvert(wayPoint_S &target_point, wayPoint_S source_point
         return false;
     }
     Ori &q = source_point.orientation;
-    const double norm = NORM(q.w, q.x, q.y, q.z);
-    if (norm == 0.0) {
+    if (!isUsableQuaternion(q)) {
         return false;
     }
+    const double norm = NORM(q.w, q.x, q.y, q.z);
     q = {q.w / norm, q.x / norm, q.y / norm, q.z / norm};
     const bool withTool = tcpPosInEnd != nullptr && tcpOriInEnd != nullptr;
     if (sourceCoord == targetCoord) {
-        target_point = source_point;
         if (withTool) {
-            removeTool(target_point, tcpPosInEnd, *tcpOriInEnd);
+            removeTool(source_point, tcpPosInEnd, *tcpOriInEnd);
         }
+        if (!isFinitePose(source_point)) {
+            return false;
+        }
+        target_point = source_point;
         return true;
     }
     UserFrame frame;
@@ -611,6 +634,9 @@ bool Ikfunc::robotCoordConvert(wayPoint_S &target_point, wayPoint_S source_point
         if (withTool) {
             removeTool(pose, tcpPosInEnd, *tcpOriInEnd);
         }
+    }
+    if (!isFinitePose(pose)) {
+        return false;
     }
     target_point.cartPos = pose.cartPos;
     target_point.orientation = pose.orientation;

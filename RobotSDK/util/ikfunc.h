@@ -32,6 +32,10 @@ public:
 
     static double SIGN(double x);
     static double NORM(double a, double b, double c, double d);
+    // What a pose conversion can take: finite coordinates, and a quaternion whose norm is
+    // positive and finite, so that normalising it gives a rotation.
+    static bool isFinitePosition(const Pos &position);
+    static bool isUsableQuaternion(const Ori &q);
     static void QuaternionToOriMatrix(Ori q, double *eerot);
     static void posOri2homoArr(cartesianPos_U position, Ori quat, double *eerot, double *eetrans);
     static void RPYToQuaternion(Ori &ori, const float *rpy);
@@ -51,10 +55,13 @@ public:
     static bool api_tool_coord_calib(const wayPoint_S *wpPosCalib, unsigned int wpPosCalibSize,
                                      const wayPoint_S *wpOriCalib, char poseCalibMethod,
                                      double *toolInEndPos, Ori &toolInEndOri);
+    // False also when the shown pose is not finite; target_wp then holds no usable pose.
     static bool waypointDisplay(wayPoint_S &target_wp, wayPoint_S source_wp,
                                 MoveConditionClass::coordinate_refer refCoord,
                                 const double *ToolOrgInEndPos, const Ori *ToolOriInEnd,
                                 const wayPoint_S *planWp, char methods);
+    // False, target_point untouched, for a source quaternion that cannot be normalised, an
+    // unknown frame or method, or a result that is not finite.
     static bool robotCoordConvert(wayPoint_S &target_point, wayPoint_S source_point,
                                   const wayPoint_S *userPlaneWP, char method,
                                   const double *tcpPosInEnd, const Ori *tcpOriInEnd,

@@ -88,7 +88,8 @@ TEST_F(DhParameters, WristCentreNearTheBaseAxisHasNoSolution) {
     EXPECT_GT(ComputeIkLib(ref, rot2, outside, table), 0);
 }
 
-// The inverse reads the lower triangle only and fails once a pivot no longer changes 1.0.
+// The inverse reads the lower triangle only and fails once a pivot no longer changes 1.0 or is
+// NaN; the damped step, J^T (J J^T + 1000 I)^-1 diff, fails on a NaN in J.
 TEST(LinearAlgebra, FailsSafelyOnVanishingPivotsAndMissingArguments) {
     double a[9] = {4, 1, 2, 1, 3, 0.5, 2, 0.5, 5}, id[9] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
     double inv[9] = {4, 99, 99, 1, 3, 99, 2, 0.5, 5};
@@ -97,8 +98,20 @@ TEST(LinearAlgebra, FailsSafelyOnVanishingPivotsAndMissingArguments) {
     ASSERT_TRUE(matrixMultiplication(id, a, inv, 3, 3, 3, false, true));
     EXPECT_LT(kintest::maxDiff(id, twice, 9), 1e-14);
     double zero[9] = {}, tiny[4] = {0x1p-53, 0, 0, 1}, small[4] = {0x1p-52, 0, 0, 1};
+    double nanDiagonal[4] = {1, 0, 0, std::nan("")};
     EXPECT_FALSE(positiveDefiniteMatrixInverse(tiny, 2));
+    EXPECT_FALSE(positiveDefiniteMatrixInverse(nanDiagonal, 2));
     EXPECT_TRUE(positiveDefiniteMatrixInverse(small, 2));
+    double J[6][6] = {}, diff[6] = {1001, 0, 0, 0, 0, -2002}, step[6] = {};
+    for (int k = 0; k < 6; ++k) {
+        J[k][k] = 1;
+    }
+    ASSERT_TRUE(dampedLeastSquare(J, diff, step));
+    EXPECT_LT(std::fabs(step[0] - 1) + std::fabs(step[5] + 2), 1e-12);
+    const double before = step[5];
+    J[2][3] = std::nan("");
+    EXPECT_FALSE(dampedLeastSquare(J, diff, step));
+    EXPECT_EQ(step[5], before);
     EXPECT_FALSE(positiveDefiniteMatrixInverse(nullptr, 3));
     EXPECT_FALSE(positiveDefiniteMatrixInverse(zero, 0));
     EXPECT_FALSE(matrixMultiplication(zero, nullptr, a, 3, 3, 3, true, true));
@@ -107,12 +120,13 @@ TEST(LinearAlgebra, FailsSafelyOnVanishingPivotsAndMissingArguments) {
 }
 
 // Rows (a, b, c) of a 3x3 tridiagonal system; a zero or non-finite pivot (first diagonal,
-// eliminated middle or last diagonal) fails and leaves the output alone.
+// eliminated middle or last diagonal) or a NaN right-hand side fails and leaves the output alone.
 TEST(LinearAlgebra, TridiagonalSolveOrFailOnAZeroOrNonFinitePivot) {
     const double nan = std::nan(""), inf = HUGE_VAL;
     const struct {
         double rows[3][3];
         bool solvable;
+        double y0 = 1;  // the first right-hand side
     } cases[] = {
         {{{0, 4, 1}, {1, 4, 1}, {1, 4, 0}}, true},
         {{{0, 2, -1}, {-1, 2, -1}, {-1, 2, 0}}, true},
@@ -124,9 +138,10 @@ TEST(LinearAlgebra, TridiagonalSolveOrFailOnAZeroOrNonFinitePivot) {
         {{{0, 1, 1}, {1, 2, 1}, {1, 1, 0}}, false},
         {{{0, nan, 1}, {1, 4, 1}, {1, 4, 0}}, false},
         {{{0, 4, 1}, {inf, 4, 1}, {1, 4, 0}}, false},
+        {{{0, 4, 1}, {1, 4, 1}, {1, 4, 0}}, false, nan},
     };
     for (const auto &c : cases) {
-        double a[9], full[9] = {}, y[3] = {1, -2, 3};
+        double a[9], full[9] = {}, y[3] = {c.y0, -2, 3};
         for (int i = 0; i < 3; ++i) {
             for (int k = 0; k < 3; ++k) {
                 a[3 * k + i] = c.rows[i][k];  // three rows of a, b, c

@@ -44,6 +44,9 @@ TEST(ArcThroughPoints, CentreRadiusFrameAndSweepOrFailureCodes) {
     radius = distance = -7;
     EXPECT_EQ(-1, arc({{1, 0, 0}, {1.0003, 0, 0}, {0, 1, 0}}));  // within sqrt(2e-7)
     EXPECT_EQ(-1, arc({{1, 0, 0}, {0, 1, 0}}));
+    EXPECT_EQ(-1, arc({{1, 0, 0}, {0, std::nan(""), 0}, {-1, 0, 0}}));
+    EXPECT_EQ(-1, arc({{1, 0, 0}, {0, 1, 0}, {-HUGE_VAL, 0, 0}}));
+    EXPECT_EQ(-1, arc({{1e160, 0, 0}, {0, 1e160, 0}, {-1e160, 0, 0}}));  // squares overflow
     EXPECT_EQ(-2, arc({{0, 0, 0}, {1, 1, 1}, {3, 3, 3}}));
     EXPECT_EQ(-3, arc({{0.5, 0.5, 0.5}, {0.5, 0.5, 0.5}, {0.5, 0.5, 0.5}}));
     EXPECT_TRUE(radius == -7.0 && distance == -7.0);
@@ -129,6 +132,7 @@ TEST(BlendedPath, FailuresReturnTheirCodes) {
         {path({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {1.1, 1, 0}}), 0.15f, -2, {1.0, 0.1, 1}},
         {path({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}), -0.1f, -2, {1.0, 1.0, 0}},
         {path({{0, 0, 0}, {1, 0, 0}}), 0.1f, -2, {}},
+        {path({{0, 0, 0}, {1e155, 0, 0}, {1e155, 1e155, 0}}), 0.1f, -2, {}},  // lengths overflow
         {path({{0, 0, 0}, {1, 0, 0}, {0, 0.03, 0}}), 0.01f, -4, {}},
         {rounded, 0.01f, -4, {}},
     };
@@ -176,6 +180,17 @@ TEST(BSpline, PassesThroughEveryWaypointAfterTheFirstWithinItsSizes) {
             << c[0] << " " << c[3];
     }
     EXPECT_TRUE(road.empty());
+    // A NaN joint, or joints large enough for the samples to overflow, leave no spline.
+    auto nanJoint = joints(5), overflowing = joints(5);
+    nanJoint[2].jointpos[3] = std::nan("");
+    for (int k = 0; k < 5; ++k) {
+        overflowing[k].jointpos[0] = k % 2 ? -1.7e308 : 1.7e308;
+    }
+    for (const auto &wps : {nanJoint, overflowing}) {
+        road.assign(3, wayPoint_S{});
+        EXPECT_EQ(3, uBSpline3InterpLib(wps, &road, 1.0f, true, 1000, pool.data(), 1000));
+        EXPECT_EQ(3u, road.size());
+    }
     EXPECT_EQ(1, uBSpline3InterpLib(joints(5), &road, 1.0f, true, 1000, nullptr, 1000));
     EXPECT_EQ(2, uBSpline3InterpLib(joints(5), nullptr, 1.0f, true, 1000, pool.data(), 1000));
 }

@@ -83,11 +83,12 @@ protected:
         }
         return wps;
     }
-    // One flange orientation; the tip on the tool frame's origin, +X axis and XY plane (mode 0).
-    Waypoints xOxy(double d, const kz::Ori &toolOri = {1, 0, 0, 0}) const {
+    // One flange orientation; the tip on the tool frame's origin, +X axis and XY plane (mode 0),
+    // or on the X axis again when the plane point has no share of Y.
+    Waypoints xOxy(double d, const kz::Ori &toolOri = {1, 0, 0, 0}, double yShare = 1) const {
         const kz::Ori f = quat(0.4, 0.2, 1, 0.3);
         const kz::Pos x = rotate(f, rotate(toolOri, kz::Pos{d, 0, 0})),
-                      y = rotate(f, rotate(toolOri, kz::Pos{0.3 * d, d, 0}));
+                      y = rotate(f, rotate(toolOri, kz::Pos{0.3 * d, yShare * d, 0}));
         return {at(f, {0.3, -0.2, 0.4}), at(f, {0.3 + x.x, x.y - 0.2, x.z + 0.4}),
                 at(f, {0.3 + y.x, y.y - 0.2, y.z + 0.4})};
     }
@@ -131,10 +132,29 @@ TEST_F(ToolCalibration, RecoversTheTipAndTheToolAxesOrFailsUntouched) {
     EXPECT_LT(
         posGap(tcp_, oriented.toolInEndPosition) + rotGap(toolOri, oriented.toolInEndOrientation),
         1e-9);
-    const kz::ToolInEndDesc sentinel{{7, 7, 7}, {7, 7, 7, 7}};
-    kz::ToolInEndDesc tool = sentinel;
-    EXPECT_EQ(kz::ErrCode_ToolCalibrateError, calibrate(aroundTip(4), xOxy(0.005), 0, tool));
-    EXPECT_EQ(0, std::memcmp(&sentinel, &tool, sizeof(tool)));
+    // Degenerate poses fail, never give a non-finite tool: tips 5 mm apart or on one line, one
+    // orientation taught twice, a NaN or zero quaternion, a NaN position.
+    Waypoints nanOri = xOxy(0.05), nanPos = aroundTip(4), zeroOri = aroundTip(4);
+    nanOri[1].orientation.x = std::nan("");
+    nanPos[2].cartPos.position.y = std::nan("");
+    zeroOri[1].orientation = {0, 0, 0, 0};
+    const Waypoints twice(2, aroundTip(1)[0]);
+    const struct {
+        Waypoints pos, ori;
+        int method;
+    } degenerate[] = {{aroundTip(4), xOxy(0.005), 0},
+                      {aroundTip(4), xOxy(0.05, toolOri, 0), 1},
+                      {aroundTip(4), twice, 4},
+                      {aroundTip(4), nanOri, 2},
+                      {nanPos, {}, -1},
+                      {zeroOri, {}, -1}};
+    for (const auto &c : degenerate) {
+        const kz::ToolInEndDesc sentinel{{7, 7, 7}, {7, 7, 7, 7}};
+        kz::ToolInEndDesc tool = sentinel;
+        EXPECT_EQ(kz::ErrCode_ToolCalibrateError, calibrate(c.pos, c.ori, c.method, tool))
+            << c.method;
+        EXPECT_EQ(0, std::memcmp(&sentinel, &tool, sizeof(tool))) << c.method;
+    }
 }
 
 class UserFrame : public UtilService {
@@ -215,6 +235,62 @@ TEST_F(UserFrame, FlangeFrameGivesTheToolItself) {
     EXPECT_EQ(kz::ErrCode_UserToBaseConvertFailed,
               U::user2BaseCoordinate(userPos_, userOri_, end, work_, pos_, ori_));
     EXPECT_TRUE(pos_.x == 7.0 && ori_.w == 7.0);
+}
+
+// Zero or non-finite quaternions and non-finite positions, of pose, tool or user frame, are
+// parameter errors (a user frame's zeroed tool is no tool); so is an angle beyond single
+// precision. A result that overflows is the conversion's failure. Outputs stay alone; a finite
+// quaternion of any length is taken.
+TEST_F(UserFrame, ConversionsRefuseWhatCannotGiveAFinitePose) {
+    const double nan = std::nan(""), inf = HUGE_VAL, huge = 1e308;
+    const kz::Ori zero{0, 0, 0, 0}, nanOri{nan, 0, 0, 1}, unit{1, 0, 0, 0};
+    const kz::Ori twice{2 * flangeOri_.w, 2 * flangeOri_.x, 2 * flangeOri_.y, 2 * flangeOri_.z};
+    kz::ToolInEndDesc nanTool = work_, zeroTool = work_;
+    nanTool.toolInEndPosition.y = nan;
+    zeroTool.toolInEndOrientation = zero;
+    auto nanFrame = frame(3), noToolFrame = frame(3);
+    nanFrame.toolDesc.toolInEndOrientation = nanOri;
+    noToolFrame.toolDesc = {};  // a zeroed tool only adds no offset
+    const kz::wayPoint_S far{{{huge, 0, 0}}, unit, {}}, flange{{flangePos_}, flangeOri_, {}};
+    kz::wayPoint_S wp, wpSentinel;
+    std::memset(&wp, 0x5a, sizeof(wp));
+    wpSentinel = wp;
+    kz::Rpy rpy{7, 7, 7};
+    kz::Pos viaTwice, viaUnit;
+    const int rows[][2] = {
+        {kz::ErrnoSucc,
+         U::endPosition2BasePosition({{flangePos_}, twice, {}}, work_.toolInEndPosition, viaTwice)},
+        {kz::ErrnoSucc, U::endPosition2BasePosition(flange, work_.toolInEndPosition, viaUnit)},
+        {kz::ErrCode_ParamError,
+         U::endPosition2BasePosition({{flangePos_}, zero, {}}, flangePos_, pos_)},
+        {kz::ErrCode_ParamError, U::endPosition2BasePosition(flange, {0, nan, 0}, pos_)},
+        {kz::ErrCode_ParamError, U::endPosition2BasePosition(far, {huge, 0, 0}, pos_)},
+        {kz::ErrCode_ParamError, U::base2BaseAdditionalTool(flange, nanTool, wp)},
+        {kz::ErrCode_BaseToUserConvertFailed,
+         U::base2BaseAdditionalTool(far, {{huge, 0, 0}, unit}, wp)},
+        {kz::ErrCode_ParamError,
+         U::base2UserCoordinate(flangePos_, nanOri, frame(3), work_, pos_, ori_)},
+        {kz::ErrCode_ParamError,
+         U::base2UserCoordinate(flangePos_, flangeOri_, nanFrame, work_, pos_, ori_)},
+        {kz::ErrnoSucc,
+         U::base2UserCoordinate(flangePos_, flangeOri_, noToolFrame, work_, userPos_, userOri_)},
+        {kz::ErrCode_ParamError,
+         U::user2BaseCoordinate({0, -inf, 0}, flangeOri_, frame(3), work_, pos_, ori_)},
+        {kz::ErrCode_ParamError,
+         U::user2BaseCoordinate(flangePos_, flangeOri_, frame(3), zeroTool, pos_, ori_)},
+        {kz::ErrnoSucc, U::quaternionToRPY(twice, rpy)},
+        {kz::ErrCode_ParamError, U::quaternionToRPY(zero, rpy)},
+        {kz::ErrCode_ParamError, U::quaternionToRPY(nanOri, rpy)},
+        {kz::ErrCode_ParamError, U::RPYToQuaternion({1e300, 0, 0}, ori_)},
+        {kz::ErrCode_ParamError, U::RPYToQuaternion({0, nan, 0}, ori_)},
+    };
+    for (std::size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+        EXPECT_EQ(rows[i][0], rows[i][1]) << "row " << i;
+    }
+    EXPECT_EQ(0.0, posGap(viaTwice, viaUnit));
+    EXPECT_TRUE(std::isfinite(rpy.rx + rpy.ry + rpy.rz));
+    EXPECT_EQ(0, std::memcmp(&wp, &wpSentinel, sizeof(wp)));
+    EXPECT_TRUE(pos_.x == 7 && pos_.y == 7 && pos_.z == 7 && ori_.w == 7 && ori_.z == 7);
 }
 
 TEST_F(UtilService, RpyInRadiansRollAboutXFirst) {
