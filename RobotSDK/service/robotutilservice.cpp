@@ -1,6 +1,8 @@
 #include "robotutilservice.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <istream>
 #include <sstream>
@@ -181,6 +183,12 @@ int RobotUtilService::robotFk(const double *jointAngle, int size, SdkWayPoint &w
     std::memset(&scratch, 0, sizeof(scratch));
     if (size != kezu::ARM_DOF || jointAngle == nullptr) {
         return kezu::ErrCode_ParamError;
+    }
+    // A pose of angles that are not numbers would pass for a computed one.
+    if (!std::all_of(jointAngle, jointAngle + kezu::ARM_DOF,
+                     [](double angle) { return std::isfinite(angle); })) {
+        W_ERROR("sdk log: call robotFk error.");
+        return kezu::ErrCode_FkFailed;
     }
     for (int i = 0; i < kezu::ARM_DOF; ++i) {
         scratch.jointpos[i] = jointAngle[i];

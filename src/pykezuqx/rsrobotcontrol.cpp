@@ -573,8 +573,9 @@ int rs_remove_all_waypoint(RSHD rshd) {
 
 int rs_add_waypoint(RSHD rshd, double *joint_radian) {
     return onService(rshd, {joint_radian}, [&](ServiceInterface &s) {
-        s.robotServiceAddGlobalWayPoint(static_cast<const double *>(joint_radian));
-        return RS_SUCC;
+        // A full list goes unreported as ever; a waypoint refused for its numbers does not.
+        const int ret = s.robotServiceAddGlobalWayPoint(static_cast<const double *>(joint_radian));
+        return ret == ErrCode_ParamError ? ret : static_cast<int>(RS_SUCC);
     });
 }
 
@@ -620,7 +621,9 @@ int rs_append_offline_track_waypoint(RSHD rshd, const JointParam *waypoints, int
         std::vector<wayPoint_S> track(static_cast<std::size_t>(waypoint_count));
         for (int i = 0; i < waypoint_count; ++i) {
             std::memset(&track[i], 0, sizeof track[i]);
-            // The pose of a point that does not compute stays zero, as the controller expects.
+            // The pose of a point that does not compute stays zero, as the controller expects;
+            // its angles stay too, so the facade refuses angles that are not numbers.
+            std::memcpy(track[i].jointpos, waypoints[i].jointPos, sizeof track[i].jointpos);
             s.robotServiceRobotFk(waypoints[i].jointPos, ARM_DOF, track[i]);
         }
         return s.robotServiceOfflineTrackWaypointAppend(track);
