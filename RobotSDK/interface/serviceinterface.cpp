@@ -8,6 +8,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <iostream>
+#include <iterator>
 
 #include "argumentcheck.h"
 #include "errorinfoservice.h"
@@ -99,34 +100,51 @@ bool isBlankLine(const std::string &line) {
     return true;
 }
 
+// The file's lines; a carriage return, a line feed or the pair ends one.
+std::vector<std::string> splitLines(const std::string &text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+        }
+        lines.push_back(line);
+        line.clear();
+    }
+    if (!line.empty()) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 // Reads the whole file before anything is sent, so a bad line cannot leave a half-sent track.
 int readOfflineTrackFile(const char *fileName, std::vector<kezu::wayPoint_S> &wayPoints) {
     std::ifstream in;
     if (fileName != nullptr) {
-        in.open(fileName);
+        in.open(fileName, std::ios::binary);
     }
     if (!in.is_open()) {
         W_ERROR("sdk log: file not exist.");
         return kezu::ErrCode_ParamError;
     }
-    std::string line;
-    int lineNumber = 0;
-    while (std::getline(in, line)) {
-        ++lineNumber;
-        if (isBlankLine(line)) {
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<std::string> lines = splitLines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (isBlankLine(lines[i])) {
             continue;
         }
         kezu::wayPoint_S wayPoint;
-        if (!RobotUtilService::jointStringToWaypoint(line, wayPoint)) {
+        if (!RobotUtilService::offlineTrackLineToWaypoint(lines[i], wayPoint)) {
             W_ERROR("sdk log: offline track file line %d is not six joint angles; nothing sent.",
-                    lineNumber);
+                    static_cast<int>(i + 1));
             return kezu::ErrCode_ParamError;
         }
         wayPoints.push_back(wayPoint);
-    }
-    if (in.bad()) {
-        W_ERROR("sdk log: offline track file read failed after line %d; nothing sent.", lineNumber);
-        return kezu::ErrCode_ParamError;
     }
     return kezu::ErrnoSucc;
 }

@@ -185,30 +185,49 @@ TEST_F(Facade, MissingOfflineTrackFileIsRefusedAndLogged) {
     EXPECT_EQ(0u, sent(kTrackAppend));
 }
 
-TEST_F(Facade, OfflineTrackFileSkipsBlankLines) {
-    TempFile file({"", "0.1,0.2,0.3,0.4,0.5,0.6", "   \t", "0.1,0.2,0.3,0.4,0.5,0.7\r", "\r", "",
-                   "0.1,0.2,0.3,0.4,0.5,0.8", " "});
-    EXPECT_EQ(0, facade_->robotServiceOfflineTrackWaypointAppend(file.path()));
-    ASSERT_EQ(std::vector<int>{3}, trackBatchSizes());
-    kezu::robot::common::RobotMove move;
-    move.ParseFromString(controller_->received(kTrackAppend)[0].body);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_DOUBLE_EQ(0.6 + 0.1 * i, move.roadpointvector(i).jointpos(5));
+// A carriage return, a line feed or the pair ends a line; blank lines add nothing.
+TEST_F(Facade, OfflineTrackFileLinesEndAtCarriageReturnsLineFeedsOrBoth) {
+    const std::string a = "0.1,0.2,0.3,0.4,0.5,0.6", b = "0.1 0.2 0.3 0.4 0.5 0.7 ",
+                      c = "0.1; 0.2; 0.3; 0.4; 0.5; 0.8";
+    for (const std::vector<std::string> &lines :
+         {std::vector<std::string>{"", a, "   \t", b + "\r", "\r", "", c, " "},
+          std::vector<std::string>{a + "\r" + b + "\r\r" + c},
+          std::vector<std::string>{a + "\r\n" + b + "\n\r" + c + "\r"}}) {
+        controller_->clearReceived();
+        TempFile file(lines);
+        EXPECT_EQ(0, facade_->robotServiceOfflineTrackWaypointAppend(file.path()));
+        ASSERT_EQ(std::vector<int>{3}, trackBatchSizes());
+        kezu::robot::common::RobotMove move;
+        move.ParseFromString(controller_->received(kTrackAppend)[0].body);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_DOUBLE_EQ(0.6 + 0.1 * i, move.roadpointvector(i).jointpos(5));
+    }
 }
 
+// A line is six numbers and nothing else but blanks.
 TEST_F(Facade, OneMalformedOfflineTrackLineRefusesTheWholeFile) {
-    for (const std::string bad : {"0.1,0.2,0.3", "abc", "0.1,0.2,0.3,0.4,0.5,1e999"}) {
-        SCOPED_TRACE(bad);
+    const struct {
+        std::string line;
+        int logged;
+    } rows[] = {{"0.1,0.2,0.3", 2500},
+                {"abc", 2500},
+                {"0.1,0.2,0.3,0.4,0.5,1e999", 2500},
+                {"0.5,0.1,0.2,0.3,0.4,0.5,0.6", 2500},
+                {"0.1,0.2,0.3,0.4,0.5,0.6abc", 2500},
+                {"0.1,0.2,0.3,0.4,0.5,0.6,", 2500},
+                {"\r0.1,0.2,0.3,0.4,0.5", 2501}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.line);
         std::vector<std::string> lines = jointLines(3000);
-        lines[2499] = bad;
+        lines[2499] = row.line;
         TempFile file(lines);
         TraceCapture trace;
         EXPECT_EQ(kz::ErrCode_ParamError,
                   facade_->robotServiceOfflineTrackWaypointAppend(file.path()));
         EXPECT_EQ(0u, sent(kTrackAppend));
         const auto messages = trace.messages();
-        EXPECT_TRUE(std::any_of(messages.begin(), messages.end(), [](const std::string &m) {
-            return m.find("line 2500") != std::string::npos;
+        EXPECT_TRUE(std::any_of(messages.begin(), messages.end(), [&](const std::string &m) {
+            return m.find("line " + std::to_string(row.logged) + " ") != std::string::npos;
         }));
     }
 }
