@@ -3,10 +3,12 @@
 #include <condition_variable>
 #include <cstring>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <utility>
 
+#include "errorinfoservice.h"
 #include "globalutil.h"
 #include "serviceinterface.h"
 
@@ -209,7 +211,21 @@ int rs_destory_context(RSHD rshd) {
     return RS_SUCC;
 }
 
-const char *rs_str_error(int) { return "succ"; }
+const char *rs_str_error(int err) {
+    // Built once and never changed, so the texts handed out stay valid for the process.
+    static const std::map<int, std::string> texts = [] {
+        std::map<int, std::string> table = {{RS_SUCC, "succ"},
+                                            {RS_TABLE_FULL, "context table full"},
+                                            {RS_NO_CONTEXT, "context not found"},
+                                            {RS_BAD_ARGUMENT, "invalid argument"}};
+        for (int code = ErrCode_Failed; code <= ErrCode_RealRobotNoExist; ++code) {
+            table[code] = ErrorInfoService::getErrDescByCode(static_cast<RobotErrorCode>(code));
+        }
+        return table;
+    }();
+    const auto text = texts.find(err);
+    return text == texts.end() ? "unknown error" : text->second.c_str();
+}
 
 /* Connection, state and push registration */
 
