@@ -1195,7 +1195,7 @@ int ServiceInterface::robotServiceSetBoardIOStatus(RobotIoType type, std::string
         return refuseNonFinite(__func__);
     }
     std::cout << "robotServiceSetBoardIOStatus type : " << static_cast<int>(type)
-              << " name : " << name << " value : " << value;
+              << " name : " << name << " value : " << value << std::endl;
     CallGuard guard(*this);
     return m_robotIoService->setBoardIOStatus(type, std::move(name), value);
 }

@@ -489,7 +489,7 @@ TEST_F(Facade, MoveControlAndBoardOutputByNameTraceToStandardOutput) {
     facade_->robotServiceSetBoardIOStatus(kz::RobotBoardUserDO, std::string("U_DO_00"), 1.0);
     EXPECT_EQ(
         "rootServiceRobotMoveControl called.cmd:1\n"
-        "robotServiceSetBoardIOStatus type : 5 name : U_DO_00 value : 1",
+        "robotServiceSetBoardIOStatus type : 5 name : U_DO_00 value : 1\n",
         ::testing::internal::GetCapturedStdout());
 }
 
