@@ -89,7 +89,7 @@ def value(result, what):
 
 def printed_by(call, *args):
     """The call's result and what the library wrote to standard output meanwhile (the
-    board-output setter traces there without a line end, which would break our lines)."""
+    board-output setter traces there; the step's line shows that trace)."""
     libc = ctypes.CDLL(None)
     sys.stdout.flush()
     with print_lock, tempfile.TemporaryFile() as capture:

@@ -97,7 +97,6 @@ bool run(RSHD h, const char *host, int port) {
     if (result == 0) result = rs_set_board_io_status_by_name(h, kz::RobotBoardUserDO, name, 1.0);
     if (result == 0) result = rs_get_board_io_status_by_name(h, kz::RobotBoardUserDO, name, &value);
     if (result == 0 && value != 1.0) result = kz::ErrCode_Failed;
-    std::printf("\n");  // the setter's trace ends without a line end
     if (!step("board output", result, std::string(name) + " := 1 reads 1", start)) return false;
 
     start = Clock::now();

@@ -6,8 +6,11 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <iostream>
+#include <iterator>
 
+#include "argumentcheck.h"
 #include "errorinfoservice.h"
 #include "globalutil.h"
 #include "internalMateType.h"
@@ -16,6 +19,11 @@
 #include "robotmoveservice.h"
 #include "robotutilservice.h"
 
+using argument_check::allFinite;
+using argument_check::fitsFloat;
+using argument_check::inEnum;
+using argument_check::refuseNonFinite;
+using argument_check::refuseOutsideEnum;
 using kezu_robot_logtrace::W_ERROR;
 namespace kezu = kezu_robot_namespace;
 
@@ -31,6 +39,34 @@ constexpr int kSafetyConfigVerifyAttempts = 6;
 int waypointFromJointAngles(const double *jointAngle, kezu::wayPoint_S &wayPoint) {
     RobotUtilService::initWayPoint(wayPoint);
     return RobotUtilService::robotFk(jointAngle, kezu::ARM_DOF, wayPoint);
+}
+
+bool finiteJoints(const double *jointAngle) {
+    return argument_check::finite(jointAngle, kezu::ARM_DOF);
+}
+
+bool allFiniteWaypoints(const std::vector<kezu::wayPoint_S> &wayPoints) {
+    return std::all_of(wayPoints.begin(), wayPoints.end(),
+                       [](const kezu::wayPoint_S &wayPoint) { return allFinite(wayPoint); });
+}
+
+// The fields that travel narrowed to float; the inertia is not sent.
+bool fitsTcpParam(const kezu::ToolDynamicsParam &tool) {
+    return fitsFloat(tool.positionX) && fitsFloat(tool.positionY) && fitsFloat(tool.positionZ) &&
+           fitsFloat(tool.payload);
+}
+
+// An analog output travels as a float; a digital one is compared with one half.
+bool outputValueFits(kezu::RobotIoType type, double value) {
+    const int kind = rawValue(type);
+    const bool analog = kind == kezu::RobotBoardControllerAO || kind == kezu::RobotBoardUserAO;
+    return analog ? fitsFloat(value) : allFinite(value);
+}
+
+bool validIoTypes(std::initializer_list<kezu::ToolIOType> types) {
+    return std::all_of(types.begin(), types.end(), [](kezu::ToolIOType type) {
+        return inEnum(type, kezu::IO_IN, kezu::IO_OUT);
+    });
 }
 
 // The controller keeps one TCP record for automatic and one for manual mode; both get the
@@ -64,34 +100,51 @@ bool isBlankLine(const std::string &line) {
     return true;
 }
 
+// The file's lines; a carriage return, a line feed or the pair ends one.
+std::vector<std::string> splitLines(const std::string &text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+        }
+        lines.push_back(line);
+        line.clear();
+    }
+    if (!line.empty()) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 // Reads the whole file before anything is sent, so a bad line cannot leave a half-sent track.
 int readOfflineTrackFile(const char *fileName, std::vector<kezu::wayPoint_S> &wayPoints) {
     std::ifstream in;
     if (fileName != nullptr) {
-        in.open(fileName);
+        in.open(fileName, std::ios::binary);
     }
     if (!in.is_open()) {
         W_ERROR("sdk log: file not exist.");
         return kezu::ErrCode_ParamError;
     }
-    std::string line;
-    int lineNumber = 0;
-    while (std::getline(in, line)) {
-        ++lineNumber;
-        if (isBlankLine(line)) {
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<std::string> lines = splitLines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (isBlankLine(lines[i])) {
             continue;
         }
         kezu::wayPoint_S wayPoint;
-        if (!RobotUtilService::jointStringToWaypoint(line, wayPoint)) {
+        if (!RobotUtilService::offlineTrackLineToWaypoint(lines[i], wayPoint)) {
             W_ERROR("sdk log: offline track file line %d is not six joint angles; nothing sent.",
-                    lineNumber);
+                    static_cast<int>(i + 1));
             return kezu::ErrCode_ParamError;
         }
         wayPoints.push_back(wayPoint);
-    }
-    if (in.bad()) {
-        W_ERROR("sdk log: offline track file read failed after line %d; nothing sent.", lineNumber);
-        return kezu::ErrCode_ParamError;
     }
     return kezu::ErrnoSucc;
 }
@@ -329,10 +382,16 @@ int ServiceInterface::robotServiceInitGlobalMoveProfile() {
 }
 
 int ServiceInterface::robotServiceSetGlobalMoveJointMaxAcc(const JointVelcAccParam &moveMaxAcc) {
+    if (!allFinite(moveMaxAcc)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::setMoveJointMaxAcc(moveMaxAcc);
 }
 
 int ServiceInterface::robotServiceSetGlobalMoveJointMaxVelc(const JointVelcAccParam &moveMaxVelc) {
+    if (!allFinite(moveMaxVelc)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::setMoveJointMaxVelc(moveMaxVelc);
 }
 
@@ -345,10 +404,16 @@ void ServiceInterface::robotServiceGetGlobalMoveJointMaxVelc(JointVelcAccParam &
 }
 
 int ServiceInterface::robotServiceSetGlobalMoveEndMaxLineAcc(double moveMaxAcc) {
+    if (!allFinite(moveMaxAcc)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::setMoveEndMaxLineAcc(moveMaxAcc);
 }
 
 int ServiceInterface::robotServiceSetGlobalMoveEndMaxLineVelc(double moveMaxVelc) {
+    if (!allFinite(moveMaxVelc)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::setMoveEndMaxLineVelc(moveMaxVelc);
 }
 
@@ -361,10 +426,16 @@ void ServiceInterface::robotServiceGetGlobalMoveEndMaxLineVelc(double &moveMaxVe
 }
 
 int ServiceInterface::robotServiceSetGlobalMoveEndMaxAngleAcc(double moveMaxAcc) {
+    if (!allFinite(moveMaxAcc)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::setMoveEndMaxAngleAcc(moveMaxAcc);
 }
 
 int ServiceInterface::robotServiceSetGlobalMoveEndMaxAngleVelc(double moveMaxVelc) {
+    if (!allFinite(moveMaxVelc)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::setMoveEndMaxAngleVelc(moveMaxVelc);
 }
 
@@ -381,10 +452,16 @@ void ServiceInterface::robotServiceClearGlobalWayPointVector() {
 }
 
 int ServiceInterface::robotServiceAddGlobalWayPoint(const wayPoint_S &wayPoint) {
+    if (!allFinite(wayPoint)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::addWayPoint(wayPoint);
 }
 
 int ServiceInterface::robotServiceAddGlobalWayPoint(const double *jointAngle) {
+    if (!finiteJoints(jointAngle)) {
+        return refuseNonFinite(__func__);
+    }
     wayPoint_S wayPoint;
     const int fkResult = waypointFromJointAngles(jointAngle, wayPoint);
     if (fkResult != kezu::ErrnoSucc) {
@@ -403,6 +480,9 @@ float ServiceInterface::robotServiceGetGlobalBlendRadius() {
 }
 
 int ServiceInterface::robotServiceSetGlobalBlendRadius(float value) {
+    if (!allFinite(value)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::setBlendRadius(value);
 }
 
@@ -411,6 +491,9 @@ double ServiceInterface::robotServiceGetTrackPlaybackCycle() {
 }
 
 int ServiceInterface::robotServiceSetTrackPlaybackCycle(double second) {
+    if (!allFinite(second)) {
+        return refuseNonFinite(__func__);
+    }
     RobotMoveService::setTrackPlaybackCycle(second);
     return kezu::ErrnoSucc;
 }
@@ -424,12 +507,18 @@ void ServiceInterface::robotServiceSetGlobalCircularLoopTimes(int times) {
 }
 
 int ServiceInterface::robotServiceSetMoveRelativeParam(const MoveRelative &relativeMoveOnBase) {
+    if (!allFinite(relativeMoveOnBase)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::setMoveProfileRelativeParam(relativeMoveOnBase);
 }
 
 int ServiceInterface::robotServiceSetMoveRelativeParam(
     const MoveRelative &relativeMoveOnUserCoord,
     const CoordCalibrateByJointAngleAndTool &userCoord) {
+    if (!allFinite(relativeMoveOnUserCoord, userCoord)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::setMoveProfileRelativeParam(relativeMoveOnUserCoord, userCoord);
 }
 
@@ -438,15 +527,24 @@ int ServiceInterface::robotServiceSetNoArrivalAhead() {
 }
 
 int ServiceInterface::robotServiceSetArrivalAheadDistanceMode(double distance) {
+    if (!allFinite(distance)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::setArrivalAheadDistanceMode(distance);
 }
 
 int ServiceInterface::robotServiceSetArrivalAheadTimeMode(double second) {
+    if (!allFinite(second)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::setArrivalAheadTimeMode(second);
 }
 
 int ServiceInterface::robotServiceSetTeachCoordinateSystem(
     const CoordCalibrateByJointAngleAndTool &coordSystem) {
+    if (!allFinite(coordSystem)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::setTeachCoordinateSystem(coordSystem);
 }
 
@@ -456,6 +554,9 @@ int ServiceInterface::robotServiceSetNoneToolKinematicsParam() {
 
 int ServiceInterface::robotServiceSetToolKinematicsParam(
     const ToolKinematicsParam &toolKinematicsParam) {
+    if (!allFinite(toolKinematicsParam)) {
+        return refuseNonFinite(__func__);
+    }
     return RobotMoveService::setMoveProfileToolParam(toolKinematicsParam);
 }
 
@@ -466,11 +567,17 @@ int ServiceInterface::robotServiceGetToolKinematicsParam(ToolKinematicsParam &to
 /* Motion */
 
 int ServiceInterface::robotServiceJointMove(wayPoint_S &wayPoint, bool IsBolck) {
+    if (!allFinite(wayPoint)) {
+        return refuseNonFinite(__func__);
+    }
     CallGuard guard(*this);
     return m_robotMoveService->robotJointMove(wayPoint, IsBolck);
 }
 
 int ServiceInterface::robotServiceJointMove(double *jointAngle, bool IsBolck) {
+    if (!finiteJoints(jointAngle)) {
+        return refuseNonFinite(__func__);
+    }
     wayPoint_S wayPoint;
     const int fkResult = waypointFromJointAngles(jointAngle, wayPoint);
     if (fkResult != kezu::ErrnoSucc) {
@@ -480,6 +587,9 @@ int ServiceInterface::robotServiceJointMove(double *jointAngle, bool IsBolck) {
 }
 
 int ServiceInterface::robotServiceFollowModeJointMove(double *jointAngle) {
+    if (!finiteJoints(jointAngle)) {
+        return refuseNonFinite(__func__);
+    }
     wayPoint_S wayPoint;
     const int fkResult = waypointFromJointAngles(jointAngle, wayPoint);
     if (fkResult != kezu::ErrnoSucc) {
@@ -490,6 +600,9 @@ int ServiceInterface::robotServiceFollowModeJointMove(double *jointAngle) {
 }
 
 int ServiceInterface::robotServiceLineMove(wayPoint_S &wayPoint, bool IsBolck) {
+    if (!finiteJoints(wayPoint.jointpos)) {
+        return refuseNonFinite(__func__);
+    }
     // A line move goes to the pose of the given joint angles, whatever pose the caller left.
     RobotUtilService::robotFk(wayPoint.jointpos, kezu::ARM_DOF, wayPoint);
     CallGuard guard(*this);
@@ -497,6 +610,9 @@ int ServiceInterface::robotServiceLineMove(wayPoint_S &wayPoint, bool IsBolck) {
 }
 
 int ServiceInterface::robotServiceLineMove(double *jointAngle, bool IsBolck) {
+    if (!finiteJoints(jointAngle)) {
+        return refuseNonFinite(__func__);
+    }
     wayPoint_S wayPoint;
     const int fkResult = waypointFromJointAngles(jointAngle, wayPoint);
     if (fkResult != kezu::ErrnoSucc) {
@@ -508,6 +624,9 @@ int ServiceInterface::robotServiceLineMove(double *jointAngle, bool IsBolck) {
 int ServiceInterface::robotServiceRotateMove(const CoordCalibrateByJointAngleAndTool &userCoord,
                                              const double *rotateAxisOnUserCoord,
                                              double rotateAngle, bool IsBolck) {
+    if (!(allFinite(userCoord, rotateAngle) && argument_check::finite(rotateAxisOnUserCoord, 3))) {
+        return refuseNonFinite(__func__);
+    }
     CallGuard guard(*this);
     return m_robotMoveService->robotLineRotateMove(userCoord, rotateAxisOnUserCoord, rotateAngle,
                                                    IsBolck);
@@ -531,6 +650,9 @@ int ServiceInterface::robotServiceTeachStop() {
 int ServiceInterface::robotMoveLineToTargetPositionByRelative(
     const CoordCalibrateByJointAngleAndTool &coordSystem,
     const MoveRelative &relativeMoveOnUserCoord, bool IsBolck) {
+    if (!allFinite(coordSystem, relativeMoveOnUserCoord)) {
+        return refuseNonFinite(__func__);
+    }
     // The relative target does not use the tool.
     const ToolInEndDesc noTool{};
     CallGuard guard(*this);
@@ -541,6 +663,9 @@ int ServiceInterface::robotMoveLineToTargetPositionByRelative(
 int ServiceInterface::robotMoveJointToTargetPositionByRelative(
     const CoordCalibrateByJointAngleAndTool &coordSystem,
     const MoveRelative &relativeMoveOnUserCoord, bool IsBolck) {
+    if (!allFinite(coordSystem, relativeMoveOnUserCoord)) {
+        return refuseNonFinite(__func__);
+    }
     const ToolInEndDesc noTool{};
     CallGuard guard(*this);
     return m_robotMoveService->robotMoveToTargetPositionByRelative(
@@ -566,6 +691,9 @@ int ServiceInterface::getJointAngleByTargetPositionKeepCurrentOri(
 int ServiceInterface::robotMoveLineToTargetPosition(
     const CoordCalibrateByJointAngleAndTool &coordSystem, const Pos &toolEndPositionOnUserCoord,
     const ToolInEndDesc &toolInEndDesc, bool IsBolck) {
+    if (!allFinite(coordSystem, toolEndPositionOnUserCoord, toolInEndDesc)) {
+        return refuseNonFinite(__func__);
+    }
     CallGuard guard(*this);
     return moveToTargetPosition(*m_robotMoveService, kezu::MODEL, coordSystem,
                                 toolEndPositionOnUserCoord, toolInEndDesc, IsBolck);
@@ -574,12 +702,18 @@ int ServiceInterface::robotMoveLineToTargetPosition(
 int ServiceInterface::robotMoveJointToTargetPosition(
     const CoordCalibrateByJointAngleAndTool &coordSystem, const Pos &toolEndPositionOnUserCoord,
     const ToolInEndDesc &toolInEndDesc, bool IsBolck) {
+    if (!allFinite(coordSystem, toolEndPositionOnUserCoord, toolInEndDesc)) {
+        return refuseNonFinite(__func__);
+    }
     CallGuard guard(*this);
     return moveToTargetPosition(*m_robotMoveService, kezu::MODEJ, coordSystem,
                                 toolEndPositionOnUserCoord, toolInEndDesc, IsBolck);
 }
 
 int ServiceInterface::rootServiceRobotMoveControl(RobotMoveControlCommand cmd) {
+    if (!inEnum(cmd, kezu::RobotMoveStop, kezu::RobotMoveContinue)) {
+        return refuseOutsideEnum(__func__);
+    }
     std::cout << "rootServiceRobotMoveControl called."
               << "cmd:" << static_cast<int>(cmd) << std::endl;
     CallGuard guard(*this);
@@ -593,6 +727,9 @@ int ServiceInterface::robotMoveFastStop() {
 
 int ServiceInterface::robotServiceOfflineTrackWaypointAppend(
     const std::vector<wayPoint_S> &wayPointVector) {
+    if (!allFiniteWaypoints(wayPointVector)) {
+        return refuseNonFinite(__func__);
+    }
     if (wayPointVector.size() > kOfflineTrackAppendMax) {
         return kezu::ErrCode_ParamError;
     }
@@ -645,6 +782,9 @@ int ServiceInterface::robotServiceLeaveTcp2CanbusMode() {
 }
 
 int ServiceInterface::robotServiceSetRobotPosData2Canbus(double *jointAngle) {
+    if (!finiteJoints(jointAngle)) {
+        return refuseNonFinite(__func__);
+    }
     // A position whose pose could not be computed is not sent.
     wayPoint_S wayPoint{};
     const int fkResult = RobotUtilService::robotFk(jointAngle, kezu::ARM_DOF, wayPoint);
@@ -658,6 +798,9 @@ int ServiceInterface::robotServiceSetRobotPosData2Canbus(double *jointAngle) {
 int ServiceInterface::startupOfflineExcitTrajService(const char *trackFile,
                                                      Robot_Dyn_identify_traj type, int subtype,
                                                      bool isBolck) {
+    if (!inEnum(type, kezu::Dyn_identify_traj_none, kezu::Dyn_identify_traj_tool_abort)) {
+        return refuseOutsideEnum(__func__);
+    }
     CallGuard guard(*this);
     return m_robotMoveService->startupOfflineExcitTraj(trackFile, type, subtype, isBolck);
 }
@@ -777,6 +920,9 @@ std::string ServiceInterface::getErrDescByCode(RobotErrorCode code) {
 /* Control, state and device */
 
 int ServiceInterface::rootServiceRobotControl(RobotControlCommand cmd) {
+    if (!inEnum(cmd, kezu::RobotRelease, kezu::ClearRobotCurrentAlarm)) {
+        return refuseOutsideEnum(__func__);
+    }
     CallGuard guard(*this);
     return m_robotBaseService->robotControlService(cmd);
 }
@@ -795,6 +941,9 @@ int ServiceInterface::rootServiceRobotStartup(const ToolDynamicsParam &toolDynam
                                               uint8 collisionClass, bool readPose,
                                               bool staticCollisionDetect, int boardBaxAcc,
                                               ROBOT_SERVICE_STATE &result, bool IsBolck) {
+    if (!fitsTcpParam(toolDynamicsParam)) {
+        return refuseNonFinite(__func__);
+    }
     const RobotTcpParam tcpParam = tcpParamFromToolDynamics(toolDynamicsParam);
     CallGuard guard(*this);
     return m_robotBaseService->robotStartupService(
@@ -812,6 +961,9 @@ int ServiceInterface::robotServiceSetNoneToolDynamicsParam() {
 }
 
 int ServiceInterface::robotServiceSetToolDynamicsParam(const ToolDynamicsParam &toolDynamicsParam) {
+    if (!fitsTcpParam(toolDynamicsParam)) {
+        return refuseNonFinite(__func__);
+    }
     CallGuard guard(*this);
     return m_robotBaseService->setTcpParamService(tcpParamFromToolDynamics(toolDynamicsParam));
 }
@@ -836,6 +988,9 @@ int ServiceInterface::robotServiceGetRobotWorkMode(RobotWorkMode &mode) {
 }
 
 int ServiceInterface::robotServiceSetRobotWorkMode(RobotWorkMode mode) {
+    if (!inEnum(mode, kezu::RobotModeSimulator, kezu::RobotModeReal)) {
+        return refuseOutsideEnum(__func__);
+    }
     CallGuard guard(*this);
     return m_robotBaseService->setRobotWorkModeService(mode);
 }
@@ -917,12 +1072,19 @@ int ServiceInterface::robotServiceSetRobotAtOriginPose() {
 }
 
 int ServiceInterface::robotServiceSetRobotJointOffset(RobotJointOffset &jointOffset) {
+    if (!allFinite(jointOffset)) {
+        return refuseNonFinite(__func__);
+    }
     CallGuard guard(*this);
     return m_robotBaseService->setRobotJointOffsetService(jointOffset);
 }
 
 int ServiceInterface::robotServiceUpdateRobotBoardFirmware(update_board_firmware_cmd cmd,
                                                            const void *data, uint16 length) {
+    if (!inEnum(cmd, kezu::update_master_board_firmware_trans_start,
+                kezu::update_slave_board_firmware_trans_end)) {
+        return refuseOutsideEnum(__func__);
+    }
     CallGuard guard(*this);
     return m_robotBaseService->updateRobotBoardFirmwareService(cmd, data, length);
 }
@@ -1017,19 +1179,31 @@ int ServiceInterface::robotServiceGetBoardIOConfig(const std::vector<RobotIoType
 
 int ServiceInterface::robotServiceGetBoardIOStatus(std::vector<RobotIoType> ioType,
                                                    std::vector<RobotIoDesc> &statusVector) {
+    // The IO service judges the kinds only after its four list reads.
+    if (!std::all_of(ioType.begin(), ioType.end(), [](RobotIoType type) {
+            return inEnum(type, kezu::RobotBoardControllerDI, kezu::RobotToolAO);
+        })) {
+        return refuseOutsideEnum(__func__);
+    }
     CallGuard guard(*this);
     return m_robotIoService->getBoardIOStatus(std::move(ioType), statusVector);
 }
 
 int ServiceInterface::robotServiceSetBoardIOStatus(RobotIoType type, std::string name,
                                                    double value) {
+    if (!outputValueFits(type, value)) {
+        return refuseNonFinite(__func__);
+    }
     std::cout << "robotServiceSetBoardIOStatus type : " << static_cast<int>(type)
-              << " name : " << name << " value : " << value;
+              << " name : " << name << " value : " << value << std::endl;
     CallGuard guard(*this);
     return m_robotIoService->setBoardIOStatus(type, std::move(name), value);
 }
 
 int ServiceInterface::robotServiceSetBoardIOStatus(RobotIoType type, int addr, double value) {
+    if (!outputValueFits(type, value)) {
+        return refuseNonFinite(__func__);
+    }
     CallGuard guard(*this);
     return m_robotIoService->setBoardIOStatus(type, addr, value);
 }
@@ -1060,6 +1234,9 @@ int ServiceInterface::robotServiceIsOnlineMasterMode(bool &isOnlineMasterMode) {
 }
 
 int ServiceInterface::robotServiceSetToolPowerVoltageType(ToolPowerType type) {
+    if (!inEnum(type, kezu::OUT_0V, kezu::OUT_24V)) {
+        return refuseOutsideEnum(__func__);
+    }
     CallGuard guard(*this);
     return m_robotIoService->setToolPowerVoltageType(type);
 }
@@ -1070,6 +1247,9 @@ int ServiceInterface::robotServiceGetToolPowerVoltageType(ToolPowerType &type) {
 }
 
 int ServiceInterface::robotServiceSetToolDigitalIOType(ToolDigitalIOAddr addr, ToolIOType type) {
+    if (!validIoTypes({type})) {
+        return refuseOutsideEnum(__func__);
+    }
     CallGuard guard(*this);
     return m_robotIoService->setToolDigitalIOType(addr, type);
 }
@@ -1082,6 +1262,9 @@ int ServiceInterface::robotServiceGetToolPowerVoltageStatus(double &value) {
 int ServiceInterface::robotServiceSetToolPowerTypeAndDigitalIOType(ToolPowerType type,
                                                                    ToolIOType io0, ToolIOType io1,
                                                                    ToolIOType io2, ToolIOType io3) {
+    if (!(inEnum(type, kezu::OUT_0V, kezu::OUT_24V) && validIoTypes({io0, io1, io2, io3}))) {
+        return refuseOutsideEnum(__func__);
+    }
     CallGuard guard(*this);
     return m_robotIoService->setToolPowerTypeAndDigitalIOType(type, io0, io1, io2, io3);
 }
@@ -1103,11 +1286,17 @@ int ServiceInterface::robotServiceGetToolIoStatus(std::string name, double &valu
 }
 
 int ServiceInterface::robotServiceSetToolDOStatus(ToolDigitalIOAddr addr, IO_STATUS value) {
+    if (!inEnum(value, kezu::IO_STATUS_INVALID, kezu::IO_STATUS_VALID)) {
+        return refuseOutsideEnum(__func__);
+    }
     CallGuard guard(*this);
     return m_robotIoService->setToolDOStatus(addr, value);
 }
 
 int ServiceInterface::robotServiceSetToolDOStatus(std::string name, IO_STATUS value) {
+    if (!inEnum(value, kezu::IO_STATUS_INVALID, kezu::IO_STATUS_VALID)) {
+        return refuseOutsideEnum(__func__);
+    }
     CallGuard guard(*this);
     return m_robotIoService->setToolDOStatus(std::move(name), value);
 }

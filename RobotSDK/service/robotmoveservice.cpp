@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <iostream>
+#include <mutex>
 
 #include "globalutil.h"
 #include "protoencodedecode.h"
@@ -32,11 +33,29 @@ const size_t MIN_TRACK_WAYPOINTS = 3;
 // NaN fails both comparisons.
 bool inRange(double value, double lower, double upper) { return value > lower && value <= upper; }
 
+// Every process-wide setting, the waypoint list and the track name are read and written under
+// this one lock, so a move sends one consistent state. It is never held across a request.
+std::mutex g_settingsMutex;
+
+using SettingsLock = std::lock_guard<std::mutex>;
+
+template <typename T>
+void storeLocked(const T &value, T &stored) {
+    SettingsLock lock(g_settingsMutex);
+    stored = value;
+}
+
+template <typename T>
+T loadLocked(const T &stored) {
+    SettingsLock lock(g_settingsMutex);
+    return stored;
+}
+
 int setChecked(double value, double upper, double &stored) {
     if (!inRange(value, 0.0, upper)) {
         return sdk::ErrCode_ParamError;
     }
-    stored = value;
+    storeLocked(value, stored);
     return sdk::ErrnoSucc;
 }
 
@@ -47,7 +66,7 @@ int setCheckedJoints(const sdk::JointVelcAccParam &value, double upper,
             return sdk::ErrCode_ParamError;
         }
     }
-    stored = value;
+    storeLocked(value, stored);
     return sdk::ErrnoSucc;
 }
 
@@ -105,8 +124,10 @@ RobotMoveService::offlineTrackRecognition RobotMoveService::s_offlineTrackRecogn
 
 RobotMoveService::RobotMoveService(RobotControlServices *robotBaseService)
     : m_robotBaseService(robotBaseService) {
+    SettingsLock lock(g_settingsMutex);
     if (!s_moveProfileIsInited) {
-        initClassProfile();
+        resetMoveProfileLocked();
+        resetToolParamLocked();
         s_moveProfileIsInited = true;
     }
 }
@@ -114,11 +135,19 @@ RobotMoveService::RobotMoveService(RobotControlServices *robotBaseService)
 // ---------------------------------------------------------------- process-wide profile
 
 int RobotMoveService::initClassProfile() {
-    initMoveProfile();
-    return setMoveProfileToolParamIsNone();
+    SettingsLock lock(g_settingsMutex);
+    resetMoveProfileLocked();
+    resetToolParamLocked();
+    return sdk::ErrnoSucc;
 }
 
 int RobotMoveService::initMoveProfile() {
+    SettingsLock lock(g_settingsMutex);
+    resetMoveProfileLocked();
+    return sdk::ErrnoSucc;
+}
+
+void RobotMoveService::resetMoveProfileLocked() {
     s_moveProfileEndMaxLineAcc = 0.03;
     s_moveProfileEndMaxLineVelc = 0.03;
     s_moveProfileEndMaxAngleAcc = 1.7453292519943295;
@@ -135,8 +164,13 @@ int RobotMoveService::initMoveProfile() {
     s_moveProfileTrackPlaybackCycle = 0.1;
     s_moveProfileCircularLoopTimes = 0;
     s_moveProfileEnableIterIk = false;
-    setNoArrivalAhead();
-    return sdk::ErrnoSucc;
+    s_moveArrivalAhead = MoveArrivalAhead_t{arrival_ahead_none, 0.0};
+}
+
+void RobotMoveService::resetToolParamLocked() {
+    s_moveProfileToolInEndDesc.toolInEndPosition = sdk::Pos{0.0, 0.0, 0.0};
+    s_moveProfileToolInEndDesc.toolInEndOrientation = sdk::Ori{1.0, 0.0, 0.0, 0.0};
+    s_moveProfileToolTrack = false;
 }
 
 int RobotMoveService::setMoveJointMaxAcc(const JointVelcAccParam &moveMaxAcc) {
@@ -148,11 +182,11 @@ int RobotMoveService::setMoveJointMaxVelc(const JointVelcAccParam &moveMaxVelc) 
 }
 
 void RobotMoveService::getMoveJointMaxAcc(JointVelcAccParam &moveMaxAcc) {
-    moveMaxAcc = s_moveProfileJointMaxAcc;
+    moveMaxAcc = loadLocked(s_moveProfileJointMaxAcc);
 }
 
 void RobotMoveService::getMoveJointMaxVelc(JointVelcAccParam &moveMaxVelc) {
-    moveMaxVelc = s_moveProfileJointMaxVelc;
+    moveMaxVelc = loadLocked(s_moveProfileJointMaxVelc);
 }
 
 int RobotMoveService::setMoveEndMaxLineAcc(double moveMaxAcc) {
@@ -164,11 +198,11 @@ int RobotMoveService::setMoveEndMaxLineVelc(double moveMaxVelc) {
 }
 
 void RobotMoveService::getMoveEndMaxLineAcc(double &moveMaxAcc) {
-    moveMaxAcc = s_moveProfileEndMaxLineAcc;
+    moveMaxAcc = loadLocked(s_moveProfileEndMaxLineAcc);
 }
 
 void RobotMoveService::getMoveEndMaxLineVelc(double &moveMaxVelc) {
-    moveMaxVelc = s_moveProfileEndMaxLineVelc;
+    moveMaxVelc = loadLocked(s_moveProfileEndMaxLineVelc);
 }
 
 int RobotMoveService::setMoveEndMaxAngleAcc(double moveMaxAcc) {
@@ -180,16 +214,20 @@ int RobotMoveService::setMoveEndMaxAngleVelc(double moveMaxVelc) {
 }
 
 void RobotMoveService::getMoveEndMaxAngleAcc(double &moveMaxAcc) {
-    moveMaxAcc = s_moveProfileEndMaxAngleAcc;
+    moveMaxAcc = loadLocked(s_moveProfileEndMaxAngleAcc);
 }
 
 void RobotMoveService::getMoveEndMaxAngleVelc(double &moveMaxVelc) {
-    moveMaxVelc = s_moveProfileEndMaxAngleVelc;
+    moveMaxVelc = loadLocked(s_moveProfileEndMaxAngleVelc);
 }
 
-void RobotMoveService::clearWayPointVector() { s_moveWayPointVector.clear(); }
+void RobotMoveService::clearWayPointVector() {
+    SettingsLock lock(g_settingsMutex);
+    s_moveWayPointVector.clear();
+}
 
 int RobotMoveService::addWayPoint(const wayPoint_S &wayPoint) {
+    SettingsLock lock(g_settingsMutex);
     if (s_moveWayPointVector.size() >= MAX_WAYPOINTS) {
         return sdk::ErrCode_MotionWaypointVetorSizeError;
     }
@@ -198,8 +236,7 @@ int RobotMoveService::addWayPoint(const wayPoint_S &wayPoint) {
 }
 
 void RobotMoveService::getWayPointVector(std::vector<wayPoint_S> &wayPointVector) {
-    wayPointVector.clear();
-    wayPointVector = s_moveWayPointVector;
+    wayPointVector = loadLocked(s_moveWayPointVector);
 }
 
 int RobotMoveService::setBlendRadius(float value) {
@@ -207,23 +244,31 @@ int RobotMoveService::setBlendRadius(float value) {
     if (!(widened > 0.0 && widened < BLEND_RADIUS_BOUND)) {
         return sdk::ErrCode_ParamError;
     }
-    s_moveProfileBlendRadius = widened;
+    storeLocked(widened, s_moveProfileBlendRadius);
     return sdk::ErrnoSucc;
 }
 
-float RobotMoveService::getBlendRadius() { return static_cast<float>(s_moveProfileBlendRadius); }
-
-void RobotMoveService::setCircularLoopTimes(int times) { s_moveProfileCircularLoopTimes = times; }
-
-int RobotMoveService::getCircularLoopTimes() { return s_moveProfileCircularLoopTimes; }
-
-void RobotMoveService::setTrackPlaybackCycle(double second) {
-    s_moveProfileTrackPlaybackCycle = second;
+float RobotMoveService::getBlendRadius() {
+    return static_cast<float>(loadLocked(s_moveProfileBlendRadius));
 }
 
-double RobotMoveService::getTrackPlaybackCycle() { return s_moveProfileTrackPlaybackCycle; }
+void RobotMoveService::setCircularLoopTimes(int times) {
+    storeLocked(times, s_moveProfileCircularLoopTimes);
+}
 
-void RobotMoveService::setEnableIterIk(bool enable) { s_moveProfileEnableIterIk = enable; }
+int RobotMoveService::getCircularLoopTimes() { return loadLocked(s_moveProfileCircularLoopTimes); }
+
+void RobotMoveService::setTrackPlaybackCycle(double second) {
+    storeLocked(second, s_moveProfileTrackPlaybackCycle);
+}
+
+double RobotMoveService::getTrackPlaybackCycle() {
+    return loadLocked(s_moveProfileTrackPlaybackCycle);
+}
+
+void RobotMoveService::setEnableIterIk(bool enable) {
+    storeLocked(enable, s_moveProfileEnableIterIk);
+}
 
 int RobotMoveService::setMoveProfileRelativeParam(const MoveRelative &relativeMoveOnBase) {
     CoordCalibrateByJointAngleAndTool baseFrame;
@@ -235,20 +280,22 @@ int RobotMoveService::setMoveProfileRelativeParam(const MoveRelative &relativeMo
 int RobotMoveService::setMoveProfileRelativeParam(
     const MoveRelative &relativeMoveOnUserCoord,
     const CoordCalibrateByJointAngleAndTool &userCoord) {
+    // The conversion runs before the lock is taken; the flag is stored whatever its result.
+    double onBase[3] = {0.0, 0.0, 0.0};
+    int ret = sdk::ErrnoSucc;
+    if (relativeMoveOnUserCoord.ena) {
+        double onUser[3];
+        for (int i = 0; i < 3; ++i) {
+            onUser[i] = relativeMoveOnUserCoord.relativePosition[i];
+        }
+        ret = RobotUtilService::offsetVectorUserCoord2Base(onUser, userCoord, onBase);
+    }
+    SettingsLock lock(g_settingsMutex);
     MoveRelativeParam_t &stored = s_moveProfileRelativeParam;
     stored.isEnable = relativeMoveOnUserCoord.ena;
     stored.coordinateSystem.coordType = sdk::BaseCoordinate;
     std::memset(&stored.relativeOrientation, 0, sizeof(stored.relativeOrientation));
-    if (!relativeMoveOnUserCoord.ena) {
-        return sdk::ErrnoSucc;
-    }
-    double onUser[3];
-    double onBase[3] = {0.0, 0.0, 0.0};
-    for (int i = 0; i < 3; ++i) {
-        onUser[i] = relativeMoveOnUserCoord.relativePosition[i];
-    }
-    const int ret = RobotUtilService::offsetVectorUserCoord2Base(onUser, userCoord, onBase);
-    if (ret == sdk::ErrnoSucc) {
+    if (relativeMoveOnUserCoord.ena && ret == sdk::ErrnoSucc) {
         for (int i = 0; i < 3; ++i) {
             stored.relativePosition[i] = static_cast<float>(onBase[i]);
         }
@@ -258,40 +305,40 @@ int RobotMoveService::setMoveProfileRelativeParam(
 
 int RobotMoveService::setTeachCoordinateSystem(
     const CoordCalibrateByJointAngleAndTool &coordSystem) {
-    s_teachMoveCoordinateSystem = coordSystem;
+    storeLocked(coordSystem, s_teachMoveCoordinateSystem);
     return sdk::ErrnoSucc;
 }
 
 int RobotMoveService::setMoveProfileToolParamIsNone() {
-    s_moveProfileToolInEndDesc.toolInEndPosition = sdk::Pos{0.0, 0.0, 0.0};
-    s_moveProfileToolInEndDesc.toolInEndOrientation = sdk::Ori{1.0, 0.0, 0.0, 0.0};
-    s_moveProfileToolTrack = false;
+    SettingsLock lock(g_settingsMutex);
+    resetToolParamLocked();
     return sdk::ErrnoSucc;
 }
 
 int RobotMoveService::setMoveProfileToolParam(const ToolInEndDesc &toolInEndDesc) {
+    SettingsLock lock(g_settingsMutex);
     s_moveProfileToolInEndDesc = toolInEndDesc;
     s_moveProfileToolTrack = true;
     return sdk::ErrnoSucc;
 }
 
 int RobotMoveService::getMoveProfileToolParam(ToolInEndDesc &toolInEndDesc) {
-    toolInEndDesc = s_moveProfileToolInEndDesc;
+    toolInEndDesc = loadLocked(s_moveProfileToolInEndDesc);
     return sdk::ErrnoSucc;
 }
 
 int RobotMoveService::setNoArrivalAhead() {
-    s_moveArrivalAhead = MoveArrivalAhead_t{arrival_ahead_none, 0.0};
+    storeLocked(MoveArrivalAhead_t{arrival_ahead_none, 0.0}, s_moveArrivalAhead);
     return sdk::ErrnoSucc;
 }
 
 int RobotMoveService::setArrivalAheadDistanceMode(double distance) {
-    s_moveArrivalAhead = MoveArrivalAhead_t{arrival_ahead_distance, distance};
+    storeLocked(MoveArrivalAhead_t{arrival_ahead_distance, distance}, s_moveArrivalAhead);
     return sdk::ErrnoSucc;
 }
 
 int RobotMoveService::setArrivalAheadTimeMode(double second) {
-    s_moveArrivalAhead = MoveArrivalAhead_t{arrival_ahead_time, second};
+    storeLocked(MoveArrivalAhead_t{arrival_ahead_time, second}, s_moveArrivalAhead);
     return sdk::ErrnoSucc;
 }
 
@@ -310,6 +357,12 @@ void RobotMoveService::initDefaultMoveProfile(RobotMoveProfile &moveProfile) {
 
 void RobotMoveService::initCurrnetMoveProfile(move_mode moveMode, move_track subMoveMode,
                                               teach_mode teachMode, RobotMoveProfile &moveProfile) {
+    SettingsLock lock(g_settingsMutex);
+    assembleProfileLocked(moveMode, subMoveMode, teachMode, moveProfile);
+}
+
+void RobotMoveService::assembleProfileLocked(move_mode moveMode, move_track subMoveMode,
+                                             teach_mode teachMode, RobotMoveProfile &moveProfile) {
     initDefaultMoveProfile(moveProfile);
     moveProfile.moveMode = moveMode;
     moveProfile.subMoveMode = subMoveMode;
@@ -318,7 +371,7 @@ void RobotMoveService::initCurrnetMoveProfile(move_mode moveMode, move_track sub
     moveProfile.toolTrack = s_moveProfileToolTrack;
     moveProfile.blendRadius = static_cast<float>(s_moveProfileBlendRadius);
     moveProfile.circularLoopTimes = s_moveProfileCircularLoopTimes;
-    setMaxVelcAccByMoveMode(moveMode, subMoveMode, moveProfile);
+    setLimitsLocked(moveMode, subMoveMode, moveProfile);
 
     moveProfile.relativeMove.ena = s_moveProfileRelativeParam.isEnable;
     if (moveProfile.relativeMove.ena) {
@@ -348,6 +401,12 @@ void RobotMoveService::initCurrnetMoveProfile(move_mode moveMode, move_track sub
 
 void RobotMoveService::setMaxVelcAccByMoveMode(move_mode moveMode, move_track subMoveMode,
                                                RobotMoveProfile &moveProfile) {
+    SettingsLock lock(g_settingsMutex);
+    setLimitsLocked(moveMode, subMoveMode, moveProfile);
+}
+
+void RobotMoveService::setLimitsLocked(move_mode moveMode, move_track subMoveMode,
+                                       RobotMoveProfile &moveProfile) {
     const int mode = rawValue(moveMode);
     const int track = rawValue(subMoveMode);
     const bool cartesianTrack = track >= sdk::ARC_CIR && track <= sdk::CARTESIAN_UBSPLINEINTP;
@@ -417,12 +476,18 @@ int RobotMoveService::robotTrackMove(move_track subMoveMode, bool IsBolck) {
         return sdk::ErrCode_ParamError;
     }
     RobotMoveProfile profile;
-    initCurrnetMoveProfile(sdk::MODEP, subMoveMode, sdk::NO_TEACH, profile);
-    if (s_moveWayPointVector.size() < MIN_TRACK_WAYPOINTS) {
+    std::vector<wayPoint_S> wayPoints;
+    {
+        // Profile and list as one state; the copy is what gets encoded, outside the lock.
+        SettingsLock lock(g_settingsMutex);
+        assembleProfileLocked(sdk::MODEP, subMoveMode, sdk::NO_TEACH, profile);
+        wayPoints = s_moveWayPointVector;
+    }
+    if (wayPoints.size() < MIN_TRACK_WAYPOINTS) {
         W_ERROR("sdk log: Number of waypoints less than 3.");
         return sdk::ErrCode_MotionWaypointVetorSizeError;
     }
-    return robotMoveService(profile, s_moveWayPointVector, IsBolck);
+    return robotMoveService(profile, wayPoints, IsBolck);
 }
 
 int RobotMoveService::robotTeachStart(teach_mode teachMode, bool direction) {
@@ -431,12 +496,17 @@ int RobotMoveService::robotTeachStart(teach_mode teachMode, bool direction) {
         return sdk::ErrCode_ParamError;
     }
     RobotMoveProfile profile;
-    initCurrnetMoveProfile(teachMoveMode(teachMode), sdk::TRACKING, teachMode, profile);
+    CoordCalibrateByJointAngleAndTool teachFrame;
+    {
+        SettingsLock lock(g_settingsMutex);
+        assembleProfileLocked(teachMoveMode(teachMode), sdk::TRACKING, teachMode, profile);
+        teachFrame = s_teachMoveCoordinateSystem;
+    }
     // The loop count field carries the jog direction.
     profile.circularLoopTimes = direction ? 1 : 0;
     CoordCalibrateByToolEndPoint frame;
     std::memset(&frame, 0, sizeof(frame));
-    const int ret = RobotUtilService::CoordCalibrateTypeConvert(s_teachMoveCoordinateSystem, frame);
+    const int ret = RobotUtilService::CoordCalibrateTypeConvert(teachFrame, frame);
     if (ret != sdk::ErrnoSucc) {
         return ret;
     }
@@ -498,9 +568,8 @@ int RobotMoveService::startupOfflineExcitTraj(const char *trackFile,
         W_ERROR("sdk log: startupOfflineExcitTraj track file is NULL.");
         return sdk::ErrCode_ParamError;
     }
-    s_offlineTrackRecognition.trackName = trackFile;
-    s_offlineTrackRecognition.type = rawValue(type);
-    s_offlineTrackRecognition.subType = subtype;
+    storeLocked(offlineTrackRecognition{trackFile, rawValue(type), subtype},
+                s_offlineTrackRecognition);
     RobotMoveProfile profile;
     initDefaultMoveProfile(profile);
     return moveBaseService(ROBOT_MOVE_CLASS_OFFLINE_TRACK_RECOGNITION, profile,
@@ -538,11 +607,12 @@ int RobotMoveService::sendByMoveClass(RobotMoveClass MoveType, const RobotMovePr
                                                               moveProfile, wayPointVector);
         case ROBOT_MOVE_CLASS_OFFLINE_TRACK:
             return offlineTrackStartupBaseService();
-        case ROBOT_MOVE_CLASS_OFFLINE_TRACK_RECOGNITION:
+        case ROBOT_MOVE_CLASS_OFFLINE_TRACK_RECOGNITION: {
+            const offlineTrackRecognition track = loadLocked(s_offlineTrackRecognition);
             return m_robotBaseService->startupOfflineExcitTrajService(
-                s_offlineTrackRecognition.trackName.c_str(),
-                static_cast<sdk::Robot_Dyn_identify_traj>(s_offlineTrackRecognition.type),
-                s_offlineTrackRecognition.subType);
+                track.trackName.c_str(), static_cast<sdk::Robot_Dyn_identify_traj>(track.type),
+                track.subType);
+        }
         default:
             W_ERROR("%s", unknownClassLine);
             return sdk::ErrCode_Failed;

@@ -11,7 +11,8 @@
 class RobotControlServices;
 
 // Move profile settings and motion requests of one connection. The settings are class-static:
-// one set per process, shared by every connection, and touched from one thread at a time.
+// one set per process, shared by every connection and guarded by one lock; a move sends a copy
+// taken under it.
 class RobotMoveService {
 public:
     using wayPoint_S = kezu_robot_namespace::wayPoint_S;
@@ -174,6 +175,14 @@ public:
     static void printWaypoint(wayPoint_S &wayPoint);
 
 private:
+    // The caller holds the settings lock.
+    static void resetMoveProfileLocked();
+    static void resetToolParamLocked();
+    static void assembleProfileLocked(move_mode moveMode, move_track subMoveMode,
+                                      teach_mode teachMode, RobotMoveProfile &moveProfile);
+    static void setLimitsLocked(move_mode moveMode, move_track subMoveMode,
+                                RobotMoveProfile &moveProfile);
+
     int sendByMoveClass(RobotMoveClass MoveType, const RobotMoveProfile &moveProfile,
                         const std::vector<wayPoint_S> &wayPointVector,
                         const char *unknownClassLine);

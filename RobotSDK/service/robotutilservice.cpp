@@ -59,6 +59,27 @@ void skipSeparator(std::istream &in) {
     in.get();
 }
 
+// Up to six angles of an offline-track line into the zeroed waypoint, with their pose; true
+// when all six were read.
+bool readJointString(std::istream &in, kezu::wayPoint_S &waypoint) {
+    std::memset(&waypoint, 0, sizeof(waypoint));
+    double joints[kezu::ARM_DOF] = {0.0};
+    int read = 0;
+    while (read < kezu::ARM_DOF) {
+        // A failed extraction may still store a value (overflow); only a clean read counts.
+        double angle = 0.0;
+        if (!(in >> angle)) {
+            break;
+        }
+        joints[read++] = angle;
+        if (read < kezu::ARM_DOF) {
+            skipSeparator(in);
+        }
+    }
+    RobotUtilService::robotFk(joints, kezu::ARM_DOF, waypoint);
+    return read == kezu::ARM_DOF;
+}
+
 // The tool of an SDK tool description as the kinematics takes it.
 struct IkTool {
     explicit IkTool(const kezu::ToolInEndDesc &desc)
@@ -210,6 +231,12 @@ int RobotUtilService::robotFk(const double *jointAngle, int size, SdkWayPoint &w
     std::memset(&scratch, 0, sizeof(scratch));
     if (size != kezu::ARM_DOF || jointAngle == nullptr) {
         return kezu::ErrCode_ParamError;
+    }
+    // A pose of angles that are not numbers would pass for a computed one.
+    if (!std::all_of(jointAngle, jointAngle + kezu::ARM_DOF,
+                     [](double angle) { return std::isfinite(angle); })) {
+        W_ERROR("sdk log: call robotFk error.");
+        return kezu::ErrCode_FkFailed;
     }
     for (int i = 0; i < kezu::ARM_DOF; ++i) {
         scratch.jointpos[i] = jointAngle[i];
@@ -577,23 +604,13 @@ int RobotUtilService::RPYToQuaternion(const kezu::Rpy &rpy, SdkOri &ori) {
 
 bool RobotUtilService::jointStringToWaypoint(const std::string &jointString,
                                              SdkWayPoint &waypoint) {
-    std::memset(&waypoint, 0, sizeof(waypoint));
     std::istringstream in(jointString);
-    double joints[kezu::ARM_DOF] = {0.0};
-    int read = 0;
-    while (read < kezu::ARM_DOF) {
-        // A failed extraction may still store a value (overflow); only a clean read counts.
-        double angle = 0.0;
-        if (!(in >> angle)) {
-            break;
-        }
-        joints[read++] = angle;
-        if (read < kezu::ARM_DOF) {
-            skipSeparator(in);
-        }
-    }
-    robotFk(joints, kezu::ARM_DOF, waypoint);
-    return read == kezu::ARM_DOF;
+    return readJointString(in, waypoint);
+}
+
+bool RobotUtilService::offlineTrackLineToWaypoint(const std::string &line, SdkWayPoint &waypoint) {
+    std::istringstream in(line);
+    return readJointString(in, waypoint) && (in >> std::ws).eof();
 }
 
 void RobotUtilService::setRobotDhParam(int robotType, const RobotDhPara &robotDhPara) {

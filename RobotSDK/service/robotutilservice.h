@@ -86,6 +86,9 @@ public:
     // when all six were read (an overflowing number fails); otherwise the waypoint holds the
     // angles read before the failure, the rest 0, with their forward-kinematics pose.
     static bool jointStringToWaypoint(const std::string &jointString, SdkWayPoint &waypoint);
+    // A line of an offline-track file as the file reader takes it: read as above, but true only
+    // when nothing but blanks follows the sixth angle.
+    static bool offlineTrackLineToWaypoint(const std::string &line, SdkWayPoint &waypoint);
 
     static void setRobotDhParam(int robotType, const RobotDhPara &robotDhPara);
 

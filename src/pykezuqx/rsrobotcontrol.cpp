@@ -3,10 +3,12 @@
 #include <condition_variable>
 #include <cstring>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <utility>
 
+#include "errorinfoservice.h"
 #include "globalutil.h"
 #include "serviceinterface.h"
 
@@ -209,7 +211,21 @@ int rs_destory_context(RSHD rshd) {
     return RS_SUCC;
 }
 
-const char *rs_str_error(int) { return "succ"; }
+const char *rs_str_error(int err) {
+    // Built once and never changed, so the texts handed out stay valid for the process.
+    static const std::map<int, std::string> texts = [] {
+        std::map<int, std::string> table = {{RS_SUCC, "succ"},
+                                            {RS_TABLE_FULL, "context table full"},
+                                            {RS_NO_CONTEXT, "context not found"},
+                                            {RS_BAD_ARGUMENT, "invalid argument"}};
+        for (int code = ErrCode_Failed; code <= ErrCode_RealRobotNoExist; ++code) {
+            table[code] = ErrorInfoService::getErrDescByCode(static_cast<RobotErrorCode>(code));
+        }
+        return table;
+    }();
+    const auto text = texts.find(err);
+    return text == texts.end() ? "unknown error" : text->second.c_str();
+}
 
 /* Connection, state and push registration */
 
@@ -573,8 +589,9 @@ int rs_remove_all_waypoint(RSHD rshd) {
 
 int rs_add_waypoint(RSHD rshd, double *joint_radian) {
     return onService(rshd, {joint_radian}, [&](ServiceInterface &s) {
-        s.robotServiceAddGlobalWayPoint(static_cast<const double *>(joint_radian));
-        return RS_SUCC;
+        // A full list goes unreported as ever; a waypoint refused for its numbers does not.
+        const int ret = s.robotServiceAddGlobalWayPoint(static_cast<const double *>(joint_radian));
+        return ret == ErrCode_ParamError ? ret : static_cast<int>(RS_SUCC);
     });
 }
 
@@ -620,7 +637,9 @@ int rs_append_offline_track_waypoint(RSHD rshd, const JointParam *waypoints, int
         std::vector<wayPoint_S> track(static_cast<std::size_t>(waypoint_count));
         for (int i = 0; i < waypoint_count; ++i) {
             std::memset(&track[i], 0, sizeof track[i]);
-            // The pose of a point that does not compute stays zero, as the controller expects.
+            // The pose of a point that does not compute stays zero, as the controller expects;
+            // its angles stay too, so the facade refuses angles that are not numbers.
+            std::memcpy(track[i].jointpos, waypoints[i].jointPos, sizeof track[i].jointpos);
             s.robotServiceRobotFk(waypoints[i].jointPos, ARM_DOF, track[i]);
         }
         return s.robotServiceOfflineTrackWaypointAppend(track);

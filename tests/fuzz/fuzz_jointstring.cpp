@@ -1,4 +1,4 @@
-// Feeds arbitrary text to the offline-track line reader. Besides never crashing or hanging,
+// Feeds arbitrary text to the offline-track line readers. Besides never crashing or hanging,
 // what it reads must be self-consistent: the pose is the forward kinematics of the angles it
 // holds, and six angles it accepts read back bit for bit when written out again with either
 // blank or comma separators.
@@ -50,6 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     kezu::wayPoint_S read;
     std::memset(&read, 0x5a, sizeof(read));
     const bool complete = RobotUtilService::jointStringToWaypoint(line, read);
+    // A file line is the same reading with nothing but blanks after the sixth angle.
+    kezu::wayPoint_S strict;
+    if (RobotUtilService::offlineTrackLineToWaypoint(line, strict)) {
+        require(complete && std::memcmp(&strict, &read, sizeof(read)) == 0);
+    }
 
     kezu::wayPoint_S pose;
     require(RobotUtilService::robotFk(read.jointpos, kezu::ARM_DOF, pose) == kezu::ErrnoSucc);

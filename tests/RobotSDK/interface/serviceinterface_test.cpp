@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -18,6 +19,7 @@
 #include "loggedinservices.h"
 #include "robotcommon.pb.h"
 #include "robotcommunication.pb.h"
+#include "robotmoveservice.h"
 #include "robotutilservice.h"
 #include "tracecapture.h"
 
@@ -183,30 +185,49 @@ TEST_F(Facade, MissingOfflineTrackFileIsRefusedAndLogged) {
     EXPECT_EQ(0u, sent(kTrackAppend));
 }
 
-TEST_F(Facade, OfflineTrackFileSkipsBlankLines) {
-    TempFile file({"", "0.1,0.2,0.3,0.4,0.5,0.6", "   \t", "0.1,0.2,0.3,0.4,0.5,0.7\r", "\r", "",
-                   "0.1,0.2,0.3,0.4,0.5,0.8", " "});
-    EXPECT_EQ(0, facade_->robotServiceOfflineTrackWaypointAppend(file.path()));
-    ASSERT_EQ(std::vector<int>{3}, trackBatchSizes());
-    kezu::robot::common::RobotMove move;
-    move.ParseFromString(controller_->received(kTrackAppend)[0].body);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_DOUBLE_EQ(0.6 + 0.1 * i, move.roadpointvector(i).jointpos(5));
+// A carriage return, a line feed or the pair ends a line; blank lines add nothing.
+TEST_F(Facade, OfflineTrackFileLinesEndAtCarriageReturnsLineFeedsOrBoth) {
+    const std::string a = "0.1,0.2,0.3,0.4,0.5,0.6", b = "0.1 0.2 0.3 0.4 0.5 0.7 ",
+                      c = "0.1; 0.2; 0.3; 0.4; 0.5; 0.8";
+    for (const std::vector<std::string> &lines :
+         {std::vector<std::string>{"", a, "   \t", b + "\r", "\r", "", c, " "},
+          std::vector<std::string>{a + "\r" + b + "\r\r" + c},
+          std::vector<std::string>{a + "\r\n" + b + "\n\r" + c + "\r"}}) {
+        controller_->clearReceived();
+        TempFile file(lines);
+        EXPECT_EQ(0, facade_->robotServiceOfflineTrackWaypointAppend(file.path()));
+        ASSERT_EQ(std::vector<int>{3}, trackBatchSizes());
+        kezu::robot::common::RobotMove move;
+        move.ParseFromString(controller_->received(kTrackAppend)[0].body);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_DOUBLE_EQ(0.6 + 0.1 * i, move.roadpointvector(i).jointpos(5));
+    }
 }
 
+// A line is six numbers and nothing else but blanks.
 TEST_F(Facade, OneMalformedOfflineTrackLineRefusesTheWholeFile) {
-    for (const std::string bad : {"0.1,0.2,0.3", "abc", "0.1,0.2,0.3,0.4,0.5,1e999"}) {
-        SCOPED_TRACE(bad);
+    const struct {
+        std::string line;
+        int logged;
+    } rows[] = {{"0.1,0.2,0.3", 2500},
+                {"abc", 2500},
+                {"0.1,0.2,0.3,0.4,0.5,1e999", 2500},
+                {"0.5,0.1,0.2,0.3,0.4,0.5,0.6", 2500},
+                {"0.1,0.2,0.3,0.4,0.5,0.6abc", 2500},
+                {"0.1,0.2,0.3,0.4,0.5,0.6,", 2500},
+                {"\r0.1,0.2,0.3,0.4,0.5", 2501}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.line);
         std::vector<std::string> lines = jointLines(3000);
-        lines[2499] = bad;
+        lines[2499] = row.line;
         TempFile file(lines);
         TraceCapture trace;
         EXPECT_EQ(kz::ErrCode_ParamError,
                   facade_->robotServiceOfflineTrackWaypointAppend(file.path()));
         EXPECT_EQ(0u, sent(kTrackAppend));
         const auto messages = trace.messages();
-        EXPECT_TRUE(std::any_of(messages.begin(), messages.end(), [](const std::string &m) {
-            return m.find("line 2500") != std::string::npos;
+        EXPECT_TRUE(std::any_of(messages.begin(), messages.end(), [&](const std::string &m) {
+            return m.find("line " + std::to_string(row.logged) + " ") != std::string::npos;
         }));
     }
 }
@@ -248,6 +269,112 @@ TEST_F(Facade, JointAngleMovesWithoutAnglesSendNothing) {
     EXPECT_EQ(kz::ErrCode_ParamError, facade_->robotServiceFollowModeJointMove(nullptr));
     EXPECT_EQ(kz::ErrCode_ParamError, facade_->robotServiceSetRobotPosData2Canbus(nullptr));
     EXPECT_TRUE(controller_->received().empty());
+}
+
+/* Arguments the controller must never see */
+
+// The process-wide settings that a refused call could have changed.
+std::string storedSettings() {
+    std::string bytes;
+    for (kz::move_mode mode : {kz::MODEJ, kz::MODEL}) {
+        RobotMoveProfile profile;
+        RobotMoveService::initCurrnetMoveProfile(mode, kz::NO_TRACK, kz::NO_TEACH, profile);
+        bytes.append(reinterpret_cast<const char *>(&profile), sizeof profile);
+    }
+    std::vector<kz::wayPoint_S> list;
+    RobotMoveService::getWayPointVector(list);
+    bytes.append(reinterpret_cast<const char *>(list.data()), list.size() * sizeof list[0]);
+    return bytes + std::to_string(RobotMoveService::getTrackPlaybackCycle());
+}
+
+// A NaN or infinity anywhere in what an operation sends or stores, and an enum argument
+// outside its enum, are refused with 10002 and a line naming the operation; nothing leaves.
+TEST_F(Facade, NonFiniteNumbersAndValuesOutsideTheirEnumAreRefusedBeforeSending) {
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    const float nanf = std::nanf("");
+    double joints[6] = {0.1, nan, 0.1, 0, 0, 0};
+    const double axis[3] = {0, nan, 1}, unitZ[3] = {0, 0, 1};
+    const kz::JointVelcAccParam limits = {{0.5, 0.5, inf, 0.5, 0.5, 0.5}};
+    kz::wayPoint_S pose = waypointOf({0.1, 0.2, 0.3, 0.4, 0.5, 0.6}), jointNaN = pose;
+    pose.cartPos.position.x = nan;
+    jointNaN.jointpos[4] = -inf;
+    kz::CoordCalibrateByJointAngleAndTool base{}, frame{};
+    frame.wayPointArray[1].jointPos[2] = nan;
+    const kz::ToolInEndDesc tool = {{0, 0, inf}, {1, 0, 0, 0}}, noTool = {{0, 0, 0}, {1, 0, 0, 0}};
+    const kz::MoveRelative offset = {true, {nanf, 0, 0}}, still = {true, {0, 0, 0}};
+    kz::ToolDynamicsParam payload{}, tooFar{};
+    payload.payload = nan;
+    tooFar.positionZ = 1e39;  // finite, but no float holds it
+    kz::RobotJointOffset jointOffset = {{0, 0, nan, 0, 0, 0}};
+    kz::ROBOT_SERVICE_STATE state;
+    const uint8_t firmware[1] = {0};
+    std::vector<kz::RobotIoDesc> ioList;
+    using IoType = kz::ToolIOType;
+    const std::vector<std::pair<std::string, std::function<int(ServiceInterface &)>>> rows = {
+        // clang-format off
+        {"robotServiceSetGlobalMoveJointMaxAcc", [&](ServiceInterface &f) { return f.robotServiceSetGlobalMoveJointMaxAcc(limits); }},
+        {"robotServiceSetGlobalMoveJointMaxVelc", [&](ServiceInterface &f) { return f.robotServiceSetGlobalMoveJointMaxVelc(limits); }},
+        {"robotServiceSetGlobalMoveEndMaxLineAcc", [&](ServiceInterface &f) { return f.robotServiceSetGlobalMoveEndMaxLineAcc(nan); }},
+        {"robotServiceSetGlobalMoveEndMaxLineVelc", [&](ServiceInterface &f) { return f.robotServiceSetGlobalMoveEndMaxLineVelc(inf); }},
+        {"robotServiceSetGlobalMoveEndMaxAngleAcc", [&](ServiceInterface &f) { return f.robotServiceSetGlobalMoveEndMaxAngleAcc(-inf); }},
+        {"robotServiceSetGlobalMoveEndMaxAngleVelc", [&](ServiceInterface &f) { return f.robotServiceSetGlobalMoveEndMaxAngleVelc(nan); }},
+        {"robotServiceAddGlobalWayPoint", [&](ServiceInterface &f) { return f.robotServiceAddGlobalWayPoint(pose); }},
+        {"robotServiceAddGlobalWayPoint", [&](ServiceInterface &f) { return f.robotServiceAddGlobalWayPoint(static_cast<const double *>(joints)); }},
+        {"robotServiceSetGlobalBlendRadius", [&](ServiceInterface &f) { return f.robotServiceSetGlobalBlendRadius(nanf); }},
+        {"robotServiceSetTrackPlaybackCycle", [&](ServiceInterface &f) { return f.robotServiceSetTrackPlaybackCycle(inf); }},
+        {"robotServiceSetMoveRelativeParam", [&](ServiceInterface &f) { return f.robotServiceSetMoveRelativeParam(offset); }},
+        {"robotServiceSetMoveRelativeParam", [&](ServiceInterface &f) { return f.robotServiceSetMoveRelativeParam(still, frame); }},
+        {"robotServiceSetArrivalAheadDistanceMode", [&](ServiceInterface &f) { return f.robotServiceSetArrivalAheadDistanceMode(nan); }},
+        {"robotServiceSetArrivalAheadTimeMode", [&](ServiceInterface &f) { return f.robotServiceSetArrivalAheadTimeMode(inf); }},
+        {"robotServiceSetTeachCoordinateSystem", [&](ServiceInterface &f) { return f.robotServiceSetTeachCoordinateSystem(frame); }},
+        {"robotServiceSetToolKinematicsParam", [&](ServiceInterface &f) { return f.robotServiceSetToolKinematicsParam(tool); }},
+        {"robotServiceJointMove", [&](ServiceInterface &f) { return f.robotServiceJointMove(pose, false); }},
+        {"robotServiceJointMove", [&](ServiceInterface &f) { return f.robotServiceJointMove(joints, true); }},
+        {"robotServiceFollowModeJointMove", [&](ServiceInterface &f) { return f.robotServiceFollowModeJointMove(joints); }},
+        {"robotServiceLineMove", [&](ServiceInterface &f) { return f.robotServiceLineMove(jointNaN, true); }},
+        {"robotServiceLineMove", [&](ServiceInterface &f) { return f.robotServiceLineMove(joints, false); }},
+        {"robotServiceRotateMove", [&](ServiceInterface &f) { return f.robotServiceRotateMove(base, axis, 0.1, true); }},
+        {"robotServiceRotateMove", [&](ServiceInterface &f) { return f.robotServiceRotateMove(base, unitZ, nan, true); }},
+        {"robotServiceRotateMove", [&](ServiceInterface &f) { return f.robotServiceRotateMove(frame, unitZ, 0.1, true); }},
+        {"robotMoveLineToTargetPositionByRelative", [&](ServiceInterface &f) { return f.robotMoveLineToTargetPositionByRelative(base, offset, true); }},
+        {"robotMoveJointToTargetPositionByRelative", [&](ServiceInterface &f) { return f.robotMoveJointToTargetPositionByRelative(frame, still, true); }},
+        {"robotMoveLineToTargetPosition", [&](ServiceInterface &f) { return f.robotMoveLineToTargetPosition(base, kz::Pos{0.3, nan, 0.4}, noTool, true); }},
+        {"robotMoveJointToTargetPosition", [&](ServiceInterface &f) { return f.robotMoveJointToTargetPosition(base, kz::Pos{0.3, 0, 0.4}, tool, true); }},
+        {"robotServiceOfflineTrackWaypointAppend", [&](ServiceInterface &f) { return f.robotServiceOfflineTrackWaypointAppend(std::vector<kz::wayPoint_S>{jointNaN, pose}); }},
+        {"robotServiceSetRobotPosData2Canbus", [&](ServiceInterface &f) { return f.robotServiceSetRobotPosData2Canbus(joints); }},
+        {"rootServiceRobotStartup", [&](ServiceInterface &f) { return f.rootServiceRobotStartup(payload, 6, true, true, 1000, state, true); }},
+        {"robotServiceSetToolDynamicsParam", [&](ServiceInterface &f) { return f.robotServiceSetToolDynamicsParam(tooFar); }},
+        {"robotServiceSetRobotJointOffset", [&](ServiceInterface &f) { return f.robotServiceSetRobotJointOffset(jointOffset); }},
+        {"robotServiceSetBoardIOStatus", [&](ServiceInterface &f) { return f.robotServiceSetBoardIOStatus(kz::RobotBoardUserAO, std::string("VO0"), nan); }},
+        {"robotServiceSetBoardIOStatus", [&](ServiceInterface &f) { return f.robotServiceSetBoardIOStatus(kz::RobotBoardUserAO, 1, 1e39); }},
+        {"robotServiceSetBoardIOStatus", [&](ServiceInterface &f) { return f.robotServiceSetBoardIOStatus(kz::RobotBoardUserDO, 32, inf); }},
+        {"robotServiceGetBoardIOStatus", [&](ServiceInterface &f) { return f.robotServiceGetBoardIOStatus({kz::RobotBoardUserDI, kz::RobotIoType(12)}, ioList); }},
+        {"rootServiceRobotMoveControl", [&](ServiceInterface &f) { return f.rootServiceRobotMoveControl(kz::RobotMoveControlCommand(3)); }},
+        {"startupOfflineExcitTrajService", [&](ServiceInterface &f) { return f.startupOfflineExcitTrajService("track", kz::Robot_Dyn_identify_traj(4), 0, false); }},
+        {"rootServiceRobotControl", [&](ServiceInterface &f) { return f.rootServiceRobotControl(kz::RobotControlCommand(-1)); }},
+        {"robotServiceSetRobotWorkMode", [&](ServiceInterface &f) { return f.robotServiceSetRobotWorkMode(kz::RobotWorkMode(99)); }},
+        {"robotServiceUpdateRobotBoardFirmware", [&](ServiceInterface &f) { return f.robotServiceUpdateRobotBoardFirmware(kz::update_board_firmware_cmd(0), firmware, 1); }},
+        {"robotServiceSetToolPowerVoltageType", [&](ServiceInterface &f) { return f.robotServiceSetToolPowerVoltageType(kz::ToolPowerType(77)); }},
+        {"robotServiceSetToolDigitalIOType", [&](ServiceInterface &f) { return f.robotServiceSetToolDigitalIOType(kz::TOOL_DIGITAL_IO_1, IoType(2)); }},
+        {"robotServiceSetToolPowerTypeAndDigitalIOType", [&](ServiceInterface &f) { return f.robotServiceSetToolPowerTypeAndDigitalIOType(kz::OUT_12V, kz::IO_IN, kz::IO_OUT, IoType(5), kz::IO_IN); }},
+        {"robotServiceSetToolPowerTypeAndDigitalIOType", [&](ServiceInterface &f) { return f.robotServiceSetToolPowerTypeAndDigitalIOType(kz::ToolPowerType(3), kz::IO_IN, kz::IO_IN, kz::IO_IN, kz::IO_IN); }},
+        {"robotServiceSetToolDOStatus", [&](ServiceInterface &f) { return f.robotServiceSetToolDOStatus(kz::TOOL_DIGITAL_IO_0, kz::IO_STATUS(7)); }},
+        {"robotServiceSetToolDOStatus", [&](ServiceInterface &f) { return f.robotServiceSetToolDOStatus(std::string("T_DI/O_00"), kz::IO_STATUS(-1)); }},
+        {"robotTrackMove", [&](ServiceInterface &f) { return f.robotServiceTrackMove(kz::move_track(8), true); }},
+        {"robotTeachStart", [&](ServiceInterface &f) { return f.robotServiceTeachStart(kz::teach_mode(13), true); }},
+        // clang-format on
+    };
+    const std::string before = storedSettings();
+    for (const auto &row : rows) {
+        TraceCapture trace;
+        EXPECT_EQ(kz::ErrCode_ParamError, row.second(*facade_)) << row.first;
+        const auto messages = trace.messages();
+        EXPECT_TRUE(std::any_of(messages.begin(), messages.end(), [&](const std::string &m) {
+            return m.find(row.first) != std::string::npos;
+        })) << row.first;
+    }
+    EXPECT_TRUE(controller_->received().empty());
+    EXPECT_EQ(before, storedSettings());
 }
 
 /* Online modes */
@@ -362,7 +489,7 @@ TEST_F(Facade, MoveControlAndBoardOutputByNameTraceToStandardOutput) {
     facade_->robotServiceSetBoardIOStatus(kz::RobotBoardUserDO, std::string("U_DO_00"), 1.0);
     EXPECT_EQ(
         "rootServiceRobotMoveControl called.cmd:1\n"
-        "robotServiceSetBoardIOStatus type : 5 name : U_DO_00 value : 1",
+        "robotServiceSetBoardIOStatus type : 5 name : U_DO_00 value : 1\n",
         ::testing::internal::GetCapturedStdout());
 }
 

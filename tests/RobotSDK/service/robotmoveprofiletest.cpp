@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <limits>
 #include <vector>
@@ -104,6 +105,36 @@ TEST_F(MoveProfile, WaypointListHoldsAtMost5000AndCopiesOutReplacing) {
     M::getWayPointVector(out);
     ASSERT_EQ(5000u, out.size());
     EXPECT_EQ(4999.0, out.back().jointpos[0]);
+}
+
+// Two threads of two connections share the settings: both add waypoints, one switches the
+// joint limits while the other builds joint-move profiles and copies the list.
+TEST_F(MoveProfile, ThreadsAddingWaypointsAndSwitchingLimitsSeeWholeStates) {
+    const int rounds = 2000;
+    auto switching = std::async(std::launch::async, [] {
+        for (int i = 0; i < rounds; ++i) {
+            const double v = i % 2 ? 0.1 : 0.2;
+            M::addWayPoint(kz::wayPoint_S{});
+            M::setMoveJointMaxVelc(Joints{{v, v, v, v, v, v}});
+        }
+    });
+    auto moving = std::async(std::launch::async, [] {
+        int mixed = 0;
+        std::vector<kz::wayPoint_S> list;
+        for (int i = 0; i < rounds; ++i) {
+            M::addWayPoint(kz::wayPoint_S{});
+            const RobotMoveProfile p = profile(kz::MODEJ);
+            mixed +=
+                !std::equal(p.maxVelc.jointPara + 1, p.maxVelc.jointPara + 6, p.maxVelc.jointPara);
+            if (i % 100 == 0) M::getWayPointVector(list);
+        }
+        return mixed;
+    });
+    switching.get();
+    EXPECT_EQ(0, moving.get());
+    std::vector<kz::wayPoint_S> list;
+    M::getWayPointVector(list);
+    EXPECT_EQ(2u * rounds, list.size());
 }
 
 TEST_F(MoveProfile, ResetRestoresDefaultsButKeepsTheToolAndLaterServicesChangeNothing) {

@@ -203,6 +203,26 @@ TEST_F(MoveServiceTest, RefusalsSendNothing) {
     for (int type : {22, 23, 78}) EXPECT_TRUE(controller().received(type).empty()) << type;
 }
 
+// A track move sends a copy of the list taken under the settings lock, while another thread
+// of another connection keeps adding to it.
+TEST_F(MoveServiceTest, TrackMovesSendTheListAsItWasWhileAnotherThreadAdds) {
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(0, M::addWayPoint(here_));
+    std::future<int> adding = inBackground([this] {
+        int added = 0;
+        while (added < 100 && M::addWayPoint(here_) == 0) ++added;
+        return added;
+    });
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(0, move_->robotTrackMove(kz::JOINT_UBSPLINEINTP, false));
+    EXPECT_EQ(100, ended(adding));
+    int previous = 0;
+    for (const auto &package : controller().received(Cmd::CommunicationType_RobotMove)) {
+        common::RobotMove move;
+        ASSERT_TRUE(move.ParseFromString(package.body));
+        EXPECT_LE(previous, move.roadpointvector_size());
+        previous = move.roadpointvector_size();
+    }
+}
+
 TEST_F(MoveServiceTest, BlockingMovesReturnOnArrival) {
     kz::wayPoint_S target = away(0.5);
     EXPECT_EQ(0, move_->robotJointMove(target, true));

@@ -53,8 +53,25 @@ TEST_F(RsContextTest, DestroyingTwiceIsRefusedAndLogged) {
     EXPECT_EQ(1002, rs_destory_context(handle));
     EXPECT_EQ(1, countLines(trace, "remove client, rshd=" + std::to_string(handle)));
     EXPECT_EQ(1, countLines(trace, "RSHD " + std::to_string(handle) + " no found!"));
-    for (int code : {0, 1001, 1002, 1003, 10007, -1}) EXPECT_STREQ("succ", rs_str_error(code));
     EXPECT_EQ(0, rs_initialize());
+}
+
+TEST_F(RsContextTest, ErrorTextsOfThisLayerAndOfTheSdk) {
+    const std::pair<int, const char *> rows[] = {
+        {0, "succ"},
+        {1001, "context table full"},
+        {1002, "context not found"},
+        {1003, "invalid argument"},
+        {10001, "Failed."},
+        {10007, "Request timeout."},
+        {10011, "forward kin failed."},
+        {10024, "Real robotic arm does not exist."},
+        {10000, "unknown error"},
+        {10025, "unknown error"},
+        {1004, "unknown error"},
+        {-1, "unknown error"},
+    };
+    for (const auto &row : rows) EXPECT_STREQ(row.second, rs_str_error(row.first)) << row.first;
 }
 
 TEST_F(RsContextTest, UserFrameIsSetAndResetToTheBase) {

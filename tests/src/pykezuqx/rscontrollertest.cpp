@@ -1,8 +1,10 @@
 // The procedural interface against the controller counterpart: pass-through, the local work
 // of the layer, and contexts used and destroyed from several threads.
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -113,6 +115,29 @@ TEST_F(RsControllerTest, OfflineTrackOfThreeThousandPointsIsSentAndMoreAreNot) {
 
     EXPECT_EQ(0, rs_append_offline_track_waypoint(handle, points.data(), 3000));
     EXPECT_TRUE(controller->waitForPackages(kOfflineTrackAppend, 1, kBound));
+}
+
+// The layer has no checks of its own: what the facade refuses is refused here too, unsent.
+TEST_F(RsControllerTest, NonFiniteNumbersAndValuesOutsideTheirEnumAreNotSent) {
+    double joints[6] = {0.1, std::nan(""), 0.1, 0, 0, 0};
+    const JointParam track[2] = {{{0, 0, 0, 0, 0, 0}}, {{0, 0, HUGE_VAL, 0, 0, 0}}};
+    wayPoint_S pose;
+    const struct {
+        int result;
+        std::function<int()> call;
+    } rows[] = {
+        {ErrCode_ParamError, [&] { return rs_move_joint(handle, joints, true); }},
+        {ErrCode_ParamError, [&] { return rs_add_waypoint(handle, joints); }},
+        {ErrCode_ParamError, [&] { return rs_append_offline_track_waypoint(handle, track, 2); }},
+        {ErrCode_ParamError, [&] { return rs_set_work_mode(handle, RobotWorkMode(99)); }},
+        {ErrCode_ParamError,
+         [&] { return rs_set_tool_do_status(handle, "T_DI/O_00", IO_STATUS(7)); }},
+        {ErrCode_ParamError, [&] { return rs_set_tool_power_type(handle, ToolPowerType(77)); }},
+        {ErrCode_FkFailed, [&] { return rs_forward_kin(handle, joints, &pose); }},
+    };
+    controller->clearReceived();
+    for (const auto &row : rows) EXPECT_EQ(row.result, row.call());
+    EXPECT_TRUE(controller->received().empty());
 }
 
 TEST_F(RsControllerTest, JointStatusCallbackRunsAndStopsWhenCleared) {
