@@ -5,6 +5,7 @@
 
 using kinematics_detail::angleOf;
 using kinematics_detail::anglesOfPair;
+using kinematics_detail::DhLengths;
 using kinematics_detail::kHalfPi;
 using kinematics_detail::kPi;
 using kinematics_detail::kTwoPi;
@@ -30,8 +31,9 @@ double wrapToPi(double angle) {
 // One evaluation of the closed form: the negated target and the table being filled.
 class IkSolver {
 public:
-    IkSolver(const double *ref, const double *R, const double *p, double (*out)[8])
-        : ref_(ref), R_(R), p_(p), out_(out) {}
+    IkSolver(const DhLengths &dh, const double *ref, const double *R, const double *p,
+             double (*out)[8])
+        : dh_(dh), ref_(ref), R_(R), p_(p), out_(out) {}
 
     int count() const { return n_; }
 
@@ -65,6 +67,7 @@ private:
         ++n_;
     }
 
+    const DhLengths &dh_;
     const double *ref_;
     const double *R_;
     const double *p_;
@@ -101,24 +104,25 @@ void IkSolver::wrist(const Shoulder &sh, double j5, double j6, double j234, doub
                      double C234, double elbowLimit) {
     const double *R = R_;
     const double *p = p_;
+    const DhLengths &dh = dh_;
     const double S =
-        -p[0] * sh.c1 + p[1] * sh.s1 + d6 * R[2] * sh.c1 - d6 * R[5] * sh.s1 - d5 * S234;
-    const double C = p[2] - d1 - d6 * R[8] - d5 * C234;
-    const double K = (S * S + C * C - a2 * a2 - a3 * a3) / (2.0 * a2 * a3);
+        -p[0] * sh.c1 + p[1] * sh.s1 + dh.d6 * R[2] * sh.c1 - dh.d6 * R[5] * sh.s1 - dh.d5 * S234;
+    const double C = p[2] - dh.d1 - dh.d6 * R[8] - dh.d5 * C234;
+    const double K = (S * S + C * C - dh.a2 * dh.a2 - dh.a3 * dh.a3) / (2.0 * dh.a2 * dh.a3);
     if (std::fabs(K) > elbowLimit) {
         return;
     }
-    const double A = a2 + a3 * K;
+    const double A = dh.a2 + dh.a3 * K;
     if (std::fabs(K) > 0.9999999999995) {
         const double j3 = K > 0.0 ? 0.0 : kPi;
-        const double B = a3 * std::sin(j3);
+        const double B = dh.a3 * std::sin(j3);
         const double D = A * A + B * B;
         elbow(sh, j5, j6, j234, j3, (A * S + B * C) / D, (A * C - B * S) / D);
         return;
     }
     // The elbow pair +-J3 shares A and D; B changes sign exactly.
     const double j3 = std::acos(K);
-    const double B = a3 * std::sin(j3);
+    const double B = dh.a3 * std::sin(j3);
     const double D = A * A + B * B;
     const double sinUp = (A * S + B * C) / D;
     const double cosUp = (A * C - B * S) / D;
@@ -141,11 +145,12 @@ void IkSolver::elbow(const Shoulder &sh, double j5, double j6, double j234, doub
 void IkSolver::singular(const Shoulder &sh, double j5) {
     const double *R = R_;
     const double *p = p_;
+    const DhLengths &dh = dh_;
     const double j6234 = angleOf(-R[6], R[7]);
     const double sigma = sh.C5 > 0.0 ? 1.0 : -1.0;
-    const double S = (d6 * R[2] - p[0]) * sh.c1 + (p[1] - d6 * R[5]) * sh.s1;
-    const double C = p[2] - d1 - d6 * R[8];
-    const double L = a2 + a3 + d5;
+    const double S = (dh.d6 * R[2] - p[0]) * sh.c1 + (p[1] - dh.d6 * R[5]) * sh.s1;
+    const double C = p[2] - dh.d1 - dh.d6 * R[8];
+    const double L = dh.a2 + dh.a3 + dh.d5;
 
     const bool stretchedS = std::fabs(std::fabs(S) - L) < 0.0001;
     if (stretchedS || std::fabs(std::fabs(C) - L) < 0.0001) {
@@ -162,8 +167,9 @@ void IkSolver::singular(const Shoulder &sh, double j5) {
     const double j2 = ref_[1];
     const double rho = std::sqrt(S * S + C * C);
     const double phi = angleOf(S / rho, C / rho);
-    const double K = (d5 * d5 + rho * rho - a2 * a2 - a3 * a3) / (2.0 * a2 * a3);
-    const double M = -d5 * rho / (a2 * a3);
+    const double K =
+        (dh.d5 * dh.d5 + rho * rho - dh.a2 * dh.a2 - dh.a3 * dh.a3) / (2.0 * dh.a2 * dh.a3);
+    const double M = -dh.d5 * rho / (dh.a2 * dh.a3);
     double j3;
     double j234;
     if (std::fabs(K) > 1.0 - M + 0.0001) {
@@ -188,22 +194,22 @@ void IkSolver::singular(const Shoulder &sh, double j5) {
         if (fromAcos && std::fabs(j3 - ref_[2]) > std::fabs(j3 + ref_[2])) {
             j3 = -j3;
         }
-        j234 = angleOf((S - a2 * std::sin(j2) - a3 * std::sin(j2 - j3)) / d5,
-                       (C - a2 * std::cos(j2) - a3 * std::cos(j2 - j3)) / d5);
+        j234 = angleOf((S - dh.a2 * std::sin(j2) - dh.a3 * std::sin(j2 - j3)) / dh.d5,
+                       (C - dh.a2 * std::cos(j2) - dh.a3 * std::cos(j2 - j3)) / dh.d5);
     }
     append(sh.j1, j2, j3, j234 - j2 + j3, j5, j6234 - sigma * j234);
 }
 
 // Shoulder candidates of the wrist centre; returns their count (0..2).
-int shoulderCandidates(const double *R, const double *p, double j1[2]) {
-    const double wx = p[0] - d6 * R[2];
-    const double wy = p[1] - d6 * R[5];
+int shoulderCandidates(const DhLengths &dh, const double *R, const double *p, double j1[2]) {
+    const double wx = p[0] - dh.d6 * R[2];
+    const double wy = p[1] - dh.d6 * R[5];
     const double r = std::sqrt(wx * wx + wy * wy);
-    if (d2 - 0.0125 > r) {
+    if (dh.d2 - 0.0125 > r) {
         return 0;
     }
     const double alpha = angleOf(wx / r, wy / r);
-    const double t = d2 / r;
+    const double t = dh.d2 / r;
     if (t > 0.9999999998) {
         j1[0] = alpha;
         return 1;
@@ -232,9 +238,11 @@ int ComputeIkLib(double *jointpos, double *R06, double *positions, double jointR
     positions[0] = -positions[0];
     positions[1] = -positions[1];
 
+    // One set of lengths for the whole solve, whatever a concurrent install does.
+    const DhLengths dh = kinematics_detail::dhLengths();
     double j1[2];
-    const int candidates = shoulderCandidates(R06, positions, j1);
-    IkSolver solver(jointpos, R06, positions, jointResults);
+    const int candidates = shoulderCandidates(dh, R06, positions, j1);
+    IkSolver solver(dh, jointpos, R06, positions, jointResults);
     bool regular[2] = {false, false};
     for (int i = 0; i < candidates; ++i) {
         const IkSolver::Shoulder sh = solver.shoulder(j1[i]);

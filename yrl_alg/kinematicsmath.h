@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "dhparameters.h"
 #include "robotCommon.h"
 
 namespace kinematics_detail {
@@ -43,12 +44,12 @@ struct JointTrig {
 };
 
 // Flange position of the forward kinematics; joint 6 does not move it.
-inline void flangePosition(const JointTrig &t, double *eetrans) {
-    eetrans[0] = a2 * t.c1 * t.s2 + a3 * t.c1 * t.s23 + d5 * t.c1 * t.s234 - d2 * t.s1 -
-                 d6 * (t.c5 * t.s1 + t.c234 * t.c1 * t.s5);
-    eetrans[1] = -a2 * t.s1 * t.s2 - a3 * t.s1 * t.s23 - d5 * t.s1 * t.s234 - d2 * t.c1 -
-                 d6 * (t.c1 * t.c5 - t.c234 * t.s1 * t.s5);
-    eetrans[2] = d1 + a2 * t.c2 + a3 * t.c23 + d5 * t.c234 + d6 * t.s234 * t.s5;
+inline void flangePosition(const DhLengths &dh, const JointTrig &t, double *eetrans) {
+    eetrans[0] = dh.a2 * t.c1 * t.s2 + dh.a3 * t.c1 * t.s23 + dh.d5 * t.c1 * t.s234 - dh.d2 * t.s1 -
+                 dh.d6 * (t.c5 * t.s1 + t.c234 * t.c1 * t.s5);
+    eetrans[1] = -dh.a2 * t.s1 * t.s2 - dh.a3 * t.s1 * t.s23 - dh.d5 * t.s1 * t.s234 -
+                 dh.d2 * t.c1 - dh.d6 * (t.c1 * t.c5 - t.c234 * t.s1 * t.s5);
+    eetrans[2] = dh.d1 + dh.a2 * t.c2 + dh.a3 * t.c23 + dh.d5 * t.c234 + dh.d6 * t.s234 * t.s5;
 }
 
 // Angle in (-pi, pi] of a sine and cosine that need not be normalised; within 1.75e-5 of a

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "dhparameters.h"
 #include "globalutil.h"
 #include "robotKinematics.h"
 
@@ -53,18 +54,7 @@ struct UserFrame {
 
 void Ikfunc::setDhParameters(kezu_robot_type robotType, double A3, double A4, double D1, double D2,
                              double D5, double D6) {
-    float da[6] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-    float dd[6] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-    setDhParaLen(robotType);
-    double curA2 = 0.0, curA3 = 0.0, curD1 = 0.0, curD2 = 0.0, curD5 = 0.0, curD6 = 0.0;
-    getDhPara(curA2, curA3, curD1, curD2, curD5, curD6, nullptr);
-    da[2] = static_cast<float>(A3 - curA2);
-    da[3] = static_cast<float>(A4 - curA3);
-    dd[0] = static_cast<float>(D1 - curD1);
-    dd[1] = static_cast<float>(D2 - curD2);
-    dd[4] = static_cast<float>(D5 - curD5);
-    dd[5] = static_cast<float>(D6 - curD6);
-    modifyDhParaLen(da, dd);
+    kinematics_detail::installModelLengths(robotType, A3, A4, D1, D2, D5, D6);
 }
 
 // ---------------------------------------------------------------- forward and inverse

@@ -1,3 +1,7 @@
+#include <atomic>
+#include <cstring>
+#include <thread>
+
 #include "kinematicstestutil.h"
 
 namespace {
@@ -77,6 +81,49 @@ TEST_F(DhParameters, CorrectionsAddInSinglePrecisionAndD4MovesD2Along) {
     const double row[8] = {0.408 + 0.01f,   0.376 - 0.02f,   0.0985 + 0.001f, d2,
                            -0.019 + 0.001f, 0.1025 + 0.003f, 0.094 - 0.004f,  kezu_qx};
     expectRow(row);
+}
+
+// Forward and inverse kinematics on one thread while another switches the model: each result
+// is that of one model's lengths whole, never a mix of the two sets.
+TEST_F(DhParameters, ComputationsDuringAnInstallUseOneSetWhole) {
+    struct Result {
+        double fk[12];
+        struct {
+            double table[6][8];
+            int n;
+        } ik;
+    };
+    auto compute = [](Result &r) {
+        const double q[6] = {0.3, -0.5, 1.1, -0.4, 0.7, 0.2};
+        double ref[6] = {}, rot[9] = {1, 0, 0, 0, 0, -1, 0, 1, 0}, pos[3] = {0.3, -0.2, 0.5};
+        std::memset(&r, 0, sizeof r);
+        ComputeFk_QMV(q, r.fk, r.fk + 3);
+        r.ik.n = ComputeIkLib(ref, rot, pos, r.ik.table);
+    };
+    auto either = [](const void *got, const void *a, const void *b, std::size_t size) {
+        return std::memcmp(got, a, size) == 0 || std::memcmp(got, b, size) == 0;
+    };
+    Result sets[2], r;
+    const kezu_robot_type models[2] = {kezu_qx, kezu_qv_b};
+    for (int m = 0; m < 2; ++m) {
+        setDhParaLen(models[m]);
+        compute(sets[m]);
+    }
+    std::atomic<bool> done(false);
+    std::thread writer([&] {
+        for (int i = 0; !done; ++i) {
+            setDhParaLen(models[i % 2]);
+        }
+    });
+    int mixed = 0;
+    for (int i = 0; i < 3000; ++i) {
+        compute(r);
+        mixed += !either(r.fk, sets[0].fk, sets[1].fk, sizeof r.fk);
+        mixed += !either(&r.ik, &sets[0].ik, &sets[1].ik, sizeof r.ik);
+    }
+    done = true;
+    writer.join();
+    EXPECT_EQ(mixed, 0);
 }
 
 // A wrist centre closer than d2 - 0.0125 to the base axis has no shoulder angle.
