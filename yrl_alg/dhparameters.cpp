@@ -1,5 +1,6 @@
 #include "dhparameters.h"
 
+#include <cmath>
 #include <mutex>
 #include <thread>
 
@@ -103,6 +104,15 @@ __attribute__((noinline)) DhRow corrected(DhRow row, const float *da, const floa
     return row;
 }
 
+bool finite(const DhLengths &l) {
+    for (double length : {l.a2, l.a3, l.d1, l.d2, l.d5, l.d6, l.d4}) {
+        if (!std::isfinite(length)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 kezu_robot_type getRobotType() { return kinematics_detail::loadAcquire(robot_type); }
@@ -137,7 +147,7 @@ void modifyDhParaLen(float *da, float *dd) {
     publish(corrected(installed(), da, dd));
 }
 
-void kinematics_detail::installModelLengths(kezu_robot_type robotType, double A3, double A4,
+bool kinematics_detail::installModelLengths(kezu_robot_type robotType, double A3, double A4,
                                             double D1, double D2, double D5, double D6) {
     const DhRow &row = rowOf(robotType);
     const DhLengths &l = row.lengths;
@@ -150,6 +160,10 @@ void kinematics_detail::installModelLengths(kezu_robot_type robotType, double A3
     dd[4] = static_cast<float>(D5 - l.d5);
     dd[5] = static_cast<float>(D6 - l.d6);
     const DhRow lengths = corrected(row, da, dd);
+    if (!finite(lengths.lengths)) {
+        return false;
+    }
     std::lock_guard<std::mutex> lock(writerMutex());
     publish(lengths);
+    return true;
 }

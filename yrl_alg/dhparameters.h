@@ -47,8 +47,9 @@ inline DhLengths dhLengths() {
 }
 
 // Selects the model's row and moves a2, a3, d1, d2, d5 and d6 onto the given lengths by
-// single-precision differences, as one write.
-void installModelLengths(kezu_robot_type robotType, double A3, double A4, double D1, double D2,
+// single-precision differences, as one write. Lengths that would not be finite are not
+// installed (false): the kinematics keep the set they had.
+bool installModelLengths(kezu_robot_type robotType, double A3, double A4, double D1, double D2,
                          double D5, double D6);
 
 }  // namespace kinematics_detail

@@ -79,7 +79,8 @@ public:
     // angles read before the failure, the rest 0, with their forward-kinematics pose.
     static bool jointStringToWaypoint(const std::string &jointString, SdkWayPoint &waypoint);
 
-    static void setRobotDhParam(int robotType, const RobotDhPara &robotDhPara);
+    // False, installing nothing, when a length would not be finite.
+    static bool setRobotDhParam(int robotType, const RobotDhPara &robotDhPara);
 
 private:
     RobotUtilService();

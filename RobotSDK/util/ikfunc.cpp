@@ -52,9 +52,9 @@ struct UserFrame {
 
 // ---------------------------------------------------------------- DH parameters
 
-void Ikfunc::setDhParameters(kezu_robot_type robotType, double A3, double A4, double D1, double D2,
+bool Ikfunc::setDhParameters(kezu_robot_type robotType, double A3, double A4, double D1, double D2,
                              double D5, double D6) {
-    kinematics_detail::installModelLengths(robotType, A3, A4, D1, D2, D5, D6);
+    return kinematics_detail::installModelLengths(robotType, A3, A4, D1, D2, D5, D6);
 }
 
 // ---------------------------------------------------------------- forward and inverse

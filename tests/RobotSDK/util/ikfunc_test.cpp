@@ -147,6 +147,42 @@ TEST(ArmIkHalfTurnJoints, ReturnsTheConfigurationThatMadeThePose) {
     }
 }
 
+using DhLengths = kintest::ModelTest;
+
+// Lengths go in as single-precision differences from the model's row, so a2 is the row's value
+// plus the difference rounded to single precision, not A3 itself. A set with a length that is
+// not finite once narrowed is refused whole: the model and lengths stay as they were.
+TEST_F(DhLengths, SetDhParametersInstallsOnlyFiniteLengths) {
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    const struct {
+        double lengths[6];
+        bool installed;
+    } cases[] = {
+        {{0.6, 0.57, 0.16, 0.19, 0.12, 0.1}, true},
+        {{0.6, 0.57, 1e38, 0.19, 0.12, 0.1}, true},  // finite in single precision
+        {{1e308, 0.57, 0.16, 0.19, 0.12, 0.1}, false},
+        {{0.6, -3.5e38, 0.16, 0.19, 0.12, 0.1}, false},
+        {{0.6, 0.57, 0.16, nan, 0.12, 0.1}, false},
+        {{0.6, 0.57, 0.16, 0.19, inf, 0.1}, false},
+        {{0.6, 0.57, 0.16, 0.19, 0.12, -inf}, false},
+    };
+    const double qx[6] = {0.408, 0.376, 0.0985, 0.1215, 0.1025, 0.094};
+    const double qvb[6] = {0.595, 0.58, 0.15, 0.1885, 0.125, 0.1015};
+    for (const auto &c : cases) {
+        setDhParaLen(kezu_qx);
+        const double *l = c.lengths;
+        EXPECT_EQ(c.installed,
+                  Ikfunc::setDhParameters(kezu_qv_b, l[0], l[1], l[2], l[3], l[4], l[5]));
+        double got[6];
+        getDhPara(got[0], got[1], got[2], got[3], got[4], got[5]);
+        for (int k = 0; k < 6; ++k) {
+            const volatile float difference = static_cast<float>(l[k] - qvb[k]);
+            EXPECT_EQ(got[k], c.installed ? qvb[k] + difference : qx[k]) << k << ' ' << l[k];
+        }
+        EXPECT_EQ(c.installed ? kezu_qv_b : kezu_qx, getRobotType());
+    }
+}
+
 TEST(QuaternionMatrix, TraceRoundedBelowMinusOneGivesAZeroScalar) {
     const double halfXY[9] = {0, 1, 0, 1, 0, 0, 0, 0, -1 - 1e-12};
     Ori q = {};
