@@ -28,6 +28,18 @@ double wrapToPi(double angle) {
     return angle;
 }
 
+// A pose the closed form can take: finite, with a rotation that is not all zero.
+bool solvablePose(const double *R, const double *p) {
+    bool nonZero = false;
+    for (int k = 0; k < 9; ++k) {
+        if (!std::isfinite(R[k])) {
+            return false;
+        }
+        nonZero = nonZero || R[k] != 0.0;
+    }
+    return nonZero && std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
+}
+
 // One evaluation of the closed form: the negated target and the table being filled.
 class IkSolver {
 public:
@@ -237,6 +249,9 @@ int ComputeIkLib(double *jointpos, double *R06, double *positions, double jointR
     }
     positions[0] = -positions[0];
     positions[1] = -positions[1];
+    if (!solvablePose(R06, positions)) {
+        return 0;
+    }
 
     // One set of lengths for the whole solve, whatever a concurrent install does.
     const DhLengths dh = kinematics_detail::dhLengths();

@@ -126,13 +126,26 @@ TEST_F(DhParameters, ComputationsDuringAnInstallUseOneSetWhole) {
     EXPECT_EQ(mixed, 0);
 }
 
-// A wrist centre closer than d2 - 0.0125 to the base axis has no shoulder angle.
-TEST_F(DhParameters, WristCentreNearTheBaseAxisHasNoSolution) {
-    double rot[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1}, ref[6] = {}, table[6][8];
-    double inside[3] = {0.1215 - 0.0126, 0, 0.5}, outside[3] = {0.1215 - 0.0124, 0, 0.5};
-    EXPECT_EQ(ComputeIkLib(ref, rot, inside, table), 0);
-    double rot2[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    EXPECT_GT(ComputeIkLib(ref, rot2, outside, table), 0);
+// No solution for a wrist centre closer than d2 - 0.0125 to the base axis, a position or rotation
+// that is not finite, or an all-zero rotation; just outside the axis there is one.
+TEST(InverseKinematics, PosesWithoutASolution) {
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    const struct {
+        double rot[9], pos[3];
+        bool solvable;
+    } cases[] = {
+        {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {0.1215 - 0.0124, 0, 0.5}, true},
+        {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {0.1215 - 0.0126, 0, 0.5}, false},
+        {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {0.3, nan, 0.5}, false},
+        {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {inf, -0.2, 0.5}, false},
+        {{0, 0, 0, 0, 0, 0, 0, 0, 0}, {0.3, -0.2, 0.5}, false},
+        {{1, 0, 0, 0, 1, nan, 0, 0, 1}, {0.3, -0.2, 0.5}, false},
+    };
+    for (int i = 0; i < 6; ++i) {
+        auto c = cases[i];  // the solver negates parts of the pose in place
+        double ref[6] = {}, table[6][8];
+        EXPECT_EQ(c.solvable, ComputeIkLib(ref, c.rot, c.pos, table) > 0) << i;
+    }
 }
 
 // The inverse reads the lower triangle only and fails once a pivot no longer changes 1.0.
