@@ -4,11 +4,11 @@
 #include "kinematicsmath.h"
 
 using kinematics_detail::angleOf;
-using kinematics_detail::anglesOfPair;
 using kinematics_detail::DhLengths;
 using kinematics_detail::kHalfPi;
 using kinematics_detail::kPi;
 using kinematics_detail::kTwoPi;
+using kinematics_detail::PendingAngle;
 
 double antiSinCos(double sA, double cA) { return angleOf(sA, cA); }
 
@@ -40,6 +40,34 @@ bool solvablePose(const double *R, const double *p) {
     return nonZero && std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
 }
 
+// A shoulder angle with the cosine of the wrist angle it implies.
+struct Shoulder {
+    double j1, c1, s1, C5;
+};
+
+// One joint 3 of a wrist choice, its joint 2 normalised but not yet taken.
+struct Elbow {
+    double j3;
+    PendingAngle j2;
+};
+
+// The elbow solutions of one wrist choice (one J5).
+struct WristChoice {
+    double S, C, K;  // planar target of joints 2 and 3, and the elbow cosine
+    bool reached;
+    double j3, B;
+    int count = 0;
+    Elbow elbows[2];
+
+    void addElbow(double j3Value, double sin2, double cos2) {
+        const double squared = sin2 * sin2 + cos2 * cos2;
+        if (squared > 1.0001) {
+            return;
+        }
+        elbows[count++] = {j3Value, PendingAngle(sin2, cos2, squared)};
+    }
+};
+
 // One evaluation of the closed form: the negated target and the table being filled.
 class IkSolver {
 public:
@@ -49,30 +77,25 @@ public:
 
     int count() const { return n_; }
 
-    // A shoulder angle with the cosine of the wrist angle it implies.
-    struct Shoulder {
-        double j1, c1, s1, C5;
-    };
-
     Shoulder shoulder(double j1) const {
         const double c1 = std::cos(j1);
         const double s1 = std::sin(j1);
         return {j1, c1, s1, R_[5] * c1 + R_[2] * s1};
     }
 
+    int shoulderCandidates(double j1[2]) const;
     void regularPair(const Shoulder &sh, double elbowLimit);
     void singular(const Shoulder &sh, double j5);
 
 private:
-    void wrist(const Shoulder &sh, double j5, double j6, double j234, double S234, double C234,
-               double elbowLimit);
-    void elbow(const Shoulder &sh, double j5, double j6, double j234, double j3, double sin2,
-               double cos2);
-    void append(double j1, double j2, double j3, double j4, double j5, double j6) {
+    void reach(const Shoulder &sh, double S234, double C234, double elbowLimit,
+               WristChoice &wrist) const;
+    void bend(WristChoice &wrist) const;
+    void append(const Shoulder &sh, double j2, double j3, double j4, double j5, double j6) {
         if (n_ >= kMaxSolutions) {
             return;
         }
-        const double q[6] = {j1, j2, j3, j4, j5, j6};
+        const double q[6] = {sh.j1, j2, j3, j4, j5, j6};
         for (int joint = 0; joint < 6; ++joint) {
             out_[joint][n_] = q[joint];
         }
@@ -87,11 +110,43 @@ private:
     int n_ = 0;
 };
 
+// Shoulder candidates of the wrist centre; returns their count (0..2).
+int IkSolver::shoulderCandidates(double j1[2]) const {
+    const double *R = R_;
+    const double *p = p_;
+    const double wx = p[0] - dh_.d6 * R[2];
+    const double wy = p[1] - dh_.d6 * R[5];
+    const double r = std::sqrt(wx * wx + wy * wy);
+    if (dh_.d2 - 0.0125 > r) {
+        return 0;
+    }
+    const PendingAngle toward(wx / r, wy / r);
+    const double t = dh_.d2 / r;
+    if (t > 0.9999999998) {
+        j1[0] = toward.angle();
+        return 1;
+    }
+    const double spread = std::acos(t);
+    const double alpha = toward.angle();
+    j1[0] = alpha + spread;
+    j1[1] = alpha - spread;
+    if (j1[0] > kPi) {
+        j1[0] -= kTwoPi;
+    }
+    if (j1[1] <= -kPi) {
+        j1[1] += kTwoPi;
+    }
+    return 2;
+}
+
 // The two wrist angles +-acos(C5). Every wrist term of -J5 (sin J5, u, v, S234, C234) is the
-// exact negation of that of +J5, so their angles come in pairs from one arc tangent each.
+// exact negation of that of +J5, so their angles come in pairs from one arc tangent each. The
+// work runs in phases over both wrist choices (elbow cosines, arc cosines, sines, divisions,
+// then the arc tangents), so that independent chains overlap instead of waiting on each other;
+// the solutions are appended in the order of the closed form.
 void IkSolver::regularPair(const Shoulder &sh, double elbowLimit) {
     const double *R = R_;
-    const double j5 = std::acos(sh.C5);
+    double j5 = std::acos(sh.C5);
     // sin of the rounded angle, not sqrt(1 - C5^2): the two differ in the last bits, enough to
     // flip the sign of a vanishing joint 2 sine and turn J2 = pi into -pi (so is sin J3 below).
     const double s5 = std::sin(j5);
@@ -100,57 +155,69 @@ void IkSolver::regularPair(const Shoulder &sh, double elbowLimit) {
     const double uvLen = std::sqrt(u * u + v * v);
     u /= uvLen;
     v /= uvLen;
-    double j6[2];
-    anglesOfPair(v, u, j6[0], j6[1]);
-
     const double S234 = R[8] * s5 - R[6] * sh.C5 * u - R[7] * sh.C5 * v;
     const double C234 = R[7] * u - R[6] * v;
-    double j234[2];
-    anglesOfPair(S234, C234, j234[0], j234[1]);
+    const PendingAngle wrist6(v, u);
+    const PendingAngle wrist234(S234, C234);
 
-    wrist(sh, j5, j6[0], j234[0], S234, C234, elbowLimit);
-    wrist(sh, -j5, j6[1], j234[1], -S234, -C234, elbowLimit);
+    WristChoice wrists[2];
+    reach(sh, S234, C234, elbowLimit, wrists[0]);
+    reach(sh, -S234, -C234, elbowLimit, wrists[1]);
+    for (WristChoice &w : wrists) {
+        if (w.reached) {
+            w.j3 = std::fabs(w.K) > 0.9999999999995 ? (w.K > 0.0 ? 0.0 : kPi) : std::acos(w.K);
+        }
+    }
+    for (WristChoice &w : wrists) {
+        if (w.reached) {
+            w.B = dh_.a3 * std::sin(w.j3);
+        }
+    }
+    for (WristChoice &w : wrists) {
+        if (w.reached) {
+            bend(w);
+        }
+    }
+
+    double j6[2];
+    double j234[2];
+    wrist6.angles(j6[0], j6[1]);
+    wrist234.angles(j234[0], j234[1]);
+    for (int w = 0; w < 2; ++w) {
+        for (int e = 0; e < wrists[w].count; ++e) {
+            const Elbow &elbow = wrists[w].elbows[e];
+            const double j2 = elbow.j2.angle();
+            append(sh, j2, elbow.j3, wrapToPi(j234[w] - j2 + elbow.j3), j5, j6[w]);
+        }
+        j5 = -j5;
+    }
 }
 
-void IkSolver::wrist(const Shoulder &sh, double j5, double j6, double j234, double S234,
-                     double C234, double elbowLimit) {
+void IkSolver::reach(const Shoulder &sh, double S234, double C234, double elbowLimit,
+                     WristChoice &wrist) const {
     const double *R = R_;
     const double *p = p_;
     const DhLengths &dh = dh_;
-    const double S =
+    wrist.S =
         -p[0] * sh.c1 + p[1] * sh.s1 + dh.d6 * R[2] * sh.c1 - dh.d6 * R[5] * sh.s1 - dh.d5 * S234;
-    const double C = p[2] - dh.d1 - dh.d6 * R[8] - dh.d5 * C234;
-    const double K = (S * S + C * C - dh.a2 * dh.a2 - dh.a3 * dh.a3) / (2.0 * dh.a2 * dh.a3);
-    if (std::fabs(K) > elbowLimit) {
-        return;
-    }
-    const double A = dh.a2 + dh.a3 * K;
-    if (std::fabs(K) > 0.9999999999995) {
-        const double j3 = K > 0.0 ? 0.0 : kPi;
-        const double B = dh.a3 * std::sin(j3);
-        const double D = A * A + B * B;
-        elbow(sh, j5, j6, j234, j3, (A * S + B * C) / D, (A * C - B * S) / D);
-        return;
-    }
-    // The elbow pair +-J3 shares A and D; B changes sign exactly.
-    const double j3 = std::acos(K);
-    const double B = dh.a3 * std::sin(j3);
-    const double D = A * A + B * B;
-    const double sinUp = (A * S + B * C) / D;
-    const double cosUp = (A * C - B * S) / D;
-    const double sinDown = (A * S - B * C) / D;
-    const double cosDown = (A * C + B * S) / D;
-    elbow(sh, j5, j6, j234, j3, sinUp, cosUp);
-    elbow(sh, j5, j6, j234, -j3, sinDown, cosDown);
+    wrist.C = p[2] - dh.d1 - dh.d6 * R[8] - dh.d5 * C234;
+    wrist.K = (wrist.S * wrist.S + wrist.C * wrist.C - dh.a2 * dh.a2 - dh.a3 * dh.a3) /
+              (2.0 * dh.a2 * dh.a3);
+    wrist.reached = !(std::fabs(wrist.K) > elbowLimit);
 }
 
-void IkSolver::elbow(const Shoulder &sh, double j5, double j6, double j234, double j3, double sin2,
-                     double cos2) {
-    if (sin2 * sin2 + cos2 * cos2 > 1.0001) {
-        return;
+// Joint 2 of each joint 3: the elbow pair +-J3 shares A and D and B changes sign exactly; an
+// elbow snapped straight has one joint 3.
+void IkSolver::bend(WristChoice &wrist) const {
+    const double S = wrist.S;
+    const double C = wrist.C;
+    const double A = dh_.a2 + dh_.a3 * wrist.K;
+    const double B = wrist.B;
+    const double D = A * A + B * B;
+    wrist.addElbow(wrist.j3, (A * S + B * C) / D, (A * C - B * S) / D);
+    if (!(std::fabs(wrist.K) > 0.9999999999995)) {
+        wrist.addElbow(-wrist.j3, (A * S - B * C) / D, (A * C + B * S) / D);
     }
-    const double j2 = angleOf(sin2, cos2);
-    append(sh.j1, j2, j3, wrapToPi(j234 - j2 + j3), j5, j6);
 }
 
 // J5 = 0 or pi: joints 2, 3, 4 and 6 are parallel, so the reference fills the freedom.
@@ -172,7 +239,7 @@ void IkSolver::singular(const Shoulder &sh, double j5) {
         } else {
             j2 = C > 0.0 ? 0.0 : kPi;
         }
-        append(sh.j1, j2, 0.0, 0.0, j5, j6234 - sigma * j2);
+        append(sh, j2, 0.0, 0.0, j5, j6234 - sigma * j2);
         return;
     }
 
@@ -209,33 +276,7 @@ void IkSolver::singular(const Shoulder &sh, double j5) {
         j234 = angleOf((S - dh.a2 * std::sin(j2) - dh.a3 * std::sin(j2 - j3)) / dh.d5,
                        (C - dh.a2 * std::cos(j2) - dh.a3 * std::cos(j2 - j3)) / dh.d5);
     }
-    append(sh.j1, j2, j3, j234 - j2 + j3, j5, j6234 - sigma * j234);
-}
-
-// Shoulder candidates of the wrist centre; returns their count (0..2).
-int shoulderCandidates(const DhLengths &dh, const double *R, const double *p, double j1[2]) {
-    const double wx = p[0] - dh.d6 * R[2];
-    const double wy = p[1] - dh.d6 * R[5];
-    const double r = std::sqrt(wx * wx + wy * wy);
-    if (dh.d2 - 0.0125 > r) {
-        return 0;
-    }
-    const double alpha = angleOf(wx / r, wy / r);
-    const double t = dh.d2 / r;
-    if (t > 0.9999999998) {
-        j1[0] = alpha;
-        return 1;
-    }
-    const double spread = std::acos(t);
-    j1[0] = alpha + spread;
-    j1[1] = alpha - spread;
-    if (j1[0] > kPi) {
-        j1[0] -= kTwoPi;
-    }
-    if (j1[1] <= -kPi) {
-        j1[1] += kTwoPi;
-    }
-    return 2;
+    append(sh, j2, j3, j234 - j2 + j3, j5, j6234 - sigma * j234);
 }
 
 }  // namespace
@@ -255,12 +296,16 @@ int ComputeIkLib(double *jointpos, double *R06, double *positions, double jointR
 
     // One set of lengths for the whole solve, whatever a concurrent install does.
     const DhLengths dh = kinematics_detail::dhLengths();
-    double j1[2];
-    const int candidates = shoulderCandidates(dh, R06, positions, j1);
     IkSolver solver(dh, jointpos, R06, positions, jointResults);
+    double j1[2];
+    const int candidates = solver.shoulderCandidates(j1);
+    Shoulder shoulders[2];
+    for (int i = 0; i < candidates; ++i) {
+        shoulders[i] = solver.shoulder(j1[i]);
+    }
     bool regular[2] = {false, false};
     for (int i = 0; i < candidates; ++i) {
-        const IkSolver::Shoulder sh = solver.shoulder(j1[i]);
+        const Shoulder &sh = shoulders[i];
         const double absC5 = std::fabs(sh.C5);
         if (absC5 > 1.0001) {
             continue;
@@ -276,7 +321,7 @@ int ComputeIkLib(double *jointpos, double *R06, double *positions, double jointR
         // Just beyond full reach: allow the elbow cosine past 1 and snap the elbow straight.
         for (int i = 0; i < candidates; ++i) {
             if (regular[i]) {
-                solver.regularPair(solver.shoulder(j1[i]), kRelaxedElbowLimit);
+                solver.regularPair(shoulders[i], kRelaxedElbowLimit);
             }
         }
     }
