@@ -9,6 +9,7 @@ using kinematics_detail::kHalfPi;
 using kinematics_detail::kPi;
 using kinematics_detail::kTwoPi;
 using kinematics_detail::PendingAngle;
+using kinematics_detail::SolvedTrig;
 
 double antiSinCos(double sA, double cA) { return angleOf(sA, cA); }
 
@@ -72,8 +73,8 @@ struct WristChoice {
 class IkSolver {
 public:
     IkSolver(const DhLengths &dh, const double *ref, const double *R, const double *p,
-             double (*out)[8])
-        : dh_(dh), ref_(ref), R_(R), p_(p), out_(out) {}
+             double (*out)[8], SolvedTrig *trig)
+        : dh_(dh), ref_(ref), R_(R), p_(p), out_(out), trig_(trig) {}
 
     int count() const { return n_; }
 
@@ -91,13 +92,20 @@ private:
     void reach(const Shoulder &sh, double S234, double C234, double elbowLimit,
                WristChoice &wrist) const;
     void bend(WristChoice &wrist) const;
-    void append(const Shoulder &sh, double j2, double j3, double j4, double j5, double j6) {
+    void append(const Shoulder &sh, const double *s5, double j2, double j3, double j4, double j5,
+                double j6) {
         if (n_ >= kMaxSolutions) {
             return;
         }
         const double q[6] = {sh.j1, j2, j3, j4, j5, j6};
         for (int joint = 0; joint < 6; ++joint) {
             out_[joint][n_] = q[joint];
+        }
+        if (trig_ != nullptr) {
+            trig_->s1[n_] = sh.s1;
+            trig_->c1[n_] = sh.c1;
+            trig_->hasS5[n_] = s5 != nullptr;
+            trig_->s5[n_] = s5 != nullptr ? *s5 : 0.0;
         }
         ++n_;
     }
@@ -107,6 +115,7 @@ private:
     const double *R_;
     const double *p_;
     double (*out_)[8];
+    SolvedTrig *trig_;
     int n_ = 0;
 };
 
@@ -187,7 +196,8 @@ void IkSolver::regularPair(const Shoulder &sh, double elbowLimit) {
         for (int e = 0; e < wrists[w].count; ++e) {
             const Elbow &elbow = wrists[w].elbows[e];
             const double j2 = elbow.j2.angle();
-            append(sh, j2, elbow.j3, wrapToPi(j234[w] - j2 + elbow.j3), j5, j6[w]);
+            append(sh, w == 0 ? &s5 : nullptr, j2, elbow.j3, wrapToPi(j234[w] - j2 + elbow.j3), j5,
+                   j6[w]);
         }
         j5 = -j5;
     }
@@ -239,7 +249,7 @@ void IkSolver::singular(const Shoulder &sh, double j5) {
         } else {
             j2 = C > 0.0 ? 0.0 : kPi;
         }
-        append(sh, j2, 0.0, 0.0, j5, j6234 - sigma * j2);
+        append(sh, nullptr, j2, 0.0, 0.0, j5, j6234 - sigma * j2);
         return;
     }
 
@@ -276,15 +286,14 @@ void IkSolver::singular(const Shoulder &sh, double j5) {
         j234 = angleOf((S - dh.a2 * std::sin(j2) - dh.a3 * std::sin(j2 - j3)) / dh.d5,
                        (C - dh.a2 * std::cos(j2) - dh.a3 * std::cos(j2 - j3)) / dh.d5);
     }
-    append(sh, j2, j3, j234 - j2 + j3, j5, j6234 - sigma * j234);
+    append(sh, nullptr, j2, j3, j234 - j2 + j3, j5, j6234 - sigma * j234);
 }
 
 }  // namespace
 
-int ComputeIkLib(double *jointpos, double *R06, double *positions, double jointResults[6][8]) {
-    if (jointpos == nullptr || R06 == nullptr || positions == nullptr || jointResults == nullptr) {
-        return 0;
-    }
+int kinematics_detail::solveInverse(const DhLengths &dh, const double *ref, double *R06,
+                                    double *positions, double jointResults[6][8],
+                                    SolvedTrig *trig) {
     for (int k = 0; k < 6; ++k) {
         R06[k] = -R06[k];
     }
@@ -294,9 +303,7 @@ int ComputeIkLib(double *jointpos, double *R06, double *positions, double jointR
         return 0;
     }
 
-    // One set of lengths for the whole solve, whatever a concurrent install does.
-    const DhLengths dh = kinematics_detail::dhLengths();
-    IkSolver solver(dh, jointpos, R06, positions, jointResults);
+    IkSolver solver(dh, ref, R06, positions, jointResults, trig);
     double j1[2];
     const int candidates = solver.shoulderCandidates(j1);
     Shoulder shoulders[2];
@@ -326,4 +333,12 @@ int ComputeIkLib(double *jointpos, double *R06, double *positions, double jointR
         }
     }
     return solver.count();
+}
+
+int ComputeIkLib(double *jointpos, double *R06, double *positions, double jointResults[6][8]) {
+    if (jointpos == nullptr || R06 == nullptr || positions == nullptr || jointResults == nullptr) {
+        return 0;
+    }
+    return kinematics_detail::solveInverse(kinematics_detail::dhLengths(), jointpos, R06, positions,
+                                           jointResults, nullptr);
 }

@@ -105,6 +105,19 @@ private:
 
 inline double angleOf(double sA, double cA) { return PendingAngle(sA, cA).angle(); }
 
+// Sines and cosines the inverse solver took of each solution's own joints: of the shoulder, and of
+// the wrist where it is +acos(C5). Forward kinematics of the solution takes the same values, so a
+// check of the solution need not take them again.
+struct SolvedTrig {
+    double s1[8], c1[8];
+    double s5[8];
+    bool hasS5[8];
+};
+
+// ComputeIkLib with the lengths given, optionally reporting the sines and cosines it took.
+int solveInverse(const DhLengths &dh, const double *ref, double *R06, double *positions,
+                 double jointResults[6][8], SolvedTrig *trig);
+
 }  // namespace kinematics_detail
 
 #endif
