@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "../tests/RobotSDK/util/armikreference.h"
 #include "ikfunc.h"
 #include "robotKinematics.h"
 
@@ -75,16 +76,22 @@ void BM_ComputeIkLib(benchmark::State &state) {
 }
 BENCHMARK(BM_ComputeIkLib);
 
-void BM_IkfuncArmIk(benchmark::State &state) {
+// ArmIk beside the plain composition of the pieces it stands for (every solution checked by the
+// full forward kinematics, then the nearest survivor): the same choice, bit for bit.
+template <bool (*solve)(wayPoint_S &)>
+void armIk(benchmark::State &state) {
     const std::vector<Sample> &set = samples();
     std::size_t i = 0;
     for (auto _ : state) {
         wayPoint_S wp = set[i].waypoint;
-        benchmark::DoNotOptimize(Ikfunc::ArmIk(wp, nullptr, false, false));
+        benchmark::DoNotOptimize(solve(wp));
         benchmark::DoNotOptimize(wp);
         i = (i + 1) % set.size();
     }
 }
-BENCHMARK(BM_IkfuncArmIk);
+bool ikfuncArmIk(wayPoint_S &wp) { return Ikfunc::ArmIk(wp, nullptr, false, false); }
+bool plainArmIk(wayPoint_S &wp) { return kinref::armIk(wp, nullptr); }
+BENCHMARK(armIk<ikfuncArmIk>)->Name("BM_IkfuncArmIk");
+BENCHMARK(armIk<plainArmIk>)->Name("BM_ArmIkPlainComposition");
 
 }  // namespace

@@ -19,5 +19,5 @@ void ComputeFk_QMV(const double *joints, double *eetrans, double *eerot) {
     eerot[6] = -t.c234 * t.s6 - t.s234 * t.c5 * t.c6;
     eerot[7] = t.c234 * t.c6 - t.s234 * t.c5 * t.s6;
     eerot[8] = t.s234 * t.s5;
-    kinematics_detail::flangePosition(t, eetrans);
+    kinematics_detail::flangePosition(kinematics_detail::dhLengths(), t, eetrans);
 }

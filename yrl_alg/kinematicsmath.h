@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "dhparameters.h"
 #include "robotCommon.h"
 
 namespace kinematics_detail {
@@ -43,48 +44,79 @@ struct JointTrig {
 };
 
 // Flange position of the forward kinematics; joint 6 does not move it.
-inline void flangePosition(const JointTrig &t, double *eetrans) {
-    eetrans[0] = a2 * t.c1 * t.s2 + a3 * t.c1 * t.s23 + d5 * t.c1 * t.s234 - d2 * t.s1 -
-                 d6 * (t.c5 * t.s1 + t.c234 * t.c1 * t.s5);
-    eetrans[1] = -a2 * t.s1 * t.s2 - a3 * t.s1 * t.s23 - d5 * t.s1 * t.s234 - d2 * t.c1 -
-                 d6 * (t.c1 * t.c5 - t.c234 * t.s1 * t.s5);
-    eetrans[2] = d1 + a2 * t.c2 + a3 * t.c23 + d5 * t.c234 + d6 * t.s234 * t.s5;
+inline void flangePosition(const DhLengths &dh, const JointTrig &t, double *eetrans) {
+    eetrans[0] = dh.a2 * t.c1 * t.s2 + dh.a3 * t.c1 * t.s23 + dh.d5 * t.c1 * t.s234 - dh.d2 * t.s1 -
+                 dh.d6 * (t.c5 * t.s1 + t.c234 * t.c1 * t.s5);
+    eetrans[1] = -dh.a2 * t.s1 * t.s2 - dh.a3 * t.s1 * t.s23 - dh.d5 * t.s1 * t.s234 -
+                 dh.d2 * t.c1 - dh.d6 * (t.c1 * t.c5 - t.c234 * t.s1 * t.s5);
+    eetrans[2] = dh.d1 + dh.a2 * t.c2 + dh.a3 * t.c23 + dh.d5 * t.c234 + dh.d6 * t.s234 * t.s5;
 }
 
-// Angle in (-pi, pi] of a sine and cosine that need not be normalised; within 1.75e-5 of a
-// zero cosine the angle is taken as +-pi/2.
-inline double angleOf(double sA, double cA) {
-    const double len = std::sqrt(sA * sA + cA * cA);
-    sA /= len;
-    cA /= len;
-    if (std::fabs(cA) < 1.75e-5) {
-        return sA > 0.0 ? kHalfPi : -kHalfPi;
+// The angle of a sine and a cosine that need not be normalised, in (-pi, pi]; within 1.75e-5
+// of a zero cosine it is taken as +-pi/2. The normalisation is done at construction and the arc
+// tangent on request, so a caller can normalise several pairs before it takes their angles and
+// their square roots and divisions overlap. The normalisation stays: rounding decides near-ties
+// between solutions, and callers expect the same choice every time.
+class PendingAngle {
+public:
+    PendingAngle() = default;
+    PendingAngle(double sA, double cA) : PendingAngle(sA, cA, sA * sA + cA * cA) {}
+    // squaredLength: sA * sA + cA * cA, when the caller has it already.
+    PendingAngle(double sA, double cA, double squaredLength) {
+        const double len = std::sqrt(squaredLength);
+        s_ = sA / len;
+        c_ = cA / len;
+        tangent_ = s_ / c_;
     }
-    const double t = std::atan(sA / cA);
-    if (cA < 0.0) {
-        return t > 0.0 ? t - kPi : t + kPi;
-    }
-    return t;
-}
 
-// angleOf(s, c) and angleOf(-s, -c) from one normalisation and one arc tangent: the negated
-// pair has the same length and the same tangent, so both come out bit for bit as angleOf's.
-// The normalisation stays: rounding decides near-ties between solutions, and callers expect the
-// same choice every time.
-inline void anglesOfPair(double s, double c, double &angle, double &opposite) {
-    const double len = std::sqrt(s * s + c * c);
-    s /= len;
-    c /= len;
-    if (std::fabs(c) < 1.75e-5) {
-        angle = s > 0.0 ? kHalfPi : -kHalfPi;
-        opposite = -s > 0.0 ? kHalfPi : -kHalfPi;
-        return;
+    double angle() const {
+        if (nearZeroCosine()) {
+            return s_ > 0.0 ? kHalfPi : -kHalfPi;
+        }
+        return quadrant(std::atan(tangent_), c_);
     }
-    const double t = std::atan(s / c);
-    const double shifted = t > 0.0 ? t - kPi : t + kPi;
-    angle = c < 0.0 ? shifted : t;
-    opposite = -c < 0.0 ? shifted : t;
-}
+
+    // angle() of this pair and of (-s, -c) from one arc tangent: the negated pair has the same
+    // length and the same tangent, so both come out bit for bit as angle() would give them.
+    void angles(double &angle, double &opposite) const {
+        if (nearZeroCosine()) {
+            angle = s_ > 0.0 ? kHalfPi : -kHalfPi;
+            opposite = -s_ > 0.0 ? kHalfPi : -kHalfPi;
+            return;
+        }
+        const double t = std::atan(tangent_);
+        angle = quadrant(t, c_);
+        opposite = quadrant(t, -c_);
+    }
+
+private:
+    bool nearZeroCosine() const { return std::fabs(c_) < 1.75e-5; }
+    static double quadrant(double t, double c) {
+        if (c < 0.0) {
+            return t > 0.0 ? t - kPi : t + kPi;
+        }
+        return t;
+    }
+
+    double s_ = 0.0;
+    double c_ = 1.0;
+    double tangent_ = 0.0;
+};
+
+inline double angleOf(double sA, double cA) { return PendingAngle(sA, cA).angle(); }
+
+// Sines and cosines the inverse solver took of each solution's own joints: of the shoulder, and of
+// the wrist where it is +acos(C5). Forward kinematics of the solution takes the same values, so a
+// check of the solution need not take them again.
+struct SolvedTrig {
+    double s1[8], c1[8];
+    double s5[8];
+    bool hasS5[8];
+};
+
+// ComputeIkLib with the lengths given, optionally reporting the sines and cosines it took.
+int solveInverse(const DhLengths &dh, const double *ref, double *R06, double *positions,
+                 double jointResults[6][8], SolvedTrig *trig);
 
 // Whether every one of count values is finite; results that are not must not pass as success.
 inline bool allFinite(const double *values, int count) {

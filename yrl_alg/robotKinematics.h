@@ -17,8 +17,9 @@ void modifyDhParaLen(float *da, float *dd);
 // Forward and inverse kinematics.
 void ComputeFk_QMV(const double *joints, double *eetrans, double *eerot);
 double antiSinCos(double sA, double cA);
-// Negates R06[0..5], positions[0] and positions[1] in place. Returns the solution count (0..8);
-// jointResults is [joint][solution].
+// Negates R06[0..5], positions[0] and positions[1] in place. Returns the solution count (0..8),
+// 0 for a pose that is not finite or whose rotation is all zero; jointResults is
+// [joint][solution].
 int ComputeIkLib(double *jointpos, double *R06, double *positions, double jointResults[6][8]);
 void getJacobiLib(double Jacobi[6][6], double *j);
 // False (diffAngle untouched) when the damped matrix cannot be inverted or the step is not finite.

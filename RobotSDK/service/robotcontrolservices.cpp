@@ -436,16 +436,22 @@ void RobotControlServices::signalLinkLoss() {
 
 // ---- Connection and events ----
 
-void RobotControlServices::installDhParamOnce(int robotType, const RobotDhPara &dhPara) {
+bool RobotControlServices::installDhParamOnce(int robotType, const RobotDhPara &dhPara) {
     // Two connections may log in at once; only the first success of the process installs.
     std::lock_guard<std::mutex> lock(dhParamMutex());
     if (S_setDhParam) {
-        return;
+        return true;
     }
-    RobotUtilService::setRobotDhParam(robotType, dhPara);
+    if (!RobotUtilService::setRobotDhParam(robotType, dhPara)) {
+        W_ERROR(
+            "sdk log: set dhparam failed, lengths not finite. type:%d, DhParam:%f,%f,%f,%f,%f,%f",
+            robotType, dhPara.A3, dhPara.A4, dhPara.D1, dhPara.D2, dhPara.D5, dhPara.D6);
+        return false;
+    }
     S_setDhParam = true;
     W_INFO("sdk log: set dhparam success. type:%d, DhParam:%f,%f,%f,%f,%f,%f", robotType, dhPara.A3,
            dhPara.A4, dhPara.D1, dhPara.D2, dhPara.D5, dhPara.D6);
+    return true;
 }
 
 int RobotControlServices::loginService(const char *host, int port, const std::string &userName,
@@ -486,7 +492,9 @@ int RobotControlServices::loginService(const char *host, int port, const std::st
     if (errorCode != 0) {
         return getErrCodeByServerResponse(errorCode);
     }
-    installDhParamOnce(robotType, dhPara);
+    if (!installDhParamOnce(robotType, dhPara)) {
+        return sdk::ErrCode_ResolveResponseFailed;
+    }
     W_INFO("sdk log: login  success.");
     return sdk::ErrnoSucc;
 }

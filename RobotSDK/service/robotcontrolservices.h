@@ -248,7 +248,8 @@ private:
     static void recordEventLocked(EventHandOff &handOff, int code);
     void handleRobotEvent(const kezu_robot_namespace::RobotEventInfo &event);
     void signalArrival(bool abnormalStop);
-    static void installDhParamOnce(int robotType, const RobotDhPara &dhPara);
+    // False when the reported lengths are refused (not finite); they stay uninstalled.
+    static bool installDhParamOnce(int robotType, const RobotDhPara &dhPara);
 
     // The read shape: request, decode with `decode(body, size, code)`, map the code.
     template <typename Decode>

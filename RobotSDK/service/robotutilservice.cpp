@@ -613,7 +613,8 @@ bool RobotUtilService::offlineTrackLineToWaypoint(const std::string &line, SdkWa
     return readJointString(in, waypoint) && (in >> std::ws).eof();
 }
 
-void RobotUtilService::setRobotDhParam(int robotType, const RobotDhPara &robotDhPara) {
-    Ikfunc::setDhParameters(static_cast<kezu_robot_type>(robotType), robotDhPara.A3, robotDhPara.A4,
-                            robotDhPara.D1, robotDhPara.D2, robotDhPara.D5, robotDhPara.D6);
+bool RobotUtilService::setRobotDhParam(int robotType, const RobotDhPara &robotDhPara) {
+    return Ikfunc::setDhParameters(static_cast<kezu_robot_type>(robotType), robotDhPara.A3,
+                                   robotDhPara.A4, robotDhPara.D1, robotDhPara.D2, robotDhPara.D5,
+                                   robotDhPara.D6);
 }

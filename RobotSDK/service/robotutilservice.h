@@ -90,7 +90,8 @@ public:
     // when nothing but blanks follows the sixth angle.
     static bool offlineTrackLineToWaypoint(const std::string &line, SdkWayPoint &waypoint);
 
-    static void setRobotDhParam(int robotType, const RobotDhPara &robotDhPara);
+    // False, installing nothing, when a length would not be finite.
+    static bool setRobotDhParam(int robotType, const RobotDhPara &robotDhPara);
 
 private:
     RobotUtilService();

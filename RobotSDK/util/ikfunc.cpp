@@ -6,6 +6,7 @@
 #include <new>
 
 #include "globalutil.h"
+#include "kinematicsmath.h"
 #include "robotKinematics.h"
 
 namespace {
@@ -59,20 +60,9 @@ struct UserFrame {
 
 // ---------------------------------------------------------------- DH parameters
 
-void Ikfunc::setDhParameters(kezu_robot_type robotType, double A3, double A4, double D1, double D2,
+bool Ikfunc::setDhParameters(kezu_robot_type robotType, double A3, double A4, double D1, double D2,
                              double D5, double D6) {
-    float da[6] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-    float dd[6] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-    setDhParaLen(robotType);
-    double curA2 = 0.0, curA3 = 0.0, curD1 = 0.0, curD2 = 0.0, curD5 = 0.0, curD6 = 0.0;
-    getDhPara(curA2, curA3, curD1, curD2, curD5, curD6, nullptr);
-    da[2] = static_cast<float>(A3 - curA2);
-    da[3] = static_cast<float>(A4 - curA3);
-    dd[0] = static_cast<float>(D1 - curD1);
-    dd[1] = static_cast<float>(D2 - curD2);
-    dd[4] = static_cast<float>(D5 - curD5);
-    dd[5] = static_cast<float>(D6 - curD6);
-    modifyDhParaLen(da, dd);
+    return kinematics_detail::installModelLengths(robotType, A3, A4, D1, D2, D5, D6);
 }
 
 // ---------------------------------------------------------------- forward and inverse
@@ -99,58 +89,96 @@ bool Ikfunc::ArmFk(wayPoint_S &arm_pos) {
     return ArmFk(arm_pos.cartPos.position, arm_pos.orientation, arm_pos.jointpos);
 }
 
-int Ikfunc::ComputeIk_new(wayPoint_S &cur_stat, double jointResults[6][8]) {
-    if (jointResults == nullptr) {
-        return 0;
-    }
-    double ref[kJoints];
-    for (int j = 0; j < kJoints; ++j) {
-        ref[j] = -cur_stat.jointpos[j];
-    }
-    double rotation[9];
-    double position[3];
-    posOri2homoArr(cur_stat.cartPos, cur_stat.orientation, rotation, position);
-    int n = ComputeIkLib(ref, rotation, position, jointResults);
-    for (int j = 0; j < kJoints; ++j) {
-        for (int k = 0; k < n; ++k) {
-            jointResults[j][k] = -jointResults[j][k];
-        }
-    }
-    // Keep only solutions whose flange lands on the target; the last one fills a gap.
-    const Pos &target = cur_stat.cartPos.position;
-    int k = 0;
-    while (k < n) {
-        double joints[kJoints];
-        for (int j = 0; j < kJoints; ++j) {
-            joints[j] = jointResults[j][k];
-        }
-        Pos reached;
-        Ori orientation;
-        ArmFk(reached, orientation, joints);
-        const double dx = reached.x - target.x;
-        const double dy = reached.y - target.y;
-        const double dz = reached.z - target.z;
-        // Written so that a non-finite distance also drops the solution.
-        if (!(std::sqrt(dx * dx + dy * dy + dz * dz) <= kIkPositionTolerance)) {
-            for (int j = 0; j < kJoints; ++j) {
-                jointResults[j][k] = jointResults[j][n - 1];
-            }
-            --n;
-        } else {
-            ++k;
-        }
-    }
-    return n;
-}
+namespace {
 
-bool Ikfunc::ArmIk(wayPoint_S &cur_stat, const double *joint, bool iterIK, bool relMove) {
-    (void)iterIK;
-    (void)relMove;
-    const double *reference = joint != nullptr ? joint : cur_stat.jointpos;
-    double table[6][8];
-    const int n = ComputeIk_new(cur_stat, table);
+// The inverse solutions of a waypoint's pose in SDK signs, and their check: a solution is kept
+// when its flange lands within the tolerance of the target. The check computes the position
+// alone, bit for bit as ArmFk would, from the lengths the solve used and with the sines and
+// cosines the solver already took.
+class WaypointSolutions {
+public:
+    WaypointSolutions(const wayPoint_S &cur_stat, double (*table)[8])
+        : table_(table), target_(cur_stat.cartPos.position) {
+        // The waypoint's joints fill the freedom of a singular wrist.
+        double ref[kJoints];
+        for (int j = 0; j < kJoints; ++j) {
+            ref[j] = -cur_stat.jointpos[j];
+        }
+        double rotation[9];
+        double position[3];
+        Ikfunc::posOri2homoArr(cur_stat.cartPos, cur_stat.orientation, rotation, position);
+        n_ = kinematics_detail::solveInverse(dh_, ref, rotation, position, table, &trig_);
+        for (int j = 0; j < kJoints; ++j) {
+            for (int k = 0; k < n_; ++k) {
+                table[j][k] = -table[j][k];
+            }
+        }
+    }
+
+    int count() const { return n_; }
+
+    bool reachesTarget(int k) const {
+        double q[kJoints];
+        for (int j = 0; j < kJoints; ++j) {
+            q[j] = -table_[j][k];
+        }
+        kinematics_detail::JointTrig t;
+        t.s1 = trig_.s1[k];
+        t.c1 = trig_.c1[k];
+        t.setArm(q);
+        if (trig_.hasS5[k]) {
+            t.s5 = trig_.s5[k];
+            t.c5 = std::cos(q[4]);
+        } else {
+            t.setWrist(q[4]);
+        }
+        double reached[3];
+        kinematics_detail::flangePosition(dh_, t, reached);
+        const double dx = reached[0] - target_.x;
+        const double dy = reached[1] - target_.y;
+        const double dz = reached[2] - target_.z;
+        // Written so that a non-finite distance also drops the solution.
+        return std::sqrt(dx * dx + dy * dy + dz * dz) <= kIkPositionTolerance;
+    }
+
+    // Removes the solutions that miss the target, the last one filling each gap; `missing` is a
+    // column already known to miss (or -1). Returns the count left.
+    int keepReaching(int missing) {
+        int origin[8];
+        bool reaches[8];
+        for (int k = 0; k < n_; ++k) {
+            origin[k] = k;
+            reaches[k] = k != missing && reachesTarget(k);
+        }
+        int k = 0;
+        while (k < n_) {
+            if (reaches[origin[k]]) {
+                ++k;
+                continue;
+            }
+            for (int j = 0; j < kJoints; ++j) {
+                table_[j][k] = table_[j][n_ - 1];
+            }
+            origin[k] = origin[n_ - 1];
+            --n_;
+        }
+        return n_;
+    }
+
+private:
+    double (*table_)[8];
+    const Pos target_;
+    const kinematics_detail::DhLengths dh_ = kinematics_detail::dhLengths();
+    kinematics_detail::SolvedTrig trig_;
+    int n_ = 0;
+};
+
+// The solution nearest to the reference by the sum of plain joint differences, the earlier of a
+// tie; -1 when none is nearer than 10000 (also for a reference that is not finite).
+int nearestSolution(const double (*table)[8], int n, const double *reference, bool &tied) {
     int best = -1;
     double bestSum = 10000.0;
+    tied = false;
     for (int k = 0; k < n; ++k) {
         double sum = 0.0;
         for (int j = 0; j < kJoints; ++j) {
@@ -159,9 +187,38 @@ bool Ikfunc::ArmIk(wayPoint_S &cur_stat, const double *joint, bool iterIK, bool 
         if (sum < bestSum) {
             best = k;
             bestSum = sum;
+            tied = false;
+        } else if (sum == bestSum) {
+            tied = true;
         }
     }
-    // No solution, or a reference so far off (or not finite) that none qualifies.
+    return best;
+}
+
+}  // namespace
+
+int Ikfunc::ComputeIk_new(wayPoint_S &cur_stat, double jointResults[6][8]) {
+    if (jointResults == nullptr) {
+        return 0;
+    }
+    return WaypointSolutions(cur_stat, jointResults).keepReaching(-1);
+}
+
+bool Ikfunc::ArmIk(wayPoint_S &cur_stat, const double *joint, bool iterIK, bool relMove) {
+    (void)iterIK;
+    (void)relMove;
+    const double *reference = joint != nullptr ? joint : cur_stat.jointpos;
+    double table[6][8];
+    WaypointSolutions solutions(cur_stat, table);
+    // Only the nearest solution is checked while it is the only one at its distance and lands
+    // on the target: then it is also the nearest of the solutions that pass. Otherwise all are
+    // checked and the survivors compacted first, as their order decides ties.
+    bool tied = false;
+    int best = nearestSolution(table, solutions.count(), reference, tied);
+    if (best >= 0 && (tied || !solutions.reachesTarget(best))) {
+        const int n = solutions.keepReaching(tied ? -1 : best);
+        best = nearestSolution(table, n, reference, tied);
+    }
     if (best < 0) {
         return false;
     }

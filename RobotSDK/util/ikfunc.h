@@ -20,7 +20,8 @@ class Ikfunc {
 public:
     Ikfunc() = default;
 
-    static void setDhParameters(kezu_robot_type robotType, double A3, double A4, double D1,
+    // False, with the lengths left as they were, when a length would not be finite.
+    static bool setDhParameters(kezu_robot_type robotType, double A3, double A4, double D1,
                                 double D2, double D5, double D6);
 
     static bool ArmFk(Pos &arm_pos, Ori &arm_ori, const double *joint_solve);

@@ -1,3 +1,7 @@
+#include <atomic>
+#include <cstring>
+#include <thread>
+
 #include "kinematicstestutil.h"
 
 namespace {
@@ -79,13 +83,69 @@ TEST_F(DhParameters, CorrectionsAddInSinglePrecisionAndD4MovesD2Along) {
     expectRow(row);
 }
 
-// A wrist centre closer than d2 - 0.0125 to the base axis has no shoulder angle.
-TEST_F(DhParameters, WristCentreNearTheBaseAxisHasNoSolution) {
-    double rot[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1}, ref[6] = {}, table[6][8];
-    double inside[3] = {0.1215 - 0.0126, 0, 0.5}, outside[3] = {0.1215 - 0.0124, 0, 0.5};
-    EXPECT_EQ(ComputeIkLib(ref, rot, inside, table), 0);
-    double rot2[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    EXPECT_GT(ComputeIkLib(ref, rot2, outside, table), 0);
+// Forward and inverse kinematics on one thread while another switches the model: each result
+// is that of one model's lengths whole, never a mix of the two sets.
+TEST_F(DhParameters, ComputationsDuringAnInstallUseOneSetWhole) {
+    struct Result {
+        double fk[12];
+        struct {
+            double table[6][8];
+            int n;
+        } ik;
+    };
+    auto compute = [](Result &r) {
+        const double q[6] = {0.3, -0.5, 1.1, -0.4, 0.7, 0.2};
+        double ref[6] = {}, rot[9] = {1, 0, 0, 0, 0, -1, 0, 1, 0}, pos[3] = {0.3, -0.2, 0.5};
+        std::memset(&r, 0, sizeof r);
+        ComputeFk_QMV(q, r.fk, r.fk + 3);
+        r.ik.n = ComputeIkLib(ref, rot, pos, r.ik.table);
+    };
+    auto either = [](const void *got, const void *a, const void *b, std::size_t size) {
+        return std::memcmp(got, a, size) == 0 || std::memcmp(got, b, size) == 0;
+    };
+    Result sets[2], r;
+    const kezu_robot_type models[2] = {kezu_qx, kezu_qv_b};
+    for (int m = 0; m < 2; ++m) {
+        setDhParaLen(models[m]);
+        compute(sets[m]);
+    }
+    std::atomic<bool> done(false);
+    std::thread writer([&] {
+        for (int i = 0; !done; ++i) {
+            setDhParaLen(models[i % 2]);
+        }
+    });
+    int mixed = 0;
+    for (int i = 0; i < 3000; ++i) {
+        compute(r);
+        mixed += !either(r.fk, sets[0].fk, sets[1].fk, sizeof r.fk);
+        mixed += !either(&r.ik, &sets[0].ik, &sets[1].ik, sizeof r.ik);
+    }
+    done = true;
+    writer.join();
+    EXPECT_EQ(mixed, 0);
+}
+
+// No solution for a wrist centre closer than d2 - 0.0125 to the base axis, a position or rotation
+// that is not finite, or an all-zero rotation; just outside the axis there is one.
+TEST(InverseKinematics, PosesWithoutASolution) {
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    const struct {
+        double rot[9], pos[3];
+        bool solvable;
+    } cases[] = {
+        {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {0.1215 - 0.0124, 0, 0.5}, true},
+        {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {0.1215 - 0.0126, 0, 0.5}, false},
+        {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {0.3, nan, 0.5}, false},
+        {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {inf, -0.2, 0.5}, false},
+        {{0, 0, 0, 0, 0, 0, 0, 0, 0}, {0.3, -0.2, 0.5}, false},
+        {{1, 0, 0, 0, 1, nan, 0, 0, 1}, {0.3, -0.2, 0.5}, false},
+    };
+    for (int i = 0; i < 6; ++i) {
+        auto c = cases[i];  // the solver negates parts of the pose in place
+        double ref[6] = {}, table[6][8];
+        EXPECT_EQ(c.solvable, ComputeIkLib(ref, c.rot, c.pos, table) > 0) << i;
+    }
 }
 
 // The inverse reads the lower triangle only and fails once a pivot no longer changes 1.0 or is

@@ -271,8 +271,9 @@ TEST(ReplyWait, SpuriousWakeUpsWaitOnForTheReply) {
     services.logoutService();
 }
 
-// The DH lengths are process-wide, so this runs in a child process of its own: two logins at
-// once install one model's lengths; a later login of a third model keeps them.
+// The DH lengths are process-wide, so this runs in a child process of its own: a login whose
+// controller reports a length that is not finite fails with 10010 and installs nothing; then two
+// logins at once install one model's lengths; a later login of a third model keeps them.
 void loginsInstallTheLengthsOnce() {
     TraceCapture capture;
     auto installedA3 = [] {
@@ -289,17 +290,23 @@ void loginsInstallTheLengthsOnce() {
         });
     };
     auto near = [](double value, double expected) { return std::abs(value - expected) < 1e-6; };
+    auto count = [&capture](const char *text) {
+        const Strings lines = capture.messages();
+        return std::count_if(lines.begin(), lines.end(), [text](const std::string &line) {
+            return line.find(text) != std::string::npos;
+        });
+    };
+    const auto refused = login(kezu_qj, 1e308).get();
+    const bool keptDefault = refused->loginResult() == ErrCode_ResolveResponseFailed &&
+                             installedA3() == 0.408 && getRobotType() == kezu_qx &&
+                             count("sdk log: set dhparam failed, lengths not finite.") == 1;
     auto a = login(kezu_qx, 0.41), b = login(kezu_qj, 0.55);
     const auto first = a.get(), second = b.get();
     const double a3 = installedA3();
     const auto third = login(kezu_qz, 0.66).get();
-    const Strings lines = capture.messages();
-    const auto dhLines = std::count_if(lines.begin(), lines.end(), [](const std::string &line) {
-        return line.find("sdk log: set dhparam success.") != std::string::npos;
-    });
-    const bool ok = first->loginResult() == 0 && second->loginResult() == 0 &&
+    const bool ok = keptDefault && first->loginResult() == 0 && second->loginResult() == 0 &&
                     third->loginResult() == 0 && (near(a3, 0.41) || near(a3, 0.55)) &&
-                    installedA3() == a3 && dhLines == 1;
+                    installedA3() == a3 && count("sdk log: set dhparam success.") == 1;
     std::exit(ok ? 0 : 1);
 }
 

@@ -5,6 +5,7 @@
 #include <numeric>
 #include <vector>
 
+#include "armikreference.h"
 #include "../../yrl_alg/kinematicstestutil.h"
 #include "ikfunc.h"
 
@@ -72,6 +73,109 @@ TEST_P(ArmIkPerModel, ReturnsTheJointsThatProducedThePoseOnlyVerifiedSolutionsAn
 }
 
 INSTANTIATE_TEST_SUITE_P(AllModels, ArmIkPerModel, ::testing::ValuesIn(kintest::kAllModels));
+
+using Rng = std::mt19937_64;
+
+double uniform(Rng &rng, double low, double high) {
+    return std::uniform_real_distribution<double>(low, high)(rng);
+}
+// Either sign, from 0.5 down to 2^-40: on both sides of the solver's thresholds.
+double small(Rng &rng) { return std::ldexp(uniform(rng, -0.5, 0.5), -int(rng() % 40)); }
+
+// A pose made from random library joints with some pinned (pin), then moved (move).
+const struct PoseFamily {
+    const char *name;
+    void (*pin)(Joints &q, Rng &rng);
+    void (*move)(Pos &p, Ori &o, Rng &rng);
+} kPoseFamilies[] = {
+    {"generic", nullptr, nullptr},
+    {"singular wrist", [](Joints &q, Rng &r) { q[4] = (int(r() % 3) - 1) * kintest::kPi; },
+     nullptr},
+    {"nearly singular wrist", [](Joints &q, Rng &r) { q[4] = small(r); }, nullptr},
+    {"straight elbow", [](Joints &q, Rng &r) { q[2] = int(r() % 2) * kintest::kPi; }, nullptr},
+    {"nearly straight elbow", [](Joints &q, Rng &r) { q[2] = small(r); }, nullptr},
+    {"stretched arm",
+     [](Joints &q, Rng &r) {
+         q[1] = int(r() % 4) * kintest::kPi / 2;
+         q[2] = q[3] = q[4] = 0;
+     },
+     nullptr},
+    {"quarter turns",
+     [](Joints &q, Rng &r) {
+         for (double &v : q) {
+             v = (int(r() % 9) - 4) * kintest::kPi / 4;
+         }
+     },
+     nullptr},
+    {"at or beyond full reach", nullptr,
+     [](Pos &p, Ori &, Rng &r) {
+         const double s = 1 + std::fabs(small(r)) * 0.2;
+         p = {p.x * s, p.y * s, p.z * s};
+     }},
+    {"near the base axis", nullptr,
+     [](Pos &p, Ori &, Rng &r) {
+         p = {p.x * uniform(r, 0, 0.1), p.y * uniform(r, 0, 0.1), p.z};
+     }},
+    {"any pose, rotation not normalised", nullptr,
+     [](Pos &p, Ori &o, Rng &r) {
+         p = {uniform(r, -1, 1), uniform(r, -1, 1), uniform(r, -1, 1)};
+         o = {uniform(r, -2, 2), uniform(r, -2, 2), uniform(r, -2, 2), uniform(r, -2, 2)};
+     }},
+    {"not finite or no rotation", nullptr,
+     [](Pos &p, Ori &o, Rng &r) {
+         const double bad[] = {std::nan(""), HUGE_VAL, 0.0};
+         (r() % 2 ? p.y : o.x) = bad[r() % 3];
+         o = r() % 4 ? o : Ori{0, 0, 0, 0};
+     }},
+};
+
+// ComputeIk_new and ArmIk give bit for bit what the plain composition gives, for every branch
+// of the solver and references of every kind: the waypoint's own joints, which a singular
+// wrist keeps, or an explicit one (random, near, on quarter turns, not finite).
+TEST_P(ArmIkPerModel, MatchesThePlainCompositionBitForBit) {
+    Rng rng(900 + GetParam());
+    for (const PoseFamily &family : kPoseFamilies) {
+        int mismatches = 0;
+        for (int i = 0; i < 9100; ++i) {  // 100100 poses per model
+            Joints q;
+            std::generate(q.begin(), q.end(),
+                          [&] { return uniform(rng, -kintest::kPi, kintest::kPi); });
+            if (family.pin != nullptr) {
+                family.pin(q, rng);
+            }
+            wayPoint_S wp = targetOf(q);
+            if (family.move != nullptr) {
+                family.move(wp.cartPos.position, wp.orientation, rng);
+            }
+            double ref[6];
+            for (int j = 0; j < 6; ++j) {
+                const double choices[] = {wp.jointpos[j] + small(rng), uniform(rng, -5, 5),
+                                          (int(rng() % 5) - 2) * kintest::kPi / 2, std::nan("")};
+                ref[j] = choices[i % 4 == 3 ? j % 4 : i % 4];
+            }
+            const double *reference = i % 5 == 0 ? nullptr : ref;
+            if (i % 7 == 0) {
+                std::copy(ref, ref + 3, wp.jointpos);
+            }
+            double got[6][8], want[6][8];
+            wayPoint_S a = wp, b = wp;
+            const int n = Ikfunc::ComputeIk_new(a, got);
+            const int m = kinref::computeIk(b, want);
+            bool same = n == m;
+            for (int j = 0; same && j < 6; ++j) {
+                same = std::memcmp(got[j], want[j], sizeof(double) * n) == 0;
+            }
+            const int k = kinref::nearest(want, m, reference ? reference : b.jointpos);
+            for (int j = 0; k >= 0 && j < 6; ++j) {
+                b.jointpos[j] = want[j][k];
+            }
+            same = same && Ikfunc::ArmIk(a, reference, false, false) == (k >= 0) &&
+                   std::memcmp(&a, &b, sizeof a) == 0;
+            mismatches += same ? 0 : 1;
+        }
+        EXPECT_EQ(mismatches, 0) << family.name;
+    }
+}
 
 class ArmIk : public kintest::ModelTest {
 protected:
@@ -144,6 +248,42 @@ TEST(ArmIkHalfTurnJoints, ReturnsTheConfigurationThatMadeThePose) {
         const wayPoint_S made = wp;
         ASSERT_TRUE(Ikfunc::ArmFk(wp) && Ikfunc::ArmIk(wp, nullptr, false, false)) << q[0];
         EXPECT_LT(maxDiff(wp.jointpos, made.jointpos, 6), 1e-9) << q[0] << ' ' << q[3];
+    }
+}
+
+using DhLengths = kintest::ModelTest;
+
+// Lengths go in as single-precision differences from the model's row, so a2 is the row's value
+// plus the difference rounded to single precision, not A3 itself. A set with a length that is
+// not finite once narrowed is refused whole: the model and lengths stay as they were.
+TEST_F(DhLengths, SetDhParametersInstallsOnlyFiniteLengths) {
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    const struct {
+        double lengths[6];
+        bool installed;
+    } cases[] = {
+        {{0.6, 0.57, 0.16, 0.19, 0.12, 0.1}, true},
+        {{0.6, 0.57, 1e38, 0.19, 0.12, 0.1}, true},  // finite in single precision
+        {{1e308, 0.57, 0.16, 0.19, 0.12, 0.1}, false},
+        {{0.6, -3.5e38, 0.16, 0.19, 0.12, 0.1}, false},
+        {{0.6, 0.57, 0.16, nan, 0.12, 0.1}, false},
+        {{0.6, 0.57, 0.16, 0.19, inf, 0.1}, false},
+        {{0.6, 0.57, 0.16, 0.19, 0.12, -inf}, false},
+    };
+    const double qx[6] = {0.408, 0.376, 0.0985, 0.1215, 0.1025, 0.094};
+    const double qvb[6] = {0.595, 0.58, 0.15, 0.1885, 0.125, 0.1015};
+    for (const auto &c : cases) {
+        setDhParaLen(kezu_qx);
+        const double *l = c.lengths;
+        EXPECT_EQ(c.installed,
+                  Ikfunc::setDhParameters(kezu_qv_b, l[0], l[1], l[2], l[3], l[4], l[5]));
+        double got[6];
+        getDhPara(got[0], got[1], got[2], got[3], got[4], got[5]);
+        for (int k = 0; k < 6; ++k) {
+            const volatile float difference = static_cast<float>(l[k] - qvb[k]);
+            EXPECT_EQ(got[k], c.installed ? qvb[k] + difference : qx[k]) << k << ' ' << l[k];
+        }
+        EXPECT_EQ(c.installed ? kezu_qv_b : kezu_qx, getRobotType());
     }
 }
 
