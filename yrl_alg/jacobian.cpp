@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "dhparameters.h"
 #include "robotKinematics.h"
 #include "kinematicsmath.h"
 
@@ -10,6 +11,9 @@ void getJacobiLib(double Jacobi[6][6], double *j) {
         return;
     }
     const JointTrig t(j);
+    // One set of lengths whole, even while a login installs another.
+    const kinematics_detail::DhLengths dh = kinematics_detail::dhLengths();
+    const double a2 = dh.a2, a3 = dh.a3, d2 = dh.d2, d5 = dh.d5, d6 = dh.d6;
     // Wrist-chain terms shared by the position rows.
     const double wrist = d5 * t.c234 + d6 * t.s234 * t.s5;
     const double forearm = wrist + a3 * t.c23;
