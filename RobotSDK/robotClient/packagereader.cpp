@@ -10,6 +10,7 @@ using kezu_robot_logtrace::W_ERROR;
 namespace {
 
 const unsigned char START_MARKER[] = {0xEE, 0xCC, 0xFF, 0xFF};
+const unsigned char END_MARKER[] = {0xFF, 0xFF, 0xFF, 0xFF};
 const int MARKER_BYTES = sizeof(START_MARKER);
 // Command type, check field and end marker follow the length field even for an empty body.
 const int32_t MIN_LENGTH = 12;
@@ -23,7 +24,10 @@ char *PackageReader::freeSpace(int chunk, int &room) {
     if (m_begin == m_end) {
         m_begin = m_end = 0;
     } else if (m_capacity - m_end < chunk && m_begin > 0) {
-        // Only the unfinished package moves; the area holds the largest one plus a chunk.
+        // Only the unfinished package moves, and it is shorter than the largest one, so room
+        // runs out only once the head has advanced by more than the slack less a chunk since
+        // the last move. A stream whose packages are refused four bytes apart thus costs at
+        // most largest / (slack - chunk), about four, bytes moved per byte received.
         std::memmove(m_staging, m_staging + m_begin, static_cast<size_t>(staged()));
         m_end -= m_begin;
         m_begin = 0;
@@ -47,10 +51,9 @@ bool PackageReader::nextPackage(const char *&package, int &length) {
             std::memcpy(&field, m_staging + m_begin + MARKER_BYTES, sizeof(field));
             if (field < MIN_LENGTH || field > m_maxLength) {
                 // Too short to hold a command type and the trailing fields, or longer than
-                // the buffer: skip it and look for the next start marker.
+                // the buffer.
                 W_ERROR("sdk communication log: Refused package length %d.", field);
-                W_ERROR("sdk communication log:  Recv text block error.");
-                consume(HEAD_BYTES);
+                refuse();
                 continue;
             }
             m_length = field;
@@ -59,10 +62,36 @@ bool PackageReader::nextPackage(const char *&package, int &length) {
         if (staged() < HEAD_BYTES + m_length) {
             return false;
         }
-        package = m_staging + m_begin + HEAD_BYTES;
+        const char *start = m_staging + m_begin;
+        if (std::memcmp(start + HEAD_BYTES + m_length - MARKER_BYTES, END_MARKER, MARKER_BYTES) !=
+            0) {
+            // Cut short, or its length field is wrong: the next packages may lie inside.
+            refuseWithoutEndMarker();
+            continue;
+        }
+        package = start + HEAD_BYTES;
         length = m_length;
         consume(HEAD_BYTES + m_length);
         return true;
+    }
+}
+
+void PackageReader::refuseCutPackage() {
+    switch (m_stage) {
+        case Stage::Marker:
+            if (!m_skipLogged) {
+                W_ERROR("sdk communication log: Recv Header error.");
+            }
+            m_begin = m_end;
+            m_skipLogged = false;
+            break;
+        case Stage::Length:
+            W_ERROR("sdk communication log: Recv lengthBlock error.");
+            refuse();
+            break;
+        case Stage::Body:
+            refuseWithoutEndMarker();
+            break;
     }
 }
 
@@ -94,6 +123,18 @@ void PackageReader::consume(int count) {
     m_begin += count;
     m_stage = Stage::Marker;
     m_skipLogged = false;
+}
+
+void PackageReader::refuseWithoutEndMarker() {
+    W_ERROR("sdk communication log: Refused package length %d without end marker.", m_length);
+    refuse();
+}
+
+void PackageReader::refuse() {
+    m_begin += MARKER_BYTES;
+    m_stage = Stage::Marker;
+    // What follows a refused start marker is that package's own bytes: its line covers them.
+    m_skipLogged = true;
 }
 
 void PackageReader::abandon() {

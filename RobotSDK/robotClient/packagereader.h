@@ -1,23 +1,30 @@
 #ifndef PACKAGEREADER_H
 #define PACKAGEREADER_H
 
+#include <algorithm>
 #include <cstdint>
 
 // Cuts the link's byte stream into packages. The stream is received into a staging area in
 // chunks, and every complete package is handed out where it lies, so a package costs neither
 // a copy nor receive calls of its own. Garbage is skipped through a 4-byte window: a byte is
 // dropped only once the four bytes from it are staged and are not a start marker.
+// A package is handed out only when its end marker stands where its length field puts it.
+// Otherwise it is refused and the search for a start marker resumes at the byte after its
+// start marker, so a cut or lying package costs only itself: the packages among the bytes it
+// claimed still come out, in order.
 class PackageReader {
 public:
     // Start marker and length field.
     static constexpr int HEAD_BYTES = 8;
 
-    // The staging area must hold HEAD_BYTES + maxLength + one receive chunk; see stagingSize.
-    PackageReader(char *staging, int capacity, int maxLength);
-
+    // The largest package, one receive chunk and room to let the head of the stream advance
+    // before the staged bytes are moved down; see freeSpace.
     static constexpr int stagingSize(int maxLength, int chunk) {
-        return HEAD_BYTES + maxLength + chunk;
+        return HEAD_BYTES + maxLength + std::max(2 * chunk, maxLength / 4);
     }
+
+    // capacity: stagingSize(maxLength, the largest chunk freeSpace is asked for).
+    PackageReader(char *staging, int capacity, int maxLength);
 
     // Where the next receive goes; room is at most chunk. Invalidates packages handed out.
     char *freeSpace(int chunk, int &room);
@@ -30,8 +37,13 @@ public:
     // Bytes of a package not yet complete are staged.
     bool holdsPartial() const { return m_end > m_begin; }
 
-    // The stream failed, ended or stalled inside a package: the staged part is dropped and
-    // the failure is logged as the stage it reached.
+    // The stream stalled or ended inside a package, once nextPackage has returned false: that
+    // package is refused (or a start marker cut short dropped), and nextPackage reads what
+    // it had taken again.
+    void refuseCutPackage();
+
+    // Logout inside a package: the staged part is dropped and the failure is logged as the
+    // stage it reached.
     void abandon();
 
 private:
@@ -39,6 +51,8 @@ private:
 
     bool findMarker();
     void consume(int count);
+    void refuse();
+    void refuseWithoutEndMarker();
     int staged() const { return m_end - m_begin; }
 
     char *const m_staging;

@@ -653,7 +653,7 @@ void RobotCommunicationClient::receiveLoop(Link &link) {
             // Never blocks: urgent data alone also wakes the poll.
             const ssize_t n = recv(fd, space, static_cast<size_t>(room), MSG_DONTWAIT);
             if (n == 0) {
-                reader.abandon();
+                deliverCutPackages(link, reader);
                 if (!link.stopRequested) {
                     handlePeerClosed(link);
                 }
@@ -667,18 +667,16 @@ void RobotCommunicationClient::receiveLoop(Link &link) {
                     lastArrival = SteadyClock::now();
                 }
             } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-                reader.abandon();
+                deliverCutPackages(link, reader);
             }
         }
         if ((entry.revents & POLLPRI) != 0 && !link.stopRequested) {
             discardUrgentData(fd);
             postDisconnectEvent(fd, link);
         }
-        // No byte for the receive time-out in the middle of a package: drop what came of it
-        // and resynchronise on the next start marker.
         if (!arrived && reader.holdsPartial() &&
             SteadyClock::now() - lastArrival >= std::chrono::seconds(RECV_TIMEOUT_SEC)) {
-            reader.abandon();
+            deliverCutPackages(link, reader);
         }
     }
 }
@@ -690,6 +688,15 @@ void RobotCommunicationClient::deliverPackages(Link &link, PackageReader &reader
     // Every package already staged goes out before the next wait on the socket.
     while (!link.stopRequested && reader.nextPackage(package, length)) {
         responseProcess(fd, package, length - (ROBOT_COMMAND_CRC_BYTE + ROBOT_COMMAND_END_BYTE));
+    }
+}
+
+// The stream stalled for the receive time-out, failed or ended inside a package: that package
+// is refused, and the whole ones among the bytes it had taken still go out, in order.
+void RobotCommunicationClient::deliverCutPackages(Link &link, PackageReader &reader) {
+    while (!link.stopRequested && reader.holdsPartial()) {
+        reader.refuseCutPackage();
+        deliverPackages(link, reader);
     }
 }
 

@@ -105,6 +105,7 @@ private:
     void releaseJoinedLocked(const LinkPtr &link);
     bool joinRetired(std::unique_lock<std::mutex> &lock);
     void deliverPackages(Link &link, PackageReader &reader);
+    void deliverCutPackages(Link &link, PackageReader &reader);
     void handlePeerClosed(Link &link);
     void postDisconnectEvent(int socketFd, Link &link);
     void discardUrgentData(int sockfd);

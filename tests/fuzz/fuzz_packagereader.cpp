@@ -1,10 +1,11 @@
 // Feeds arbitrary byte streams to the controller link's receive path over a loopback
 // connection: a peer writes the input and closes. The link must never crash, hang or hand on
 // a package out of bounds, and what it hands on must be exactly the packages a plain reading
-// of the framing finds: skip to the next start marker, read the length field, skip a length
-// outside [12, receive buffer] and look for the next marker, else take that many bytes as
-// command type, body and the two trailing fields. The peer's close then ends the stream with
-// one link-loss event.
+// of the framing finds: skip to the next start marker and read the length field; a length
+// outside [12, receive buffer], or one whose last four bytes are not the end marker or lie
+// beyond the end of the stream, refuses the package and the search goes on at the byte after
+// its start marker; else take that many bytes as command type, body and the two trailing
+// fields. The peer's close then ends the stream with one link-loss event.
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -74,6 +75,8 @@ private:
 std::vector<std::string> framedPackages(const std::string &stream) {
     const std::string marker(reinterpret_cast<const char *>(Link::ROBOT_COMMAND_SOF),
                              Link::ROBOT_COMMAND_SOF_BYTE);
+    const std::string endMarker(reinterpret_cast<const char *>(Link::ROBOT_COMMAND_END),
+                                Link::ROBOT_COMMAND_END_BYTE);
     const std::size_t trailer = Link::ROBOT_COMMAND_CRC_BYTE + Link::ROBOT_COMMAND_END_BYTE;
     std::vector<std::string> packages;
     std::size_t at = 0;
@@ -84,15 +87,14 @@ std::vector<std::string> framedPackages(const std::string &stream) {
         }
         std::int32_t length = 0;
         std::memcpy(&length, stream.data() + at + 4, sizeof(length));
-        at += 8;
-        if (length < Link::MIN_LENGTH_FIELD || length > Link::RECV_BUFFER_SIZE) {
+        const std::size_t end = at + 8 + static_cast<std::size_t>(length);
+        if (length < Link::MIN_LENGTH_FIELD || length > Link::RECV_BUFFER_SIZE ||
+            end > stream.size() || stream.compare(end - 4, 4, endMarker) != 0) {
+            at += marker.size();
             continue;
         }
-        if (stream.size() - at < static_cast<std::size_t>(length)) {
-            return packages;
-        }
-        packages.push_back(stream.substr(at, static_cast<std::size_t>(length) - trailer));
-        at += static_cast<std::size_t>(length);
+        packages.push_back(stream.substr(at + 8, static_cast<std::size_t>(length) - trailer));
+        at = end;
     }
 }
 

@@ -12,8 +12,10 @@
 
 #include "controllerframing.h"
 #include "kezucontroller.h"
+#include "loggedinservices.h"
 #include "processprobe.h"
 #include "recordingclient.h"
+#include "serviceinterface.h"
 
 namespace {
 
@@ -230,6 +232,36 @@ void signalsDuringConnectAreRetried() {
     sigaction(SIGUSR1, &previous, nullptr);
 }
 
+// A blocking move is acknowledged, then a package cut after 14 bytes that claims 200, then the
+// arrival: the move still ends with it. With pushes on, the bytes it claims come and its end
+// marker is missing; without, the receive time-out ends it.
+void cutPackageBeforeArrival(bool pushes) {
+    kezu_sim::ControllerConfig config = quickControllerConfig();
+    config.travelScale = 1000;  // the arrival that ends the move is the test's own
+    kezu_sim::KezuController controller(config);
+    ASSERT_TRUE(controller.start());
+    ServiceInterface facade;
+    ASSERT_EQ(0, facade.robotServiceLogin("127.0.0.1", controller.port(), "kezu", "1"));
+    ASSERT_EQ(0, facade.robotServiceInitGlobalMoveProfile());
+    ASSERT_EQ(0, facade.robotServiceSetRealTimeJointStatusPush(pushes));
+    ASSERT_EQ(0, facade.robotServiceSetRealTimeRoadPointPush(pushes));
+    auto move = std::async(std::launch::async, [&] {
+        double joints[6] = {0.01, 0, 0, 0, 0, 0};
+        return facade.robotServiceJointMove(joints, true);
+    });
+    // Queued behind the acknowledgement, which the counterpart queues on receipt.
+    ASSERT_TRUE(
+        controller.waitForPackages(kezu_robot_namespace::RobotEvent_atTrackTargetPos, 1, WAIT));
+    controller.sendRaw(
+        kezu_sim::PackageFraming::encodeWithLength(200, EVENT_TYPE, "").substr(0, 14));
+    controller.sendEvent(kezu_robot_namespace::RobotEvent_atTrackTargetPos, 0, "at target");
+    if (move.wait_for(2 * WAIT) != std::future_status::ready) {
+        ADD_FAILURE() << "the move still blocks";
+        facade.robotServiceLogout();
+    }
+    EXPECT_EQ(move.get(), 0);
+}
+
 struct Case {
     const char *name;
     void (*run)();
@@ -245,6 +277,8 @@ const Case CASES[] = {
     {"ConcurrentConnectAndDisconnectLeaveOneLinkOrNone", concurrentConnectAndDisconnect},
     {"ReconnectFromTheLinkLossCallbackWorks", reconnectFromTheLinkLossCallback},
     {"SignalsDuringConnectAreRetried", signalsDuringConnectAreRetried},
+    {"CutPackageAmidPushesLeavesAMoveItsArrival", [] { cutPackageBeforeArrival(true); }},
+    {"CutPackageThenSilenceLeavesAMoveItsArrival", [] { cutPackageBeforeArrival(false); }},
 };
 
 void PrintTo(const Case &c, std::ostream *out) { *out << c.name; }

@@ -12,6 +12,7 @@
 #include "KezuRobotMetaType.h"
 #include "controllerframing.h"
 #include "recordingclient.h"
+#include "tracecapture.h"
 
 namespace {
 
@@ -21,6 +22,11 @@ using Clock = std::chrono::steady_clock;
 
 const int FAILED = kezu_robot_namespace::ErrCode_Failed;
 const auto package = kezu_sim::PackageFraming::encode;
+
+// The first 14 bytes of a package that claims the length: marker, length, type, two more.
+std::string cut(int32_t length) {
+    return kezu_sim::PackageFraming::encodeWithLength(length, 9, "").substr(0, 14);
+}
 
 // The single link-loss event delivered so far.
 Delivery onlyDisconnectEvent(const RecordingClient &client) {
@@ -93,40 +99,80 @@ TEST_F(ClientLink, SendAfterPeerClosedFailsInsteadOfEndingTheProcess) {
     EXPECT_TRUE(client->waitFor(EVENT_TYPE, 1, WAIT));
 }
 
-// A package stalled beyond the 2 s receive time-out, garbage, a start marker cut in two on the
-// link, then a package with an empty body: only the last is handed over.
-TEST_F(ClientLink, StallGarbageAndSplitMarkerLeaveOnlyTheEmptyBodyPackage) {
-    ASSERT_TRUE(peer.send(package(43, std::string(100, 's')).substr(0, 50)));
-    std::this_thread::sleep_for(2500ms);
+// A cut package with a whole one inside its claim stalls beyond the 2 s receive time-out, a
+// second cut package ends the stall; then garbage, a start marker cut in two on the link and a
+// package with an empty body: the two whole packages are handed over.
+TEST_F(ClientLink, StalledCutPackageGarbageAndSplitMarkerLeaveTheWholePackages) {
+    ASSERT_TRUE(peer.send(cut(5000) + package(43, "inside") + package(44, "tail").substr(0, 10)));
+    EXPECT_EQ(client->await(43, 0, WAIT).body, "inside");
     const std::string bytes = "\x01\xEE" + package(13, "");
     ASSERT_TRUE(peer.send(bytes.substr(0, 4)));
     std::this_thread::sleep_for(200ms);  // the gap under test
     const Delivery delivery = receive(bytes.substr(4), 13);
     EXPECT_EQ(delivery.contentLength, 4);
     EXPECT_NE(delivery.socketFd, -1);
-    EXPECT_EQ(client->deliveries().size(), 1u);
+    EXPECT_EQ(client->deliveries().size(), 2u);
 }
 
-TEST_F(ClientLink, CheckFieldAndEndMarkerAreIgnoredAndOrderIsKept) {
-    std::string bytes = package(6, "abc");
-    bytes.replace(bytes.size() - 8, 8, "\x12\x34\x56\x78\x99\x11\x22\x33");
-    std::string expected = "6:abc,", order;
-    for (int i = 0; i < 50; ++i) {
+// Leading bytes, then whole packages that the reader must still find in order. A package whose
+// end marker is not where its length field puts it is refused and logged once; the packages
+// among the bytes it claimed still arrive.
+struct LeadCase {
+    const char *name;
+    std::string lead;
+    const char *leadDelivers;  // what of the lead is handed over
+    long refused;
+};
+
+std::string withTrailer(std::string bytes, const char *trailer) {
+    return bytes.replace(bytes.size() - 8, 8, trailer, 8);
+}
+
+// clang-format off
+const LeadCase LEADS[] = {
+    {"CheckFieldIgnored", withTrailer(package(6, "abc"), "\x12\x34\x56\x78\xFF\xFF\xFF\xFF"),
+     "6:abc,", 0},
+    {"EndMarkerWrong", withTrailer(package(6, "abc"), "\0\0\0\0\xFF\xFF\xFF\xFE"), "", 1},
+    {"ClaimsMoreThanItHolds", cut(200), "", 1},
+    {"NestedCutPackages", cut(200) + cut(100), "", 2},
+    {"GarbageThenCutPackage", "xyz\xEE\xCC" + cut(200), "", 1},
+};
+// clang-format on
+
+class Lead : public ClientLink, public ::testing::WithParamInterface<LeadCase> {};
+
+TEST_P(Lead, LeavesTheWholePackagesInOrder) {
+    TraceCapture trace;
+    std::string bytes = GetParam().lead, expected = GetParam().leadDelivers, order;
+    for (int i = 0; i < 30; ++i) {
         bytes += package(40 + i % 3, std::to_string(i));
         expected += std::to_string(40 + i % 3) + ":" + std::to_string(i) + ",";
     }
     ASSERT_TRUE(peer.send(bytes));
-    client->await(-1, 50, WAIT);
+    client->await(42, 9, WAIT);
     for (const Delivery &delivery : client->deliveries()) {
         order += std::to_string(delivery.commandType) + ":" + delivery.body + ",";
     }
     EXPECT_EQ(order, expected);
+    const std::vector<std::string> lines = trace.messages();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string &line) {
+                                return line.find("Refused package") != std::string::npos;
+                            }),
+              GetParam().refused);
 }
 
-// A large body, alone or behind a lead-in package in the same stream (then it does not start
-// at the front of what the client has received so far).
+INSTANTIATE_TEST_SUITE_P(Cases, Lead, ::testing::ValuesIn(LEADS),
+                         [](const ::testing::TestParamInfo<LeadCase> &info) {
+                             return std::string(info.param.name);
+                         });
+
+// A large body, alone or behind a lead-in in the same stream (then it does not start at the
+// front of what the client has received so far): a whole package, or a cut one that claims
+// the largest length, so that the large one is found only after the claim is refused.
 struct LargeCase {
-    size_t leadIn;  // body bytes of the package sent before, 0 for none
+    std::string leadIn;
+    size_t leadPackages;
     size_t body;
 };
 
@@ -134,28 +180,30 @@ class LargeBody : public ClientLink, public ::testing::WithParamInterface<LargeC
 
 TEST_P(LargeBody, ArrivesWhole) {
     std::string body(GetParam().body, '\0');
+    // Neighbours differ, so the body holds no marker.
     std::generate(body.begin(), body.end(),
                   [n = 7]() mutable { return static_cast<char>(n += 31); });
-    const size_t leadIn = GetParam().leadIn;
-    const std::string bytes =
-        (leadIn > 0 ? package(14, std::string(leadIn, 'l')) : "") + package(15, body);
+    const std::string bytes = GetParam().leadIn + package(15, body);
     std::thread writer([&] { EXPECT_TRUE(peer.send(bytes)); });
     EXPECT_TRUE(client->await(15, 0, WAIT).body == body);
     writer.join();
-    EXPECT_EQ(client->deliveries(14).size(), leadIn > 0 ? 1u : 0u);
+    EXPECT_EQ(client->deliveries(14).size(), GetParam().leadPackages);
 }
 
 // Larger than the socket queue, and a length field that fills the whole receive buffer.
+const size_t LARGEST = RobotCommunicationClient::RECV_BUFFER_SIZE - 12;
 INSTANTIATE_TEST_SUITE_P(
     Sizes, LargeBody,
-    ::testing::Values(LargeCase{0, 700 * 1024},
-                      LargeCase{0, RobotCommunicationClient::RECV_BUFFER_SIZE - 12},
-                      LargeCase{5000, RobotCommunicationClient::RECV_BUFFER_SIZE - 12}));
+    ::testing::Values(LargeCase{"", 0, 700 * 1024}, LargeCase{"", 0, LARGEST},
+                      LargeCase{package(14, std::string(5000, 'l')), 1, LARGEST},
+                      LargeCase{cut(RobotCommunicationClient::RECV_BUFFER_SIZE), 0, LARGEST}));
 
 // Every byte in a segment of its own: each field arrives cut at every point.
 TEST_F(ClientLink, PackagesSentByteByByteArriveWhole) {
     peer.noDelay();
-    const std::string bytes = package(16, "first") + "\xEE" + package(17, "") + package(18, "x");
+    // The cut package's claim ends on the start marker of the last one.
+    const std::string bytes =
+        package(16, "first") + "\xEE" + cut(30) + package(17, "") + package(18, "x");
     for (char byte : bytes) {
         ASSERT_TRUE(peer.send(std::string(1, byte)));
     }

@@ -1,0 +1,92 @@
+// The link's package reader alone, fed in receive-sized chunks as the receive thread feeds it:
+// a controller's stream against hostile ones whose packages are all refused. The bytes per
+// second of the hostile streams against the honest one show what refusing and resuming cost.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include <log4cplus/logger.h>
+
+#include "packagereader.h"
+#include "robotcommunicationclient.h"
+#include "robottracelog.h"
+
+namespace {
+
+using Link = RobotCommunicationClient;
+const int CHUNK = Link::SIGNLE_PACKAGE_MESSAGE_LEN;
+const size_t STREAM_BYTES = 8 << 20;
+
+std::string head(int32_t length) {
+    std::string bytes(reinterpret_cast<const char *>(Link::ROBOT_COMMAND_SOF), 4);
+    return bytes.append(reinterpret_cast<const char *>(&length), sizeof(length));
+}
+
+std::string repeated(const std::string &unit) {
+    std::string stream;
+    while (stream.size() < STREAM_BYTES) stream += unit;
+    return stream;
+}
+
+// Joint-status-sized packages, all whole.
+std::string honest() {
+    const int32_t type = 3;
+    std::string unit = head(300 + 12);
+    unit.append(reinterpret_cast<const char *>(&type), sizeof(type));
+    unit.append(300, 'j');
+    unit.append(4, '\0');
+    return repeated(unit.append(4, '\xFF'));
+}
+
+// Start markers eight bytes apart, each claiming the largest length: every one is decided
+// only once the staging area is full, and refusing it advances the head by four bytes.
+std::string largestClaimsEightBytesApart() { return repeated(head(Link::RECV_BUFFER_SIZE)); }
+
+// Packages cut after 14 bytes that claim 200: each claim holds a dozen more of them.
+std::string cutPackages() { return repeated(head(200).append(6, '\0')); }
+
+void feed(benchmark::State &state, const std::string &stream) {
+    // One line per refused package would measure the trace log, not the reader.
+    getTraceLog();
+    log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("yrlrobottrace"))
+        .setLogLevel(log4cplus::OFF_LOG_LEVEL);
+    const int capacity = PackageReader::stagingSize(Link::RECV_BUFFER_SIZE, CHUNK);
+    std::unique_ptr<char[]> staging(new char[capacity]);
+    int64_t packages = 0;
+    for (auto _ : state) {
+        PackageReader reader(staging.get(), capacity, Link::RECV_BUFFER_SIZE);
+        for (size_t at = 0; at < stream.size();) {
+            int room = 0;
+            char *space = reader.freeSpace(CHUNK, room);
+            const size_t n = std::min(static_cast<size_t>(room), stream.size() - at);
+            std::memcpy(space, stream.data() + at, n);
+            reader.received(static_cast<int>(n));
+            at += n;
+            const char *package = nullptr;
+            int length = 0;
+            while (reader.nextPackage(package, length)) {
+                benchmark::DoNotOptimize(package);
+                ++packages;
+            }
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(stream.size()));
+    state.counters["packages"] = static_cast<double>(packages / state.iterations());
+}
+
+void BM_ReaderHonestStream(benchmark::State &state) { feed(state, honest()); }
+BENCHMARK(BM_ReaderHonestStream)->Unit(benchmark::kMillisecond);
+
+void BM_ReaderLargestClaimsEightBytesApart(benchmark::State &state) {
+    feed(state, largestClaimsEightBytesApart());
+}
+BENCHMARK(BM_ReaderLargestClaimsEightBytesApart)->Unit(benchmark::kMillisecond);
+
+void BM_ReaderCutPackages(benchmark::State &state) { feed(state, cutPackages()); }
+BENCHMARK(BM_ReaderCutPackages)->Unit(benchmark::kMillisecond);
+
+}  // namespace
