@@ -57,6 +57,13 @@ void waitAfterInterrupt(RSHD rshd, BlockingKind kind, CallEnd &end) {
             rs_move_stop(rshd);
         }
     } while (!end.waitFor(kStopAgain));
+    // A move held up on its way to the link can reach the controller after the stop, and the
+    // event of that earlier stop then ends the call while the arm goes on: unless the arm
+    // arrived or the link is gone, one more stop follows the call's end.
+    if (kind == BlockingKind::Move && end.rc() != kezu_robot_namespace::ErrnoSucc &&
+        end.rc() != kezu_robot_namespace::ErrCode_SocketDisconnect) {
+        rs_move_stop(rshd);
+    }
 }
 
 }  // namespace
