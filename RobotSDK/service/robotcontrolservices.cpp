@@ -96,8 +96,7 @@ RobotControlServices::RobotControlServices()
       m_robotMoveAtTrackTargetPosConditonPtr(new pthread_cond_t),
       m_robotMoveAtTrackTargetPosMutexPtr(new pthread_mutex_t),
       m_robotMoveAbnormalStopFlag(false),
-      m_robotMoveAtTrackTargetSignalFlag(false),
-      m_linkLossCount(0) {
+      m_robotMoveAtTrackTargetSignalFlag(false) {
     pthread_cond_init(m_robotMoveAtTrackTargetPosConditonPtr.get(), nullptr);
     pthread_mutex_init(m_robotMoveAtTrackTargetPosMutexPtr.get(), nullptr);
 }
@@ -114,7 +113,7 @@ RobotControlServices::~RobotControlServices() {
 int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &requestInfo,
                                                   CommunicationResponse &responseInfo) {
     const timespec deadline = deadlineAfterUsec(WAIT_RESPONSE_MAX_TIME_USEC);
-    const unsigned long linkLossAtStart = m_linkLossCount.load();
+    const unsigned long linkLossAtStart = getLinkLossCount();
     if (!getCurrentConnectStatus()) {
         W_ERROR("sdk log: Current connect disconnect.");
         return sdk::ErrCode_SocketDisconnect;
@@ -133,6 +132,11 @@ int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &re
         slot.destroy();
     }
     if (!encodeAndSendCommunicationPackage(requestInfo)) {
+        // A link lost since the request began is what the caller can act on.
+        if (getLinkLossCount() != linkLossAtStart || !getCurrentConnectStatus()) {
+            W_ERROR("sdk log: Current connect disconnect.");
+            return sdk::ErrCode_SocketDisconnect;
+        }
         W_ERROR("sdk log: encode and send request failed.");
         return sdk::ErrCode_SendRequestFailed;
     }
@@ -151,26 +155,25 @@ int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &re
 }
 
 // A stored reply is recognised by its command type (an empty slot has the unknown type), so
-// a wake-up without a reply waits on until the deadline.
+// a wake-up without a reply waits on until the deadline. A link lost meanwhile is reported as
+// such, also when the deadline has passed by the time its waits are ended.
 int RobotControlServices::waitReplyLocked(CommunicationResponse &slot, CommandType type,
                                           const timespec &deadline, unsigned long linkLossAtStart) {
-    for (;;) {
+    for (bool timedOut = false;;) {
         if (slot.m_commandType == type) {
             return 0;
         }
-        if (m_linkLossCount.load() != linkLossAtStart) {
+        if (getLinkLossCount() != linkLossAtStart) {
             W_ERROR("sdk log: Current connect disconnect.");
             return sdk::ErrCode_SocketDisconnect;
         }
-        const int rc = pthread_cond_timedwait(&slot.m_conditon, &slot.m_mutex, &deadline);
-        if (rc == ETIMEDOUT) {
-            if (slot.m_commandType == type) {
-                return 0;
-            }
+        if (timedOut) {
             W_ERROR("sdk log: Wait response timeout. cmd type: %s", commandName(type).c_str());
             return sdk::ErrCode_RequestTimeout;
         }
-        if (rc != 0) {
+        const int rc = pthread_cond_timedwait(&slot.m_conditon, &slot.m_mutex, &deadline);
+        timedOut = rc == ETIMEDOUT;
+        if (rc != 0 && !timedOut) {
             W_ERROR("sdk log: Call pthread_cond_timedwait failed. cmd type: %s",
                     commandName(type).c_str());
             return sdk::ErrCode_RequestRelatedVariableError;
@@ -264,9 +267,9 @@ void RobotControlServices::responseProcess(int socketFd, const char *requestCont
         storeReply(socketFd, commandType, body, length);
         return;
     }
-    // Push slots are only ever touched here, on the receive thread.
-    CommunicationResponse &slot = m_robotCommandResponseSet[type];
-    slot.destroy();
+    // A record of this call's own, not the push slot: after a link loss the old link's receive
+    // thread posts its last event while the next link's thread may already handle pushes.
+    CommunicationResponse slot;
     slot.setProperty(socketFd, commandType, body, length);
     switch (type) {
         case CMT::CommunicationType_Event:
@@ -390,12 +393,6 @@ void RobotControlServices::handleRobotEvent(const sdk::RobotEventInfo &event) {
             recordEventLocked(m_robotHandShakeFinish, m_robotHandShakeSuccFlag ? 1 : 0);
             break;
         }
-        case sdk::RobotEvent_socketDisconnected:
-            // The same event also reports urgent data on a link that stays up.
-            if (!getCurrentConnectStatus()) {
-                signalLinkLoss();
-            }
-            break;
         default:
             break;
     }
@@ -417,10 +414,10 @@ void RobotControlServices::signalArrival(bool abnormalStop) {
     pthread_cond_signal(m_robotMoveAtTrackTargetPosConditonPtr.get());
 }
 
-void RobotControlServices::signalLinkLoss() {
-    // Counted first, then every condition is broadcast under its mutex: a waiter checks the
-    // count under the same mutex before it sleeps, so none misses the loss.
-    ++m_linkLossCount;
+void RobotControlServices::linkLost() {
+    // The client counted the loss before this call; every condition is broadcast under its
+    // mutex, and a waiter checks the count under the same mutex before it sleeps, so none
+    // misses the loss.
     for (int type = 0; type < CMT::CommunicationTypeCount; ++type) {
         CommunicationResponse &slot = m_robotCommandResponseSet[type];
         PthreadLock lock(slot.m_mutex);
@@ -491,11 +488,7 @@ int RobotControlServices::loginService(const char *host, int port, const std::st
     return sdk::ErrnoSucc;
 }
 
-int RobotControlServices::logoutService() {
-    const int result = disconnectRobotServer();
-    signalLinkLoss();
-    return result;
-}
+int RobotControlServices::logoutService() { return disconnectRobotServer(); }
 
 int RobotControlServices::requestWithEventWait(EventHandOff &handOff, CommandType type, void *body,
                                                int length, int waitSeconds,
@@ -507,7 +500,7 @@ int RobotControlServices::requestWithEventWait(EventHandOff &handOff, CommandTyp
         PthreadLock lock(handOff.mutex);
         countBefore = handOff.count;
     }
-    const unsigned long linkLossBefore = m_linkLossCount.load();
+    const unsigned long linkLossBefore = getLinkLossCount();
     const int result = requestServiceOnlyCheckSendResultMode(type, body, length);
     if (result != 0) {
         return result;
@@ -520,19 +513,20 @@ RobotControlServices::EventWaitResult RobotControlServices::waitForEvent(
     EventHandOff &handOff, unsigned long countBefore, unsigned long linkLossBefore,
     const timespec &deadline, int &code) {
     PthreadLock lock(handOff.mutex);
-    for (;;) {
+    for (bool timedOut = false;;) {
         if (handOff.count != countBefore) {
             code = handOff.code;
             return EventWaitResult::Event;
         }
-        if (m_linkLossCount.load() != linkLossBefore) {
+        if (getLinkLossCount() != linkLossBefore) {
             return EventWaitResult::LinkLost;
         }
-        const int rc = pthread_cond_timedwait(&handOff.condition, &handOff.mutex, &deadline);
-        if (rc == ETIMEDOUT && handOff.count == countBefore) {
+        if (timedOut) {
             return EventWaitResult::TimedOut;
         }
-        if (rc != 0 && rc != ETIMEDOUT) {
+        const int rc = pthread_cond_timedwait(&handOff.condition, &handOff.mutex, &deadline);
+        timedOut = rc == ETIMEDOUT;
+        if (rc != 0 && !timedOut) {
             return EventWaitResult::Failed;
         }
     }
@@ -696,8 +690,6 @@ pthread_cond_t *RobotControlServices::getRobotMoveAtTrackTargetPosConditonPtr() 
 pthread_mutex_t *RobotControlServices::getRobotMoveAtTrackTargetPosMutexPtr() {
     return m_robotMoveAtTrackTargetPosMutexPtr.get();
 }
-
-unsigned long RobotControlServices::getLinkLossCount() const { return m_linkLossCount.load(); }
 
 // ---- Service shapes ----
 

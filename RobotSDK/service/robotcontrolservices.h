@@ -81,10 +81,6 @@ public:
     void setRobotMoveAtTrackTargetSignalFlag(bool value);
     pthread_cond_t *getRobotMoveAtTrackTargetPosConditonPtr();
     pthread_mutex_t *getRobotMoveAtTrackTargetPosMutexPtr();
-    // Counts every loss of the link (link-loss event, logout). The arrival condition is
-    // broadcast after each increment, so a wait that took the count before its request can
-    // tell a lost link from its event.
-    unsigned long getLinkLossCount() const;
 
     // ---- Receive side (receive thread) ----
 
@@ -203,8 +199,8 @@ protected:
     // How an event wait ended.
     enum class EventWaitResult { Event, LinkLost, TimedOut, Failed };
 
-    // Ends every wait of this link: reply waits, event waits and the arrival wait.
-    void signalLinkLoss();
+    // Ends every wait of the lost link: reply waits, event waits and the arrival waits.
+    void linkLost() override;
 
     std::unique_ptr<CommunicationResponse[]> m_robotCommandResponseSet;
     std::unique_ptr<std::mutex[]> m_robotCommandMutexSet;
@@ -229,8 +225,6 @@ protected:
     // Written under the arrival mutex by the receive thread, reset by the move service.
     std::atomic<bool> m_robotMoveAbnormalStopFlag;
     std::atomic<bool> m_robotMoveAtTrackTargetSignalFlag;
-
-    std::atomic<unsigned long> m_linkLossCount;
 
     // Set once the first successful login of the process has installed its DH lengths.
     static bool S_setDhParam;
