@@ -4,6 +4,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,6 +26,10 @@ public:
     // The reply wait, counted from the call.
     static constexpr long WAIT_RESPONSE_MAX_TIME_USEC = 800000;
 
+    // Tells whether a reply body of the request's type answers this request; one that does
+    // not is dropped and the wait goes on.
+    using ReplyFilter = std::function<bool(const char *body, int length)>;
+
     RobotControlServices();
     // Closes the link (ending the receive thread) before any member goes.
     // Virtual, unlike the link's: the facade deletes through this type, and clang rightly
@@ -37,14 +42,16 @@ public:
     // ---- Request engine ----
 
     int sendRequestWaitResponse(const CommunicationRequest &requestInfo,
-                                CommunicationResponse &responseInfo);
+                                CommunicationResponse &responseInfo,
+                                const ReplyFilter &answers = nullptr);
     // Takes ownership of the body (null with length 0 for none); returns the mapped code.
     int requestServiceOnlyCheckSendResultMode(CommandType robotCommandType, void *protobufTextPtr,
                                               int protobufTextLength);
     // Takes ownership of the body; on 0 robotResponse owns a copy of the reply body.
     int requestServiceGetResponseContentMode(CommandType robotCommandType, void *protobufTextPtr,
                                              int protobufTextLength,
-                                             CommunicationResponse &robotResponse);
+                                             CommunicationResponse &robotResponse,
+                                             const ReplyFilter &answers = nullptr);
     static int getErrCodeByServerResponse(int code);
 
     // ---- Connection and events ----
@@ -231,7 +238,10 @@ protected:
 
 private:
     int waitReplyLocked(CommunicationResponse &slot, CommandType type,
-                        const struct timespec &deadline, unsigned long linkLossAtStart);
+                        const struct timespec &deadline, unsigned long linkLossAtStart,
+                        const ReplyFilter &answers);
+    static bool holdsReply(CommunicationResponse &slot, CommandType type,
+                           const ReplyFilter &answers);
     static void takeReply(CommunicationResponse &slot, CommunicationResponse &responseInfo);
     void storeReply(int socketFd, CommandType type, char *body, int length);
     int requestWithEventWait(EventHandOff &handOff, CommandType type, void *body, int length,
@@ -247,7 +257,7 @@ private:
     // The read shape: request, decode with `decode(body, size, code)`, map the code.
     template <typename Decode>
     int readService(CommandType type, void *body, int length, Decode decode, int decodeFailure,
-                    const char *errorText);
+                    const char *errorText, const ReplyFilter &answers = nullptr);
     // The command shape with a body built by `encode(&ptr, &size)`.
     template <typename Encode>
     int commandService(CommandType type, Encode encode, const char *errorText);
@@ -257,7 +267,12 @@ private:
                    Record &record, int decodeFailure, const char *errorText);
     template <typename Record>
     int readIoList(CommandType type, void *body, int length, std::vector<Record> &list,
-                   const char *errorText);
+                   const char *errorText, const ReplyFilter &answers = nullptr);
+    // A single IO read of the point at addr, its value written to out only with result 0.
+    template <typename Record, typename Out>
+    int readIoPoint(CommandType type, int addr, Out &out, const char *errorText);
+    template <typename Out>
+    int readDigitalPoint(CommandType type, int addr, Out &out);
     int ioSetService(CommandType type,
                      const std::vector<kezu_robot_namespace::RobotDiagnosisIODesc> &records,
                      const char *errorText);
