@@ -419,10 +419,13 @@ void RobotControlServices::signalArrival(bool abnormalStop) {
     PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
     if (abnormalStop) {
         m_robotMoveAbnormalStopFlag = true;
+        ++m_stopCount;
     } else {
         m_robotMoveAtTrackTargetSignalFlag = true;
+        m_arrivedMove = m_moveNumber;
     }
-    pthread_cond_signal(m_robotMoveAtTrackTargetPosConditonPtr.get());
+    // Every waiting move decides for itself whether the event is its own.
+    pthread_cond_broadcast(m_robotMoveAtTrackTargetPosConditonPtr.get());
 }
 
 void RobotControlServices::linkLost() {
@@ -700,6 +703,31 @@ pthread_cond_t *RobotControlServices::getRobotMoveAtTrackTargetPosConditonPtr() 
 
 pthread_mutex_t *RobotControlServices::getRobotMoveAtTrackTargetPosMutexPtr() {
     return m_robotMoveAtTrackTargetPosMutexPtr.get();
+}
+
+int RobotControlServices::sendNumberedMove(const std::function<int()> &send, MoveWatch &watch) {
+    std::lock_guard<std::mutex> order(m_moveOrderMutex);
+    {
+        PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
+        watch.move = ++m_moveNumber;
+        watch.stops = m_stopCount;
+        watch.linkLosses = getLinkLossCount();
+    }
+    return send();
+}
+
+RobotControlServices::MoveEnd RobotControlServices::moveEndLocked(const MoveWatch &watch) const {
+    if (m_arrivedMove == watch.move) {
+        return MoveEnd::Arrived;
+    }
+    if (m_stopCount != watch.stops) {
+        return MoveEnd::Stopped;
+    }
+    if (getLinkLossCount() != watch.linkLosses) {
+        return MoveEnd::LinkLost;
+    }
+    // The arm went on to a later move's target; this move's own arrival will not come.
+    return m_arrivedMove > watch.move ? MoveEnd::Replaced : MoveEnd::Waiting;
 }
 
 // ---- Service shapes ----

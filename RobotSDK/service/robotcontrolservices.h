@@ -30,6 +30,15 @@ public:
     // not is dropped and the wait goes on.
     using ReplyFilter = std::function<bool(const char *body, int length)>;
 
+    // A move's place among the moves of this connection, and the stop and link-loss counts
+    // when it was numbered: what its blocking wait compares against.
+    struct MoveWatch {
+        unsigned long move = 0;
+        unsigned long stops = 0;
+        unsigned long linkLosses = 0;
+    };
+    enum class MoveEnd { Waiting, Arrived, Stopped, LinkLost, Replaced };
+
     RobotControlServices();
     // Closes the link (ending the receive thread) before any member goes.
     // Virtual, unlike the link's: the facade deletes through this type, and clang rightly
@@ -88,6 +97,13 @@ public:
     void setRobotMoveAtTrackTargetSignalFlag(bool value);
     pthread_cond_t *getRobotMoveAtTrackTargetPosConditonPtr();
     pthread_mutex_t *getRobotMoveAtTrackTargetPosMutexPtr();
+    // Numbers the move and runs send, its request, in one step: the controller's arrival event
+    // names no move, so an arrival belongs to the last move sent before it, and the numbers
+    // must follow the order in which the moves reach the link.
+    int sendNumberedMove(const std::function<int()> &send, MoveWatch &watch);
+    // How the move's wait stands; the caller holds the arrival mutex. Every arrival, stop and
+    // link loss broadcasts the arrival condition.
+    MoveEnd moveEndLocked(const MoveWatch &watch) const;
 
     // ---- Receive side (receive thread) ----
 
@@ -232,6 +248,12 @@ protected:
     // Written under the arrival mutex by the receive thread, reset by the move service.
     std::atomic<bool> m_robotMoveAbnormalStopFlag;
     std::atomic<bool> m_robotMoveAtTrackTargetSignalFlag;
+    // Under the arrival mutex: the last move numbered, the move the last arrival came for,
+    // and the stop events so far.
+    unsigned long m_moveNumber = 0;
+    unsigned long m_arrivedMove = 0;
+    unsigned long m_stopCount = 0;
+    std::mutex m_moveOrderMutex;
 
     // Set once the first successful login of the process has installed its DH lengths.
     static bool S_setDhParam;
