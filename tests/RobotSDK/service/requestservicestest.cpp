@@ -218,7 +218,6 @@ TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
         int result;
         IO_STATUS before, after;
     } digital[] = {
-        {32, {}, false, 0, IO_STATUS_INVALID, IO_STATUS_VALID},
         {33, halfWait, true, 0, IO_STATUS_VALID, IO_STATUS_INVALID},
         {32, error1, false, ErrCode_ResponseReturnError, IO_STATUS_INVALID, IO_STATUS_INVALID}};
     for (const auto &c : digital) {

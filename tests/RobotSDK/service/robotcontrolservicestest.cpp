@@ -136,24 +136,6 @@ TEST_F(EngineTest, PushesReachTheReceiversOnTheReceiveThread) {
     EXPECT_DOUBLE_EQ(expected.orientation.w, receivers.lastWaypoint.orientation.w);
 }
 
-TEST_F(EngineTest, StopEventsSetTheAbnormalStopFlag) {
-    const struct {
-        int type, code;
-        bool stops;
-    } cases[] = {{RobotEvent_robotControllerStateChaned, 0, true},
-                 {RobotEvent_robotControllerStateChaned, 3, false},
-                 {RobotEvent_robotControllerError, 7, true},
-                 {RobotEvent_atTrackTargetPos, 0, false}};
-    for (const auto &c : cases) {
-        services().setRobotMoveAbnormalStopFlag(false);
-        const int before = receivers.count(Receivers::kEvent + c.type);
-        controller().sendEvent(c.type, c.code, "stop test");
-        ASSERT_TRUE(receivers.waitFor(Receivers::kEvent + c.type, before + 1));
-        EXPECT_EQ(c.stops, services().getRobotMoveAbnormalStopFlag()) << c.type << "/" << c.code;
-    }
-    EXPECT_TRUE(services().getRobotMoveAtTrackTargetSignalFlag());
-}
-
 TEST_F(EngineTest, RequestFromACallbackTimesOutAndLogoutFromACallbackWorks) {
     std::promise<int> requestResult;
     std::unique_lock<std::mutex> lock(receivers.mutex);
