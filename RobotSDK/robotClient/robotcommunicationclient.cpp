@@ -117,6 +117,8 @@ void RobotCommunicationClient::setServerPort(int port) {
 
 bool RobotCommunicationClient::getCurrentConnectStatus() { return m_connectStatus; }
 
+unsigned long RobotCommunicationClient::getLinkLossCount() const { return m_linkLossCount; }
+
 int RobotCommunicationClient::connectRobotServer() {
     return connectCommunicationServer() == 0 ? 0 : CONNECT_FAILED;
 }
@@ -178,6 +180,10 @@ void RobotCommunicationClient::disconnectCommunicationServer() {
     for (;;) {
         if (m_link) {
             retireLinkLocked(true);
+            lock.unlock();
+            linkLost();
+            lock.lock();
+            continue;
         }
         if (m_connecting) {
             m_linkChanged.wait(lock);
@@ -197,6 +203,7 @@ void RobotCommunicationClient::retireLinkLocked(bool stop) {
     m_threadId = 0;
     m_socketFd = -1;
     m_connectStatus = false;
+    ++m_linkLossCount;
     m_linkChanged.notify_all();
 }
 
@@ -584,11 +591,17 @@ void RobotCommunicationClient::discardUrgentData(int sockfd) {
 }
 
 void RobotCommunicationClient::handlePeerClosed(Link &link) {
+    bool retired = false;
     {
         std::lock_guard<std::mutex> lock(m_linkMutex);
         if (m_link.get() == &link) {
             retireLinkLocked(false);
+            retired = true;
         }
+    }
+    // A disconnect that retired it first has ended its waits itself.
+    if (retired) {
+        linkLost();
     }
     W_ERROR("sdk communication log: recv return 0, Server disconnenct.");
     postDisconnectEvent(-1, link);

@@ -59,6 +59,10 @@ public:
     // receive thread but the caller's own.
     int disconnectRobotServer();
     bool getCurrentConnectStatus();
+    // Counts every link that has ended (peer close, logout, destruction). It moves in the same
+    // step as the status goes down, so a caller that took it before a request can tell whether
+    // the link of that request has gone, whatever logins follow.
+    unsigned long getLinkLossCount() const;
 
     // A package that goes out only in part ends the link (the receive thread then posts the
     // link-loss event): the rest of the stream would be misread after it.
@@ -67,6 +71,11 @@ public:
     bool encodeAndSendCommunicationPackage(int fd, const CommunicationRequest &request);
 
 protected:
+    // Called once for every link that ends, after the count has moved, on the thread that ended
+    // it (the receive thread before it posts the link-loss event, or the disconnecting caller),
+    // outside the client's locks.
+    virtual void linkLost() {}
+
     int connectCommunicationServer();
     void disconnectCommunicationServer();
 
@@ -118,6 +127,7 @@ private:
     std::unique_ptr<char[]> m_recvBuffer;
     std::unique_ptr<char[]> m_sendBuffer;
     std::atomic<bool> m_connectStatus;
+    std::atomic<unsigned long> m_linkLossCount{0};
     // Serialises packages only; the link's life never waits for it.
     std::mutex m_sendRequestMutex;
 

@@ -42,19 +42,6 @@ bool isPush(int type) {
            type == CMT::CommunicationType_RealTimeRobotEndSpeed;
 }
 
-// The analog single reads report the value truncated toward zero to an unsigned 32-bit
-// integer. Values outside that range (negative, huge, NaN) are clamped: converting them
-// directly is undefined.
-double truncateAnalogValue(float value) {
-    if (!(value > 0.0f)) {
-        return 0.0;
-    }
-    if (value >= 4294967296.0f) {
-        return 4294967295.0;
-    }
-    return static_cast<double>(static_cast<uint32_t>(value));
-}
-
 constexpr int kStartupWaitSeconds = 60;
 constexpr int kShutdownWaitSeconds = 30;
 constexpr int kHandShakeWaitSeconds = 30;
@@ -96,8 +83,7 @@ RobotControlServices::RobotControlServices()
       m_robotMoveAtTrackTargetPosConditonPtr(new pthread_cond_t),
       m_robotMoveAtTrackTargetPosMutexPtr(new pthread_mutex_t),
       m_robotMoveAbnormalStopFlag(false),
-      m_robotMoveAtTrackTargetSignalFlag(false),
-      m_linkLossCount(0) {
+      m_robotMoveAtTrackTargetSignalFlag(false) {
     pthread_cond_init(m_robotMoveAtTrackTargetPosConditonPtr.get(), nullptr);
     pthread_mutex_init(m_robotMoveAtTrackTargetPosMutexPtr.get(), nullptr);
 }
@@ -112,9 +98,10 @@ RobotControlServices::~RobotControlServices() {
 // ---- Request engine ----
 
 int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &requestInfo,
-                                                  CommunicationResponse &responseInfo) {
+                                                  CommunicationResponse &responseInfo,
+                                                  const ReplyFilter &answers) {
     const timespec deadline = deadlineAfterUsec(WAIT_RESPONSE_MAX_TIME_USEC);
-    const unsigned long linkLossAtStart = m_linkLossCount.load();
+    const unsigned long linkLossAtStart = getLinkLossCount();
     if (!getCurrentConnectStatus()) {
         W_ERROR("sdk log: Current connect disconnect.");
         return sdk::ErrCode_SocketDisconnect;
@@ -133,6 +120,11 @@ int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &re
         slot.destroy();
     }
     if (!encodeAndSendCommunicationPackage(requestInfo)) {
+        // A link lost since the request began is what the caller can act on.
+        if (getLinkLossCount() != linkLossAtStart || !getCurrentConnectStatus()) {
+            W_ERROR("sdk log: Current connect disconnect.");
+            return sdk::ErrCode_SocketDisconnect;
+        }
         W_ERROR("sdk log: encode and send request failed.");
         return sdk::ErrCode_SendRequestFailed;
     }
@@ -140,7 +132,7 @@ int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &re
         W_INFO("sdk log: Sending robotMove request was successful, waiting for server response.");
     }
     PthreadLock slotLock(slot.m_mutex);
-    const int result = waitReplyLocked(slot, type, deadline, linkLossAtStart);
+    const int result = waitReplyLocked(slot, type, deadline, linkLossAtStart, answers);
     if (result == 0) {
         takeReply(slot, responseInfo);
         if (type == CMT::CommunicationType_RobotMove) {
@@ -151,31 +143,45 @@ int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &re
 }
 
 // A stored reply is recognised by its command type (an empty slot has the unknown type), so
-// a wake-up without a reply waits on until the deadline.
+// a wake-up without a reply waits on until the deadline. A link lost meanwhile is reported as
+// such, also when the deadline has passed by the time its waits are ended.
 int RobotControlServices::waitReplyLocked(CommunicationResponse &slot, CommandType type,
-                                          const timespec &deadline, unsigned long linkLossAtStart) {
-    for (;;) {
-        if (slot.m_commandType == type) {
+                                          const timespec &deadline, unsigned long linkLossAtStart,
+                                          const ReplyFilter &answers) {
+    for (bool timedOut = false;;) {
+        if (holdsReply(slot, type, answers)) {
             return 0;
         }
-        if (m_linkLossCount.load() != linkLossAtStart) {
+        if (getLinkLossCount() != linkLossAtStart) {
             W_ERROR("sdk log: Current connect disconnect.");
             return sdk::ErrCode_SocketDisconnect;
         }
-        const int rc = pthread_cond_timedwait(&slot.m_conditon, &slot.m_mutex, &deadline);
-        if (rc == ETIMEDOUT) {
-            if (slot.m_commandType == type) {
-                return 0;
-            }
+        if (timedOut) {
             W_ERROR("sdk log: Wait response timeout. cmd type: %s", commandName(type).c_str());
             return sdk::ErrCode_RequestTimeout;
         }
-        if (rc != 0) {
+        const int rc = pthread_cond_timedwait(&slot.m_conditon, &slot.m_mutex, &deadline);
+        timedOut = rc == ETIMEDOUT;
+        if (rc != 0 && !timedOut) {
             W_ERROR("sdk log: Call pthread_cond_timedwait failed. cmd type: %s",
                     commandName(type).c_str());
             return sdk::ErrCode_RequestRelatedVariableError;
         }
     }
+}
+
+// A reply that answers another request of the type (a late one) is dropped unread.
+bool RobotControlServices::holdsReply(CommunicationResponse &slot, CommandType type,
+                                      const ReplyFilter &answers) {
+    if (slot.m_commandType != type) {
+        return false;
+    }
+    if (!answers || answers(slot.m_textPtr, slot.m_textLength)) {
+        return true;
+    }
+    W_ERROR("sdk log: Dropped a reply to another request. cmd type: %s", commandName(type).c_str());
+    slot.destroy();
+    return false;
 }
 
 void RobotControlServices::takeReply(CommunicationResponse &slot,
@@ -206,10 +212,16 @@ int RobotControlServices::requestServiceOnlyCheckSendResultMode(CommandType robo
         W_ERROR("sdk log: robot server response text is NULL.");
         return sdk::ErrCode_ResponseInfoIsNULL;
     }
-    // A body that does not decode leaves the code at 0: an empty reply counts as success.
+    // Controllers answer many commands with an empty body: no code, which counts as 0. A body
+    // that is there but does not decode is no success.
     CommunicationCommonResultResponse common;
-    ProtoEncodeDecode::resolveResponse_commonFormat(response.m_textPtr, response.m_textLength,
-                                                    common);
+    if (!ProtoEncodeDecode::resolveResponse_commonFormat(response.m_textPtr, response.m_textLength,
+                                                         common) &&
+        response.m_textLength > 0) {
+        W_ERROR("sdk log: Resolve common response failed. cmd Type:%s",
+                commandName(robotCommandType).c_str());
+        return sdk::ErrCode_ResolveResponseFailed;
+    }
     const int mapped = getErrCodeByServerResponse(common.m_errorCode);
     if (mapped != 0) {
         W_ERROR("sdk log: Response return false. cmd Type:%s  errorCode:%d",
@@ -218,15 +230,17 @@ int RobotControlServices::requestServiceOnlyCheckSendResultMode(CommandType robo
     return mapped;
 }
 
-int RobotControlServices::requestServiceGetResponseContentMode(
-    CommandType robotCommandType, void *protobufTextPtr, int protobufTextLength,
-    CommunicationResponse &robotResponse) {
+int RobotControlServices::requestServiceGetResponseContentMode(CommandType robotCommandType,
+                                                               void *protobufTextPtr,
+                                                               int protobufTextLength,
+                                                               CommunicationResponse &robotResponse,
+                                                               const ReplyFilter &answers) {
     CommunicationRequest request;
     request.setProperty(-1, robotCommandType, static_cast<char *>(protobufTextPtr),
                         protobufTextLength);
     robotResponse.destroy();
     robotResponse.setProperty(-1, robotCommandType, nullptr, 0);
-    const int result = sendRequestWaitResponse(request, robotResponse);
+    const int result = sendRequestWaitResponse(request, robotResponse, answers);
     if (result == 0 && robotResponse.m_textPtr == nullptr) {
         W_ERROR("sdk log: robot server response text is NULL.");
         return sdk::ErrCode_ResponseInfoIsNULL;
@@ -264,9 +278,9 @@ void RobotControlServices::responseProcess(int socketFd, const char *requestCont
         storeReply(socketFd, commandType, body, length);
         return;
     }
-    // Push slots are only ever touched here, on the receive thread.
-    CommunicationResponse &slot = m_robotCommandResponseSet[type];
-    slot.destroy();
+    // A record of this call's own, not the push slot: after a link loss the old link's receive
+    // thread posts its last event while the next link's thread may already handle pushes.
+    CommunicationResponse slot;
     slot.setProperty(socketFd, commandType, body, length);
     switch (type) {
         case CMT::CommunicationType_Event:
@@ -390,12 +404,6 @@ void RobotControlServices::handleRobotEvent(const sdk::RobotEventInfo &event) {
             recordEventLocked(m_robotHandShakeFinish, m_robotHandShakeSuccFlag ? 1 : 0);
             break;
         }
-        case sdk::RobotEvent_socketDisconnected:
-            // The same event also reports urgent data on a link that stays up.
-            if (!getCurrentConnectStatus()) {
-                signalLinkLoss();
-            }
-            break;
         default:
             break;
     }
@@ -411,16 +419,19 @@ void RobotControlServices::signalArrival(bool abnormalStop) {
     PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
     if (abnormalStop) {
         m_robotMoveAbnormalStopFlag = true;
+        ++m_stopCount;
     } else {
         m_robotMoveAtTrackTargetSignalFlag = true;
+        m_arrivedMove = m_moveNumber;
     }
-    pthread_cond_signal(m_robotMoveAtTrackTargetPosConditonPtr.get());
+    // Every waiting move decides for itself whether the event is its own.
+    pthread_cond_broadcast(m_robotMoveAtTrackTargetPosConditonPtr.get());
 }
 
-void RobotControlServices::signalLinkLoss() {
-    // Counted first, then every condition is broadcast under its mutex: a waiter checks the
-    // count under the same mutex before it sleeps, so none misses the loss.
-    ++m_linkLossCount;
+void RobotControlServices::linkLost() {
+    // The client counted the loss before this call; every condition is broadcast under its
+    // mutex, and a waiter checks the count under the same mutex before it sleeps, so none
+    // misses the loss.
     for (int type = 0; type < CMT::CommunicationTypeCount; ++type) {
         CommunicationResponse &slot = m_robotCommandResponseSet[type];
         PthreadLock lock(slot.m_mutex);
@@ -499,11 +510,7 @@ int RobotControlServices::loginService(const char *host, int port, const std::st
     return sdk::ErrnoSucc;
 }
 
-int RobotControlServices::logoutService() {
-    const int result = disconnectRobotServer();
-    signalLinkLoss();
-    return result;
-}
+int RobotControlServices::logoutService() { return disconnectRobotServer(); }
 
 int RobotControlServices::requestWithEventWait(EventHandOff &handOff, CommandType type, void *body,
                                                int length, int waitSeconds,
@@ -515,7 +522,7 @@ int RobotControlServices::requestWithEventWait(EventHandOff &handOff, CommandTyp
         PthreadLock lock(handOff.mutex);
         countBefore = handOff.count;
     }
-    const unsigned long linkLossBefore = m_linkLossCount.load();
+    const unsigned long linkLossBefore = getLinkLossCount();
     const int result = requestServiceOnlyCheckSendResultMode(type, body, length);
     if (result != 0) {
         return result;
@@ -528,19 +535,20 @@ RobotControlServices::EventWaitResult RobotControlServices::waitForEvent(
     EventHandOff &handOff, unsigned long countBefore, unsigned long linkLossBefore,
     const timespec &deadline, int &code) {
     PthreadLock lock(handOff.mutex);
-    for (;;) {
+    for (bool timedOut = false;;) {
         if (handOff.count != countBefore) {
             code = handOff.code;
             return EventWaitResult::Event;
         }
-        if (m_linkLossCount.load() != linkLossBefore) {
+        if (getLinkLossCount() != linkLossBefore) {
             return EventWaitResult::LinkLost;
         }
-        const int rc = pthread_cond_timedwait(&handOff.condition, &handOff.mutex, &deadline);
-        if (rc == ETIMEDOUT && handOff.count == countBefore) {
+        if (timedOut) {
             return EventWaitResult::TimedOut;
         }
-        if (rc != 0 && rc != ETIMEDOUT) {
+        const int rc = pthread_cond_timedwait(&handOff.condition, &handOff.mutex, &deadline);
+        timedOut = rc == ETIMEDOUT;
+        if (rc != 0 && !timedOut) {
             return EventWaitResult::Failed;
         }
     }
@@ -705,15 +713,39 @@ pthread_mutex_t *RobotControlServices::getRobotMoveAtTrackTargetPosMutexPtr() {
     return m_robotMoveAtTrackTargetPosMutexPtr.get();
 }
 
-unsigned long RobotControlServices::getLinkLossCount() const { return m_linkLossCount.load(); }
+int RobotControlServices::sendNumberedMove(const std::function<int()> &send, MoveWatch &watch) {
+    std::lock_guard<std::mutex> order(m_moveOrderMutex);
+    {
+        PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
+        watch.move = ++m_moveNumber;
+        watch.stops = m_stopCount;
+        watch.linkLosses = getLinkLossCount();
+    }
+    return send();
+}
+
+RobotControlServices::MoveEnd RobotControlServices::moveEndLocked(const MoveWatch &watch) const {
+    if (m_arrivedMove == watch.move) {
+        return MoveEnd::Arrived;
+    }
+    if (m_stopCount != watch.stops) {
+        return MoveEnd::Stopped;
+    }
+    if (getLinkLossCount() != watch.linkLosses) {
+        return MoveEnd::LinkLost;
+    }
+    // The arm went on to a later move's target; this move's own arrival will not come.
+    return m_arrivedMove > watch.move ? MoveEnd::Replaced : MoveEnd::Waiting;
+}
 
 // ---- Service shapes ----
 
 template <typename Decode>
 int RobotControlServices::readService(CommandType type, void *body, int length, Decode decode,
-                                      int decodeFailure, const char *errorText) {
+                                      int decodeFailure, const char *errorText,
+                                      const ReplyFilter &answers) {
     CommunicationResponse response;
-    const int result = requestServiceGetResponseContentMode(type, body, length, response);
+    const int result = requestServiceGetResponseContentMode(type, body, length, response, answers);
     if (result != 0) {
         return result;
     }
@@ -973,7 +1005,7 @@ int RobotControlServices::setInterfaceBoardAOStatusService(int addr, double stat
 }
 
 int RobotControlServices::setToolPowerVoltageTypeService(sdk::ToolPowerType value) {
-    return ioSetService(CMT::CommunicationType_SetToolPowerVoltageType, {typedRecord(0, value)},
+    return ioSetService(CMT::CommunicationType_SetToolPowerVoltageType, {digitalRecord(0, value)},
                         "sdk log: Make RobotCmd_SetToolPowerVoltageType protobuf content failed.");
 }
 
@@ -1093,17 +1125,55 @@ bool decodeIoList(const char *text, int length, std::vector<sdk::RobotAnalogIODe
     return ProtoEncodeDecode::resolveResponse_robotAnalogIOData(text, length, list, code);
 }
 
+bool encodeIoList(char **body, int *size, const std::vector<sdk::RobotDiagnosisIODesc> &list) {
+    return ProtoEncodeDecode::getRequest_robotDiagnosisIOData(body, size, list);
+}
+
+bool encodeIoList(char **body, int *size, const std::vector<sdk::RobotAnalogIODesc> &list) {
+    return ProtoEncodeDecode::getRequest_robotAnalogIOData(body, size, list);
+}
+
 }  // namespace
 
 template <typename Record>
 int RobotControlServices::readIoList(CommandType type, void *body, int length,
-                                     std::vector<Record> &list, const char *errorText) {
+                                     std::vector<Record> &list, const char *errorText,
+                                     const ReplyFilter &answers) {
     return readService(
         type, body, length,
         [&](const char *text, int textLength, int &code) {
             return decodeIoList(text, textLength, list, code);
         },
-        sdk::ErrCode_CreateRequestFailed, errorText);
+        sdk::ErrCode_CreateRequestFailed, errorText, answers);
+}
+
+// Replies are matched by command type only, so a late reply about another point of the same
+// type could answer this read: one whose record names another address is never used. A reply
+// without a record is left for the read to refuse. The output is written only with result 0.
+template <typename Record, typename Out>
+int RobotControlServices::readIoPoint(CommandType type, int addr, Out &out, const char *errorText) {
+    Record asked{};
+    asked.addr = static_cast<uint8>(addr);
+    char *body = nullptr;
+    int size = 0;
+    encodeIoList(&body, &size, {asked});
+    const ReplyFilter aboutThisPoint = [&asked](const char *text, int textLength) {
+        std::vector<Record> list;
+        int code = 0;
+        return !decodeIoList(text, textLength, list, code) || list.empty() ||
+               list.front().addr == asked.addr;
+    };
+    std::vector<Record> list;
+    const int result = readIoList(type, body, size, list, errorText, aboutThisPoint);
+    if (result != 0) {
+        return result;
+    }
+    if (list.empty()) {
+        W_ERROR("sdk log: IO reply holds no record. cmd type: %s", commandName(type).c_str());
+        return sdk::ErrCode_ResolveResponseFailed;
+    }
+    out = static_cast<Out>(list.front().value);
+    return result;
 }
 
 int RobotControlServices::getInterfaceBoardAllDIStatusService(
@@ -1183,84 +1253,38 @@ int RobotControlServices::getRobotEthernetDeviceNameService(std::string &etherne
 
 // ---- Single IO reads ----
 
+template <typename Out>
+int RobotControlServices::readDigitalPoint(CommandType type, int addr, Out &out) {
+    return readIoPoint<sdk::RobotDiagnosisIODesc>(type, addr, out,
+                                                  "sdk log: Resolve DiagnosisIO response failed.");
+}
+
 int RobotControlServices::getRobotDigitalIOStatusService(CommandType commandType, int addr,
                                                          int &status) {
-    char *body = nullptr;
-    int size = 0;
-    ProtoEncodeDecode::getRequest_robotDiagnosisIOData(&body, &size, {digitalRecord(addr, 0)});
-    std::vector<sdk::RobotDiagnosisIODesc> list;
-    const int result =
-        readIoList(commandType, body, size, list, "sdk log: Resolve DiagnosisIO response failed.");
-    if (result == 0 && !list.empty()) {
-        status = list.front().value;
-    }
-    return result;
+    return readDigitalPoint(commandType, addr, status);
 }
 
+// The controller's float as it came: a reading in volts is not cut to whole volts.
 int RobotControlServices::getRobotAnalogIOStatusService(CommandType commandType, int addr,
                                                         double &status) {
-    char *body = nullptr;
-    int size = 0;
-    ProtoEncodeDecode::getRequest_robotAnalogIOData(&body, &size, {analogRecord(addr, 0.0f)});
-    std::vector<sdk::RobotAnalogIODesc> list;
-    return readService(
-        commandType, body, size,
-        [&](const char *text, int length, int &code) {
-            if (!ProtoEncodeDecode::resolveResponse_robotAnalogIOData(text, length, list, code)) {
-                return false;
-            }
-            // Written before the code is mapped, so also when the controller reports an error.
-            if (!list.empty()) {
-                status = truncateAnalogValue(list.front().value);
-            }
-            return true;
-        },
-        sdk::ErrCode_CreateRequestFailed, "sdk log: Resolve AnalogIO response failed.");
+    return readIoPoint<sdk::RobotAnalogIODesc>(commandType, addr, status,
+                                               "sdk log: Resolve AnalogIO response failed.");
 }
 
-namespace {
-// A digital single read leaves its output as it was when the reply holds no record.
-constexpr int kNotRead = -1;
-}  // namespace
-
 int RobotControlServices::getInterfaceBoardDIStatusService(int addr, sdk::IO_STATUS &status) {
-    int value = kNotRead;
-    const int result = getRobotDigitalIOStatusService(
-        CMT::CommunicationType_GetInterfaceBoardOneDIStatus, addr, value);
-    if (value != kNotRead) {
-        status = static_cast<sdk::IO_STATUS>(value);
-    }
-    return result;
+    return readDigitalPoint(CMT::CommunicationType_GetInterfaceBoardOneDIStatus, addr, status);
 }
 
 int RobotControlServices::getInterfaceBoardDOStatusService(int addr, sdk::IO_STATUS &status) {
-    int value = kNotRead;
-    const int result = getRobotDigitalIOStatusService(
-        CMT::CommunicationType_GetInterfaceBoardOneDOStatus, addr, value);
-    if (value != kNotRead) {
-        status = static_cast<sdk::IO_STATUS>(value);
-    }
-    return result;
+    return readDigitalPoint(CMT::CommunicationType_GetInterfaceBoardOneDOStatus, addr, status);
 }
 
 int RobotControlServices::getToolPowerVoltageTypeService(sdk::ToolPowerType &type) {
-    int value = kNotRead;
-    const int result =
-        getRobotDigitalIOStatusService(CMT::CommunicationType_GetToolPowerVoltageType, 0, value);
-    if (value != kNotRead) {
-        type = static_cast<sdk::ToolPowerType>(value);
-    }
-    return result;
+    return readDigitalPoint(CMT::CommunicationType_GetToolPowerVoltageType, 0, type);
 }
 
 int RobotControlServices::getToolPowerVoltageStatusService(double &value) {
-    int read = kNotRead;
-    const int result =
-        getRobotDigitalIOStatusService(CMT::CommunicationType_GetToolPowerVoltage, 0, read);
-    if (read != kNotRead) {
-        value = read;
-    }
-    return result;
+    return readDigitalPoint(CMT::CommunicationType_GetToolPowerVoltage, 0, value);
 }
 
 int RobotControlServices::getInterfaceBoardAIStatusService(int addr, double &status) {

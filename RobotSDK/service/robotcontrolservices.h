@@ -4,6 +4,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,6 +26,19 @@ public:
     // The reply wait, counted from the call.
     static constexpr long WAIT_RESPONSE_MAX_TIME_USEC = 800000;
 
+    // Tells whether a reply body of the request's type answers this request; one that does
+    // not is dropped and the wait goes on.
+    using ReplyFilter = std::function<bool(const char *body, int length)>;
+
+    // A move's place among the moves of this connection, and the stop and link-loss counts
+    // when it was numbered: what its blocking wait compares against.
+    struct MoveWatch {
+        unsigned long move = 0;
+        unsigned long stops = 0;
+        unsigned long linkLosses = 0;
+    };
+    enum class MoveEnd { Waiting, Arrived, Stopped, LinkLost, Replaced };
+
     RobotControlServices();
     // Closes the link (ending the receive thread) before any member goes.
     // Virtual, unlike the link's: the facade deletes through this type, and clang rightly
@@ -37,14 +51,16 @@ public:
     // ---- Request engine ----
 
     int sendRequestWaitResponse(const CommunicationRequest &requestInfo,
-                                CommunicationResponse &responseInfo);
+                                CommunicationResponse &responseInfo,
+                                const ReplyFilter &answers = nullptr);
     // Takes ownership of the body (null with length 0 for none); returns the mapped code.
     int requestServiceOnlyCheckSendResultMode(CommandType robotCommandType, void *protobufTextPtr,
                                               int protobufTextLength);
     // Takes ownership of the body; on 0 robotResponse owns a copy of the reply body.
     int requestServiceGetResponseContentMode(CommandType robotCommandType, void *protobufTextPtr,
                                              int protobufTextLength,
-                                             CommunicationResponse &robotResponse);
+                                             CommunicationResponse &robotResponse,
+                                             const ReplyFilter &answers = nullptr);
     static int getErrCodeByServerResponse(int code);
 
     // ---- Connection and events ----
@@ -81,10 +97,13 @@ public:
     void setRobotMoveAtTrackTargetSignalFlag(bool value);
     pthread_cond_t *getRobotMoveAtTrackTargetPosConditonPtr();
     pthread_mutex_t *getRobotMoveAtTrackTargetPosMutexPtr();
-    // Counts every loss of the link (link-loss event, logout). The arrival condition is
-    // broadcast after each increment, so a wait that took the count before its request can
-    // tell a lost link from its event.
-    unsigned long getLinkLossCount() const;
+    // Numbers the move and runs send, its request, in one step: the controller's arrival event
+    // names no move, so an arrival belongs to the last move sent before it, and the numbers
+    // must follow the order in which the moves reach the link.
+    int sendNumberedMove(const std::function<int()> &send, MoveWatch &watch);
+    // How the move's wait stands; the caller holds the arrival mutex. Every arrival, stop and
+    // link loss broadcasts the arrival condition.
+    MoveEnd moveEndLocked(const MoveWatch &watch) const;
 
     // ---- Receive side (receive thread) ----
 
@@ -203,8 +222,8 @@ protected:
     // How an event wait ended.
     enum class EventWaitResult { Event, LinkLost, TimedOut, Failed };
 
-    // Ends every wait of this link: reply waits, event waits and the arrival wait.
-    void signalLinkLoss();
+    // Ends every wait of the lost link: reply waits, event waits and the arrival waits.
+    void linkLost() override;
 
     std::unique_ptr<CommunicationResponse[]> m_robotCommandResponseSet;
     std::unique_ptr<std::mutex[]> m_robotCommandMutexSet;
@@ -229,15 +248,22 @@ protected:
     // Written under the arrival mutex by the receive thread, reset by the move service.
     std::atomic<bool> m_robotMoveAbnormalStopFlag;
     std::atomic<bool> m_robotMoveAtTrackTargetSignalFlag;
-
-    std::atomic<unsigned long> m_linkLossCount;
+    // Under the arrival mutex: the last move numbered, the move the last arrival came for,
+    // and the stop events so far.
+    unsigned long m_moveNumber = 0;
+    unsigned long m_arrivedMove = 0;
+    unsigned long m_stopCount = 0;
+    std::mutex m_moveOrderMutex;
 
     // Set once the first successful login of the process has installed its DH lengths.
     static bool S_setDhParam;
 
 private:
     int waitReplyLocked(CommunicationResponse &slot, CommandType type,
-                        const struct timespec &deadline, unsigned long linkLossAtStart);
+                        const struct timespec &deadline, unsigned long linkLossAtStart,
+                        const ReplyFilter &answers);
+    static bool holdsReply(CommunicationResponse &slot, CommandType type,
+                           const ReplyFilter &answers);
     static void takeReply(CommunicationResponse &slot, CommunicationResponse &responseInfo);
     void storeReply(int socketFd, CommandType type, char *body, int length);
     int requestWithEventWait(EventHandOff &handOff, CommandType type, void *body, int length,
@@ -254,7 +280,7 @@ private:
     // The read shape: request, decode with `decode(body, size, code)`, map the code.
     template <typename Decode>
     int readService(CommandType type, void *body, int length, Decode decode, int decodeFailure,
-                    const char *errorText);
+                    const char *errorText, const ReplyFilter &answers = nullptr);
     // The command shape with a body built by `encode(&ptr, &size)`.
     template <typename Encode>
     int commandService(CommandType type, Encode encode, const char *errorText);
@@ -264,7 +290,12 @@ private:
                    Record &record, int decodeFailure, const char *errorText);
     template <typename Record>
     int readIoList(CommandType type, void *body, int length, std::vector<Record> &list,
-                   const char *errorText);
+                   const char *errorText, const ReplyFilter &answers = nullptr);
+    // A single IO read of the point at addr, its value written to out only with result 0.
+    template <typename Record, typename Out>
+    int readIoPoint(CommandType type, int addr, Out &out, const char *errorText);
+    template <typename Out>
+    int readDigitalPoint(CommandType type, int addr, Out &out);
     int ioSetService(CommandType type,
                      const std::vector<kezu_robot_namespace::RobotDiagnosisIODesc> &records,
                      const char *errorText);

@@ -245,13 +245,11 @@ int RobotIoService::getBoardIOStatus(RobotIoType type, int addr, double &value) 
     if (isAnalogOutput(type)) {
         return m_robotBaseService->getInterfaceBoardAOStatusService(addr, value);
     }
-    // Outside the enum, so a reply without a record leaves value as it was, as the analog
-    // reads do, instead of passing stack garbage on.
-    IO_STATUS status = static_cast<IO_STATUS>(-1);
+    IO_STATUS status = IO_STATUS_INVALID;
     const int ret = isDigitalInput(type)
                         ? m_robotBaseService->getInterfaceBoardDIStatusService(addr, status)
                         : m_robotBaseService->getInterfaceBoardDOStatusService(addr, status);
-    if (ret == ErrnoSucc && status != static_cast<IO_STATUS>(-1)) {
+    if (ret == ErrnoSucc) {
         value = static_cast<double>(status);
     }
     return ret;

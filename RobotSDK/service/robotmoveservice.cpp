@@ -621,23 +621,30 @@ int RobotMoveService::sendByMoveClass(RobotMoveClass MoveType, const RobotMovePr
 
 int RobotMoveService::moveBaseService(RobotMoveClass MoveType, const RobotMoveProfile &moveProfile,
                                       const std::vector<wayPoint_S> &wayPointVector, bool IsBolck) {
+    // Every move is numbered, the non-blocking ones too: a later move of any kind takes the
+    // arm away from the target of a move still waiting.
+    RobotControlServices::MoveWatch watch;
+    auto send = [&](const char *unknownClassLine) {
+        return m_robotBaseService->sendNumberedMove(
+            [&] {
+                return sendByMoveClass(MoveType, moveProfile, wayPointVector, unknownClassLine);
+            },
+            watch);
+    };
     if (!IsBolck) {
         W_INFO("sdk log: User non-blocking call motion interface.");
-        const int ret =
-            sendByMoveClass(MoveType, moveProfile, wayPointVector, "sdk log:Move class not exist.");
+        const int ret = send("sdk log:Move class not exist.");
         W_INFO("sdk log: User call motion interface finish.");
         return ret;
     }
     W_INFO("sdk log: User blocking call motion interface.");
     clearMoveFlags();
-    const unsigned long linkLossBefore = m_robotBaseService->getLinkLossCount();
-    int ret =
-        sendByMoveClass(MoveType, moveProfile, wayPointVector, "sdk log: Move class not exist.");
+    int ret = send("sdk log: Move class not exist.");
     if (ret != sdk::ErrnoSucc) {
         W_ERROR("sdk log: robotMoveInterface return false, because server return false.");
         return ret;
     }
-    ret = waitForMoveEnd(linkLossBefore);
+    ret = waitForMoveEnd(watch);
     W_INFO("sdk log: User call motion interface finish.");
     return ret;
 }
@@ -649,34 +656,38 @@ void RobotMoveService::clearMoveFlags() {
     m_robotBaseService->setRobotMoveAbnormalStopFlag(false);
 }
 
-int RobotMoveService::waitForMoveEnd(unsigned long linkLossBefore) {
+int RobotMoveService::waitForMoveEnd(const RobotControlServices::MoveWatch &watch) {
+    using End = RobotControlServices::MoveEnd;
     pthread_mutex_t *mutex = m_robotBaseService->getRobotMoveAtTrackTargetPosMutexPtr();
     pthread_cond_t *condition = m_robotBaseService->getRobotMoveAtTrackTargetPosConditonPtr();
     PthreadLock lock(*mutex);
-    if (m_robotBaseService->getRobotMoveAtTrackTargetSignalFlag()) {
+    End end = m_robotBaseService->moveEndLocked(watch);
+    if (end == End::Arrived) {
         W_INFO("sdk log: atTrackTargetPos singal before the response appears");
         return sdk::ErrnoSucc;
     }
-    // No time limit: a move takes as long as it takes. The engine broadcasts this condition
-    // when the link goes, after counting the loss, so the count ends the wait as well. A stop
-    // or a loss before the wait is seen before sleeping.
-    for (;;) {
-        if (m_robotBaseService->getRobotMoveAbnormalStopFlag()) {
-            W_ERROR("sdk log: robotMoveInterface  return false, because stop the event.");
-            return sdk::ErrCode_MotionInterruptedByEvent;
-        }
-        if (m_robotBaseService->getLinkLossCount() != linkLossBefore) {
-            W_ERROR("sdk log: robotMoveInterface return false, because the connection is lost.");
-            return sdk::ErrCode_SocketDisconnect;
-        }
+    // No time limit: a move takes as long as it takes. Arrivals, stops and link losses all
+    // broadcast the condition, and each waiter sees under the mutex whether one ends its wait.
+    while (end == End::Waiting) {
         if (pthread_cond_wait(condition, mutex) != 0) {
             W_ERROR("sdk log: Call robotMoveInterface  pthread_cond_wait failed.");
             return sdk::ErrCode_MotionRelatedVariableError;
         }
-        if (m_robotBaseService->getRobotMoveAtTrackTargetSignalFlag()) {
+        end = m_robotBaseService->moveEndLocked(watch);
+    }
+    switch (end) {
+        case End::Arrived:
             W_INFO("sdk log:Success wait for the signal to arrive target positon.");
             return sdk::ErrnoSucc;
-        }
+        case End::Stopped:
+            W_ERROR("sdk log: robotMoveInterface  return false, because stop the event.");
+            return sdk::ErrCode_MotionInterruptedByEvent;
+        case End::Replaced:
+            W_ERROR("sdk log: robotMoveInterface return false, because a later move replaced it.");
+            return sdk::ErrCode_MotionInterruptedByEvent;
+        default:
+            W_ERROR("sdk log: robotMoveInterface return false, because the connection is lost.");
+            return sdk::ErrCode_SocketDisconnect;
     }
 }
 
@@ -708,8 +719,15 @@ int RobotMoveService::robotTeachMove(const RobotMoveProfile &moveProfile,
         W_ERROR("sdk log: Create robotTeachStart request failed.");
         return sdk::ErrCode_CreateRequestFailed;
     }
-    return m_robotBaseService->requestServiceOnlyCheckSendResultMode(
-        Cmd::CommunicationType_RobotTeachMoveStart, body, size);
+    // A jog moves the arm like any move and ends in an arrival: numbered, so that a move still
+    // waiting does not take that arrival for its own.
+    RobotControlServices::MoveWatch watch;
+    return m_robotBaseService->sendNumberedMove(
+        [&] {
+            return m_robotBaseService->requestServiceOnlyCheckSendResultMode(
+                Cmd::CommunicationType_RobotTeachMoveStart, body, size);
+        },
+        watch);
 }
 
 int RobotMoveService::getCurrnetRoadPoint(wayPoint_S &wayPoint) {

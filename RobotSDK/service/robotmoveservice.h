@@ -7,8 +7,7 @@
 #include "KezuRobotMetaType.h"
 #include "communicationmatetype.h"
 #include "internalMateType.h"
-
-class RobotControlServices;
+#include "robotcontrolservices.h"
 
 // Move profile settings and motion requests of one connection. The settings are class-static:
 // one set per process, shared by every connection and guarded by one lock; a move sends a copy
@@ -187,8 +186,8 @@ private:
                         const std::vector<wayPoint_S> &wayPointVector,
                         const char *unknownClassLine);
     void clearMoveFlags();
-    // Until arrival, a stop event or a loss of the link after linkLossBefore was taken.
-    int waitForMoveEnd(unsigned long linkLossBefore);
+    // Until the move's own arrival, a stop, a loss of its link or a later move's arrival.
+    int waitForMoveEnd(const RobotControlServices::MoveWatch &watch);
     int moveToTarget(move_mode moveMode, wayPoint_S &target, bool IsBolck);
 
     RobotControlServices *m_robotBaseService;

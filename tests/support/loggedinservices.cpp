@@ -10,8 +10,10 @@ kezu_sim::ControllerConfig quickControllerConfig() {
 }
 
 LoggedInServices::LoggedInServices(const kezu_sim::ControllerConfig &config,
-                                   const std::function<void(RobotControlServices &)> &beforeLogin)
-    : m_controller(new kezu_sim::KezuController(config)), m_services(new RobotControlServices) {
+                                   const std::function<void(RobotControlServices &)> &beforeLogin,
+                                   std::unique_ptr<RobotControlServices> services)
+    : m_controller(new kezu_sim::KezuController(config)),
+      m_services(services ? std::move(services) : std::make_unique<RobotControlServices>()) {
     if (beforeLogin) beforeLogin(*m_services);
     if (m_controller->start()) {
         m_loginResult =

@@ -19,10 +19,11 @@ kezu_sim::ControllerConfig quickControllerConfig();
 class LoggedInServices {
 public:
     // beforeLogin runs before the link exists: the place to register receivers, which the
-    // receive thread reads without a lock.
+    // receive thread reads without a lock. services: a derived engine to log in with.
     explicit LoggedInServices(
         const kezu_sim::ControllerConfig &config = quickControllerConfig(),
-        const std::function<void(RobotControlServices &)> &beforeLogin = nullptr);
+        const std::function<void(RobotControlServices &)> &beforeLogin = nullptr,
+        std::unique_ptr<RobotControlServices> services = nullptr);
     ~LoggedInServices();
 
     LoggedInServices(const LoggedInServices &) = delete;

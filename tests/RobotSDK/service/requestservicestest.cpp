@@ -1,5 +1,6 @@
 #include <map>
 
+#include "controllerframing.h"
 #include "protoencodedecode.h"
 #include "robotcommunication.pb.h"
 #include "servicetests.h"
@@ -7,6 +8,7 @@
 namespace {
 
 using namespace kezu_robot_namespace;
+using servicetests::Cmd;
 using servicetests::inBackground;
 using Call = std::function<int(RobotControlServices &)>;
 using Encode = std::function<bool(char **, int *)>;
@@ -83,7 +85,7 @@ std::vector<Row> commandTable() {
         {"safeguard reset", 69, [](auto &s) { return s.robotSafetyguardResetSucc(5); }, safetyBody({5})},
         {"board DO", 50, [](auto &s) { return s.setInterfaceBoardDOStatusService(258, IO_STATUS_VALID); }, ioBody({{2, 1, 0}})},
         {"board AO", 51, [](auto &s) { return s.setInterfaceBoardAOStatusService(3, 0.1); }, analogBody({{3, 0.1f, 0}})},
-        {"tool voltage type", 53, [](auto &s) { return s.setToolPowerVoltageTypeService(OUT_12V); }, ioBody({{0, 1, 1}})},
+        {"tool voltage type", 53, [](auto &s) { return s.setToolPowerVoltageTypeService(OUT_12V); }, ioBody({{0, 1, 0}})},
         {"tool power and IO types", 54, [](auto &s) { return s.setToolPowerTypeAndDigitalIOTypeService(OUT_24V, IO_IN, IO_OUT, IO_IN, IO_OUT); }, ioBody({{0, 2, 2}, {0, 0, 0}, {1, 1, 1}, {2, 0, 0}, {3, 1, 1}})},
         {"tool IO type", 55, [](auto &s) { return s.setToolDigitalIOTypeService(TOOL_DIGITAL_IO_2, IO_OUT); }, ioBody({{2, 1, 0}})},
         {"tool IO status", 59, [](auto &s) { return s.setToolDigitalIOStatusService(TOOL_DIGITAL_IO_3, IO_STATUS_VALID); }, ioBody({{3, 1, 0}})},
@@ -165,15 +167,22 @@ TEST_F(RequestServicesTest, ConcurrentReadsOfEveryTypeEachGetTheirOwnReply) {
     for (auto &failed : failures) EXPECT_EQ(0, failed.get());
 }
 
-// A common reply without a body decodes to no code, which counts as success; a read without
-// a body cannot be decoded.
+// A common reply without a body decodes to no code, which counts as success, but one with a
+// body that does not decode is a failure; a read without a body cannot be decoded.
 TEST_F(RequestServicesTest, EmptyReplyBodiesPassCommandsAndFailReadsWithTheirDecodeCode) {
-    kezu_sim::ReplyFault empty;
+    TraceCapture trace;
+    kezu_sim::ReplyFault empty, garbled;
     empty.emptyBody = true;
+    garbled.rewriteBody = [](const std::string &) { return std::string("\xff\xff"); };
     for (const Row &row : commandTable()) {
         controller().setReplyFault(row.commandType, empty);
         EXPECT_EQ(0, row.call(services())) << row.name;
+        controller().setReplyFault(row.commandType, garbled);
+        EXPECT_EQ(ErrCode_ResolveResponseFailed, row.call(services())) << row.name;
     }
+    EXPECT_TRUE(servicetests::logged(
+        trace, "sdk log: Resolve common response failed. cmd Type:" +
+                   Cmd::getCommandDescByType(Cmd::CommunicationType_RobotControl)));
     controller().clearReplyFaults();
     const std::map<int, int> decodeFailures = {
         {6, ErrCode_ResolveResponseFailed},  {10, ErrCode_CreateRequestFailed},
@@ -195,20 +204,47 @@ TEST_F(RequestServicesTest, RefusesAnOrpeErrorListWithoutData) {
     EXPECT_TRUE(controller().received().empty());
 }
 
-TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHolds) {
-    controller().setBoardDI(3, 1);
-    IO_STATUS status = IO_STATUS_INVALID;
-    ASSERT_EQ(0, services().getInterfaceBoardDIStatusService(3, status));
-    EXPECT_EQ(IO_STATUS_VALID, status);
-
-    // Analog readings are truncated toward zero, not rounded.
-    const std::vector<std::pair<double, double>> analog = {{2.9, 2.0}, {3.7, 3.0}, {0.4, 0.0}};
-    for (const auto &reading : analog) {
-        ASSERT_EQ(0, services().setInterfaceBoardAOStatusService(1, reading.first));
+// Outputs 32 = 1 and 33 = 0; each read gets its own point's value, or leaves the output alone.
+TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
+    ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(32, IO_STATUS_VALID));
+    ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(33, IO_STATUS_INVALID));
+    const std::string lateReplyOf32 = kezu_sim::PackageFraming::encode(
+        Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, encoded(ioBody({{32, 1, 0}})));
+    const kezu_sim::ReplyFault halfWait(std::chrono::milliseconds(400)), error1({}, false, 1);
+    const struct {
+        int addr;
+        kezu_sim::ReplyFault fault;
+        bool lateReplyFirst;
+        int result;
+        IO_STATUS before, after;
+    } digital[] = {
+        {33, halfWait, true, 0, IO_STATUS_VALID, IO_STATUS_INVALID},
+        {32, error1, false, ErrCode_ResponseReturnError, IO_STATUS_INVALID, IO_STATUS_INVALID}};
+    for (const auto &c : digital) {
+        controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, c.fault);
+        controller().clearReceived();
+        IO_STATUS status = c.before;
+        auto read = inBackground(
+            [&] { return services().getInterfaceBoardDOStatusService(c.addr, status); });
+        if (c.lateReplyFirst) {
+            ASSERT_TRUE(controller().waitForPackages(
+                Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, 1, servicetests::kBound));
+            controller().sendRaw(lateReplyOf32);
+        }
+        EXPECT_EQ(c.result, read.get()) << c.addr;
+        EXPECT_EQ(c.after, status) << c.addr;
+    }
+    // Analog readings are the controller's float, written only when the read succeeds.
+    for (const float volts : {2.9f, 3.7f, 0.4f}) {
+        ASSERT_EQ(0, services().setInterfaceBoardAOStatusService(1, volts));
         double value = -5.0;
         ASSERT_EQ(0, services().getInterfaceBoardAOStatusService(1, value));
-        EXPECT_EQ(reading.second, value) << reading.first;
+        EXPECT_EQ(static_cast<double>(volts), value);
     }
+    controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneAOStatus, error1);
+    double value = -5.0;
+    EXPECT_EQ(ErrCode_ResponseReturnError, services().getInterfaceBoardAOStatusService(1, value));
+    EXPECT_EQ(-5.0, value);
 }
 
 TEST_F(RequestServicesTest, BoardListsAreEmptiedWhenTheReadFailsAndToolListsAreKept) {

@@ -145,11 +145,12 @@ TEST_F(IoService, SinglePointsReadByNameAndByAddress) {
     ASSERT_EQ(0, io_->getBoardIOStatus(kz::RobotBoardControllerDI, std::string("CI00"), di));
     ASSERT_EQ(0, io_->getBoardIOStatus(kz::RobotBoardUserDI, 36, user));
     ASSERT_EQ(0, io_->getBoardIOStatus(kz::RobotBoardUserAI, std::string("VI3"), ai));
-    EXPECT_EQ((std::vector<double>{1.0, 0.0, 1.0}), (std::vector<double>{di, user, ai}));
-    // A reply of code 0 that holds no record reads nothing.
+    EXPECT_EQ((std::vector<double>{1.0, 0.0, 1.5}), (std::vector<double>{di, user, ai}));
+    // A reply of code 0 that holds no record is a failure, not a reading.
     controller().limitIoList(kGetBoardOneDI, 0);
     di = 5.0;
-    ASSERT_EQ(0, io_->getBoardIOStatus(kz::RobotBoardControllerDI, std::string("CI00"), di));
+    EXPECT_EQ(kz::ErrCode_ResolveResponseFailed,
+              io_->getBoardIOStatus(kz::RobotBoardControllerDI, std::string("CI00"), di));
     EXPECT_EQ(5.0, di);
 }
 

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "robotKinematics.h"
+#include "robotmoveservice.h"
 #include "robotutilservice.h"
 #include "servicetests.h"
 
@@ -135,24 +136,6 @@ TEST_F(EngineTest, PushesReachTheReceiversOnTheReceiveThread) {
     EXPECT_DOUBLE_EQ(expected.orientation.w, receivers.lastWaypoint.orientation.w);
 }
 
-TEST_F(EngineTest, StopEventsSetTheAbnormalStopFlag) {
-    const struct {
-        int type, code;
-        bool stops;
-    } cases[] = {{RobotEvent_robotControllerStateChaned, 0, true},
-                 {RobotEvent_robotControllerStateChaned, 3, false},
-                 {RobotEvent_robotControllerError, 7, true},
-                 {RobotEvent_atTrackTargetPos, 0, false}};
-    for (const auto &c : cases) {
-        services().setRobotMoveAbnormalStopFlag(false);
-        const int before = receivers.count(Receivers::kEvent + c.type);
-        controller().sendEvent(c.type, c.code, "stop test");
-        ASSERT_TRUE(receivers.waitFor(Receivers::kEvent + c.type, before + 1));
-        EXPECT_EQ(c.stops, services().getRobotMoveAbnormalStopFlag()) << c.type << "/" << c.code;
-    }
-    EXPECT_TRUE(services().getRobotMoveAtTrackTargetSignalFlag());
-}
-
 TEST_F(EngineTest, RequestFromACallbackTimesOutAndLogoutFromACallbackWorks) {
     std::promise<int> requestResult;
     std::unique_lock<std::mutex> lock(receivers.mutex);
@@ -203,9 +186,33 @@ TEST_F(EngineTest, EventBeforeTheReplyEndsTheEventWaitAtOnce) {
     EXPECT_EQ(ROBOT_SETVICE_FAULT_POWER, state);
 }
 
+// Holds the receive thread of a lost link after the link is down and before its waits are
+// ended: the window in which another thread may log in again.
+class HeldLinkLoss : public RobotControlServices {
+public:
+    void holdNextLoss() { hold_ = true; }
+    bool waitHeld() {
+        return waitUntil([this] { return held_.load(); });
+    }
+    void release() { released_ = true; }
+
+protected:
+    void linkLost() override {
+        if (hold_.exchange(false)) {
+            held_ = true;
+            waitUntil([this] { return released_.load(); });
+        }
+        RobotControlServices::linkLost();
+    }
+
+private:
+    std::atomic<bool> hold_{false}, held_{false}, released_{false};
+};
+
 // An event that came before the request does not answer it; with the controller silent,
-// only the loss of the link ends the wait, and promptly. A reply wait ends the same way.
-TEST_F(EngineTest, EventWaitsEndWith10004WhenTheLinkGoes) {
+// only the loss of the link ends the wait, and promptly, also when another login follows
+// before the old link's receive thread has ended its waits. A reply wait ends the same way.
+TEST_F(EngineTest, WaitsEndWith10004WhenTheirLinkGoes) {
     const struct {
         int commandType, earlierEvent;
         std::function<int(RobotControlServices &)> wait;
@@ -215,24 +222,44 @@ TEST_F(EngineTest, EventWaitsEndWith10004WhenTheLinkGoes) {
         {Cmd::CommunicationType_RobotShutdown, RobotEvent_robotShutdownDone, [](RobotControlServices &s) { return s.robotShutdownService(true); }},
         {Cmd::CommunicationType_RobotHandShake, RobotEvent_RobotHandShakeSucc, [](RobotControlServices &s) { return s.robotHandShakeService(true); }},
         {Cmd::CommunicationType_GetRobotJointAngle, RobotEvent_robotStartupPhase, [](RobotControlServices &s) { JointParam joints; return s.getCurrentJointAngle(joints); }},
+        {Cmd::CommunicationType_RobotMove, RobotEvent_atTrackTargetPos, [](RobotControlServices &s) { SdkWayPoint target{}; target.jointpos[0] = 1.0; return RobotMoveService(&s).robotJointMove(target, true); }},
         // clang-format on
     };
-    for (const bool byLogout : {false, true}) {
+    enum Loss { kPeerClose, kLogout, kPeerCloseThenLogin };
+    kezu_sim::ControllerConfig slowMoves = kezu_test::quickControllerConfig();
+    slowMoves.travelScale = 30;
+    for (const Loss loss : {kPeerClose, kLogout, kPeerCloseThenLogin}) {
         for (const auto &c : waits) {
-            kezu_test::LoggedInServices session(kezu_test::quickControllerConfig());
+            auto held = std::make_unique<HeldLinkLoss>();
+            HeldLinkLoss &engine = *held;
+            kezu_test::LoggedInServices session(slowMoves, nullptr, std::move(held));
             ASSERT_EQ(0, session.loginResult());
+            kezu_sim::KezuController &controller = session.controller();
             kezu_sim::ReplyFault silent;
             silent.withholdEvents = true;
             silent.drop = c.commandType == Cmd::CommunicationType_GetRobotJointAngle;
-            session.controller().setReplyFault(c.commandType, silent);
-            session.controller().sendEvent(c.earlierEvent, 0, "too early");
+            controller.setReplyFault(c.commandType, silent);
+            controller.sendEvent(c.earlierEvent, 0, "too early");
             RobotState state;
-            ASSERT_EQ(0, session.services().getRobotCurrentStateService(state));
-            auto result = inBackground([&] { return c.wait(session.services()); });
-            ASSERT_TRUE(session.controller().waitForPackages(c.commandType, 1, kBound));
-            byLogout ? void(session.services().logoutService())
-                     : session.controller().closeConnectionsNow();
-            EXPECT_EQ(ErrCode_SocketDisconnect, ended(result)) << c.commandType << " " << byLogout;
+            ASSERT_EQ(0, engine.getRobotCurrentStateService(state));
+            auto result = inBackground([&] { return c.wait(engine); });
+            ASSERT_TRUE(controller.waitForPackages(c.commandType, 1, kBound));
+            ASSERT_EQ(0, engine.getRobotCurrentStateService(state));  // past its reply
+            if (loss == kLogout) {
+                engine.logoutService();
+            } else {
+                if (loss == kPeerCloseThenLogin) engine.holdNextLoss();
+                controller.closeConnectionsNow();
+            }
+            if (loss == kPeerCloseThenLogin) {
+                ASSERT_TRUE(engine.waitHeld());
+                EXPECT_EQ(0, engine.loginService("127.0.0.1", controller.port(), "kezu", "1"));
+                engine.release();
+                // Events on the new link while the old thread posts its link-loss event.
+                controller.sendEvent(RobotEvent_robotStartupPhase, 0, "new link");
+                EXPECT_EQ(0, engine.getRobotCurrentStateService(state));
+            }
+            EXPECT_EQ(ErrCode_SocketDisconnect, ended(result)) << c.commandType << " " << loss;
         }
     }
 }

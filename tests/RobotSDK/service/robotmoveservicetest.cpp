@@ -245,33 +245,39 @@ TEST_F(SlowMoveTest, ArrivalBeforeTheReplyEndsTheMoveWithoutWaiting) {
     EXPECT_TRUE(logged("sdk log: atTrackTargetPos singal before the response appears"));
 }
 
-// Stops end the wait with 10021, a lost link with 10004; a state event with a code does not.
-TEST_F(SlowMoveTest, StopsAndLinkLossEndTheWait) {
-    const int stopped = kz::ErrCode_MotionInterruptedByEvent;
+// Two moves wait on one link, the second sent after the first. Stops end both with 10021, a
+// lost link both with 10004; a state event with a code ends neither. An arrival is the later
+// move's: it ends that one with 0 and the earlier one, whose target the arm left, with 10021.
+TEST_F(SlowMoveTest, StopsAndLinkLossEndEveryWaitAndAnArrivalOnlyItsOwn) {
+    const int stopped = kz::ErrCode_MotionInterruptedByEvent, lost = kz::ErrCode_SocketDisconnect;
     struct {
         std::function<void()> act;
-        int result;
+        int first, second;
     } const cases[] = {
-        {[&] { controller().sendEvent(26, 1, "controller error"); }, stopped},
-        {[&] { controller().sendEvent(25, 0, "robot stopped"); }, stopped},
-        {[&] { EXPECT_EQ(0, move_->robotMoveFastStop()); }, stopped},
-        {[&] { EXPECT_EQ(0, move_->robotMoveControl(kz::RobotMoveStop)); }, stopped},
-        {[&] { controller().sendEvent(25, 3, "state changed"); }, -1},
-        {[&] { controller().closeConnectionsNow(); }, kz::ErrCode_SocketDisconnect},
-        {[&] { services().logoutService(); }, kz::ErrCode_SocketDisconnect},
+        {[&] { controller().sendEvent(26, 1, "controller error"); }, stopped, stopped},
+        {[&] { controller().sendEvent(25, 0, "robot stopped"); }, stopped, stopped},
+        {[&] { EXPECT_EQ(0, move_->robotMoveFastStop()); }, stopped, stopped},
+        {[&] { EXPECT_EQ(0, move_->robotMoveControl(kz::RobotMoveStop)); }, stopped, stopped},
+        {[&] { controller().sendEvent(25, 3, "state changed"); }, -1, -1},
+        {[&] { controller().sendEvent(22, 0, "at target position"); }, stopped, 0},
+        {[&] { controller().closeConnectionsNow(); }, lost, lost},
+        {[&] { services().logoutService(); }, lost, lost},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         if (!services().getCurrentConnectStatus()) {
             ASSERT_EQ(0, services().loginService("127.0.0.1", controller().port(), "u", "p"));
         }
-        std::future<int> result = blockingMoveUnderWay();
+        std::future<int> first = blockingMoveUnderWay(), second = blockingMoveUnderWay();
         cases[i].act();
-        if (cases[i].result == -1) {
-            EXPECT_EQ(std::future_status::timeout, result.wait_for(milliseconds(300))) << i;
+        if (cases[i].first == -1) {
+            EXPECT_EQ(std::future_status::timeout, second.wait_for(milliseconds(300))) << i;
+            EXPECT_EQ(std::future_status::timeout, first.wait_for(milliseconds(0))) << i;
             controller().sendEvent(22, 0, "at target position");
-            EXPECT_EQ(0, ended(result)) << i;
+            EXPECT_EQ(stopped, ended(first)) << i;
+            EXPECT_EQ(0, ended(second)) << i;
         } else {
-            EXPECT_EQ(cases[i].result, ended(result)) << i;
+            EXPECT_EQ(cases[i].first, ended(first)) << i;
+            EXPECT_EQ(cases[i].second, ended(second)) << i;
         }
     }
 }
