@@ -13,11 +13,13 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "kezucontroller.h"
+#include "protoencodedecode.h"
 #include "robotcommon.pb.h"
 #include "robotcommunication.pb.h"
 #include "robotcontrolservices.h"
@@ -241,6 +243,70 @@ void BM_EngineRoundTripCounterpart(benchmark::State &state) {
     controller.stop();
 }
 BENCHMARK(BM_EngineRoundTripCounterpart)->UseRealTime();
+
+// ---- A stop sent while a move request is unanswered ----
+
+double secondsOf(const std::function<int()> &call, int &result) {
+    const auto start = std::chrono::steady_clock::now();
+    result = call();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The controller holds the move's reply for 100 ms; 2 ms after the move request went out, a
+// stop is sent. Its round trip must not wait for the move's acknowledgement: the ratio to an
+// ordinary request's round trip, measured in the same iterations, stays near 1.
+void BM_StopBehindAnUnansweredMove(benchmark::State &state) {
+    using Cmd = CommunicationMateType;
+    kezu_sim::KezuController controller;
+    if (!controller.start()) {
+        state.SkipWithError("counterpart did not start");
+        return;
+    }
+    controller.setReplyFault(Cmd::CommunicationType_RobotMove,
+                             kezu_sim::ReplyFault(std::chrono::milliseconds(100)));
+    RobotControlServices services;
+    if (services.loginService("127.0.0.1", controller.port(), "kezu", "123456") != 0) {
+        state.SkipWithError("login failed");
+        return;
+    }
+    auto stop = [&services] {
+        char *body = nullptr;
+        int size = 0;
+        ProtoEncodeDecode::getRequest_robotMoveControl(&body, &size,
+                                                       kezu_robot_namespace::RobotMoveStop);
+        return services.requestServiceOnlyCheckSendResultMode(
+            Cmd::CommunicationType_RobotMoveControl, body, size);
+    };
+    double stopSeconds = 0.0;
+    double tripSeconds = 0.0;
+    size_t moves = 0;
+    for (auto _ : state) {
+        int tripResult = 0;
+        int stopResult = 0;
+        tripSeconds += secondsOf([&] { return services.collisionRecover(); }, tripResult);
+        // The move's body does not matter here: only its reply is held back.
+        std::thread move([&services] {
+            services.requestServiceOnlyCheckSendResultMode(Cmd::CommunicationType_RobotMove,
+                                                           nullptr, 0);
+        });
+        const bool sent = controller.waitForPackages(Cmd::CommunicationType_RobotMove, ++moves,
+                                                     std::chrono::milliseconds(1000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        stopSeconds += secondsOf(stop, stopResult);
+        move.join();
+        if (!sent || tripResult != 0 || stopResult != 0) {
+            state.SkipWithError("a request failed");
+            break;
+        }
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["stop_ms"] = 1e3 * stopSeconds / n;
+    state.counters["round_trip_ms"] = 1e3 * tripSeconds / n;
+    state.counters["stop_to_round_trip"] = tripSeconds > 0.0 ? stopSeconds / tripSeconds : 0.0;
+    services.logoutService();
+    controller.stop();
+}
+BENCHMARK(BM_StopBehindAnUnansweredMove)->Iterations(20)->UseRealTime();
 
 // ---- Receive thread CPU on a 1 kHz joint-angle push stream ----
 

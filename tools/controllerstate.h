@@ -33,6 +33,10 @@ struct ControllerConfig {
     // its position step, whichever is larger).
     double travelScale = 1.0;
     int startupResult = 2;  // service state reported when the robot has started: working
+    // Milliseconds from a stop's reply to its stopped event, as an arm takes to brake.
+    int brakeMs = 0;
+    // The last four bytes of every package it sends; a controller may end them otherwise.
+    std::string endMarker = std::string(4, '\xFF');
 };
 
 struct Pose {

@@ -13,11 +13,13 @@ namespace {
 void usage(const char *program) {
     fprintf(stderr,
             "usage: %s [--port N] [--address A] [--model N] [--push-ms N] [--travel-scale X]\n"
+            "          [--brake-ms N]\n"
             "  --port N          port to listen on; 0 (default) picks a free one\n"
             "  --address A       IPv4 address to listen on (default 127.0.0.1)\n"
             "  --model N         robot model reported at login, 0-5 (default 0)\n"
             "  --push-ms N       interval of joint and speed pushes in ms (default 100)\n"
-            "  --travel-scale X  seconds per radian (or metre) of a simulated move (default 1)\n",
+            "  --travel-scale X  seconds per radian (or metre) of a simulated move (default 1)\n"
+            "  --brake-ms N      ms from a stop's reply to its stopped event (default 0)\n",
             program);
 }
 
@@ -55,6 +57,8 @@ bool parseArguments(int argc, char **argv, kezu_sim::ControllerConfig &config) {
             config.pushIntervalMs = static_cast<int>(value);
         } else if (option == "--travel-scale" && parseNumber(text, 0, 1000, value)) {
             config.travelScale = value;
+        } else if (option == "--brake-ms" && parseNumber(text, 0, 60000, value)) {
+            config.brakeMs = static_cast<int>(value);
         } else {
             return false;
         }

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@ const int JOINT_STATUS_PUSH = 3;
 const int JOINT_ANGLE_PUSH = 7;
 const int END_SPEED_PUSH = 11;
 const int EVENT_AT_TARGET = 22;
+const int EVENT_STATE_CHANGED = 25;
 const int ACCEPT_POLL_MS = 20;
 // Out of descriptors or memory, the pending connection stays queued and poll keeps reporting
 // it: wait a little instead of spinning on accept.
@@ -110,6 +112,10 @@ void KezuController::acceptLoop() {
             }
             continue;
         }
+        // Replies and events leave at once, as a controller's do, not behind an unacknowledged
+        // segment.
+        const int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
         std::lock_guard<std::mutex> lock(m_mutex);
         auto connection = std::make_unique<Connection>();
         connection->id = static_cast<int>(++m_accepted);
@@ -196,7 +202,11 @@ void KezuController::handlePackage(Connection &connection, const ReceivedPackage
     }
     if (!fault.withholdEvents) {
         for (const ControllerEvent &event : outcome.events) {
-            enqueueLocked(connection, due, {eventPackage(event)});
+            // An arm reports itself stopped only once it has braked.
+            const auto braking = event.type == EVENT_STATE_CHANGED
+                                     ? std::chrono::milliseconds(m_config.brakeMs)
+                                     : std::chrono::milliseconds(0);
+            enqueueLocked(connection, due + braking, {eventPackage(event)});
         }
     }
     if (outcome.moveStarted && m_closeOnNextMove) {
@@ -207,6 +217,10 @@ void KezuController::handlePackage(Connection &connection, const ReceivedPackage
 }
 
 void KezuController::enqueueLocked(Connection &connection, Clock::time_point due, Outgoing item) {
+    const std::string &endMarker = m_config.endMarker;
+    if (item.package && item.bytes.size() >= endMarker.size()) {
+        item.bytes.replace(item.bytes.size() - endMarker.size(), endMarker.size(), endMarker);
+    }
     if (!connection.closed) {
         connection.outgoing.emplace(due, std::move(item));
     }

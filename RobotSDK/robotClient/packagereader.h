@@ -3,15 +3,21 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 // Cuts the link's byte stream into packages. The stream is received into a staging area in
 // chunks, and every complete package is handed out where it lies, so a package costs neither
 // a copy nor receive calls of its own. Garbage is skipped through a 4-byte window: a byte is
 // dropped only once the four bytes from it are staged and are not a start marker.
-// A package is handed out only when its end marker stands where its length field puts it.
-// Otherwise it is refused and the search for a start marker resumes at the byte after its
-// start marker, so a cut or lying package costs only itself: the packages among the bytes it
-// claimed still come out, in order.
+//
+// A package is cut (refused, and the search for a start marker resumes at the byte after its
+// start marker, so the packages among the bytes it claimed still come out in order) when:
+// - a whole package lies inside the bytes it claims: a start marker whose length field puts
+//   an end marker FF FF FF FF inside the claim. This is decided as soon as that inner package
+//   is staged, so a lying length does not hold back what follows it; or
+// - its end marker is not FF FF FF FF and a start marker stands inside the bytes it claims.
+// Any other package is handed out whatever its check field and end marker hold. The reading
+// depends only on the bytes, not on how they are cut into chunks.
 class PackageReader {
 public:
     // Start marker and length field.
@@ -49,7 +55,19 @@ public:
 private:
     enum class Stage { Marker, Length, Body };
 
+    // A start marker with a usable length field, and where its package would end.
+    struct Candidate {
+        int end;
+        int start;
+        bool operator>(const Candidate &other) const { return end > other.end; }
+    };
+
     bool findMarker();
+    void indexMarkers();
+    bool wholePackageWithin(int claimEnd);
+    bool markerWithin(int from, int to) const;
+    bool endMarkerBefore(int at) const;
+    void rebase(int shift);
     void consume(int count);
     void refuse();
     void refuseWithoutEndMarker();
@@ -64,6 +82,10 @@ private:
     int32_t m_length = 0;
     // One line per search for a marker, however many bytes it skips.
     bool m_skipLogged = false;
+    // Every start marker before m_scan is indexed; candidates form a heap, nearest end first.
+    // Each staged byte is indexed once, so hostile streams cost time linear in their bytes.
+    int m_scan = 0;
+    std::vector<Candidate> m_candidates;
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -342,6 +343,9 @@ int RobotCommunicationClient::openConnectedSocket(const std::string &serverIP, i
         return -1;
     }
     fcntl(fd, F_SETFL, flags);
+    // A stop must not wait in the kernel behind another request's unacknowledged segment.
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
     return fd;
 }
 

@@ -1,16 +1,19 @@
 // Feeds arbitrary byte streams to the controller link's receive path over a loopback
 // connection: a peer writes the input and closes. The link must never crash, hang or hand on
 // a package out of bounds, and what it hands on must be exactly the packages a plain reading
-// of the framing finds: skip to the next start marker and read the length field; a length
-// outside [12, receive buffer], or one whose last four bytes are not the end marker or lie
-// beyond the end of the stream, refuses the package and the search goes on at the byte after
-// its start marker; else take that many bytes as command type, body and the two trailing
-// fields. The peer's close then ends the stream with one link-loss event.
+// of the framing finds: skip to the next start marker and read the length field. The package
+// is refused, and the search goes on at the byte after its start marker, when its length lies
+// outside [12, receive buffer], when the stream ends inside it, when a start marker inside it
+// begins a whole package (end marker FF FF FF FF) that ends inside it, or when its own end
+// marker is not FF FF FF FF and a start marker stands inside it. Else that many bytes are
+// command type, body and the two trailing fields. The peer's close then ends the stream with
+// one link-loss event.
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -72,29 +75,49 @@ private:
     bool m_closed = false;
 };
 
+bool lengthFits(std::int32_t length) {
+    return length >= Link::MIN_LENGTH_FIELD && length <= Link::RECV_BUFFER_SIZE;
+}
+
 std::vector<std::string> framedPackages(const std::string &stream) {
     const std::string marker(reinterpret_cast<const char *>(Link::ROBOT_COMMAND_SOF),
                              Link::ROBOT_COMMAND_SOF_BYTE);
     const std::string endMarker(reinterpret_cast<const char *>(Link::ROBOT_COMMAND_END),
                                 Link::ROBOT_COMMAND_END_BYTE);
     const std::size_t trailer = Link::ROBOT_COMMAND_CRC_BYTE + Link::ROBOT_COMMAND_END_BYTE;
-    std::vector<std::string> packages;
-    std::size_t at = 0;
-    for (;;) {
-        at = stream.find(marker, at);
-        if (at == std::string::npos || stream.size() - at < 8) {
-            return packages;
-        }
+    const std::size_t none = std::string::npos;
+    auto lengthAt = [&](std::size_t at) {
         std::int32_t length = 0;
         std::memcpy(&length, stream.data() + at + 4, sizeof(length));
+        return length;
+    };
+    // nearestWholeEnd[i]: the least end of a whole package with its end marker that starts at
+    // i or later.
+    std::vector<std::size_t> nearestWholeEnd(stream.size() + 1, none);
+    for (std::size_t i = stream.size(); i-- > 0;) {
+        std::size_t end = none;
+        if (stream.size() - i >= 8 && stream.compare(i, 4, marker) == 0 &&
+            lengthFits(lengthAt(i))) {
+            end = i + 8 + static_cast<std::size_t>(lengthAt(i));
+            if (end > stream.size() || stream.compare(end - 4, 4, endMarker) != 0) end = none;
+        }
+        nearestWholeEnd[i] = std::min(end, nearestWholeEnd[i + 1]);
+    }
+    std::vector<std::string> packages;
+    for (std::size_t at = 0;; at += marker.size()) {
+        at = stream.find(marker, at);
+        if (at == none || stream.size() - at < 8) {
+            return packages;
+        }
+        const std::int32_t length = lengthAt(at);
+        if (!lengthFits(length)) continue;
         const std::size_t end = at + 8 + static_cast<std::size_t>(length);
-        if (length < Link::MIN_LENGTH_FIELD || length > Link::RECV_BUFFER_SIZE ||
-            end > stream.size() || stream.compare(end - 4, 4, endMarker) != 0) {
-            at += marker.size();
+        if (nearestWholeEnd[at + 8] <= end || end > stream.size()) continue;
+        if (stream.compare(end - 4, 4, endMarker) != 0 && stream.find(marker, at + 8) <= end - 4) {
             continue;
         }
         packages.push_back(stream.substr(at + 8, static_cast<std::size_t>(length) - trailer));
-        at = end;
+        at = end - marker.size();
     }
 }
 

@@ -232,18 +232,25 @@ void signalsDuringConnectAreRetried() {
     sigaction(SIGUSR1, &previous, nullptr);
 }
 
-// A blocking move is acknowledged, then a package cut after 14 bytes that claims 200, then the
-// arrival: the move still ends with it. With pushes on, the bytes it claims come and its end
-// marker is missing; without, the receive time-out ends it.
-void cutPackageBeforeArrival(bool pushes) {
-    kezu_sim::ControllerConfig config = quickControllerConfig();
-    config.travelScale = 1000;  // the arrival that ends the move is the test's own
-    kezu_sim::KezuController controller(config);
+// Starts the counterpart and logs the facade in to it, joint-status pushes on or off.
+void logIn(kezu_sim::KezuController &controller, ServiceInterface &facade, bool pushes) {
     ASSERT_TRUE(controller.start());
-    ServiceInterface facade;
     ASSERT_EQ(0, facade.robotServiceLogin("127.0.0.1", controller.port(), "kezu", "1"));
     ASSERT_EQ(0, facade.robotServiceInitGlobalMoveProfile());
     ASSERT_EQ(0, facade.robotServiceSetRealTimeJointStatusPush(pushes));
+}
+
+// A blocking move is acknowledged, then a package cut after 14 bytes that claims the length,
+// then the arrival: the move ends with it at once, as the arrival is a whole package inside
+// the claim, not once the claim is filled or the receive time-out ends it (with pushes on,
+// bytes keep coming and the time-out never does).
+void cutPackageBeforeArrival(int32_t claim, bool pushes) {
+    kezu_sim::ControllerConfig config = quickControllerConfig();
+    config.pushIntervalMs = 100;
+    config.travelScale = 1000;  // the arrival that ends the move is the test's own
+    kezu_sim::KezuController controller(config);
+    ServiceInterface facade;
+    ASSERT_NO_FATAL_FAILURE(logIn(controller, facade, pushes));
     ASSERT_EQ(0, facade.robotServiceSetRealTimeRoadPointPush(pushes));
     auto move = std::async(std::launch::async, [&] {
         double joints[6] = {0.01, 0, 0, 0, 0, 0};
@@ -253,13 +260,26 @@ void cutPackageBeforeArrival(bool pushes) {
     ASSERT_TRUE(
         controller.waitForPackages(kezu_robot_namespace::RobotEvent_atTrackTargetPos, 1, WAIT));
     controller.sendRaw(
-        kezu_sim::PackageFraming::encodeWithLength(200, EVENT_TYPE, "").substr(0, 14));
+        kezu_sim::PackageFraming::encodeWithLength(claim, EVENT_TYPE, "").substr(0, 14));
     controller.sendEvent(kezu_robot_namespace::RobotEvent_atTrackTargetPos, 0, "at target");
-    if (move.wait_for(2 * WAIT) != std::future_status::ready) {
+    if (move.wait_for(PROMPT) != std::future_status::ready) {
         ADD_FAILURE() << "the move still blocks";
         facade.robotServiceLogout();
     }
     EXPECT_EQ(move.get(), 0);
+}
+
+// A controller that ends its packages with zeros: the login, a blocking move with its arrival
+// and the pushes all get through.
+void zeroEndMarkers() {
+    kezu_sim::ControllerConfig config = quickControllerConfig();
+    config.endMarker = std::string(4, '\0');
+    kezu_sim::KezuController controller(config);
+    ServiceInterface facade;
+    ASSERT_NO_FATAL_FAILURE(logIn(controller, facade, true));
+    double joints[6] = {0.05, 0, 0, 0, 0, 0};
+    EXPECT_EQ(0, facade.robotServiceJointMove(joints, true));
+    EXPECT_NEAR(controller.joints()[0], 0.05, 1e-9);
 }
 
 struct Case {
@@ -277,8 +297,11 @@ const Case CASES[] = {
     {"ConcurrentConnectAndDisconnectLeaveOneLinkOrNone", concurrentConnectAndDisconnect},
     {"ReconnectFromTheLinkLossCallbackWorks", reconnectFromTheLinkLossCallback},
     {"SignalsDuringConnectAreRetried", signalsDuringConnectAreRetried},
-    {"CutPackageAmidPushesLeavesAMoveItsArrival", [] { cutPackageBeforeArrival(true); }},
-    {"CutPackageThenSilenceLeavesAMoveItsArrival", [] { cutPackageBeforeArrival(false); }},
+    {"CutPackageAmidPushesLeavesAMoveItsArrival", [] { cutPackageBeforeArrival(200, true); }},
+    {"CutPackageThenSilenceLeavesAMoveItsArrival", [] { cutPackageBeforeArrival(200, false); }},
+    {"MegabyteClaimAmidPushesLeavesAMoveItsArrival",
+     [] { cutPackageBeforeArrival(1000000, true); }},
+    {"ZeroEndMarkersServeALoginAndABlockingMove", zeroEndMarkers},
 };
 
 void PrintTo(const Case &c, std::ostream *out) { *out << c.name; }

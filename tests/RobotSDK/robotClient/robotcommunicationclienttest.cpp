@@ -11,6 +11,7 @@
 
 #include "KezuRobotMetaType.h"
 #include "controllerframing.h"
+#include "processprobe.h"
 #include "recordingclient.h"
 #include "tracecapture.h"
 
@@ -99,10 +100,10 @@ TEST_F(ClientLink, SendAfterPeerClosedFailsInsteadOfEndingTheProcess) {
     EXPECT_TRUE(client->waitFor(EVENT_TYPE, 1, WAIT));
 }
 
-// A cut package with a whole one inside its claim stalls beyond the 2 s receive time-out, a
-// second cut package ends the stall; then garbage, a start marker cut in two on the link and a
+// A cut package with a whole one inside its claim is refused as soon as that one is staged, a
+// second cut package stays staged; then garbage, a start marker cut in two on the link and a
 // package with an empty body: the two whole packages are handed over.
-TEST_F(ClientLink, StalledCutPackageGarbageAndSplitMarkerLeaveTheWholePackages) {
+TEST_F(ClientLink, CutPackagesGarbageAndSplitMarkerLeaveTheWholePackages) {
     ASSERT_TRUE(peer.send(cut(5000) + package(43, "inside") + package(44, "tail").substr(0, 10)));
     EXPECT_EQ(client->await(43, 0, WAIT).body, "inside");
     const std::string bytes = "\x01\xEE" + package(13, "");
@@ -114,9 +115,25 @@ TEST_F(ClientLink, StalledCutPackageGarbageAndSplitMarkerLeaveTheWholePackages) 
     EXPECT_EQ(client->deliveries().size(), 2u);
 }
 
+// A package the stream stalls inside for the receive time-out is refused with the reader's
+// text-block line; what comes after it is read afresh.
+TEST_F(ClientLink, PackageCutByAStallIsRefusedAndTheNextArrives) {
+    TraceCapture trace;
+    auto logged = [&trace](const std::string &text) {
+        const std::vector<std::string> lines = trace.messages();
+        return std::count(lines.begin(), lines.end(), text);
+    };
+    ASSERT_TRUE(peer.send(cut(30)));
+    EXPECT_TRUE(eventually(
+        [&] { return logged("sdk communication log:  Recv text block error.") == 1; }, WAIT));
+    EXPECT_EQ(logged("sdk communication log: Refused package length 30 without end marker."), 1);
+    EXPECT_EQ(receive(package(21, "after"), 21).body, "after");
+    EXPECT_EQ(client->deliveries().size(), 1u);
+}
+
 // Leading bytes, then whole packages that the reader must still find in order. A package whose
-// end marker is not where its length field puts it is refused and logged once; the packages
-// among the bytes it claimed still arrive.
+// claim holds a whole package, or a start marker while its end marker is not FF FF FF FF, is
+// refused and logged once; the packages among the bytes it claimed still arrive.
 struct LeadCase {
     const char *name;
     std::string lead;
@@ -132,8 +149,14 @@ std::string withTrailer(std::string bytes, const char *trailer) {
 const LeadCase LEADS[] = {
     {"CheckFieldIgnored", withTrailer(package(6, "abc"), "\x12\x34\x56\x78\xFF\xFF\xFF\xFF"),
      "6:abc,", 0},
-    {"EndMarkerWrong", withTrailer(package(6, "abc"), "\0\0\0\0\xFF\xFF\xFF\xFE"), "", 1},
+    {"EndMarkersOfZeros", withTrailer(package(6, "abc"), "\0\0\0\0\0\0\0\0") +
+                              withTrailer(package(7, ""), "\0\0\0\0\0\0\0\0"),
+     "6:abc,7:,", 0},
     {"ClaimsMoreThanItHolds", cut(200), "", 1},
+    // Its claim ends inside the next package, short of that one's end marker.
+    {"ClaimEndsInsideTheNextPackage", cut(20), "", 1},
+    // Its claim ends on the end marker of the second package after it.
+    {"ClaimEndsOnALaterEndMarker", cut(14 + 21 + 21 - 8), "", 1},
     {"NestedCutPackages", cut(200) + cut(100), "", 2},
     {"GarbageThenCutPackage", "xyz\xEE\xCC" + cut(200), "", 1},
 };
