@@ -376,15 +376,15 @@ void RobotControlServices::handleRobotEvent(const sdk::RobotEventInfo &event) {
     switch (event.eventType) {
         case sdk::RobotEvent_atTrackTargetPos:
             W_INFO("sdk log: RobotEvent_atTrackTargetPos processing.");
-            signalArrival(false);
+            signalArrival();
             break;
         case sdk::RobotEvent_robotControllerStateChaned:
             if (event.eventCode == 0) {
-                signalArrival(true);
+                signalStop(true);
             }
             break;
         case sdk::RobotEvent_robotControllerError:
-            signalArrival(true);
+            signalStop(false);
             break;
         case sdk::RobotEvent_robotStartupDoneResult: {
             PthreadLock lock(m_startupDone.mutex);
@@ -415,17 +415,36 @@ void RobotControlServices::recordEventLocked(EventHandOff &handOff, int code) {
     pthread_cond_broadcast(&handOff.condition);
 }
 
-void RobotControlServices::signalArrival(bool abnormalStop) {
+void RobotControlServices::signalArrival() {
     PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
-    if (abnormalStop) {
-        m_robotMoveAbnormalStopFlag = true;
-        ++m_stopCount;
-    } else {
-        m_robotMoveAtTrackTargetSignalFlag = true;
-        m_arrivedMove = m_moveNumber;
-    }
+    m_robotMoveAtTrackTargetSignalFlag = true;
+    m_arrivedMove = m_moveNumber;
     // Every waiting move decides for itself whether the event is its own.
     pthread_cond_broadcast(m_robotMoveAtTrackTargetPosConditonPtr.get());
+}
+
+void RobotControlServices::signalStop(bool mayAnswerAStop) {
+    PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
+    m_robotMoveAbnormalStopFlag = true;
+    if (mayAnswerAStop && takeOwedStopLocked()) {
+        // The stop asked for may have been followed at once by a move: that move goes on.
+        m_stopRequestsAtLastStop = m_stopRequests;
+    } else {
+        ++m_stopCount;
+    }
+    pthread_cond_broadcast(m_robotMoveAtTrackTargetPosConditonPtr.get());
+}
+
+bool RobotControlServices::takeOwedStopLocked() {
+    const auto now = std::chrono::steady_clock::now();
+    while (!m_owedStops.empty() && m_owedStops.front().deadline <= now) {
+        m_owedStops.pop_front();
+    }
+    if (m_owedStops.empty()) {
+        return false;
+    }
+    m_owedStops.pop_front();
+    return true;
 }
 
 void RobotControlServices::linkLost() {
@@ -442,6 +461,8 @@ void RobotControlServices::linkLost() {
         pthread_cond_broadcast(&handOff->condition);
     }
     PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
+    // Stop events of the lost link will not come.
+    m_owedStops.clear();
     pthread_cond_broadcast(m_robotMoveAtTrackTargetPosConditonPtr.get());
 }
 
@@ -719,23 +740,67 @@ int RobotControlServices::sendNumberedMove(const std::function<int()> &send, Mov
         PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
         watch.move = ++m_moveNumber;
         watch.stops = m_stopCount;
+        watch.stopRequests = m_stopRequests;
         watch.linkLosses = getLinkLossCount();
+        m_moveInFlight = watch.move;
     }
-    return send();
+    const int result = send();
+    PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
+    endFlightLocked(watch, result != sdk::ErrnoSucc);
+    return result;
+}
+
+void RobotControlServices::endFlightLocked(const MoveWatch &watch, bool failed) {
+    m_moveInFlight = 0;
+    if (failed) {
+        // A move the controller did not take replaces none: the order lock kept every other
+        // move from being numbered meanwhile, and an arrival credited to it goes back.
+        m_moveNumber = watch.move - 1;
+        if (m_arrivedMove == watch.move) {
+            m_arrivedMove = m_moveNumber;
+        }
+    }
+    // Moves that saw an arrival credited to this one decide now.
+    pthread_cond_broadcast(m_robotMoveAtTrackTargetPosConditonPtr.get());
 }
 
 RobotControlServices::MoveEnd RobotControlServices::moveEndLocked(const MoveWatch &watch) const {
     if (m_arrivedMove == watch.move) {
         return MoveEnd::Arrived;
     }
-    if (m_stopCount != watch.stops) {
+    if (m_stopCount != watch.stops || m_stopRequestsAtLastStop > watch.stopRequests) {
         return MoveEnd::Stopped;
     }
     if (getLinkLossCount() != watch.linkLosses) {
         return MoveEnd::LinkLost;
     }
-    // The arm went on to a later move's target; this move's own arrival will not come.
-    return m_arrivedMove > watch.move ? MoveEnd::Replaced : MoveEnd::Waiting;
+    // The arm went on to a later move's target; this move's own arrival will not come. While
+    // that move's request is under way, it may yet turn out not to be taken.
+    return m_arrivedMove > watch.move && m_arrivedMove != m_moveInFlight ? MoveEnd::Replaced
+                                                                         : MoveEnd::Waiting;
+}
+
+int RobotControlServices::sendStop(const std::function<int()> &send) {
+    unsigned long request = 0;
+    {
+        PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
+        request = ++m_stopRequests;
+        m_owedStops.push_back({request, std::chrono::steady_clock::now() +
+                                            std::chrono::milliseconds(STOP_EVENT_WAIT_MSEC)});
+    }
+    const int result = send();
+    if (result == sdk::ErrCode_SocketDisconnect || result == sdk::ErrCode_CreateRequestFailed ||
+        result == sdk::ErrCode_SendRequestFailed) {
+        // Never reached the controller: no event answers it.
+        PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
+        for (auto owed = m_owedStops.begin(); owed != m_owedStops.end(); ++owed) {
+            if (owed->request == request) {
+                m_owedStops.erase(owed);
+                break;
+            }
+        }
+    }
+    return result;
 }
 
 // ---- Service shapes ----

@@ -4,6 +4,8 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -35,8 +37,13 @@ public:
     struct MoveWatch {
         unsigned long move = 0;
         unsigned long stops = 0;
+        unsigned long stopRequests = 0;
         unsigned long linkLosses = 0;
     };
+
+    // How long a stop request's own stop event is awaited: one that comes later counts as a
+    // stop of whatever moves then.
+    static constexpr int STOP_EVENT_WAIT_MSEC = 2000;
     enum class MoveEnd { Waiting, Arrived, Stopped, LinkLost, Replaced };
 
     RobotControlServices();
@@ -104,6 +111,9 @@ public:
     // How the move's wait stands; the caller holds the arrival mutex. Every arrival, stop and
     // link loss broadcasts the arrival condition.
     MoveEnd moveEndLocked(const MoveWatch &watch) const;
+    // Runs send, a stop request. The stop event that answers it ends the moves numbered after
+    // the request was made, not those numbered before its event came.
+    int sendStop(const std::function<int()> &send);
 
     // ---- Receive side (receive thread) ----
 
@@ -248,11 +258,21 @@ protected:
     // Written under the arrival mutex by the receive thread, reset by the move service.
     std::atomic<bool> m_robotMoveAbnormalStopFlag;
     std::atomic<bool> m_robotMoveAtTrackTargetSignalFlag;
-    // Under the arrival mutex: the last move numbered, the move the last arrival came for,
-    // and the stop events so far.
+    // Under the arrival mutex: the last move numbered, the one whose request is under way (0
+    // for none), the move the last arrival came for, the stop events that answer no stop of
+    // ours (and controller errors), the stop requests made, their count when the last stop
+    // event came, and the requests whose stop event is still owed.
+    struct OwedStop {
+        unsigned long request;
+        std::chrono::steady_clock::time_point deadline;
+    };
     unsigned long m_moveNumber = 0;
+    unsigned long m_moveInFlight = 0;
     unsigned long m_arrivedMove = 0;
     unsigned long m_stopCount = 0;
+    unsigned long m_stopRequests = 0;
+    unsigned long m_stopRequestsAtLastStop = 0;
+    std::deque<OwedStop> m_owedStops;
     std::mutex m_moveOrderMutex;
 
     // Set once the first successful login of the process has installed its DH lengths.
@@ -273,7 +293,11 @@ private:
                                  int &code);
     static void recordEventLocked(EventHandOff &handOff, int code);
     void handleRobotEvent(const kezu_robot_namespace::RobotEventInfo &event);
-    void signalArrival(bool abnormalStop);
+    void signalArrival();
+    // Event 25 with code 0 (answers may be owed) or a controller error (never owed).
+    void signalStop(bool mayAnswerAStop);
+    bool takeOwedStopLocked();
+    void endFlightLocked(const MoveWatch &watch, bool failed);
     // False when the reported lengths are refused (not finite); they stay uninstalled.
     static bool installDhParamOnce(int robotType, const RobotDhPara &dhPara);
 

@@ -525,13 +525,22 @@ int RobotMoveService::robotMoveControl(sdk::RobotMoveControlCommand cmd) {
         W_ERROR("sdk log: Create robotMoveControl request failed.");
         return sdk::ErrCode_CreateRequestFailed;
     }
-    return m_robotBaseService->requestServiceOnlyCheckSendResultMode(
-        Cmd::CommunicationType_RobotMoveControl, body, size);
+    auto send = [&] {
+        return m_robotBaseService->requestServiceOnlyCheckSendResultMode(
+            Cmd::CommunicationType_RobotMoveControl, body, size);
+    };
+    return cmd == sdk::RobotMoveStop ? m_robotBaseService->sendStop(send) : send();
 }
 
 int RobotMoveService::robotMoveFastStop() {
-    return m_robotBaseService->requestServiceOnlyCheckSendResultMode(
-        Cmd::CommunicationType_RobotMoveFastStop, nullptr, 0);
+    return stopService(Cmd::CommunicationType_RobotMoveFastStop);
+}
+
+// A stop request without a body; the controller answers it with a stop event.
+int RobotMoveService::stopService(Cmd::CommunicationCommandType type) {
+    return m_robotBaseService->sendStop([&] {
+        return m_robotBaseService->requestServiceOnlyCheckSendResultMode(type, nullptr, 0);
+    });
 }
 
 int RobotMoveService::offlineTrackWaypointAppend(const std::vector<wayPoint_S> &wayPointVector) {
@@ -557,8 +566,7 @@ int RobotMoveService::offlineTrackStartupBaseService() {
 }
 
 int RobotMoveService::offlineTrackMoveStop() {
-    return m_robotBaseService->requestServiceOnlyCheckSendResultMode(
-        Cmd::CommunicationType_OfflineTrackMoveStop, nullptr, 0);
+    return stopService(Cmd::CommunicationType_OfflineTrackMoveStop);
 }
 
 int RobotMoveService::startupOfflineExcitTraj(const char *trackFile,

@@ -174,6 +174,7 @@ public:
     static void printWaypoint(wayPoint_S &wayPoint);
 
 private:
+    int stopService(CommunicationMateType::CommunicationCommandType type);
     // The caller holds the settings lock.
     static void resetMoveProfileLocked();
     static void resetToolParamLocked();

@@ -93,9 +93,10 @@ class TraceLog:
 class Controller:
     """The controller counterpart program on a loopback port picked by the system."""
 
-    def __init__(self, travel_scale=0.05):
+    def __init__(self, travel_scale=0.05, brake_ms=0):
         self.proc = subprocess.Popen(
-            [SIM, "--port", "0", "--travel-scale", str(travel_scale), "--push-ms", "100"],
+            [SIM, "--port", "0", "--travel-scale", str(travel_scale), "--push-ms", "100",
+             "--brake-ms", str(brake_ms)],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         ready, _, _ = select.select([self.proc.stdout], [], [], 10)
         line = self.proc.stdout.readline() if ready else ""

@@ -260,12 +260,14 @@ def test_events_and_move_stop_during_a_blocking_move(fresh, own_controller):
 
 
 # A blocking move on the main thread, and one on another thread (of another counterpart), are
-# under way when the child gets SIGINT; the handler is Python's own or one that returns.
+# under way when the child gets SIGINT; the handler is Python's own or one that returns. A
+# script may catch the interrupt and start its next move at once.
 CTRL_C = r"""
 import signal, threading
 from conftest import lib, open_context, wait_until
 
 FAR = (1.0, 0.0, 0.0, 0.0, 0.0, 0.0)
+NEXT = (0.3, 0.0, 0.0, 0.0, 0.0, 0.0)
 mover, other = open_context(int(sys.argv[1])), open_context(int(sys.argv[2]))
 if sys.argv[4] == "returns":
     signal.signal(signal.SIGINT, lambda *_: print(
@@ -281,18 +283,23 @@ try:
     print("result: move", lib.move_joint(mover, FAR), flush=True)
 except KeyboardInterrupt:
     print("result: KeyboardInterrupt", flush=True)
+    if sys.argv[4] == "moves on":
+        print("result: next move", lib.move_joint(mover, NEXT), flush=True)
 wait_until(lambda: others, 10)
 print("result: other move", others, flush=True)
 lib.uninitialize()
 """
 
 
+# The arm that moves on brakes for 50 ms: the stop's event comes after the next move began.
 @pytest.mark.parametrize("handler, travel, expected, arm", [
     ("raises", 20.0, ["KeyboardInterrupt"], "stopped midway"),
     ("returns", 2.0, ["handled while moving True", "move 0"], "at the target"),
+    ("moves on", 2.0, ["KeyboardInterrupt", "next move 0"], "at the next target"),
 ])
 def test_ctrl_c_during_a_blocking_move(own_controller, handler, travel, expected, arm):
-    sim, other = own_controller(travel_scale=travel), own_controller(travel_scale=3.0)
+    sim = own_controller(travel_scale=travel, brake_ms=50 if handler == "moves on" else 0)
+    other = own_controller(travel_scale=3.0)
     watcher = open_context(sim.port)
     start = lib.get_current_waypoint(watcher)["joint"][0]
     marker = os.path.join(WORKDIR, "moving-" + handler)
@@ -304,8 +311,8 @@ def test_ctrl_c_during_a_blocking_move(own_controller, handler, travel, expected
     assert results == expected + ["other move [0]"]
     # Only a stop that reached the counterpart leaves its arm short of the target.
     end = lib.get_current_waypoint(watcher)["joint"][0]
-    assert ("at the target" if end == FAR[0] else "stopped midway" if start < end < FAR[0]
-            else end) == arm
+    assert ("at the target" if end == FAR[0] else "at the next target" if end == 0.3
+            else "stopped midway" if start < end < FAR[0] else end) == arm
     close_context(watcher)
 
 

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <iterator>
 #include <memory>
+#include <thread>
 
 #include "../../yrl_alg/kinematicstestutil.h"
 #include "robotcommon.pb.h"
@@ -223,6 +224,25 @@ TEST_F(MoveServiceTest, TrackMovesSendTheListAsItWasWhileAnotherThreadAdds) {
     }
 }
 
+// A script stops the arm and at once starts a blocking move: the stop's own event, which the
+// controller sends after its reply, must not be taken for a stop of that move.
+TEST_F(MoveServiceTest, StopThenMoveEndsOnItsArrival) {
+    const std::function<int()> stops[] = {
+        [&] { return move_->robotMoveControl(kz::RobotMoveStop); },
+        [&] { return move_->robotMoveFastStop(); },
+        [&] { return move_->offlineTrackMoveStop(); },
+    };
+    int interrupted = 0;
+    for (int round = 0; round < 200; ++round) {
+        ASSERT_EQ(0, stops[round % std::size(stops)]()) << round;
+        kz::wayPoint_S target = away(round % 2 ? 0.02 : 0.0);
+        const int result = move_->robotJointMove(target, true);
+        interrupted += result == kz::ErrCode_MotionInterruptedByEvent;
+        ASSERT_TRUE(result == 0 || result == kz::ErrCode_MotionInterruptedByEvent) << result;
+    }
+    EXPECT_EQ(0, interrupted);
+}
+
 TEST_F(MoveServiceTest, BlockingMovesReturnOnArrival) {
     kz::wayPoint_S target = away(0.5);
     EXPECT_EQ(0, move_->robotJointMove(target, true));
@@ -279,6 +299,69 @@ TEST_F(SlowMoveTest, StopsAndLinkLossEndEveryWaitAndAnArrivalOnlyItsOwn) {
             EXPECT_EQ(cases[i].first, ended(first)) << i;
             EXPECT_EQ(cases[i].second, ended(second)) << i;
         }
+    }
+}
+
+// A stop is asked for while no move runs, and its stop event is held back until a blocking
+// move is under way. That event ends no move numbered after the stop; anything else that stops
+// the arm still ends it with 10021.
+TEST_F(SlowMoveTest, AStopsOwnEventEndsNoMoveNumberedAfterIt) {
+    const int stopped = kz::ErrCode_MotionInterruptedByEvent;
+    auto event = [this](int type) {
+        return [this, type] { controller().sendEvent(type, 0, "e"); };
+    };
+    auto stop = [this] { EXPECT_EQ(0, move_->robotMoveControl(kz::RobotMoveStop)); };
+    auto afterTheWait = [] {
+        std::this_thread::sleep_for(milliseconds(RobotControlServices::STOP_EVENT_WAIT_MSEC + 200));
+    };
+    struct {
+        const char *name;
+        std::vector<std::function<void()>> act;
+        int result;  // 0: the move waits on until the test's arrival
+    } const cases[] = {
+        {"TheStopsEvent", {event(25)}, 0},
+        {"AControllerStopRightAfterTheStopsEvent", {event(25), event(25)}, stopped},
+        {"AControllerErrorIsNeverOwed", {event(26)}, stopped},
+        {"AStopDuringTheMoveWhoseEventComesFirst", {stop, event(25)}, stopped},
+        {"AStopWhoseEventNeverComes", {afterTheWait, event(25)}, stopped},
+    };
+    kezu_sim::ReplyFault withheld;
+    withheld.withholdEvents = true;
+    controller().setReplyFault(Cmd::CommunicationType_RobotMoveControl, withheld);
+    for (const auto &c : cases) {
+        stop();
+        std::future<int> move = blockingMoveUnderWay();
+        for (const auto &act : c.act) act();
+        if (c.result == 0) {
+            EXPECT_EQ(std::future_status::timeout, move.wait_for(milliseconds(300))) << c.name;
+            controller().sendEvent(22, 0, "at target position");
+        }
+        EXPECT_EQ(c.result, ended(move)) << c.name;
+        if (move.valid()) {  // still waiting: end it, so the next row starts with none
+            controller().sendEvent(26, 1, "controller error");
+            move.wait();
+        }
+    }
+}
+
+// A later move that the controller refuses takes the arm nowhere: the earlier move still ends
+// with its arrival, also one that comes while the refused request is under way.
+TEST_F(SlowMoveTest, ARefusedLaterMoveReplacesNone) {
+    for (const milliseconds refusalDelay : {milliseconds(0), milliseconds(300)}) {
+        std::future<int> first = blockingMoveUnderWay();
+        controller().setReplyFault(Cmd::CommunicationType_RobotMove,
+                                   kezu_sim::ReplyFault(refusalDelay, false, 2));
+        std::future<int> second = blockingMove();
+        if (refusalDelay.count() > 0) {
+            ASSERT_TRUE(controller().waitForPackages(Cmd::CommunicationType_RobotMove, 2, kBound));
+            controller().sendEvent(22, 0, "at target position");
+        }
+        EXPECT_EQ(kz::ErrCode_ResponseReturnError, ended(second));
+        controller().clearReplyFaults();
+        if (refusalDelay.count() == 0) {
+            controller().sendEvent(22, 0, "at target position");
+        }
+        EXPECT_EQ(0, ended(first)) << refusalDelay.count();
     }
 }
 
