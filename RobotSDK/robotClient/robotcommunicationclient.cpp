@@ -116,6 +116,12 @@ void RobotCommunicationClient::setServerPort(int port) {
     m_serverport = port;
 }
 
+void RobotCommunicationClient::setWriteHook(WriteHook hook, void *context) {
+    std::lock_guard<std::mutex> lock(m_sendRequestMutex);
+    m_writeHook = hook;
+    m_writeHookContext = context;
+}
+
 bool RobotCommunicationClient::getCurrentConnectStatus() { return m_connectStatus; }
 
 unsigned long RobotCommunicationClient::getLinkLossCount() const { return m_linkLossCount; }
@@ -547,6 +553,9 @@ bool RobotCommunicationClient::writePackageLocked(const LinkSocket &socket,
     put(ROBOT_COMMAND_CRC, ROBOT_COMMAND_CRC_BYTE);
     put(ROBOT_COMMAND_END, ROBOT_COMMAND_END_BYTE);
 
+    if (m_writeHook != nullptr) {
+        m_writeHook(m_writeHookContext);
+    }
     int sent = 0;
     const int ret = sendCounted(socket.fd(), out, offset, sent);
     if (ret == offset) {

@@ -75,6 +75,12 @@ protected:
     // it (the receive thread before it posts the link-loss event, or the disconnecting caller),
     // outside the client's locks.
     virtual void linkLost() {}
+    // The hook is called on the sending thread, with the package lock held, just before a
+    // package's bytes go out, so packages go out in the order of its calls; it must not send.
+    // Set and cleared under the same lock: a sender still inside during destruction sees it
+    // set or gone, never half torn down.
+    using WriteHook = void (*)(void *context);
+    void setWriteHook(WriteHook hook, void *context);
 
     int connectCommunicationServer();
     void disconnectCommunicationServer();
@@ -130,6 +136,8 @@ private:
     std::atomic<unsigned long> m_linkLossCount{0};
     // Serialises packages only; the link's life never waits for it.
     std::mutex m_sendRequestMutex;
+    WriteHook m_writeHook = nullptr;
+    void *m_writeHookContext = nullptr;
 
     // Guards the fields below; never held across a send, a receive or a join of a running
     // thread.

@@ -86,11 +86,13 @@ RobotControlServices::RobotControlServices()
       m_robotMoveAtTrackTargetSignalFlag(false) {
     pthread_cond_init(m_robotMoveAtTrackTargetPosConditonPtr.get(), nullptr);
     pthread_mutex_init(m_robotMoveAtTrackTargetPosMutexPtr.get(), nullptr);
+    setWriteHook(&RobotControlServices::aboutToWrite, this);
 }
 
 RobotControlServices::~RobotControlServices() {
-    // The receive thread uses the members below; it must end first.
+    // The receive thread and the write hook use the members below; both must end first.
     disconnectRobotServer();
+    setWriteHook(nullptr, nullptr);
     pthread_cond_destroy(m_robotMoveAtTrackTargetPosConditonPtr.get());
     pthread_mutex_destroy(m_robotMoveAtTrackTargetPosMutexPtr.get());
 }
@@ -428,7 +430,7 @@ void RobotControlServices::signalStop(bool mayAnswerAStop) {
     m_robotMoveAbnormalStopFlag = true;
     if (mayAnswerAStop && takeOwedStopLocked()) {
         // The stop asked for may have been followed at once by a move: that move goes on.
-        m_stopRequestsAtLastStop = m_stopRequests;
+        m_stopsWrittenAtLastStop = m_stopsWritten;
     } else {
         ++m_stopCount;
     }
@@ -740,11 +742,10 @@ int RobotControlServices::sendNumberedMove(const std::function<int()> &send, Mov
         PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
         watch.move = ++m_moveNumber;
         watch.stops = m_stopCount;
-        watch.stopRequests = m_stopRequests;
         watch.linkLosses = getLinkLossCount();
         m_moveInFlight = watch.move;
     }
-    const int result = send();
+    const int result = PendingWrite(this, &watch).run(send);
     PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
     endFlightLocked(watch, result != sdk::ErrnoSucc);
     return result;
@@ -768,7 +769,7 @@ RobotControlServices::MoveEnd RobotControlServices::moveEndLocked(const MoveWatc
     if (m_arrivedMove == watch.move) {
         return MoveEnd::Arrived;
     }
-    if (m_stopCount != watch.stops || m_stopRequestsAtLastStop > watch.stopRequests) {
+    if (m_stopCount != watch.stops || m_stopsWrittenAtLastStop > watch.stopsWritten) {
         return MoveEnd::Stopped;
     }
     if (getLinkLossCount() != watch.linkLosses) {
@@ -783,15 +784,16 @@ RobotControlServices::MoveEnd RobotControlServices::moveEndLocked(const MoveWatc
 int RobotControlServices::sendStop(const std::function<int()> &send) {
     unsigned long request = 0;
     {
+        // Owed before it goes out: its event may follow the reply at once.
         PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
         request = ++m_stopRequests;
         m_owedStops.push_back({request, std::chrono::steady_clock::now() +
                                             std::chrono::milliseconds(STOP_EVENT_WAIT_MSEC)});
     }
-    const int result = send();
+    const int result = PendingWrite(this, nullptr).run(send);
     if (result == sdk::ErrCode_SocketDisconnect || result == sdk::ErrCode_CreateRequestFailed ||
         result == sdk::ErrCode_SendRequestFailed) {
-        // Never reached the controller: no event answers it.
+        // It did not reach the controller whole: no event answers it.
         PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
         for (auto owed = m_owedStops.begin(); owed != m_owedStops.end(); ++owed) {
             if (owed->request == request) {
@@ -800,6 +802,31 @@ int RobotControlServices::sendStop(const std::function<int()> &send) {
             }
         }
     }
+    return result;
+}
+
+void RobotControlServices::aboutToWrite(void *services) {
+    auto *self = static_cast<RobotControlServices *>(services);
+    PendingWrite *pending = PendingWrite::current;
+    if (pending == nullptr || pending->services != self) {
+        return;
+    }
+    PendingWrite::current = nullptr;  // only the call's own request, its first package
+    PthreadLock lock(*self->m_robotMoveAtTrackTargetPosMutexPtr);
+    if (pending->move != nullptr) {
+        pending->move->stopsWritten = self->m_stopsWritten;
+    } else {
+        ++self->m_stopsWritten;
+    }
+}
+
+thread_local RobotControlServices::PendingWrite *RobotControlServices::PendingWrite::current =
+    nullptr;
+
+int RobotControlServices::PendingWrite::run(const std::function<int()> &send) {
+    current = this;
+    const int result = send();
+    current = nullptr;
     return result;
 }
 

@@ -37,7 +37,7 @@ public:
     struct MoveWatch {
         unsigned long move = 0;
         unsigned long stops = 0;
-        unsigned long stopRequests = 0;
+        unsigned long stopsWritten = 0;  // stop requests gone out before the move's own
         unsigned long linkLosses = 0;
     };
 
@@ -111,8 +111,9 @@ public:
     // How the move's wait stands; the caller holds the arrival mutex. Every arrival, stop and
     // link loss broadcasts the arrival condition.
     MoveEnd moveEndLocked(const MoveWatch &watch) const;
-    // Runs send, a stop request. The stop event that answers it ends the moves numbered after
-    // the request was made, not those numbered before its event came.
+    // Runs send, a stop request. The stop event that answers it ends the moves whose request
+    // went out before the stop's, not those sent after it (a script's next move), however
+    // late it comes.
     int sendStop(const std::function<int()> &send);
 
     // ---- Receive side (receive thread) ----
@@ -234,6 +235,8 @@ protected:
 
     // Ends every wait of the lost link: reply waits, event waits and the arrival waits.
     void linkLost() override;
+    // Places a move or stop request of this thread among the others in the order they go out.
+    static void aboutToWrite(void *services);
 
     std::unique_ptr<CommunicationResponse[]> m_robotCommandResponseSet;
     std::unique_ptr<std::mutex[]> m_robotCommandMutexSet;
@@ -260,8 +263,9 @@ protected:
     std::atomic<bool> m_robotMoveAtTrackTargetSignalFlag;
     // Under the arrival mutex: the last move numbered, the one whose request is under way (0
     // for none), the move the last arrival came for, the stop events that answer no stop of
-    // ours (and controller errors), the stop requests made, their count when the last stop
-    // event came, and the requests whose stop event is still owed.
+    // ours (and controller errors), the stop requests made and those gone out on the link,
+    // the count gone out when the last stop event came, and the requests whose stop event is
+    // still owed.
     struct OwedStop {
         unsigned long request;
         std::chrono::steady_clock::time_point deadline;
@@ -271,7 +275,8 @@ protected:
     unsigned long m_arrivedMove = 0;
     unsigned long m_stopCount = 0;
     unsigned long m_stopRequests = 0;
-    unsigned long m_stopRequestsAtLastStop = 0;
+    unsigned long m_stopsWritten = 0;
+    unsigned long m_stopsWrittenAtLastStop = 0;
     std::deque<OwedStop> m_owedStops;
     std::mutex m_moveOrderMutex;
 
@@ -298,6 +303,18 @@ private:
     void signalStop(bool mayAnswerAStop);
     bool takeOwedStopLocked();
     void endFlightLocked(const MoveWatch &watch, bool failed);
+
+    // A move (move set) or stop (move null) request that this thread is about to make; the
+    // link tells when its package goes out.
+    struct PendingWrite {
+        PendingWrite(RobotControlServices *services, MoveWatch *move)
+            : services(services), move(move) {}
+        int run(const std::function<int()> &send);
+
+        RobotControlServices *services;
+        MoveWatch *move;
+        static thread_local PendingWrite *current;
+    };
     // False when the reported lengths are refused (not finite); they stay uninstalled.
     static bool installDhParamOnce(int robotType, const RobotDhPara &dhPara);
 

@@ -317,19 +317,31 @@ TEST_F(SlowMoveTest, AStopsOwnEventEndsNoMoveNumberedAfterIt) {
     struct {
         const char *name;
         std::vector<std::function<void()>> act;
-        int result;  // 0: the move waits on until the test's arrival
+        int result;              // 0: the move waits on until the test's arrival
+        milliseconds stopReply;  // the move starts once the stop went out, before its reply
     } const cases[] = {
-        {"TheStopsEvent", {event(25)}, 0},
-        {"AControllerStopRightAfterTheStopsEvent", {event(25), event(25)}, stopped},
-        {"AControllerErrorIsNeverOwed", {event(26)}, stopped},
-        {"AStopDuringTheMoveWhoseEventComesFirst", {stop, event(25)}, stopped},
-        {"AStopWhoseEventNeverComes", {afterTheWait, event(25)}, stopped},
+        {"TheStopsEvent", {event(25)}, 0, milliseconds(0)},
+        {"TheEventOfAStopStillAwaitingItsReply", {event(25)}, 0, milliseconds(300)},
+        {"AControllerStopRightAfterTheStopsEvent",
+         {event(25), event(25)},
+         stopped,
+         milliseconds(0)},
+        {"AControllerErrorIsNeverOwed", {event(26)}, stopped, milliseconds(0)},
+        {"AStopDuringTheMoveWhoseEventComesFirst", {stop, event(25)}, stopped, milliseconds(0)},
+        {"AStopWhoseEventNeverComes", {afterTheWait, event(25)}, stopped, milliseconds(0)},
     };
-    kezu_sim::ReplyFault withheld;
-    withheld.withholdEvents = true;
-    controller().setReplyFault(Cmd::CommunicationType_RobotMoveControl, withheld);
     for (const auto &c : cases) {
-        stop();
+        kezu_sim::ReplyFault withheld(c.stopReply);
+        withheld.withholdEvents = true;
+        controller().setReplyFault(Cmd::CommunicationType_RobotMoveControl, withheld);
+        controller().clearReceived();
+        std::future<int> stopping =
+            inBackground([this] { return move_->robotMoveControl(kz::RobotMoveStop); });
+        if (c.stopReply.count() == 0) {
+            EXPECT_EQ(0, ended(stopping)) << c.name;
+        }
+        ASSERT_TRUE(
+            controller().waitForPackages(Cmd::CommunicationType_RobotMoveControl, 1, kBound));
         std::future<int> move = blockingMoveUnderWay();
         for (const auto &act : c.act) act();
         if (c.result == 0) {
@@ -340,6 +352,9 @@ TEST_F(SlowMoveTest, AStopsOwnEventEndsNoMoveNumberedAfterIt) {
         if (move.valid()) {  // still waiting: end it, so the next row starts with none
             controller().sendEvent(26, 1, "controller error");
             move.wait();
+        }
+        if (stopping.valid()) {
+            EXPECT_EQ(0, ended(stopping)) << c.name;
         }
     }
 }
