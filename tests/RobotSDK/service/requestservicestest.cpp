@@ -13,6 +13,7 @@ using servicetests::inBackground;
 using Call = std::function<int(RobotControlServices &)>;
 using Encode = std::function<bool(char **, int *)>;
 using PED = ProtoEncodeDecode;
+namespace wire = kezu::robot::communication;
 
 // What a service sends: its command type and the body the named encoder builds.
 struct Row {
@@ -204,13 +205,32 @@ TEST_F(RequestServicesTest, RefusesAnOrpeErrorListWithoutData) {
     EXPECT_TRUE(controller().received().empty());
 }
 
-// Outputs 32 = 1 and 33 = 0; each read gets its own point's value, or leaves the output alone.
+// A controller that does not echo the address: its reply's first record names address 0.
+template <class Reply>
+kezu_sim::ReplyFault atAddressZero(bool drop = false) {
+    kezu_sim::ReplyFault fault({}, drop);
+    fault.rewriteBody = [](const std::string &body) {
+        Reply reply;
+        reply.ParseFromString(body);
+        if (reply.iodesc_size() > 0) reply.mutable_iodesc(0)->set_addr(0);
+        return reply.SerializeAsString();
+    };
+    return fault;
+}
+
+// Outputs 5 = 1, 32 = 1 and 33 = 0; each read gets its own point's value, or leaves the output
+// alone. Only after a read timed out may its late reply come, so only the next read refuses a
+// reply about another address: a controller that never echoes the address loses that one read.
 TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
+    ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(5, IO_STATUS_VALID));
     ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(32, IO_STATUS_VALID));
     ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(33, IO_STATUS_INVALID));
     const std::string lateReplyOf32 = kezu_sim::PackageFraming::encode(
         Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, encoded(ioBody({{32, 1, 0}})));
-    const kezu_sim::ReplyFault halfWait(std::chrono::milliseconds(400)), error1({}, false, 1);
+    const kezu_sim::ReplyFault halfWait(std::chrono::milliseconds(400)), error1({}, false, 1),
+        never({}, true),
+        unechoed = atAddressZero<wire::ProtoCommunicationRobotDiagnosisIOData>(),
+        unechoedNever = atAddressZero<wire::ProtoCommunicationRobotDiagnosisIOData>(true);
     const struct {
         int addr;
         kezu_sim::ReplyFault fault;
@@ -218,8 +238,14 @@ TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
         int result;
         IO_STATUS before, after;
     } digital[] = {
+        {5, unechoed, false, 0, IO_STATUS_INVALID, IO_STATUS_VALID},
+        {32, never, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
         {33, halfWait, true, 0, IO_STATUS_VALID, IO_STATUS_INVALID},
-        {32, error1, false, ErrCode_ResponseReturnError, IO_STATUS_INVALID, IO_STATUS_INVALID}};
+        {32, error1, false, ErrCode_ResponseReturnError, IO_STATUS_INVALID, IO_STATUS_INVALID},
+        {5, unechoedNever, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
+        {5, unechoed, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
+        {5, unechoed, false, 0, IO_STATUS_INVALID, IO_STATUS_VALID},
+        {33, unechoed, false, 0, IO_STATUS_VALID, IO_STATUS_INVALID}};
     for (const auto &c : digital) {
         controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, c.fault);
         controller().clearReceived();
@@ -231,7 +257,7 @@ TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
                 Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, 1, servicetests::kBound));
             controller().sendRaw(lateReplyOf32);
         }
-        EXPECT_EQ(c.result, read.get()) << c.addr;
+        EXPECT_EQ(c.result, servicetests::ended(read)) << c.addr;
         EXPECT_EQ(c.after, status) << c.addr;
     }
     // Analog readings are the controller's float, written only when the read succeeds.
@@ -241,8 +267,15 @@ TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
         ASSERT_EQ(0, services().getInterfaceBoardAOStatusService(1, value));
         EXPECT_EQ(static_cast<double>(volts), value);
     }
-    controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneAOStatus, error1);
+    // The counterpart's board has four analog points; 3 stands for any address but 0.
+    ASSERT_EQ(0, services().setInterfaceBoardAOStatusService(3, 2.5));
+    controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneAOStatus,
+                               atAddressZero<wire::ProtoCommunicationRobotAnalogIOData>());
     double value = -5.0;
+    EXPECT_EQ(0, services().getInterfaceBoardAOStatusService(3, value));
+    EXPECT_EQ(2.5, value);
+    controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneAOStatus, error1);
+    value = -5.0;
     EXPECT_EQ(ErrCode_ResponseReturnError, services().getInterfaceBoardAOStatusService(1, value));
     EXPECT_EQ(-5.0, value);
 }
