@@ -229,12 +229,11 @@ int RobotControlServices::requestServiceOnlyCheckSendResultMode(CommandType robo
         W_ERROR("sdk log: robot server response text is NULL.");
         return sdk::ErrCode_ResponseInfoIsNULL;
     }
-    // Controllers answer many commands with an empty body: no code, which counts as 0. A body
-    // that is there but does not decode is no success.
+    // A reply without a code (an empty body, too) counts as 0; bytes that do not decode are
+    // no success.
     CommunicationCommonResultResponse common;
     if (!ProtoEncodeDecode::resolveResponse_commonFormat(response.m_textPtr, response.m_textLength,
-                                                         common) &&
-        response.m_textLength > 0) {
+                                                         common)) {
         W_ERROR("sdk log: Resolve common response failed. cmd Type:%s",
                 commandName(robotCommandType).c_str());
         return sdk::ErrCode_ResolveResponseFailed;

@@ -1,4 +1,5 @@
 #include <map>
+#include <optional>
 
 #include "controllerframing.h"
 #include "protoencodedecode.h"
@@ -168,18 +169,36 @@ TEST_F(RequestServicesTest, ConcurrentReadsOfEveryTypeEachGetTheirOwnReply) {
     for (auto &failed : failures) EXPECT_EQ(0, failed.get());
 }
 
-// A common reply without a body decodes to no code, which counts as success, but one with a
-// body that does not decode is a failure; a read without a body cannot be decoded.
-TEST_F(RequestServicesTest, EmptyReplyBodiesPassCommandsAndFailReadsWithTheirDecodeCode) {
+// A common reply is read for what it holds: without a code (or without a body) it counts as
+// success, a code it holds is mapped even without its message, and only bytes that do not
+// decode are a failure. A read without a body cannot be decoded.
+TEST_F(RequestServicesTest, CommonRepliesGiveTheCodeTheyHoldAndReadsWithoutABodyFail) {
     TraceCapture trace;
+    const auto replacedBy = [](std::optional<int> code, const char *message) {
+        wire::ProtoRobotCommonResponse reply;
+        if (code) reply.set_errorcode(*code);
+        if (message) reply.set_errormsg(message);
+        kezu_sim::ReplyFault fault;
+        fault.rewriteBody = [bytes = reply.SerializePartialAsString()](auto &) { return bytes; };
+        return fault;
+    };
     kezu_sim::ReplyFault empty, garbled;
     empty.emptyBody = true;
     garbled.rewriteBody = [](const std::string &) { return std::string("\xff\xff"); };
+    const struct {
+        const char *reply;
+        kezu_sim::ReplyFault fault;
+        int result;
+    } replies[] = {{"no body", empty, 0},
+                   {"code 0 alone", replacedBy(0, nullptr), 0},
+                   {"code 5 alone", replacedBy(5, nullptr), ErrCode_ResponseReturnError},
+                   {"message alone", replacedBy(std::nullopt, "fine"), 0},
+                   {"garbled", garbled, ErrCode_ResolveResponseFailed}};
     for (const Row &row : commandTable()) {
-        controller().setReplyFault(row.commandType, empty);
-        EXPECT_EQ(0, row.call(services())) << row.name;
-        controller().setReplyFault(row.commandType, garbled);
-        EXPECT_EQ(ErrCode_ResolveResponseFailed, row.call(services())) << row.name;
+        for (const auto &r : replies) {
+            controller().setReplyFault(row.commandType, r.fault);
+            EXPECT_EQ(r.result, row.call(services())) << row.name << ", " << r.reply;
+        }
     }
     EXPECT_TRUE(servicetests::logged(
         trace, "sdk log: Resolve common response failed. cmd Type:" +
