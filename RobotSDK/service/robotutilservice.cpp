@@ -458,9 +458,13 @@ int RobotUtilService::user2BaseCoordinate(const SdkPos &toolEndPositionOnUserCoo
                                           const UserCoord &userCoord, const ToolDesc &toolInEndDesc,
                                           SdkPos &flangeCenterPositionOnBase,
                                           SdkOri &flangeCenterOrientationOnBase) {
-    if (!isUsablePose(toolEndPositionOnUserCoord, toolEndOrientationOnUserCoord) ||
-        !isUsableTool(toolInEndDesc)) {
+    if (!isFinite(toolEndPositionOnUserCoord) || !isUsableTool(toolInEndDesc)) {
         return kezu::ErrCode_ParamError;
+    }
+    // A pose quaternion the conversion cannot normalise is its own failure, not a parameter
+    // error.
+    if (!isUsable(toolEndOrientationOnUserCoord)) {
+        return kezu::ErrCode_UserToBaseConvertFailed;
     }
     return convertThroughFrame(
         toolEndPositionOnUserCoord, toolEndOrientationOnUserCoord, userCoord,

@@ -47,7 +47,9 @@ public:
     // position and a zero or non-finite quaternion of the pose or tool with ErrCode_ParamError,
     // and so does a user frame whose tool is not finite (a zeroed tool is taken: only its offset
     // enters the frame). A result that overflows gives their conversion failure code
-    // (ErrCode_ParamError where they have none). Outputs are written only on success.
+    // (ErrCode_ParamError where they have none). Outputs are written only on success. Except:
+    // user2BaseCoordinate refuses a zero or non-finite pose quaternion with
+    // ErrCode_UserToBaseConvertFailed.
     static int base2UserCoordinate(const SdkPos &flangeCenterPositionOnBase,
                                    const SdkOri &flangeCenterOrientationOnBase,
                                    const UserCoord &userCoordSystem, const ToolDesc &toolInEndDesc,
