@@ -70,6 +70,7 @@ RobotControlServices::EventHandOff::~EventHandOff() {
 RobotControlServices::RobotControlServices()
     : m_robotCommandResponseSet(new CommunicationResponse[CMT::CommunicationTypeCount]),
       m_robotCommandMutexSet(new std::mutex[CMT::CommunicationTypeCount]),
+      m_lateReplyMayCome(new bool[CMT::CommunicationTypeCount]()),
       m_robotStartupDoneResult(sdk::ROBOT_SERVICE_READY),
       m_robotHandShakeSuccFlag(false),
       m_robotEventCallback(nullptr),
@@ -114,6 +115,21 @@ int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &re
         return sdk::ErrCode_RequestRelatedVariableError;
     }
     std::lock_guard<std::mutex> requestLock(m_robotCommandMutexSet[type]);
+    static const ReplyFilter anyReply;
+    bool dropped = false;
+    const int result = exchangeLocked(requestInfo, responseInfo, deadline, linkLossAtStart,
+                                      m_lateReplyMayCome[type] ? answers : anyReply, dropped);
+    // A request whose filter dropped a reply does not reopen the window: that reply may have
+    // been its own, from a controller the filter misjudges.
+    m_lateReplyMayCome[type] = result == sdk::ErrCode_RequestTimeout && !dropped;
+    return result;
+}
+
+int RobotControlServices::exchangeLocked(const CommunicationRequest &requestInfo,
+                                         CommunicationResponse &responseInfo,
+                                         const timespec &deadline, unsigned long linkLossAtStart,
+                                         const ReplyFilter &answers, bool &dropped) {
+    const CommandType type = requestInfo.m_commandType;
     CommunicationResponse &slot = m_robotCommandResponseSet[type];
     {
         // A reply that came after an earlier request gave up is dropped here. The slot is
@@ -134,7 +150,7 @@ int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &re
         W_INFO("sdk log: Sending robotMove request was successful, waiting for server response.");
     }
     PthreadLock slotLock(slot.m_mutex);
-    const int result = waitReplyLocked(slot, type, deadline, linkLossAtStart, answers);
+    const int result = waitReplyLocked(slot, type, deadline, linkLossAtStart, answers, dropped);
     if (result == 0) {
         takeReply(slot, responseInfo);
         if (type == CMT::CommunicationType_RobotMove) {
@@ -149,9 +165,9 @@ int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &re
 // such, also when the deadline has passed by the time its waits are ended.
 int RobotControlServices::waitReplyLocked(CommunicationResponse &slot, CommandType type,
                                           const timespec &deadline, unsigned long linkLossAtStart,
-                                          const ReplyFilter &answers) {
+                                          const ReplyFilter &answers, bool &dropped) {
     for (bool timedOut = false;;) {
-        if (holdsReply(slot, type, answers)) {
+        if (holdsReply(slot, type, answers, dropped)) {
             return 0;
         }
         if (getLinkLossCount() != linkLossAtStart) {
@@ -174,7 +190,7 @@ int RobotControlServices::waitReplyLocked(CommunicationResponse &slot, CommandTy
 
 // A reply that answers another request of the type (a late one) is dropped unread.
 bool RobotControlServices::holdsReply(CommunicationResponse &slot, CommandType type,
-                                      const ReplyFilter &answers) {
+                                      const ReplyFilter &answers, bool &dropped) {
     if (slot.m_commandType != type) {
         return false;
     }
@@ -183,6 +199,7 @@ bool RobotControlServices::holdsReply(CommunicationResponse &slot, CommandType t
     }
     W_ERROR("sdk log: Dropped a reply to another request. cmd type: %s", commandName(type).c_str());
     slot.destroy();
+    dropped = true;
     return false;
 }
 
@@ -214,12 +231,11 @@ int RobotControlServices::requestServiceOnlyCheckSendResultMode(CommandType robo
         W_ERROR("sdk log: robot server response text is NULL.");
         return sdk::ErrCode_ResponseInfoIsNULL;
     }
-    // Controllers answer many commands with an empty body: no code, which counts as 0. A body
-    // that is there but does not decode is no success.
+    // A reply without a code (an empty body, too) counts as 0; bytes that do not decode are
+    // no success.
     CommunicationCommonResultResponse common;
     if (!ProtoEncodeDecode::resolveResponse_commonFormat(response.m_textPtr, response.m_textLength,
-                                                         common) &&
-        response.m_textLength > 0) {
+                                                         common)) {
         W_ERROR("sdk log: Resolve common response failed. cmd Type:%s",
                 commandName(robotCommandType).c_str());
         return sdk::ErrCode_ResolveResponseFailed;
@@ -1239,9 +1255,11 @@ int RobotControlServices::readIoList(CommandType type, void *body, int length,
         sdk::ErrCode_CreateRequestFailed, errorText, answers);
 }
 
-// Replies are matched by command type only, so a late reply about another point of the same
-// type could answer this read: one whose record names another address is never used. A reply
-// without a record is left for the read to refuse. The output is written only with result 0.
+// Replies are matched by command type only, so after a read of the type timed out its late
+// reply could answer this read: while it may still come, one whose record names another
+// address is not used. Controllers need not echo the address, so outside that window any
+// reply is. A reply without a record is left for the read to refuse. The output is written
+// only with result 0.
 template <typename Record, typename Out>
 int RobotControlServices::readIoPoint(CommandType type, int addr, Out &out, const char *errorText) {
     Record asked{};

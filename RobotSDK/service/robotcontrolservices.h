@@ -29,7 +29,8 @@ public:
     static constexpr long WAIT_RESPONSE_MAX_TIME_USEC = 800000;
 
     // Tells whether a reply body of the request's type answers this request; one that does
-    // not is dropped and the wait goes on.
+    // not is dropped and the wait goes on. Applied only while a late reply of the type may
+    // still come (see m_lateReplyMayCome).
     using ReplyFilter = std::function<bool(const char *body, int length)>;
 
     // A move's place among the moves of this connection, and the stop and link-loss counts
@@ -240,6 +241,10 @@ protected:
 
     std::unique_ptr<CommunicationResponse[]> m_robotCommandResponseSet;
     std::unique_ptr<std::mutex[]> m_robotCommandMutexSet;
+    // Per command type, under its request mutex: the last request timed out without dropping a
+    // reply, so its reply may still come. Only the next request applies its filter, so a
+    // controller whose replies the filter misjudges loses at most that one request.
+    std::unique_ptr<bool[]> m_lateReplyMayCome;
 
     EventHandOff m_startupDone;
     kezu_robot_namespace::ROBOT_SERVICE_STATE m_robotStartupDoneResult;
@@ -284,11 +289,16 @@ protected:
     static bool S_setDhParam;
 
 private:
+    // The exchange of sendRequestWaitResponse, under the type's request mutex; dropped tells
+    // whether the filter refused a reply.
+    int exchangeLocked(const CommunicationRequest &requestInfo, CommunicationResponse &responseInfo,
+                       const struct timespec &deadline, unsigned long linkLossAtStart,
+                       const ReplyFilter &answers, bool &dropped);
     int waitReplyLocked(CommunicationResponse &slot, CommandType type,
                         const struct timespec &deadline, unsigned long linkLossAtStart,
-                        const ReplyFilter &answers);
+                        const ReplyFilter &answers, bool &dropped);
     static bool holdsReply(CommunicationResponse &slot, CommandType type,
-                           const ReplyFilter &answers);
+                           const ReplyFilter &answers, bool &dropped);
     static void takeReply(CommunicationResponse &slot, CommunicationResponse &responseInfo);
     void storeReply(int socketFd, CommandType type, char *body, int length);
     int requestWithEventWait(EventHandOff &handOff, CommandType type, void *body, int length,

@@ -59,6 +59,15 @@ void skipSeparator(std::istream &in) {
     in.get();
 }
 
+// Whether the rest of a line, after separators (blanks, commas, semicolons), begins another
+// number.
+bool numberAfterSeparators(std::istream &in) {
+    while (isBlank(in.peek()) || in.peek() == ',' || in.peek() == ';') {
+        in.get();
+    }
+    return numberFollows(in);
+}
+
 // Up to six angles of an offline-track line into the zeroed waypoint, with their pose; true
 // when all six were read.
 bool readJointString(std::istream &in, kezu::wayPoint_S &waypoint) {
@@ -449,9 +458,13 @@ int RobotUtilService::user2BaseCoordinate(const SdkPos &toolEndPositionOnUserCoo
                                           const UserCoord &userCoord, const ToolDesc &toolInEndDesc,
                                           SdkPos &flangeCenterPositionOnBase,
                                           SdkOri &flangeCenterOrientationOnBase) {
-    if (!isUsablePose(toolEndPositionOnUserCoord, toolEndOrientationOnUserCoord) ||
-        !isUsableTool(toolInEndDesc)) {
+    if (!isFinite(toolEndPositionOnUserCoord) || !isUsableTool(toolInEndDesc)) {
         return kezu::ErrCode_ParamError;
+    }
+    // A pose quaternion the conversion cannot normalise is its own failure, not a parameter
+    // error.
+    if (!isUsable(toolEndOrientationOnUserCoord)) {
+        return kezu::ErrCode_UserToBaseConvertFailed;
     }
     return convertThroughFrame(
         toolEndPositionOnUserCoord, toolEndOrientationOnUserCoord, userCoord,
@@ -609,8 +622,10 @@ bool RobotUtilService::jointStringToWaypoint(const std::string &jointString,
 }
 
 bool RobotUtilService::offlineTrackLineToWaypoint(const std::string &line, SdkWayPoint &waypoint) {
+    // A comment or a trailing separator after the sixth angle is ignored, but a seventh number
+    // (a leading time column, say) would move the arm through shifted joints.
     std::istringstream in(line);
-    return readJointString(in, waypoint) && (in >> std::ws).eof();
+    return readJointString(in, waypoint) && !numberAfterSeparators(in);
 }
 
 bool RobotUtilService::setRobotDhParam(int robotType, const RobotDhPara &robotDhPara) {

@@ -47,7 +47,9 @@ public:
     // position and a zero or non-finite quaternion of the pose or tool with ErrCode_ParamError,
     // and so does a user frame whose tool is not finite (a zeroed tool is taken: only its offset
     // enters the frame). A result that overflows gives their conversion failure code
-    // (ErrCode_ParamError where they have none). Outputs are written only on success.
+    // (ErrCode_ParamError where they have none). Outputs are written only on success. Except:
+    // user2BaseCoordinate refuses a zero or non-finite pose quaternion with
+    // ErrCode_UserToBaseConvertFailed.
     static int base2UserCoordinate(const SdkPos &flangeCenterPositionOnBase,
                                    const SdkOri &flangeCenterOrientationOnBase,
                                    const UserCoord &userCoordSystem, const ToolDesc &toolInEndDesc,
@@ -87,7 +89,8 @@ public:
     // angles read before the failure, the rest 0, with their forward-kinematics pose.
     static bool jointStringToWaypoint(const std::string &jointString, SdkWayPoint &waypoint);
     // A line of an offline-track file as the file reader takes it: read as above, but true only
-    // when nothing but blanks follows the sixth angle.
+    // when no further number follows the sixth angle after separators (blanks, commas,
+    // semicolons); anything else after it, a comment say, is ignored.
     static bool offlineTrackLineToWaypoint(const std::string &line, SdkWayPoint &waypoint);
 
     // False, installing nothing, when a length would not be finite.

@@ -72,16 +72,19 @@ bool finishRequest(const MessageLite &message, char **ptr, int *size, Sink sink,
 }
 
 // A negative length or a null buffer with a length would make the parser read outside
-// the caller's memory; both count as malformed bodies.
-bool parseBody(MessageLite &message, const char *buffer, int size) {
+// the caller's memory; both count as malformed bodies. A partial parse does not require the
+// required fields.
+bool parseBody(MessageLite &message, const char *buffer, int size, bool partial = false) {
     if (size < 0 || (buffer == nullptr && size != 0)) {
         return false;
     }
-    return message.ParseFromArray(buffer, size);
+    return partial ? message.ParsePartialFromArray(buffer, size)
+                   : message.ParseFromArray(buffer, size);
 }
 
-bool parseReply(MessageLite &message, const char *buffer, int size, const char *line) {
-    if (parseBody(message, buffer, size)) {
+bool parseReply(MessageLite &message, const char *buffer, int size, const char *line,
+                bool partial = false) {
+    if (parseBody(message, buffer, size, partial)) {
         return true;
     }
     reportFailure(Sink::Stderr, line);
@@ -930,8 +933,11 @@ bool ProtoEncodeDecode::getRequest_robotRobotJointOffsetData(char **ptr, int *si
 
 bool ProtoEncodeDecode::resolveResponse_commonFormat(const char *buffer, int size,
                                                      CommunicationCommonResultResponse &response) {
+    // Controllers leave out fields they have nothing for (the message, even the code, which
+    // then counts as 0); only bytes that are no encoding of the message fail.
     communication::ProtoRobotCommonResponse message;
-    if (!parseReply(message, buffer, size, "ERROR: resolveResponse_commonFormat Parse fail.")) {
+    if (!parseReply(message, buffer, size, "ERROR: resolveResponse_commonFormat Parse fail.",
+                    true)) {
         return false;
     }
     response.m_errorCode = message.errorcode();

@@ -186,6 +186,8 @@ public:
 
     // ---- Reply and push bodies ----
 
+    // Read partially: a field left out is no failure (a missing code reads 0), only bytes that
+    // are no encoding of the message are.
     static bool resolveResponse_commonFormat(const char *buffer, int size,
                                              CommunicationCommonResultResponse &response);
     static bool resolveResponse_robotEvent(const char *buffer, int size,

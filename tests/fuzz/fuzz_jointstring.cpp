@@ -1,7 +1,8 @@
 // Feeds arbitrary text to the offline-track line readers. Besides never crashing or hanging,
 // what it reads must be self-consistent: the pose is the forward kinematics of the angles it
-// holds, and six angles it accepts read back bit for bit when written out again with either
-// blank or comma separators.
+// holds, six angles it accepts read back bit for bit when written out again with either
+// blank or comma separators, and a file line of them takes a trailing comment but not a
+// seventh number.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +41,17 @@ void requireReadsBack(const kezu::wayPoint_S &read, const char *separator) {
     require(std::memcmp(again.jointpos, read.jointpos, sizeof(read.jointpos)) == 0);
 }
 
+// After the sixth angle a file line ignores separators and what follows them, unless that is
+// another number.
+void requireFileLineRule(const kezu::wayPoint_S &read) {
+    kezu::wayPoint_S again;
+    require(RobotUtilService::offlineTrackLineToWaypoint(joined(read.jointpos, ",") + ",;\t# 1",
+                                                         again));
+    require(std::memcmp(again.jointpos, read.jointpos, sizeof(read.jointpos)) == 0);
+    require(
+        !RobotUtilService::offlineTrackLineToWaypoint(joined(read.jointpos, " ") + " ,-.7", again));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
@@ -50,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     kezu::wayPoint_S read;
     std::memset(&read, 0x5a, sizeof(read));
     const bool complete = RobotUtilService::jointStringToWaypoint(line, read);
-    // A file line is the same reading with nothing but blanks after the sixth angle.
+    // A file line is the same reading, refused only for what follows the sixth angle.
     kezu::wayPoint_S strict;
     if (RobotUtilService::offlineTrackLineToWaypoint(line, strict)) {
         require(complete && std::memcmp(&strict, &read, sizeof(read)) == 0);
@@ -67,5 +79,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     requireReadsBack(read, " ");
     requireReadsBack(read, ",");
+    requireFileLineRule(read);
     return 0;
 }

@@ -185,14 +185,17 @@ TEST_F(Facade, MissingOfflineTrackFileIsRefusedAndLogged) {
     EXPECT_EQ(0u, sent(kTrackAppend));
 }
 
-// A carriage return, a line feed or the pair ends a line; blank lines add nothing.
+// A carriage return, a line feed or the pair ends a line; blank lines add nothing; what follows
+// the sixth number is ignored when it is not another number.
 TEST_F(Facade, OfflineTrackFileLinesEndAtCarriageReturnsLineFeedsOrBoth) {
     const std::string a = "0.1,0.2,0.3,0.4,0.5,0.6", b = "0.1 0.2 0.3 0.4 0.5 0.7 ",
                       c = "0.1; 0.2; 0.3; 0.4; 0.5; 0.8";
     for (const std::vector<std::string> &lines :
          {std::vector<std::string>{"", a, "   \t", b + "\r", "\r", "", c, " "},
           std::vector<std::string>{a + "\r" + b + "\r\r" + c},
-          std::vector<std::string>{a + "\r\n" + b + "\n\r" + c + "\r"}}) {
+          std::vector<std::string>{a + "\r\n" + b + "\n\r" + c + "\r"},
+          std::vector<std::string>{a + ",", b + "\t", c + ";"},
+          std::vector<std::string>{a + "\t", b + "# pose 2", c + " # pose 1"}}) {
         controller_->clearReceived();
         TempFile file(lines);
         EXPECT_EQ(0, facade_->robotServiceOfflineTrackWaypointAppend(file.path()));
@@ -204,7 +207,7 @@ TEST_F(Facade, OfflineTrackFileLinesEndAtCarriageReturnsLineFeedsOrBoth) {
     }
 }
 
-// A line is six numbers and nothing else but blanks.
+// A line is six numbers, and no seventh after separators.
 TEST_F(Facade, OneMalformedOfflineTrackLineRefusesTheWholeFile) {
     const struct {
         std::string line;
@@ -213,8 +216,8 @@ TEST_F(Facade, OneMalformedOfflineTrackLineRefusesTheWholeFile) {
                 {"abc", 2500},
                 {"0.1,0.2,0.3,0.4,0.5,1e999", 2500},
                 {"0.5,0.1,0.2,0.3,0.4,0.5,0.6", 2500},
-                {"0.1,0.2,0.3,0.4,0.5,0.6abc", 2500},
-                {"0.1,0.2,0.3,0.4,0.5,0.6,", 2500},
+                {"0.1,0.2,0.3,0.4,0.5,0.6;\t7", 2500},
+                {"0.1 0.2 0.3 0.4 0.5 0.6 , -.7 # time", 2500},
                 {"\r0.1,0.2,0.3,0.4,0.5", 2501}};
     for (const auto &row : rows) {
         SCOPED_TRACE(row.line);

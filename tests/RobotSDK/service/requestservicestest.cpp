@@ -1,4 +1,5 @@
 #include <map>
+#include <optional>
 
 #include "controllerframing.h"
 #include "protoencodedecode.h"
@@ -13,6 +14,7 @@ using servicetests::inBackground;
 using Call = std::function<int(RobotControlServices &)>;
 using Encode = std::function<bool(char **, int *)>;
 using PED = ProtoEncodeDecode;
+namespace wire = kezu::robot::communication;
 
 // What a service sends: its command type and the body the named encoder builds.
 struct Row {
@@ -167,18 +169,36 @@ TEST_F(RequestServicesTest, ConcurrentReadsOfEveryTypeEachGetTheirOwnReply) {
     for (auto &failed : failures) EXPECT_EQ(0, failed.get());
 }
 
-// A common reply without a body decodes to no code, which counts as success, but one with a
-// body that does not decode is a failure; a read without a body cannot be decoded.
-TEST_F(RequestServicesTest, EmptyReplyBodiesPassCommandsAndFailReadsWithTheirDecodeCode) {
+// A common reply is read for what it holds: without a code (or without a body) it counts as
+// success, a code it holds is mapped even without its message, and only bytes that do not
+// decode are a failure. A read without a body cannot be decoded.
+TEST_F(RequestServicesTest, CommonRepliesGiveTheCodeTheyHoldAndReadsWithoutABodyFail) {
     TraceCapture trace;
+    const auto replacedBy = [](std::optional<int> code, const char *message) {
+        wire::ProtoRobotCommonResponse reply;
+        if (code) reply.set_errorcode(*code);
+        if (message) reply.set_errormsg(message);
+        kezu_sim::ReplyFault fault;
+        fault.rewriteBody = [bytes = reply.SerializePartialAsString()](auto &) { return bytes; };
+        return fault;
+    };
     kezu_sim::ReplyFault empty, garbled;
     empty.emptyBody = true;
     garbled.rewriteBody = [](const std::string &) { return std::string("\xff\xff"); };
+    const struct {
+        const char *reply;
+        kezu_sim::ReplyFault fault;
+        int result;
+    } replies[] = {{"no body", empty, 0},
+                   {"code 0 alone", replacedBy(0, nullptr), 0},
+                   {"code 5 alone", replacedBy(5, nullptr), ErrCode_ResponseReturnError},
+                   {"message alone", replacedBy(std::nullopt, "fine"), 0},
+                   {"garbled", garbled, ErrCode_ResolveResponseFailed}};
     for (const Row &row : commandTable()) {
-        controller().setReplyFault(row.commandType, empty);
-        EXPECT_EQ(0, row.call(services())) << row.name;
-        controller().setReplyFault(row.commandType, garbled);
-        EXPECT_EQ(ErrCode_ResolveResponseFailed, row.call(services())) << row.name;
+        for (const auto &r : replies) {
+            controller().setReplyFault(row.commandType, r.fault);
+            EXPECT_EQ(r.result, row.call(services())) << row.name << ", " << r.reply;
+        }
     }
     EXPECT_TRUE(servicetests::logged(
         trace, "sdk log: Resolve common response failed. cmd Type:" +
@@ -204,13 +224,32 @@ TEST_F(RequestServicesTest, RefusesAnOrpeErrorListWithoutData) {
     EXPECT_TRUE(controller().received().empty());
 }
 
-// Outputs 32 = 1 and 33 = 0; each read gets its own point's value, or leaves the output alone.
+// A controller that does not echo the address: its reply's first record names address 0.
+template <class Reply>
+kezu_sim::ReplyFault atAddressZero(bool drop = false) {
+    kezu_sim::ReplyFault fault({}, drop);
+    fault.rewriteBody = [](const std::string &body) {
+        Reply reply;
+        reply.ParseFromString(body);
+        if (reply.iodesc_size() > 0) reply.mutable_iodesc(0)->set_addr(0);
+        return reply.SerializeAsString();
+    };
+    return fault;
+}
+
+// Outputs 5 = 1, 32 = 1 and 33 = 0; each read gets its own point's value, or leaves the output
+// alone. Only after a read timed out may its late reply come, so only the next read refuses a
+// reply about another address: a controller that never echoes the address loses that one read.
 TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
+    ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(5, IO_STATUS_VALID));
     ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(32, IO_STATUS_VALID));
     ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(33, IO_STATUS_INVALID));
     const std::string lateReplyOf32 = kezu_sim::PackageFraming::encode(
         Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, encoded(ioBody({{32, 1, 0}})));
-    const kezu_sim::ReplyFault halfWait(std::chrono::milliseconds(400)), error1({}, false, 1);
+    const kezu_sim::ReplyFault halfWait(std::chrono::milliseconds(400)), error1({}, false, 1),
+        never({}, true),
+        unechoed = atAddressZero<wire::ProtoCommunicationRobotDiagnosisIOData>(),
+        unechoedNever = atAddressZero<wire::ProtoCommunicationRobotDiagnosisIOData>(true);
     const struct {
         int addr;
         kezu_sim::ReplyFault fault;
@@ -218,8 +257,14 @@ TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
         int result;
         IO_STATUS before, after;
     } digital[] = {
+        {5, unechoed, false, 0, IO_STATUS_INVALID, IO_STATUS_VALID},
+        {32, never, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
         {33, halfWait, true, 0, IO_STATUS_VALID, IO_STATUS_INVALID},
-        {32, error1, false, ErrCode_ResponseReturnError, IO_STATUS_INVALID, IO_STATUS_INVALID}};
+        {32, error1, false, ErrCode_ResponseReturnError, IO_STATUS_INVALID, IO_STATUS_INVALID},
+        {5, unechoedNever, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
+        {5, unechoed, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
+        {5, unechoed, false, 0, IO_STATUS_INVALID, IO_STATUS_VALID},
+        {33, unechoed, false, 0, IO_STATUS_VALID, IO_STATUS_INVALID}};
     for (const auto &c : digital) {
         controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, c.fault);
         controller().clearReceived();
@@ -231,7 +276,7 @@ TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
                 Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, 1, servicetests::kBound));
             controller().sendRaw(lateReplyOf32);
         }
-        EXPECT_EQ(c.result, read.get()) << c.addr;
+        EXPECT_EQ(c.result, servicetests::ended(read)) << c.addr;
         EXPECT_EQ(c.after, status) << c.addr;
     }
     // Analog readings are the controller's float, written only when the read succeeds.
@@ -241,8 +286,15 @@ TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
         ASSERT_EQ(0, services().getInterfaceBoardAOStatusService(1, value));
         EXPECT_EQ(static_cast<double>(volts), value);
     }
-    controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneAOStatus, error1);
+    // The counterpart's board has four analog points; 3 stands for any address but 0.
+    ASSERT_EQ(0, services().setInterfaceBoardAOStatusService(3, 2.5));
+    controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneAOStatus,
+                               atAddressZero<wire::ProtoCommunicationRobotAnalogIOData>());
     double value = -5.0;
+    EXPECT_EQ(0, services().getInterfaceBoardAOStatusService(3, value));
+    EXPECT_EQ(2.5, value);
+    controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneAOStatus, error1);
+    value = -5.0;
     EXPECT_EQ(ErrCode_ResponseReturnError, services().getInterfaceBoardAOStatusService(1, value));
     EXPECT_EQ(-5.0, value);
 }

@@ -239,8 +239,9 @@ TEST_F(UserFrame, FlangeFrameGivesTheToolItself) {
 
 // Zero or non-finite quaternions and non-finite positions, of pose, tool or user frame, are
 // parameter errors (a user frame's zeroed tool is no tool); so is an angle beyond single
-// precision. A result that overflows is the conversion's failure. Outputs stay alone; a finite
-// quaternion of any length is taken.
+// precision. A result that overflows is the conversion's failure, and so is a user-to-base
+// pose quaternion that cannot be normalised. Outputs stay alone; a finite quaternion of any
+// length is taken.
 TEST_F(UserFrame, ConversionsRefuseWhatCannotGiveAFinitePose) {
     const double nan = std::nan(""), inf = HUGE_VAL, huge = 1e308;
     const kz::Ori zero{0, 0, 0, 0}, nanOri{nan, 0, 0, 1}, unit{1, 0, 0, 0};
@@ -278,6 +279,10 @@ TEST_F(UserFrame, ConversionsRefuseWhatCannotGiveAFinitePose) {
          U::user2BaseCoordinate({0, -inf, 0}, flangeOri_, frame(3), work_, pos_, ori_)},
         {kz::ErrCode_ParamError,
          U::user2BaseCoordinate(flangePos_, flangeOri_, frame(3), zeroTool, pos_, ori_)},
+        {kz::ErrCode_UserToBaseConvertFailed,
+         U::user2BaseCoordinate(flangePos_, zero, frame(3), work_, pos_, ori_)},
+        {kz::ErrCode_UserToBaseConvertFailed,
+         U::user2BaseCoordinate(flangePos_, nanOri, frame(3), work_, pos_, ori_)},
         {kz::ErrnoSucc, U::quaternionToRPY(twice, rpy)},
         {kz::ErrCode_ParamError, U::quaternionToRPY(zero, rpy)},
         {kz::ErrCode_ParamError, U::quaternionToRPY(nanOri, rpy)},
