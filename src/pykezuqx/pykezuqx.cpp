@@ -1424,8 +1424,9 @@ static PyMethodDef pykezuqx_methods[] = {
                 "each robot event of the context, with event = {\"type\": int, \"code\": int,\n"
                 "\"content\": str}; arrival (22) and controller-state (25) events are not\n"
                 "passed on. A new callable replaces the context's earlier one. Returns 0,\n"
-                "or 1002 for an unknown handle; raises TypeError when callable cannot be\n"
-                "called; returns 0 for arguments it cannot read."),
+                "or 1002 for an unknown handle (the callable is not kept); raises\n"
+                "TypeError when callable cannot be called; returns 0 for arguments it\n"
+                "cannot read."),
     {nullptr, nullptr, 0, nullptr},
 };
 
