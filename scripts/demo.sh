@@ -50,8 +50,8 @@ progress() {
 }
 echo "building the Python module, the C++ library and the controller counterpart"
 : >"$build_log"
-if ! cmake --build build -j "$(nproc)" --target pykezuqx kezuqx kezu_controller_sim 2>&1 \
-  | progress; then
+# One target for the three: make counts its progress afresh for each target named.
+if ! cmake --build build -j "$(nproc)" --target kezu_demo_build 2>&1 | progress; then
   [ -t 1 ] && echo
   show_failure "$build_log"
   exit 1

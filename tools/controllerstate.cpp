@@ -942,6 +942,12 @@ int ControllerState::applyMotionCommand(int commandType, const std::string &body
 
 int ControllerState::startMotion(Session &session, const std::vector<common::ProtoRoadPoint> &path,
                                  Clock::time_point now) {
+    // Before the first move, and after preset joints, the pose is unknown, not the origin: the
+    // move then starts from its first point's pose, so that only its joints time that step.
+    if (!m_poseKnown && !path.empty()) {
+        m_pose = roadPointPose(path.front(), m_pose);
+    }
+    m_poseKnown = true;
     const Joints from = jointsAt(session, now);
     Joints previous = from;
     Pose previousPose = m_pose;

@@ -111,7 +111,10 @@ public:
 
     Joints joints() const { return m_joints; }
     Pose pose() const { return m_pose; }
-    void setJoints(const Joints &joints) { m_joints = joints; }
+    void setJoints(const Joints &joints) {
+        m_joints = joints;
+        m_poseKnown = false;
+    }
     void setBoardDI(int addr, uint32_t value);
     void setToolAI(int index, float value);
     void setBoardAI(int addr, float value);
@@ -148,6 +151,7 @@ private:
     ControllerConfig m_config;
     Joints m_joints{};
     Pose m_pose;
+    bool m_poseKnown = false;  // set by the first move
     std::vector<uint32_t> m_boardDI;
     std::vector<uint32_t> m_boardDO;
     std::vector<float> m_boardAI;

@@ -1285,14 +1285,14 @@ static PyMethodDef pykezuqx_methods[] = {
                 "Starts the arm (power, brakes) with the tool dynamics dict and the\n"
                 "collision class (its low 8 bits are sent), pose reading on, static\n"
                 "collision detection off and board acceleration 6000. Blocks until the\n"
-                "controller reports the start-up done, at most 60 s after its reply.\n"
+                "controller reports the start-up done, at most 60 s from the request.\n"
                 "Returns 0; None when the start-up fails or the report does not come, or\n"
                 "when dynamics does not convert."),
     KEZU_METHOD("robot_shutdown", pykezuqx_robot_shutdown,
                 "robot_shutdown(handle) -> int\n"
                 "\n"
                 "Shuts the arm down. Blocks until the controller reports the shutdown\n"
-                "done, at most 30 s after its reply. Returns 0, 10001 when the report\n"
+                "done, at most 30 s from the request. Returns 0, 10001 when the report\n"
                 "does not come, 10004 when the link is lost, or another result code."),
     KEZU_METHOD("move_stop", pykezuqx_move_stop,
                 "move_stop(handle) -> int\n"
@@ -1424,8 +1424,9 @@ static PyMethodDef pykezuqx_methods[] = {
                 "each robot event of the context, with event = {\"type\": int, \"code\": int,\n"
                 "\"content\": str}; arrival (22) and controller-state (25) events are not\n"
                 "passed on. A new callable replaces the context's earlier one. Returns 0,\n"
-                "or 1002 for an unknown handle; raises TypeError when callable cannot be\n"
-                "called; returns 0 for arguments it cannot read."),
+                "or 1002 for an unknown handle (the callable is not kept); raises\n"
+                "TypeError when callable cannot be called; returns 0 for arguments it\n"
+                "cannot read."),
     {nullptr, nullptr, 0, nullptr},
 };
 

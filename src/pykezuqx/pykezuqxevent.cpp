@@ -338,7 +338,8 @@ PyObject *pykezuqx_set_robot_event_callback(PyObject * /*self*/, PyObject *args)
     const RSHD rshd = static_cast<RSHD>(handle & 0xFFFF);
     RS_EVENT_CALLBACK previous{nullptr, nullptr, 0};
     auto found = g_python_callback_robot_event.find(rshd);
-    if (found != g_python_callback_robot_event.end()) {
+    const bool hadPrevious = found != g_python_callback_robot_event.end();
+    if (hadPrevious) {
         previous = found->second;
     }
     Py_INCREF(callable);
@@ -347,7 +348,17 @@ PyObject *pykezuqx_set_robot_event_callback(PyObject * /*self*/, PyObject *args)
     // Kept under the interpreter lock: the registration is quick (it waits at most for a
     // running queueing callback), and the registry and the SDK then always agree.
     const int rc = rs_setcallback_robot_event(rshd, callback_robot_event, copy);
-    // The SDK no longer hands out the earlier copy once it has taken the new one.
-    release({previous});
+    // The SDK no longer hands out the earlier copy once it has taken the new one. A refused
+    // registration took nothing, so the registry is put back as it was.
+    RS_EVENT_CALLBACK unused = previous;
+    if (rc != 0) {
+        unused = g_python_callback_robot_event[rshd];
+        if (hadPrevious) {
+            g_python_callback_robot_event[rshd] = previous;
+        } else {
+            g_python_callback_robot_event.erase(rshd);
+        }
+    }
+    release({unused});
     return PyInt_FromLong(rc);
 }

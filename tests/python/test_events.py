@@ -39,10 +39,17 @@ def fresh():
     lib.uninitialize()
 
 
-def test_set_robot_event_callback_refuses_what_is_not_callable(robot):
+def test_set_robot_event_callback_keeps_nothing_it_refuses(robot, controller):
     with pytest.raises(TypeError, match="parameter must be callable"):
         lib.set_robot_event_callback(robot, 5)
-    assert lib.set_robot_event_callback(31999, print) == 1002
+    lib.destory_context(gone := open_context(controller.port))
+    for handle in (31999, gone):
+        callback = lambda event: None  # noqa: E731
+        ref = weakref.ref(callback)
+        assert lib.set_robot_event_callback(handle, callback) == 1002
+        del callback
+        gc.collect()
+        assert ref() is None, handle
     assert lib.set_robot_event_callback(robot, print) == 0
 
 

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "kezucontroller.h"
@@ -46,9 +47,12 @@ std::string generalInt(int value) {
                                                      " property2: " + std::to_string(value != 0));
 }
 
-std::string moveTo(double joint) {
+// A move to one point; the SDK also sends the flange position that the joints reach.
+std::string moveTo(double joint, std::optional<double> flangeX = std::nullopt) {
     const std::string j = " jointpos: " + std::to_string(joint);
-    return body<common::RobotMove>("roadPointVector {" + j + j + j + j + j + j + " }");
+    const std::string cart =
+        flangeX ? " cartPos { position { x: " + std::to_string(*flangeX) + " } }" : "";
+    return body<common::RobotMove>("roadPointVector {" + cart + j + j + j + j + j + j + " }");
 }
 
 // The message a reply must parse as.
@@ -256,6 +260,35 @@ TEST_F(CommandTable, EventsPushesAndSettingsFollowTheRequests) {
     common::ProtoResponseRobotTcpParam tcpRead;
     ASSERT_TRUE(tcpRead.ParseFromString(exchange(28).body));
     EXPECT_EQ(tcpRead.tcpparam(0).paramautorun().payload(), 2);
+}
+
+// The travel time, at travel scale 5, is the larger of the largest joint step and the position
+// step, from the first move on: before it, and after preset joints, the pose is not known.
+TEST(CounterpartTravel, EveryMoveTakesItsStepTimesTheTravelScale) {
+    kezu_sim::ControllerConfig config;
+    config.travelScale = 5;
+    kezu_sim::ControllerState arm(config);
+    kezu_sim::Session session;
+    const struct {
+        const char *what;
+        std::string move;
+        double seconds;
+        bool presetFirst = false;
+    } rows[] = {{"first move: 0.05 rad, flange 1 m from the origin", moveTo(0.05, 1.0), 0.25},
+                {"0.05 rad, flange 0.1 m on", moveTo(0.1, 1.1), 0.5},
+                {"joints alone", moveTo(0.2), 0.5},
+                {"after preset joints: 0.05 rad, flange 1 m on", moveTo(0.35, 2.1), 0.25, true}};
+    kezu_sim::Clock::time_point now{};  // every time is given, none is waited for
+    for (const auto &row : rows) {
+        if (row.presetFirst) arm.setJoints({0.3, 0.3, 0.3, 0.3, 0.3, 0.3});
+        ASSERT_TRUE(arm.handle(22, row.move, session, 0, now).moveStarted) << row.what;
+        const auto arrival = arm.arrivalTime(session);
+        ASSERT_TRUE(arrival) << row.what;
+        EXPECT_NEAR(std::chrono::duration<double>(*arrival - now).count(), row.seconds, 1e-9)
+            << row.what;
+        now = *arrival;
+        EXPECT_TRUE(arm.finishMotion(session, now)) << row.what;
+    }
 }
 
 // The counterpart and a raw connection to it.
