@@ -453,11 +453,15 @@ void RobotControlServices::signalStop(bool mayAnswerAStop) {
     pthread_cond_broadcast(m_robotMoveAtTrackTargetPosConditonPtr.get());
 }
 
-bool RobotControlServices::takeOwedStopLocked() {
+void RobotControlServices::forgetLateStopsLocked() {
     const auto now = std::chrono::steady_clock::now();
     while (!m_owedStops.empty() && m_owedStops.front().deadline <= now) {
         m_owedStops.pop_front();
     }
+}
+
+bool RobotControlServices::takeOwedStopLocked() {
+    forgetLateStopsLocked();
     if (m_owedStops.empty()) {
         return false;
     }
@@ -802,6 +806,8 @@ int RobotControlServices::sendStop(const std::function<int()> &send) {
     {
         // Owed before it goes out: its event may follow the reply at once.
         PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
+        // Stops of a controller that sends no stop events must not pile up.
+        forgetLateStopsLocked();
         request = ++m_stopRequests;
         m_owedStops.push_back({request, std::chrono::steady_clock::now() +
                                             std::chrono::milliseconds(STOP_EVENT_WAIT_MSEC)});

@@ -311,6 +311,7 @@ private:
     void signalArrival();
     // Event 25 with code 0 (answers may be owed) or a controller error (never owed).
     void signalStop(bool mayAnswerAStop);
+    void forgetLateStopsLocked();
     bool takeOwedStopLocked();
     void endFlightLocked(const MoveWatch &watch, bool failed);
 
