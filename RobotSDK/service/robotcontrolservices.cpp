@@ -3,6 +3,7 @@
 #include <sys/time.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 
@@ -436,37 +437,24 @@ void RobotControlServices::recordEventLocked(EventHandOff &handOff, int code) {
 void RobotControlServices::signalArrival() {
     PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
     m_robotMoveAtTrackTargetSignalFlag = true;
-    m_arrivedMove = m_moveNumber;
-    // Every waiting move decides for itself whether the event is its own.
-    pthread_cond_broadcast(m_robotMoveAtTrackTargetPosConditonPtr.get());
+    m_moveLedger.arrival();
+    broadcastMoveChangeLocked();
 }
 
 void RobotControlServices::signalStop(bool mayAnswerAStop) {
     PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
     m_robotMoveAbnormalStopFlag = true;
-    if (mayAnswerAStop && takeOwedStopLocked()) {
-        // The stop asked for may have been followed at once by a move: that move goes on.
-        m_stopsWrittenAtLastStop = m_stopsWritten;
+    if (mayAnswerAStop) {
+        m_moveLedger.stopped(std::chrono::steady_clock::now());
     } else {
-        ++m_stopCount;
+        m_moveLedger.controllerError();
     }
+    broadcastMoveChangeLocked();
+}
+
+// Every waiting move decides for itself whether the change ends its wait.
+void RobotControlServices::broadcastMoveChangeLocked() {
     pthread_cond_broadcast(m_robotMoveAtTrackTargetPosConditonPtr.get());
-}
-
-void RobotControlServices::forgetLateStopsLocked() {
-    const auto now = std::chrono::steady_clock::now();
-    while (!m_owedStops.empty() && m_owedStops.front().deadline <= now) {
-        m_owedStops.pop_front();
-    }
-}
-
-bool RobotControlServices::takeOwedStopLocked() {
-    forgetLateStopsLocked();
-    if (m_owedStops.empty()) {
-        return false;
-    }
-    m_owedStops.pop_front();
-    return true;
 }
 
 void RobotControlServices::linkLost() {
@@ -483,9 +471,8 @@ void RobotControlServices::linkLost() {
         pthread_cond_broadcast(&handOff->condition);
     }
     PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
-    // Stop events of the lost link will not come.
-    m_owedStops.clear();
-    pthread_cond_broadcast(m_robotMoveAtTrackTargetPosConditonPtr.get());
+    m_moveLedger.linkLost();
+    broadcastMoveChangeLocked();
 }
 
 // ---- Connection and events ----
@@ -756,75 +743,53 @@ pthread_mutex_t *RobotControlServices::getRobotMoveAtTrackTargetPosMutexPtr() {
     return m_robotMoveAtTrackTargetPosMutexPtr.get();
 }
 
-int RobotControlServices::sendNumberedMove(const std::function<int()> &send, MoveWatch &watch) {
+int RobotControlServices::sendMove(const std::function<int()> &send, bool waits,
+                                   MoveLedger::Id &move) {
     std::lock_guard<std::mutex> order(m_moveOrderMutex);
     {
         PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
-        watch.move = ++m_moveNumber;
-        watch.stops = m_stopCount;
-        watch.linkLosses = getLinkLossCount();
-        m_moveInFlight = watch.move;
+        move = m_moveLedger.moveRequested(waits);
     }
-    const int result = PendingWrite(this, &watch).run(send);
+    PendingWrite pending(this, move);
+    const int result = pending.run(send);
     PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
-    endFlightLocked(watch, result != sdk::ErrnoSucc);
+    m_moveLedger.moveRequestEnded(move, requestEnd(pending.written, result));
+    broadcastMoveChangeLocked();
     return result;
 }
 
-void RobotControlServices::endFlightLocked(const MoveWatch &watch, bool failed) {
-    m_moveInFlight = 0;
-    if (failed) {
-        // A move the controller did not take replaces none: the order lock kept every other
-        // move from being numbered meanwhile, and an arrival credited to it goes back.
-        m_moveNumber = watch.move - 1;
-        if (m_arrivedMove == watch.move) {
-            m_arrivedMove = m_moveNumber;
-        }
-    }
-    // Moves that saw an arrival credited to this one decide now.
-    pthread_cond_broadcast(m_robotMoveAtTrackTargetPosConditonPtr.get());
+RobotControlServices::MoveEnd RobotControlServices::moveEndLocked(MoveLedger::Id move) const {
+    return m_moveLedger.moveEnd(move);
 }
 
-RobotControlServices::MoveEnd RobotControlServices::moveEndLocked(const MoveWatch &watch) const {
-    if (m_arrivedMove == watch.move) {
-        return MoveEnd::Arrived;
-    }
-    if (m_stopCount != watch.stops || m_stopsWrittenAtLastStop > watch.stopsWritten) {
-        return MoveEnd::Stopped;
-    }
-    if (getLinkLossCount() != watch.linkLosses) {
-        return MoveEnd::LinkLost;
-    }
-    // The arm went on to a later move's target; this move's own arrival will not come. While
-    // that move's request is under way, it may yet turn out not to be taken.
-    return m_arrivedMove > watch.move && m_arrivedMove != m_moveInFlight ? MoveEnd::Replaced
-                                                                         : MoveEnd::Waiting;
-}
+void RobotControlServices::forgetMoveLocked(MoveLedger::Id move) { m_moveLedger.forgetMove(move); }
 
 int RobotControlServices::sendStop(const std::function<int()> &send) {
-    unsigned long request = 0;
-    {
-        // Owed before it goes out: its event may follow the reply at once.
-        PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
-        // Stops of a controller that sends no stop events must not pile up.
-        forgetLateStopsLocked();
-        request = ++m_stopRequests;
-        m_owedStops.push_back({request, std::chrono::steady_clock::now() +
-                                            std::chrono::milliseconds(STOP_EVENT_WAIT_MSEC)});
-    }
-    const int result = PendingWrite(this, nullptr).run(send);
-    if (result == sdk::ErrCode_SocketDisconnect || result == sdk::ErrCode_CreateRequestFailed ||
-        result == sdk::ErrCode_SendRequestFailed) {
-        // It did not reach the controller whole: no event answers it.
-        PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
-        for (auto owed = m_owedStops.begin(); owed != m_owedStops.end(); ++owed) {
-            if (owed->request == request) {
-                m_owedStops.erase(owed);
-                break;
-            }
-        }
+    PendingWrite pending(this, 0);
+    const int result = pending.run(send);
+    PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
+    if (pending.written) {
+        m_moveLedger.stopRequestEnded(pending.stop, requestEnd(true, result));
+        broadcastMoveChangeLocked();
     }
     return result;
+}
+
+// Only a reply with a nonzero code says the controller left the request undone. Without a
+// readable reply it may have been carried out; a package that did not go out whole ended the
+// link.
+MoveLedger::Request RobotControlServices::requestEnd(bool written, int result) {
+    if (!written || result == sdk::ErrCode_SendRequestFailed ||
+        result == sdk::ErrCode_SocketDisconnect) {
+        return MoveLedger::Request::NotSent;
+    }
+    if (result == sdk::ErrnoSucc) {
+        return MoveLedger::Request::Accepted;
+    }
+    if (result == sdk::ErrCode_ResponseReturnError || result == sdk::ErrCode_RealRobotNoExist) {
+        return MoveLedger::Request::Refused;
+    }
+    return MoveLedger::Request::TimedOut;
 }
 
 void RobotControlServices::aboutToWrite(void *services) {
@@ -835,10 +800,11 @@ void RobotControlServices::aboutToWrite(void *services) {
     }
     PendingWrite::current = nullptr;  // only the call's own request, its first package
     PthreadLock lock(*self->m_robotMoveAtTrackTargetPosMutexPtr);
-    if (pending->move != nullptr) {
-        pending->move->stopsWritten = self->m_stopsWritten;
+    pending->written = true;
+    if (pending->move != 0) {
+        self->m_moveLedger.moveWritten(pending->move);
     } else {
-        ++self->m_stopsWritten;
+        pending->stop = self->m_moveLedger.stopWritten(std::chrono::steady_clock::now());
     }
 }
 

@@ -4,8 +4,6 @@
 #include <pthread.h>
 
 #include <atomic>
-#include <chrono>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -15,6 +13,7 @@
 #include "KezuRobotMetaType.h"
 #include "communicationmatetype.h"
 #include "internalMateType.h"
+#include "moveledger.h"
 #include "robotcommunicationclient.h"
 
 // The request and reply engine of one controller connection: synchronous requests over the
@@ -33,19 +32,7 @@ public:
     // still come (see m_lateReplyMayCome).
     using ReplyFilter = std::function<bool(const char *body, int length)>;
 
-    // A move's place among the moves of this connection, and the stop and link-loss counts
-    // when it was numbered: what its blocking wait compares against.
-    struct MoveWatch {
-        unsigned long move = 0;
-        unsigned long stops = 0;
-        unsigned long stopsWritten = 0;  // stop requests gone out before the move's own
-        unsigned long linkLosses = 0;
-    };
-
-    // How long a stop request's own stop event is awaited: one that comes later counts as a
-    // stop of whatever moves then.
-    static constexpr int STOP_EVENT_WAIT_MSEC = 2000;
-    enum class MoveEnd { Waiting, Arrived, Stopped, LinkLost, Replaced };
+    using MoveEnd = MoveLedger::End;
 
     RobotControlServices();
     // Closes the link (ending the receive thread) before any member goes.
@@ -105,16 +92,16 @@ public:
     void setRobotMoveAtTrackTargetSignalFlag(bool value);
     pthread_cond_t *getRobotMoveAtTrackTargetPosConditonPtr();
     pthread_mutex_t *getRobotMoveAtTrackTargetPosMutexPtr();
-    // Numbers the move and runs send, its request, in one step: the controller's arrival event
-    // names no move, so an arrival belongs to the last move sent before it, and the numbers
-    // must follow the order in which the moves reach the link.
-    int sendNumberedMove(const std::function<int()> &send, MoveWatch &watch);
-    // How the move's wait stands; the caller holds the arrival mutex. Every arrival, stop and
-    // link loss broadcasts the arrival condition.
-    MoveEnd moveEndLocked(const MoveWatch &watch) const;
+    // Runs send, a move request, as the next move of this connection: an arrival names no
+    // move, so it belongs to the last move sent before it, and moves must reach the link in
+    // the order they are numbered. A move that waits is followed until forgetMoveLocked.
+    int sendMove(const std::function<int()> &send, bool waits, MoveLedger::Id &move);
+    // How the move's wait stands; the caller holds the arrival mutex. Every event, link loss
+    // and end of a move or stop request broadcasts the arrival condition.
+    MoveEnd moveEndLocked(MoveLedger::Id move) const;
+    void forgetMoveLocked(MoveLedger::Id move);
     // Runs send, a stop request. The stop event that answers it ends the moves whose request
-    // went out before the stop's, not those sent after it (a script's next move), however
-    // late it comes.
+    // went out before the stop's, not those sent after it (a script's next move).
     int sendStop(const std::function<int()> &send);
 
     // ---- Receive side (receive thread) ----
@@ -238,6 +225,7 @@ protected:
     void linkLost() override;
     // Places a move or stop request of this thread among the others in the order they go out.
     static void aboutToWrite(void *services);
+    static MoveLedger::Request requestEnd(bool written, int result);
 
     std::unique_ptr<CommunicationResponse[]> m_robotCommandResponseSet;
     std::unique_ptr<std::mutex[]> m_robotCommandMutexSet;
@@ -266,23 +254,9 @@ protected:
     // Written under the arrival mutex by the receive thread, reset by the move service.
     std::atomic<bool> m_robotMoveAbnormalStopFlag;
     std::atomic<bool> m_robotMoveAtTrackTargetSignalFlag;
-    // Under the arrival mutex: the last move numbered, the one whose request is under way (0
-    // for none), the move the last arrival came for, the stop events that answer no stop of
-    // ours (and controller errors), the stop requests made and those gone out on the link,
-    // the count gone out when the last stop event came, and the requests whose stop event is
-    // still owed.
-    struct OwedStop {
-        unsigned long request;
-        std::chrono::steady_clock::time_point deadline;
-    };
-    unsigned long m_moveNumber = 0;
-    unsigned long m_moveInFlight = 0;
-    unsigned long m_arrivedMove = 0;
-    unsigned long m_stopCount = 0;
-    unsigned long m_stopRequests = 0;
-    unsigned long m_stopsWritten = 0;
-    unsigned long m_stopsWrittenAtLastStop = 0;
-    std::deque<OwedStop> m_owedStops;
+    // Under the arrival mutex.
+    MoveLedger m_moveLedger;
+    // Held across a whole move request, so moves go out in the order they are numbered.
     std::mutex m_moveOrderMutex;
 
     // Set once the first successful login of the process has installed its DH lengths.
@@ -311,19 +285,19 @@ private:
     void signalArrival();
     // Event 25 with code 0 (answers may be owed) or a controller error (never owed).
     void signalStop(bool mayAnswerAStop);
-    void forgetLateStopsLocked();
-    bool takeOwedStopLocked();
-    void endFlightLocked(const MoveWatch &watch, bool failed);
+    void broadcastMoveChangeLocked();
 
-    // A move (move set) or stop (move null) request that this thread is about to make; the
-    // link tells when its package goes out.
+    // The move (its id) or stop (id 0) request this thread is making; the link's write hook
+    // tells when its package goes out.
     struct PendingWrite {
-        PendingWrite(RobotControlServices *services, MoveWatch *move)
+        PendingWrite(RobotControlServices *services, MoveLedger::Id move)
             : services(services), move(move) {}
         int run(const std::function<int()> &send);
 
         RobotControlServices *services;
-        MoveWatch *move;
+        MoveLedger::Id move;
+        bool written = false;     // under the arrival mutex
+        MoveLedger::Id stop = 0;  // the ledger's id of a stop written
         static thread_local PendingWrite *current;
     };
     // False when the reported lengths are refused (not finite); they stay uninstalled.

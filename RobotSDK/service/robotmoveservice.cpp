@@ -631,13 +631,13 @@ int RobotMoveService::moveBaseService(RobotMoveClass MoveType, const RobotMovePr
                                       const std::vector<wayPoint_S> &wayPointVector, bool IsBolck) {
     // Every move is numbered, the non-blocking ones too: a later move of any kind takes the
     // arm away from the target of a move still waiting.
-    RobotControlServices::MoveWatch watch;
+    MoveLedger::Id move = 0;
     auto send = [&](const char *unknownClassLine) {
-        return m_robotBaseService->sendNumberedMove(
+        return m_robotBaseService->sendMove(
             [&] {
                 return sendByMoveClass(MoveType, moveProfile, wayPointVector, unknownClassLine);
             },
-            watch);
+            IsBolck, move);
     };
     if (!IsBolck) {
         W_INFO("sdk log: User non-blocking call motion interface.");
@@ -652,7 +652,7 @@ int RobotMoveService::moveBaseService(RobotMoveClass MoveType, const RobotMovePr
         W_ERROR("sdk log: robotMoveInterface return false, because server return false.");
         return ret;
     }
-    ret = waitForMoveEnd(watch);
+    ret = waitForMoveEnd(move);
     W_INFO("sdk log: User call motion interface finish.");
     return ret;
 }
@@ -664,24 +664,31 @@ void RobotMoveService::clearMoveFlags() {
     m_robotBaseService->setRobotMoveAbnormalStopFlag(false);
 }
 
-int RobotMoveService::waitForMoveEnd(const RobotControlServices::MoveWatch &watch) {
+int RobotMoveService::waitForMoveEnd(MoveLedger::Id move) {
+    PthreadLock lock(*m_robotBaseService->getRobotMoveAtTrackTargetPosMutexPtr());
+    const int result = waitForMoveEndLocked(move);
+    m_robotBaseService->forgetMoveLocked(move);
+    return result;
+}
+
+int RobotMoveService::waitForMoveEndLocked(MoveLedger::Id move) {
     using End = RobotControlServices::MoveEnd;
     pthread_mutex_t *mutex = m_robotBaseService->getRobotMoveAtTrackTargetPosMutexPtr();
     pthread_cond_t *condition = m_robotBaseService->getRobotMoveAtTrackTargetPosConditonPtr();
-    PthreadLock lock(*mutex);
-    End end = m_robotBaseService->moveEndLocked(watch);
+    End end = m_robotBaseService->moveEndLocked(move);
     if (end == End::Arrived) {
         W_INFO("sdk log: atTrackTargetPos singal before the response appears");
         return sdk::ErrnoSucc;
     }
-    // No time limit: a move takes as long as it takes. Arrivals, stops and link losses all
-    // broadcast the condition, and each waiter sees under the mutex whether one ends its wait.
+    // No time limit: a move takes as long as it takes. Events, link losses and the ends of
+    // move and stop requests all broadcast the condition, and each waiter sees under the
+    // mutex whether one ends its wait.
     while (end == End::Waiting) {
         if (pthread_cond_wait(condition, mutex) != 0) {
             W_ERROR("sdk log: Call robotMoveInterface  pthread_cond_wait failed.");
             return sdk::ErrCode_MotionRelatedVariableError;
         }
-        end = m_robotBaseService->moveEndLocked(watch);
+        end = m_robotBaseService->moveEndLocked(move);
     }
     switch (end) {
         case End::Arrived:
@@ -729,13 +736,13 @@ int RobotMoveService::robotTeachMove(const RobotMoveProfile &moveProfile,
     }
     // A jog moves the arm like any move and ends in an arrival: numbered, so that a move still
     // waiting does not take that arrival for its own.
-    RobotControlServices::MoveWatch watch;
-    return m_robotBaseService->sendNumberedMove(
+    MoveLedger::Id move = 0;
+    return m_robotBaseService->sendMove(
         [&] {
             return m_robotBaseService->requestServiceOnlyCheckSendResultMode(
                 Cmd::CommunicationType_RobotTeachMoveStart, body, size);
         },
-        watch);
+        false, move);
 }
 
 int RobotMoveService::getCurrnetRoadPoint(wayPoint_S &wayPoint) {

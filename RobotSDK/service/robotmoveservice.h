@@ -187,8 +187,10 @@ private:
                         const std::vector<wayPoint_S> &wayPointVector,
                         const char *unknownClassLine);
     void clearMoveFlags();
-    // Until the move's own arrival, a stop, a loss of its link or a later move's arrival.
-    int waitForMoveEnd(const RobotControlServices::MoveWatch &watch);
+    // Until the move's own arrival, a stop, a loss of its link or a later move's arrival;
+    // then the move is no longer followed.
+    int waitForMoveEnd(MoveLedger::Id move);
+    int waitForMoveEndLocked(MoveLedger::Id move);
     int moveToTarget(move_mode moveMode, wayPoint_S &target, bool IsBolck);
 
     RobotControlServices *m_robotBaseService;

@@ -5,6 +5,7 @@
 
 #include "../../yrl_alg/kinematicstestutil.h"
 #include "robotcommon.pb.h"
+#include "moveledger.h"
 #include "robotmoveservice.h"
 #include "robotutilservice.h"
 #include "servicetests.h"
@@ -304,21 +305,28 @@ TEST_F(SlowMoveTest, StopsAndLinkLossEndEveryWaitAndAnArrivalOnlyItsOwn) {
 
 // A stop is asked for while no move runs, and its stop event is held back until a blocking
 // move is under way. That event ends no move numbered after the stop; anything else that stops
-// the arm still ends it with 10021.
+// the arm still ends it with 10021. A stop the controller refused is owed no event.
 TEST_F(SlowMoveTest, AStopsOwnEventEndsNoMoveNumberedAfterIt) {
     const int stopped = kz::ErrCode_MotionInterruptedByEvent;
+    const int refused = kz::ErrCode_ResponseReturnError;
     auto event = [this](int type) {
         return [this, type] { controller().sendEvent(type, 0, "e"); };
     };
     auto stop = [this] { EXPECT_EQ(0, move_->robotMoveControl(kz::RobotMoveStop)); };
+    auto refusedStop = [this, refused] {
+        controller().setReplyFault(Cmd::CommunicationType_RobotMoveControl,
+                                   kezu_sim::ReplyFault(milliseconds(0), false, 2));
+        EXPECT_EQ(refused, move_->robotMoveControl(kz::RobotMoveStop));
+    };
     auto afterTheWait = [] {
-        std::this_thread::sleep_for(milliseconds(RobotControlServices::STOP_EVENT_WAIT_MSEC + 200));
+        std::this_thread::sleep_for(MoveLedger::STOP_EVENT_WAIT + milliseconds(200));
     };
     struct {
         const char *name;
         std::vector<std::function<void()>> act;
         int result;              // 0: the move waits on until the test's arrival
         milliseconds stopReply;  // the move starts once the stop went out, before its reply
+        int stopCode = 0;        // the controller's answer to the stop before the move
     } const cases[] = {
         {"TheStopsEvent", {event(25)}, 0, milliseconds(0)},
         {"TheEventOfAStopStillAwaitingItsReply", {event(25)}, 0, milliseconds(300)},
@@ -329,16 +337,22 @@ TEST_F(SlowMoveTest, AStopsOwnEventEndsNoMoveNumberedAfterIt) {
         {"AControllerErrorIsNeverOwed", {event(26)}, stopped, milliseconds(0)},
         {"AStopDuringTheMoveWhoseEventComesFirst", {stop, event(25)}, stopped, milliseconds(0)},
         {"AStopWhoseEventNeverComes", {afterTheWait, event(25)}, stopped, milliseconds(0)},
+        {"ARefusedStopIsOwedNothing", {event(25)}, stopped, milliseconds(0), 2},
+        {"TheStopsLateEventAfterARefusedStopDuringTheMove",
+         {refusedStop, event(25)},
+         0,
+         milliseconds(0)},
     };
     for (const auto &c : cases) {
-        kezu_sim::ReplyFault withheld(c.stopReply);
+        kezu_sim::ReplyFault withheld(c.stopReply, false, c.stopCode);
         withheld.withholdEvents = true;
         controller().setReplyFault(Cmd::CommunicationType_RobotMoveControl, withheld);
         controller().clearReceived();
+        const int stopResult = c.stopCode == 0 ? 0 : refused;
         std::future<int> stopping =
             inBackground([this] { return move_->robotMoveControl(kz::RobotMoveStop); });
         if (c.stopReply.count() == 0) {
-            EXPECT_EQ(0, ended(stopping)) << c.name;
+            EXPECT_EQ(stopResult, ended(stopping)) << c.name;
         }
         ASSERT_TRUE(
             controller().waitForPackages(Cmd::CommunicationType_RobotMoveControl, 1, kBound));
@@ -354,29 +368,65 @@ TEST_F(SlowMoveTest, AStopsOwnEventEndsNoMoveNumberedAfterIt) {
             move.wait();
         }
         if (stopping.valid()) {
-            EXPECT_EQ(0, ended(stopping)) << c.name;
+            EXPECT_EQ(stopResult, ended(stopping)) << c.name;
         }
     }
 }
 
+// The controller stops the arm while the program's stop still waits behind a pause for its
+// turn on the link: no stop of the program's can owe that event, so it ends the move.
+TEST_F(SlowMoveTest, AControllerStopBeforeTheProgramsStopGoesOutEndsTheMove) {
+    kezu_sim::ReplyFault slow(milliseconds(300));
+    slow.withholdEvents = true;  // the arm stands already: the stop causes no event
+    controller().setReplyFault(Cmd::CommunicationType_RobotMoveControl, slow);
+    std::future<int> move = blockingMoveUnderWay();
+    std::future<int> pause =
+        inBackground([this] { return move_->robotMoveControl(kz::RobotMovePause); });
+    ASSERT_TRUE(controller().waitForPackages(Cmd::CommunicationType_RobotMoveControl, 1, kBound));
+    std::future<int> stop =
+        inBackground([this] { return move_->robotMoveControl(kz::RobotMoveStop); });
+    // Time for the stop to queue behind the pause; the move must end either way.
+    std::this_thread::sleep_for(milliseconds(100));
+    controller().sendEvent(25, 0, "robot stopped");
+    EXPECT_EQ(kz::ErrCode_MotionInterruptedByEvent, ended(move));
+    if (move.valid()) {  // still waiting: end it, so the test ends
+        controller().sendEvent(26, 1, "controller error");
+    }
+    EXPECT_EQ(0, ended(pause));
+    EXPECT_EQ(0, ended(stop));
+}
+
 // A later move that the controller refuses takes the arm nowhere: the earlier move still ends
-// with its arrival, also one that comes while the refused request is under way.
-TEST_F(SlowMoveTest, ARefusedLaterMoveReplacesNone) {
-    for (const milliseconds refusalDelay : {milliseconds(0), milliseconds(300)}) {
+// with its arrival, also one that comes while the refused request is under way. A later move
+// whose reply never came may have been carried out: the arrival is no longer the earlier one's.
+TEST_F(SlowMoveTest, ALaterMoveReplacesTheEarlierUnlessRefused) {
+    struct {
+        const char *name;
+        kezu_sim::ReplyFault fault;
+        int second, first;
+    } const cases[] = {
+        {"Refused", kezu_sim::ReplyFault(milliseconds(0), false, 2),
+         kz::ErrCode_ResponseReturnError, 0},
+        {"RefusedWhileTheArrivalComes", kezu_sim::ReplyFault(milliseconds(300), false, 2),
+         kz::ErrCode_ResponseReturnError, 0},
+        {"TimedOut", kezu_sim::ReplyFault(milliseconds(0), true), kz::ErrCode_RequestTimeout,
+         kz::ErrCode_MotionInterruptedByEvent},
+    };
+    for (const auto &c : cases) {
         std::future<int> first = blockingMoveUnderWay();
-        controller().setReplyFault(Cmd::CommunicationType_RobotMove,
-                                   kezu_sim::ReplyFault(refusalDelay, false, 2));
+        controller().setReplyFault(Cmd::CommunicationType_RobotMove, c.fault);
         std::future<int> second = blockingMove();
-        if (refusalDelay.count() > 0) {
+        const bool arrivalDuringTheRequest = c.fault.delay.count() > 0;
+        if (arrivalDuringTheRequest) {
             ASSERT_TRUE(controller().waitForPackages(Cmd::CommunicationType_RobotMove, 2, kBound));
             controller().sendEvent(22, 0, "at target position");
         }
-        EXPECT_EQ(kz::ErrCode_ResponseReturnError, ended(second));
+        EXPECT_EQ(c.second, ended(second)) << c.name;
         controller().clearReplyFaults();
-        if (refusalDelay.count() == 0) {
+        if (!arrivalDuringTheRequest) {
             controller().sendEvent(22, 0, "at target position");
         }
-        EXPECT_EQ(0, ended(first)) << refusalDelay.count();
+        EXPECT_EQ(c.first, ended(first)) << c.name;
     }
 }
 
