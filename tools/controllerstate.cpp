@@ -942,8 +942,8 @@ int ControllerState::applyMotionCommand(int commandType, const std::string &body
 
 int ControllerState::startMotion(Session &session, const std::vector<common::ProtoRoadPoint> &path,
                                  Clock::time_point now) {
-    // Before the first move, and after preset joints, the pose is unknown, not the origin: the
-    // move then starts from its first point's pose, so that only its joints time that step.
+    // Before the first move, after preset joints and after a stop, the pose is unknown, not the
+    // origin: the move then starts from its first point's pose, so only its joints time that step.
     if (!m_poseKnown && !path.empty()) {
         m_pose = roadPointPose(path.front(), m_pose);
     }
@@ -1009,6 +1009,10 @@ void ControllerState::stopMotion(Session &session, Clock::time_point now) {
         m_pose.position[i] += (session.motion.target.position[i] - m_pose.position[i]) * fraction;
     }
     m_joints = jointsAt(session, now);
+    // Where the arm stopped is known in joints only: that position is a straight-line guess,
+    // and the commanded target itself when the move began from an unknown pose. The next move
+    // starts from its first point's pose, so the stopped joints time that step.
+    m_poseKnown = false;
     session.motion.active = false;
 }
 

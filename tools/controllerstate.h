@@ -151,7 +151,7 @@ private:
     ControllerConfig m_config;
     Joints m_joints{};
     Pose m_pose;
-    bool m_poseKnown = false;  // set by the first move
+    bool m_poseKnown = false;  // set by a move, cleared by preset joints and by a stop
     std::vector<uint32_t> m_boardDI;
     std::vector<uint32_t> m_boardDO;
     std::vector<float> m_boardAI;

@@ -28,22 +28,22 @@ const ::Ori kIdentity{1.0, 0.0, 0.0, 0.0};
 
 bool isBlank(int c) { return c != std::char_traits<char>::eof() && std::isspace(c) != 0; }
 
-bool isDigitOrPoint(int c) { return c == '.' || (c >= '0' && c <= '9'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Whether the stream's next characters begin a number: a digit, or a sign or point followed by
-// a digit or point.
+// Whether the stream's next characters begin a number as its floating-point extraction reads
+// one: a digit, or a point before a digit, after an optional sign.
 bool numberFollows(std::istream &in) {
-    const int c = in.peek();
-    if (c >= '0' && c <= '9') {
-        return true;
+    std::streambuf &text = *in.rdbuf();
+    char ahead[3];
+    const std::streamsize got = text.sgetn(ahead, sizeof(ahead));
+    for (std::streamsize i = 0; i < got; ++i) {
+        text.sungetc();
     }
-    if (c != '+' && c != '-' && c != '.') {
-        return false;
+    std::streamsize at = got > 0 && (ahead[0] == '+' || ahead[0] == '-') ? 1 : 0;
+    if (at < got && ahead[at] == '.') {
+        ++at;
     }
-    in.get();
-    const bool follows = isDigitOrPoint(in.peek());
-    in.unget();
-    return follows;
+    return at < got && isDigit(ahead[at]);
 }
 
 // Consumes the separator after a joint angle of an offline-track line: a character directly
@@ -59,13 +59,17 @@ void skipSeparator(std::istream &in) {
     in.get();
 }
 
-// Whether the rest of a line, after separators (blanks, commas, semicolons), begins another
-// number.
+// Whether the rest of a line begins another number behind blanks, commas and semicolons, or
+// behind one separator of another kind, as the angles before it may be separated.
 bool numberAfterSeparators(std::istream &in) {
     while (isBlank(in.peek()) || in.peek() == ',' || in.peek() == ';') {
         in.get();
     }
-    return numberFollows(in);
+    if (numberFollows(in)) {
+        return true;
+    }
+    in.get();
+    return numberFollows(in >> std::ws);
 }
 
 // Up to six angles of an offline-track line into the zeroed waypoint, with their pose; true

@@ -89,8 +89,8 @@ public:
     // angles read before the failure, the rest 0, with their forward-kinematics pose.
     static bool jointStringToWaypoint(const std::string &jointString, SdkWayPoint &waypoint);
     // A line of an offline-track file as the file reader takes it: read as above, but true only
-    // when no further number follows the sixth angle after separators (blanks, commas,
-    // semicolons); anything else after it, a comment say, is ignored.
+    // when no further number follows the sixth angle behind blanks, commas and semicolons, or
+    // behind one separator of another kind; anything else after it, a comment say, is ignored.
     static bool offlineTrackLineToWaypoint(const std::string &line, SdkWayPoint &waypoint);
 
     // False, installing nothing, when a length would not be finite.

@@ -2,7 +2,7 @@
 // what it reads must be self-consistent: the pose is the forward kinematics of the angles it
 // holds, six angles it accepts read back bit for bit when written out again with either
 // blank or comma separators, and a file line of them takes a trailing comment but not a
-// seventh number.
+// seventh number behind any separator.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -41,15 +41,17 @@ void requireReadsBack(const kezu::wayPoint_S &read, const char *separator) {
     require(std::memcmp(again.jointpos, read.jointpos, sizeof(read.jointpos)) == 0);
 }
 
-// After the sixth angle a file line ignores separators and what follows them, unless that is
-// another number.
+// After the sixth angle a file line ignores what is not a number, but not a seventh number
+// behind separators of any kind.
 void requireFileLineRule(const kezu::wayPoint_S &read) {
     kezu::wayPoint_S again;
-    require(RobotUtilService::offlineTrackLineToWaypoint(joined(read.jointpos, ",") + ",;\t# 1",
-                                                         again));
+    require(RobotUtilService::offlineTrackLineToWaypoint(
+        joined(read.jointpos, "|") + ",;\t# pose 1", again));
     require(std::memcmp(again.jointpos, read.jointpos, sizeof(read.jointpos)) == 0);
-    require(
-        !RobotUtilService::offlineTrackLineToWaypoint(joined(read.jointpos, " ") + " ,-.7", again));
+    for (const char *seventh : {" ,-.7", "|9", "/ +.5"}) {
+        require(!RobotUtilService::offlineTrackLineToWaypoint(joined(read.jointpos, " ") + seventh,
+                                                              again));
+    }
 }
 
 }  // namespace

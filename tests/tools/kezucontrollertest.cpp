@@ -291,6 +291,40 @@ TEST(CounterpartTravel, EveryMoveTakesItsStepTimesTheTravelScale) {
     }
 }
 
+// A stop leaves the arm where it then was, and the next move is timed by its own step from
+// there: also when the stopped move was the first, begun from a pose not yet known.
+TEST(CounterpartTravel, AMoveAfterAStopIsTimedFromWhereTheArmStopped) {
+    kezu_sim::ControllerConfig config;
+    config.travelScale = 2;
+    const struct {
+        const char *what;
+        int type;
+        std::string body;
+        bool arrivedBefore = false;
+    } rows[] = {{"stop command, first move", 25, generalInt(0)},
+                {"fast stop, first move", 85, ""},
+                {"offline-track stop, first move", 74, ""},
+                {"stop command, after an arrival", 25, generalInt(0), true}};
+    for (const auto &row : rows) {
+        kezu_sim::ControllerState arm(config);
+        kezu_sim::Session session;
+        kezu_sim::Clock::time_point now{};  // every time is given, none is waited for
+        if (row.arrivedBefore) {
+            ASSERT_TRUE(arm.handle(22, moveTo(0.0, 1.0), session, 0, now).moveStarted);
+            ASSERT_TRUE(arm.finishMotion(session, now)) << row.what;
+        }
+        // 0.6 rad, flange 0.6 m on: 1.2 s, stopped after a quarter at 0.15 rad, flange 1.15 m.
+        ASSERT_TRUE(arm.handle(22, moveTo(0.6, 1.6), session, 0, now).moveStarted);
+        now += 300ms;
+        arm.handle(row.type, row.body, session, 0, now);
+        EXPECT_NEAR(0.15, arm.joints()[0], 1e-9) << row.what;
+        ASSERT_TRUE(arm.handle(22, moveTo(0.2, 1.2), session, 0, now).moveStarted);
+        const auto arrival = arm.arrivalTime(session);
+        ASSERT_TRUE(arrival) << row.what;
+        EXPECT_NEAR(0.1, std::chrono::duration<double>(*arrival - now).count(), 1e-9) << row.what;
+    }
+}
+
 // The counterpart and a raw connection to it.
 struct RawToCounterpart {
     RawToCounterpart() {

@@ -195,7 +195,9 @@ TEST_F(Facade, OfflineTrackFileLinesEndAtCarriageReturnsLineFeedsOrBoth) {
           std::vector<std::string>{a + "\r" + b + "\r\r" + c},
           std::vector<std::string>{a + "\r\n" + b + "\n\r" + c + "\r"},
           std::vector<std::string>{a + ",", b + "\t", c + ";"},
-          std::vector<std::string>{a + "\t", b + "# pose 2", c + " # pose 1"}}) {
+          std::vector<std::string>{a + "\t", b + "# pose 2", c + " # pose 1"},
+          std::vector<std::string>{"0.1|0.2|0.3|0.4|0.5|0.6", "0.1/0.2/0.3/0.4/0.5/0.7|",
+                                   "0.1|0.2|0.3|0.4|0.5|0.8 # pose 3"}}) {
         controller_->clearReceived();
         TempFile file(lines);
         EXPECT_EQ(0, facade_->robotServiceOfflineTrackWaypointAppend(file.path()));
@@ -207,7 +209,7 @@ TEST_F(Facade, OfflineTrackFileLinesEndAtCarriageReturnsLineFeedsOrBoth) {
     }
 }
 
-// A line is six numbers, and no seventh after separators.
+// A line is six numbers, and no seventh behind separators of any kind.
 TEST_F(Facade, OneMalformedOfflineTrackLineRefusesTheWholeFile) {
     const struct {
         std::string line;
@@ -218,6 +220,8 @@ TEST_F(Facade, OneMalformedOfflineTrackLineRefusesTheWholeFile) {
                 {"0.5,0.1,0.2,0.3,0.4,0.5,0.6", 2500},
                 {"0.1,0.2,0.3,0.4,0.5,0.6;\t7", 2500},
                 {"0.1 0.2 0.3 0.4 0.5 0.6 , -.7 # time", 2500},
+                {"0.1|0.2|0.3|0.1|0.2|0.3|9", 2500},
+                {"0.1/0.2/0.3/0.1/0.2/0.3/9", 2500},
                 {"\r0.1,0.2,0.3,0.4,0.5", 2501}};
     for (const auto &row : rows) {
         SCOPED_TRACE(row.line);

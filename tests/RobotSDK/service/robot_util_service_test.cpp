@@ -314,8 +314,8 @@ TEST_F(UtilService, RpyInRadiansRollAboutXFirst) {
 }
 
 // A character right after a number separates; after blanks, a character that begins a number
-// (digit, or sign or point before a digit or point) means the blanks alone separated. Six clean
-// numbers give true; on false the waypoint holds what was read.
+// (a digit, or a point before a digit, after an optional sign) means the blanks alone
+// separated. Six clean numbers give true; on false the waypoint holds what was read.
 TEST_F(UtilService, JointStringReadsSixAnglesSeparatedByOneCharacterOrBlanks) {
     const struct {
         const char *line;
@@ -328,6 +328,7 @@ TEST_F(UtilService, JointStringReadsSixAnglesSeparatedByOneCharacterOrBlanks) {
                  {" 0.1 ; 0.2; 0.3 ;0.4; 0.5; 0.6 ", {0.1, 0.2, 0.3, 0.4, 0.5, 0.6}, true},
                  {"1,-2;-3|4-5 , 6,7,8", {1, -2, -3, 4, 5, 6}, true},
                  {"1 - 2 x 3 . 4 + 5 , 6", {1, 2, 3, 4, 5, 6}, true},
+                 {"1 ..2 -.3 4 5 6", {1, 0.2, -0.3, 4, 5, 6}, true},
                  {"1,2,3", {1, 2, 3}, false},
                  {"1 2 3 .x 4 5 6", {1, 2, 3}, false},
                  {"1 2 3 4 5", {1, 2, 3, 4, 5}, false},
@@ -343,6 +344,29 @@ TEST_F(UtilService, JointStringReadsSixAnglesSeparatedByOneCharacterOrBlanks) {
         EXPECT_EQ(c.complete, U::jointStringToWaypoint(c.line, wp)) << c.line;
         ASSERT_EQ(kz::ErrnoSucc, U::robotFk(c.joints.data(), 6, fk));
         EXPECT_EQ(0, std::memcmp(&fk, &wp, sizeof(wp))) << '"' << c.line << '"';
+    }
+}
+
+// After the sixth angle a file line ignores text that is not a number, but a seventh number
+// refuses it behind blanks, commas and semicolons or behind one separator of any other kind,
+// as the angles before it are separated. Either way the waypoint holds the six angles.
+TEST_F(UtilService, FileLineRefusesASeventhNumberBehindAnySeparator) {
+    const std::string six = "0.1|0.2|0.3|0.1|0.2|0.3";
+    const struct {
+        const char *tail;
+        bool taken;
+    } rows[] = {{"", true},          {"|", true},    {"|-", true},        {"|abc", true},
+                {"abc", true},       {" ...", true}, {" # pose 1", true}, {"||7", true},
+                {"|9", false},       {"/9", false},  {" 9", false},       {"|-9", false},
+                {"|.5", false},      {"#1", false},  {" # 1", false},     {",,7", false},
+                {", ;\t/ +7", false}};
+    const kintest::Joints joints = {0.1, 0.2, 0.3, 0.1, 0.2, 0.3};
+    kz::wayPoint_S fk;
+    ASSERT_EQ(kz::ErrnoSucc, U::robotFk(joints.data(), 6, fk));
+    for (const auto &row : rows) {
+        kz::wayPoint_S wp;
+        EXPECT_EQ(row.taken, U::offlineTrackLineToWaypoint(six + row.tail, wp)) << row.tail;
+        EXPECT_EQ(0, std::memcmp(&fk, &wp, sizeof(wp))) << row.tail;
     }
 }
 
