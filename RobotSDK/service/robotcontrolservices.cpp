@@ -71,7 +71,7 @@ RobotControlServices::EventHandOff::~EventHandOff() {
 RobotControlServices::RobotControlServices()
     : m_robotCommandResponseSet(new CommunicationResponse[CMT::CommunicationTypeCount]),
       m_robotCommandMutexSet(new std::mutex[CMT::CommunicationTypeCount]),
-      m_lateReplyMayCome(new bool[CMT::CommunicationTypeCount]()),
+      m_ioReplyWindow(CMT::CommunicationTypeCount),
       m_robotStartupDoneResult(sdk::ROBOT_SERVICE_READY),
       m_robotHandShakeSuccFlag(false),
       m_robotEventCallback(nullptr),
@@ -103,7 +103,7 @@ RobotControlServices::~RobotControlServices() {
 
 int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &requestInfo,
                                                   CommunicationResponse &responseInfo,
-                                                  const ReplyFilter &answers) {
+                                                  const PointRead *pointRead) {
     const timespec deadline = deadlineAfterUsec(WAIT_RESPONSE_MAX_TIME_USEC);
     const unsigned long linkLossAtStart = getLinkLossCount();
     if (!getCurrentConnectStatus()) {
@@ -116,26 +116,45 @@ int RobotControlServices::sendRequestWaitResponse(const CommunicationRequest &re
         return sdk::ErrCode_RequestRelatedVariableError;
     }
     std::lock_guard<std::mutex> requestLock(m_robotCommandMutexSet[type]);
-    static const ReplyFilter anyReply;
-    bool dropped = false;
-    const int result = exchangeLocked(requestInfo, responseInfo, deadline, linkLossAtStart,
-                                      m_lateReplyMayCome[type] ? answers : anyReply, dropped);
-    // A request whose filter dropped a reply does not reopen the window: that reply may have
-    // been its own, from a controller the filter misjudges.
-    m_lateReplyMayCome[type] = result == sdk::ErrCode_RequestTimeout && !dropped;
+    if (pointRead != nullptr) {
+        return pointReadLocked(requestInfo, responseInfo, deadline, linkLossAtStart, *pointRead);
+    }
+    return exchangeLocked(requestInfo, responseInfo, deadline, linkLossAtStart, nullptr);
+}
+
+int RobotControlServices::pointReadLocked(const CommunicationRequest &requestInfo,
+                                          CommunicationResponse &responseInfo,
+                                          const timespec &deadline, unsigned long linkLossAtStart,
+                                          const PointRead &pointRead) {
+    IoReplyWindow::Read read =
+        m_ioReplyWindow.begin(requestInfo.m_commandType, linkLossAtStart, pointRead.asked);
+    const ReplyFilter answers = [&](const char *body, int length, bool beforeSend) {
+        const int named = pointRead.named(body, length);
+        if (beforeSend) {
+            m_ioReplyWindow.stale(read, named);
+            return false;
+        }
+        return m_ioReplyWindow.takes(read, named);
+    };
+    const int result =
+        exchangeLocked(requestInfo, responseInfo, deadline, linkLossAtStart, answers);
+    m_ioReplyWindow.end(read, result == sdk::ErrCode_RequestTimeout);
     return result;
 }
 
 int RobotControlServices::exchangeLocked(const CommunicationRequest &requestInfo,
                                          CommunicationResponse &responseInfo,
                                          const timespec &deadline, unsigned long linkLossAtStart,
-                                         const ReplyFilter &answers, bool &dropped) {
+                                         const ReplyFilter &answers) {
     const CommandType type = requestInfo.m_commandType;
     CommunicationResponse &slot = m_robotCommandResponseSet[type];
     {
         // A reply that came after an earlier request gave up is dropped here. The slot is
         // not held across the send, so the receive thread never waits for a slow send.
         PthreadLock slotLock(slot.m_mutex);
+        if (answers && slot.m_commandType == type) {
+            answers(slot.m_textPtr, slot.m_textLength, true);
+        }
         slot.destroy();
     }
     if (!encodeAndSendCommunicationPackage(requestInfo)) {
@@ -151,7 +170,7 @@ int RobotControlServices::exchangeLocked(const CommunicationRequest &requestInfo
         W_INFO("sdk log: Sending robotMove request was successful, waiting for server response.");
     }
     PthreadLock slotLock(slot.m_mutex);
-    const int result = waitReplyLocked(slot, type, deadline, linkLossAtStart, answers, dropped);
+    const int result = waitReplyLocked(slot, type, deadline, linkLossAtStart, answers);
     if (result == 0) {
         takeReply(slot, responseInfo);
         if (type == CMT::CommunicationType_RobotMove) {
@@ -166,9 +185,9 @@ int RobotControlServices::exchangeLocked(const CommunicationRequest &requestInfo
 // such, also when the deadline has passed by the time its waits are ended.
 int RobotControlServices::waitReplyLocked(CommunicationResponse &slot, CommandType type,
                                           const timespec &deadline, unsigned long linkLossAtStart,
-                                          const ReplyFilter &answers, bool &dropped) {
+                                          const ReplyFilter &answers) {
     for (bool timedOut = false;;) {
-        if (holdsReply(slot, type, answers, dropped)) {
+        if (holdsReply(slot, type, answers)) {
             return 0;
         }
         if (getLinkLossCount() != linkLossAtStart) {
@@ -191,16 +210,15 @@ int RobotControlServices::waitReplyLocked(CommunicationResponse &slot, CommandTy
 
 // A reply that answers another request of the type (a late one) is dropped unread.
 bool RobotControlServices::holdsReply(CommunicationResponse &slot, CommandType type,
-                                      const ReplyFilter &answers, bool &dropped) {
+                                      const ReplyFilter &answers) {
     if (slot.m_commandType != type) {
         return false;
     }
-    if (!answers || answers(slot.m_textPtr, slot.m_textLength)) {
+    if (!answers || answers(slot.m_textPtr, slot.m_textLength, false)) {
         return true;
     }
     W_ERROR("sdk log: Dropped a reply to another request. cmd type: %s", commandName(type).c_str());
     slot.destroy();
-    dropped = true;
     return false;
 }
 
@@ -253,13 +271,13 @@ int RobotControlServices::requestServiceGetResponseContentMode(CommandType robot
                                                                void *protobufTextPtr,
                                                                int protobufTextLength,
                                                                CommunicationResponse &robotResponse,
-                                                               const ReplyFilter &answers) {
+                                                               const PointRead *pointRead) {
     CommunicationRequest request;
     request.setProperty(-1, robotCommandType, static_cast<char *>(protobufTextPtr),
                         protobufTextLength);
     robotResponse.destroy();
     robotResponse.setProperty(-1, robotCommandType, nullptr, 0);
-    const int result = sendRequestWaitResponse(request, robotResponse, answers);
+    const int result = sendRequestWaitResponse(request, robotResponse, pointRead);
     if (result == 0 && robotResponse.m_textPtr == nullptr) {
         W_ERROR("sdk log: robot server response text is NULL.");
         return sdk::ErrCode_ResponseInfoIsNULL;
@@ -823,9 +841,10 @@ int RobotControlServices::PendingWrite::run(const std::function<int()> &send) {
 template <typename Decode>
 int RobotControlServices::readService(CommandType type, void *body, int length, Decode decode,
                                       int decodeFailure, const char *errorText,
-                                      const ReplyFilter &answers) {
+                                      const PointRead *pointRead) {
     CommunicationResponse response;
-    const int result = requestServiceGetResponseContentMode(type, body, length, response, answers);
+    const int result =
+        requestServiceGetResponseContentMode(type, body, length, response, pointRead);
     if (result != 0) {
         return result;
     }
@@ -1218,20 +1237,19 @@ bool encodeIoList(char **body, int *size, const std::vector<sdk::RobotAnalogIODe
 template <typename Record>
 int RobotControlServices::readIoList(CommandType type, void *body, int length,
                                      std::vector<Record> &list, const char *errorText,
-                                     const ReplyFilter &answers) {
+                                     const PointRead *pointRead) {
     return readService(
         type, body, length,
         [&](const char *text, int textLength, int &code) {
             return decodeIoList(text, textLength, list, code);
         },
-        sdk::ErrCode_CreateRequestFailed, errorText, answers);
+        sdk::ErrCode_CreateRequestFailed, errorText, pointRead);
 }
 
-// Replies are matched by command type only, so after a read of the type timed out its late
-// reply could answer this read: while it may still come, one whose record names another
-// address is not used. Controllers need not echo the address, so outside that window any
-// reply is. A reply without a record is left for the read to refuse. The output is written
-// only with result 0.
+// Replies are matched by command type only, so a late reply about another point could answer
+// this read; the link's IO reply window tells when one naming another point is refused (see
+// IoReplyWindow). A reply without a record is left for the read to refuse. The output is
+// written only with result 0.
 template <typename Record, typename Out>
 int RobotControlServices::readIoPoint(CommandType type, int addr, Out &out, const char *errorText) {
     Record asked{};
@@ -1239,14 +1257,15 @@ int RobotControlServices::readIoPoint(CommandType type, int addr, Out &out, cons
     char *body = nullptr;
     int size = 0;
     encodeIoList(&body, &size, {asked});
-    const ReplyFilter aboutThisPoint = [&asked](const char *text, int textLength) {
-        std::vector<Record> list;
-        int code = 0;
-        return !decodeIoList(text, textLength, list, code) || list.empty() ||
-               list.front().addr == asked.addr;
-    };
+    const PointRead pointRead{asked.addr, [](const char *text, int textLength) {
+                                  std::vector<Record> list;
+                                  int code = 0;
+                                  return decodeIoList(text, textLength, list, code) && !list.empty()
+                                             ? static_cast<int>(list.front().addr)
+                                             : IoReplyWindow::NO_POINT;
+                              }};
     std::vector<Record> list;
-    const int result = readIoList(type, body, size, list, errorText, aboutThisPoint);
+    const int result = readIoList(type, body, size, list, errorText, &pointRead);
     if (result != 0) {
         return result;
     }

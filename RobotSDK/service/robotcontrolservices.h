@@ -13,6 +13,7 @@
 #include "KezuRobotMetaType.h"
 #include "communicationmatetype.h"
 #include "internalMateType.h"
+#include "ioreplywindow.h"
 #include "moveledger.h"
 #include "robotcommunicationclient.h"
 
@@ -27,10 +28,13 @@ public:
     // The reply wait, counted from the call.
     static constexpr long WAIT_RESPONSE_MAX_TIME_USEC = 800000;
 
-    // Tells whether a reply body of the request's type answers this request; one that does
-    // not is dropped and the wait goes on. Applied only while a late reply of the type may
-    // still come (see m_lateReplyMayCome).
-    using ReplyFilter = std::function<bool(const char *body, int length)>;
+    // A single IO read: the point it asks, and the point a reply body of its type names
+    // (IoReplyWindow::NO_POINT for none). A reply the link's IO reply window refuses is
+    // dropped and the wait goes on.
+    struct PointRead {
+        int asked;
+        std::function<int(const char *body, int length)> named;
+    };
 
     using MoveEnd = MoveLedger::End;
 
@@ -47,7 +51,7 @@ public:
 
     int sendRequestWaitResponse(const CommunicationRequest &requestInfo,
                                 CommunicationResponse &responseInfo,
-                                const ReplyFilter &answers = nullptr);
+                                const PointRead *pointRead = nullptr);
     // Takes ownership of the body (null with length 0 for none); returns the mapped code.
     int requestServiceOnlyCheckSendResultMode(CommandType robotCommandType, void *protobufTextPtr,
                                               int protobufTextLength);
@@ -55,7 +59,7 @@ public:
     int requestServiceGetResponseContentMode(CommandType robotCommandType, void *protobufTextPtr,
                                              int protobufTextLength,
                                              CommunicationResponse &robotResponse,
-                                             const ReplyFilter &answers = nullptr);
+                                             const PointRead *pointRead = nullptr);
     static int getErrCodeByServerResponse(int code);
 
     // ---- Connection and events ----
@@ -229,10 +233,8 @@ protected:
 
     std::unique_ptr<CommunicationResponse[]> m_robotCommandResponseSet;
     std::unique_ptr<std::mutex[]> m_robotCommandMutexSet;
-    // Per command type, under its request mutex: the last request timed out without dropping a
-    // reply, so its reply may still come. Only the next request applies its filter, so a
-    // controller whose replies the filter misjudges loses at most that one request.
-    std::unique_ptr<bool[]> m_lateReplyMayCome;
+    // What the single IO reads of the current link know about late replies.
+    IoReplyWindow m_ioReplyWindow;
 
     EventHandOff m_startupDone;
     kezu_robot_namespace::ROBOT_SERVICE_STATE m_robotStartupDoneResult;
@@ -263,16 +265,23 @@ protected:
     static bool S_setDhParam;
 
 private:
-    // The exchange of sendRequestWaitResponse, under the type's request mutex; dropped tells
-    // whether the filter refused a reply.
+    // Sees every reply of the request's type that the request meets: whether it answers the
+    // request (one found before the request was sent never does and is dropped).
+    using ReplyFilter = std::function<bool(const char *body, int length, bool beforeSend)>;
+
+    // The exchange of sendRequestWaitResponse, under the type's request mutex.
     int exchangeLocked(const CommunicationRequest &requestInfo, CommunicationResponse &responseInfo,
                        const struct timespec &deadline, unsigned long linkLossAtStart,
-                       const ReplyFilter &answers, bool &dropped);
+                       const ReplyFilter &answers);
+    // A single IO read's exchange, its replies passed through the IO reply window.
+    int pointReadLocked(const CommunicationRequest &requestInfo,
+                        CommunicationResponse &responseInfo, const struct timespec &deadline,
+                        unsigned long linkLossAtStart, const PointRead &pointRead);
     int waitReplyLocked(CommunicationResponse &slot, CommandType type,
                         const struct timespec &deadline, unsigned long linkLossAtStart,
-                        const ReplyFilter &answers, bool &dropped);
+                        const ReplyFilter &answers);
     static bool holdsReply(CommunicationResponse &slot, CommandType type,
-                           const ReplyFilter &answers, bool &dropped);
+                           const ReplyFilter &answers);
     static void takeReply(CommunicationResponse &slot, CommunicationResponse &responseInfo);
     void storeReply(int socketFd, CommandType type, char *body, int length);
     int requestWithEventWait(EventHandOff &handOff, CommandType type, void *body, int length,
@@ -306,7 +315,7 @@ private:
     // The read shape: request, decode with `decode(body, size, code)`, map the code.
     template <typename Decode>
     int readService(CommandType type, void *body, int length, Decode decode, int decodeFailure,
-                    const char *errorText, const ReplyFilter &answers = nullptr);
+                    const char *errorText, const PointRead *pointRead = nullptr);
     // The command shape with a body built by `encode(&ptr, &size)`.
     template <typename Encode>
     int commandService(CommandType type, Encode encode, const char *errorText);
@@ -316,7 +325,7 @@ private:
                    Record &record, int decodeFailure, const char *errorText);
     template <typename Record>
     int readIoList(CommandType type, void *body, int length, std::vector<Record> &list,
-                   const char *errorText, const ReplyFilter &answers = nullptr);
+                   const char *errorText, const PointRead *pointRead = nullptr);
     // A single IO read of the point at addr, its value written to out only with result 0.
     template <typename Record, typename Out>
     int readIoPoint(CommandType type, int addr, Out &out, const char *errorText);

@@ -237,35 +237,60 @@ kezu_sim::ReplyFault atAddressZero(bool drop = false) {
     return fault;
 }
 
-// Outputs 5 = 1, 32 = 1 and 33 = 0; each read gets its own point's value, or leaves the output
-// alone. Only after a read timed out may its late reply come, so only the next read refuses a
-// reply about another address: a controller that never echoes the address loses that one read.
+// Outputs 5, 17, 18 and 32 = 1, 19 and 33 = 0; each read gets its own point's value, or leaves
+// the output alone. A controller need not echo the address: after a read timed out only the
+// next read refuses a reply about another address, so one that never echoes loses that one
+// read. Once a reply names the nonzero point asked, every read of the link refuses one about
+// another point; a new link starts anew.
 TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
-    ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(5, IO_STATUS_VALID));
-    ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(32, IO_STATUS_VALID));
-    ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(33, IO_STATUS_INVALID));
+    // Before any reply of this link named a point.
+    ASSERT_EQ(0, services().setInterfaceBoardAOStatusService(3, 2.5));
+    controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneAOStatus,
+                               atAddressZero<wire::ProtoCommunicationRobotAnalogIOData>());
+    double value = -5.0;
+    EXPECT_EQ(0, services().getInterfaceBoardAOStatusService(3, value));
+    EXPECT_EQ(2.5, value);
+    for (int addr : {5, 17, 18, 32}) {
+        ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(addr, IO_STATUS_VALID));
+    }
+    for (int addr : {19, 33}) {
+        ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(addr, IO_STATUS_INVALID));
+    }
     const std::string lateReplyOf32 = kezu_sim::PackageFraming::encode(
         Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, encoded(ioBody({{32, 1, 0}})));
     const kezu_sim::ReplyFault halfWait(std::chrono::milliseconds(400)), error1({}, false, 1),
-        never({}, true),
+        never({}, true), late(std::chrono::milliseconds(1000)),
         unechoed = atAddressZero<wire::ProtoCommunicationRobotDiagnosisIOData>(),
         unechoedNever = atAddressZero<wire::ProtoCommunicationRobotDiagnosisIOData>(true);
     const struct {
         int addr;
         kezu_sim::ReplyFault fault;
-        bool lateReplyFirst;
+        bool lateReplyFirst, newLink;  // newLink: logout and login before the read
         int result;
         IO_STATUS before, after;
     } digital[] = {
-        {5, unechoed, false, 0, IO_STATUS_INVALID, IO_STATUS_VALID},
-        {32, never, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
-        {33, halfWait, true, 0, IO_STATUS_VALID, IO_STATUS_INVALID},
-        {32, error1, false, ErrCode_ResponseReturnError, IO_STATUS_INVALID, IO_STATUS_INVALID},
-        {5, unechoedNever, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
-        {5, unechoed, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
-        {5, unechoed, false, 0, IO_STATUS_INVALID, IO_STATUS_VALID},
-        {33, unechoed, false, 0, IO_STATUS_VALID, IO_STATUS_INVALID}};
+        {5, unechoed, false, false, 0, IO_STATUS_INVALID, IO_STATUS_VALID},
+        {5, unechoedNever, false, false, ErrCode_RequestTimeout, IO_STATUS_INVALID,
+         IO_STATUS_INVALID},
+        {5, unechoed, false, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
+        {5, unechoed, false, false, 0, IO_STATUS_INVALID, IO_STATUS_VALID},
+        {33, unechoed, false, false, 0, IO_STATUS_VALID, IO_STATUS_INVALID},
+        {32, never, false, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
+        {33, halfWait, true, false, 0, IO_STATUS_VALID, IO_STATUS_INVALID},
+        {32, error1, false, false, ErrCode_ResponseReturnError, IO_STATUS_INVALID,
+         IO_STATUS_INVALID},
+        {32, never, false, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
+        {5, unechoed, false, true, 0, IO_STATUS_INVALID, IO_STATUS_VALID},
+        // Each late reply comes while the next read waits: 17's is refused as another point's,
+        // which tells that the controller names points, so 19 refuses 18's.
+        {17, late, false, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
+        {18, late, false, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
+        {19, halfWait, false, false, 0, IO_STATUS_VALID, IO_STATUS_INVALID}};
     for (const auto &c : digital) {
+        if (c.newLink) {
+            ASSERT_EQ(0, services().logoutService());
+            ASSERT_EQ(0, services().loginService("127.0.0.1", controller().port(), "kezu", "1"));
+        }
         controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, c.fault);
         controller().clearReceived();
         IO_STATUS status = c.before;
@@ -279,20 +304,21 @@ TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
         EXPECT_EQ(c.result, servicetests::ended(read)) << c.addr;
         EXPECT_EQ(c.after, status) << c.addr;
     }
+    // The link now names points; the tool-power reads ask point 0 and are answered there.
+    controller().clearReplyFaults();
+    ASSERT_EQ(0, services().setToolPowerVoltageTypeService(OUT_24V));
+    ToolPowerType power = OUT_0V;
+    EXPECT_EQ(0, services().getToolPowerVoltageTypeService(power));
+    EXPECT_EQ(OUT_24V, power);
+    EXPECT_EQ(0, services().getToolPowerVoltageStatusService(value));
+    EXPECT_EQ(24.0, value);
     // Analog readings are the controller's float, written only when the read succeeds.
     for (const float volts : {2.9f, 3.7f, 0.4f}) {
         ASSERT_EQ(0, services().setInterfaceBoardAOStatusService(1, volts));
-        double value = -5.0;
+        value = -5.0;
         ASSERT_EQ(0, services().getInterfaceBoardAOStatusService(1, value));
         EXPECT_EQ(static_cast<double>(volts), value);
     }
-    // The counterpart's board has four analog points; 3 stands for any address but 0.
-    ASSERT_EQ(0, services().setInterfaceBoardAOStatusService(3, 2.5));
-    controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneAOStatus,
-                               atAddressZero<wire::ProtoCommunicationRobotAnalogIOData>());
-    double value = -5.0;
-    EXPECT_EQ(0, services().getInterfaceBoardAOStatusService(3, value));
-    EXPECT_EQ(2.5, value);
     controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneAOStatus, error1);
     value = -5.0;
     EXPECT_EQ(ErrCode_ResponseReturnError, services().getInterfaceBoardAOStatusService(1, value));
