@@ -8,18 +8,21 @@
 
 MoveLedger::Id MoveLedger::moveRequested(bool waits) {
     const Id move = ++m_nextMove;
-    m_moves.emplace(move, Move{m_lastMove, waits});
-    m_lastMove = move;
+    m_moves.emplace(move, Move{waits});
     m_underWay = move;
     return move;
 }
 
 void MoveLedger::moveWritten(Id move) {
     const auto found = m_moves.find(move);
-    if (found != m_moves.end()) {
-        found->second.written = true;
-        found->second.place = ++m_places;
+    if (found == m_moves.end()) {
+        return;
     }
+    Move &entry = found->second;
+    entry.written = true;
+    entry.place = ++m_places;
+    entry.before = m_lastMove;
+    m_lastMove = move;
 }
 
 void MoveLedger::moveRequestEnded(Id move, Request how) {
@@ -30,7 +33,7 @@ void MoveLedger::moveRequestEnded(Id move, Request how) {
     if (found == m_moves.end()) {
         return;
     }
-    if (how == Request::Refused || how == Request::NotSent) {
+    if (found->second.written && (how == Request::Refused || how == Request::NotSent)) {
         // The arm does not go there: what was credited to it goes back to the move before. A
         // move that timed out may have been carried out and keeps its place.
         const Id before = found->second.before;
@@ -82,11 +85,11 @@ void MoveLedger::stopRequestEnded(Id stop, Request how) {
 
 // ---- Events ----
 
-void MoveLedger::arrival() { hold({Kind::Arrival, m_lastMove, {}}); }
+void MoveLedger::arrival() { hold({Kind::Arrival, m_lastMove, m_places, {}}); }
 
 void MoveLedger::stopped(Clock::time_point now) {
     forgetSpentStops(now);
-    Event event{Kind::Stopped, m_lastMove, {}};
+    Event event{Kind::Stopped, m_lastMove, m_places, {}};
     for (const auto &[id, stop] : m_stops) {
         if (!stop.answered && (stop.underWay || now < stop.deadline)) {
             event.owed.push_back(id);
@@ -95,7 +98,7 @@ void MoveLedger::stopped(Clock::time_point now) {
     hold(std::move(event));
 }
 
-void MoveLedger::controllerError() { hold({Kind::Error, m_lastMove, {}}); }
+void MoveLedger::controllerError() { hold({Kind::Error, m_lastMove, m_places, {}}); }
 
 void MoveLedger::linkLost() {
     for (auto &entry : m_moves) {
@@ -143,7 +146,7 @@ void MoveLedger::apply(const Event &event) {
             applyStopped(event);
             break;
         default:
-            stopMoves(event.lastMove, std::nullopt);
+            stopMoves(event.placed);
             break;
     }
 }
@@ -173,20 +176,17 @@ void MoveLedger::applyStopped(const Event &event) {
         latest = found->second.place;
     }
     if (oldest == nullptr) {
-        stopMoves(event.lastMove, std::nullopt);
+        stopMoves(event.placed);
         return;
     }
     oldest->answered = true;
-    stopMoves(event.lastMove, latest);
+    stopMoves(latest - 1);
 }
 
-void MoveLedger::stopMoves(Id lastMove, std::optional<unsigned long> wentOutBefore) {
-    for (auto &[id, move] : m_moves) {
-        if (id > lastMove) {
-            break;
-        }
-        const bool before = !wentOutBefore || (move.written && move.place < *wentOutBefore);
-        if (before && move.end == End::Waiting) {
+void MoveLedger::stopMoves(unsigned long placed) {
+    for (auto &entry : m_moves) {
+        Move &move = entry.second;
+        if (move.written && move.place <= placed && move.end == End::Waiting) {
             move.end = End::Stopped;
         }
     }

@@ -4,19 +4,19 @@
 #include <chrono>
 #include <deque>
 #include <map>
-#include <optional>
 #include <vector>
 
 // The order of one connection's moves and stops, and what the controller's events mean for the
 // moves that wait for their arrival. An arrival names no move and a stopped event names no
-// stop, so each event is placed by when it comes among the requests that went out.
+// stop, so each event is placed by when it comes among the packages of moves and stops that
+// went out; an event read before a move's package went out cannot concern that move.
 //
-// - An arrival belongs to the last move requested before it. It ends that move, and every
+// - An arrival belongs to the last move that went out before it. It ends that move, and every
 //   earlier move still waiting was replaced (the arm left for a later target).
 // - A stop is owed its stopped event from when its package goes out until the event comes, or
 //   for STOP_EVENT_WAIT after that. A refused stop, or one that never went out, is owed
 //   nothing. A stopped event that no owed stop can answer is the controller's own, and so is a
-//   controller error: both end every move requested before them.
+//   controller error: both end every move that went out before them.
 // - A stopped event that an owed stop can answer ends only the moves that went out before one
 //   of the stops then owed: a stop sent before a move does not stop that move, however late
 //   its event comes. Which owed stop an event answers cannot be told, so a move sent before
@@ -42,8 +42,8 @@ public:
     static constexpr std::chrono::milliseconds STOP_EVENT_WAIT{2000};
 
     // ---- Moves ----
-    // A move request begins; ids rise. Events from now on concern it. A move that waits is
-    // followed until forgetMove, one that does not until its request ends.
+    // A move request begins; ids rise. Events read once its package went out concern it. A
+    // move that waits is followed until forgetMove, one that does not until its request ends.
     Id moveRequested(bool waits);
     void moveWritten(Id move);
     void moveRequestEnded(Id move, Request how);
@@ -71,10 +71,10 @@ public:
 
 private:
     struct Move {
-        Id before;  // the last move when it was requested: arrivals go back to it on a refusal
         bool waits;
         bool written = false;
         unsigned long place = 0;  // among the packages of moves and stops
+        Id before = 0;  // the last move out when it went out: arrivals go back to it on a refusal
         End end = End::Waiting;
     };
     struct Stop {
@@ -86,7 +86,8 @@ private:
     enum class Kind { Arrival, Stopped, Error };
     struct Event {
         Kind kind;
-        Id lastMove;           // moves up to this one were requested before it
+        Id lastMove;           // the last move out before it
+        unsigned long placed;  // packages out before it
         std::vector<Id> owed;  // the stops it may answer
     };
 
@@ -96,8 +97,8 @@ private:
     void apply(const Event &event);
     void applyArrival(Id move);
     void applyStopped(const Event &event);
-    // Ends the waiting moves up to lastMove; with a place, only those that went out before it.
-    void stopMoves(Id lastMove, std::optional<unsigned long> wentOutBefore);
+    // Ends the waiting moves whose package is among the first placed ones.
+    void stopMoves(unsigned long placed);
     void forgetSpentStops(Clock::time_point now);
 
     std::map<Id, Move> m_moves;
@@ -105,7 +106,7 @@ private:
     std::deque<Event> m_events;
     Id m_nextMove = 0;
     Id m_nextStop = 0;
-    Id m_lastMove = 0;  // arrivals are credited to it
+    Id m_lastMove = 0;  // the last move out: arrivals are credited to it
     Id m_underWay = 0;  // the move whose request is under way
     unsigned long m_places = 0;
 };

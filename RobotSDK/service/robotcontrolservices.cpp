@@ -793,12 +793,11 @@ int RobotControlServices::sendStop(const std::function<int()> &send) {
     return result;
 }
 
-// Only a reply with a nonzero code says the controller left the request undone. Without a
-// readable reply it may have been carried out; a package that did not go out whole ended the
-// link.
+// Only a reply with a nonzero code says the controller left the request undone. A package that
+// went out may have been carried out whatever else happened, also when the link was lost after
+// it (or it went out on the next link); one that went out only in part ended the link.
 MoveLedger::Request RobotControlServices::requestEnd(bool written, int result) {
-    if (!written || result == sdk::ErrCode_SendRequestFailed ||
-        result == sdk::ErrCode_SocketDisconnect) {
+    if (!written || result == sdk::ErrCode_SendRequestFailed) {
         return MoveLedger::Request::NotSent;
     }
     if (result == sdk::ErrnoSucc) {

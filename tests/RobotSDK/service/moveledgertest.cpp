@@ -93,13 +93,15 @@ void check(const Row &row) {
     }
 }
 
-// Arrivals: the last move requested before one takes it; earlier ones were replaced, unless
+// Arrivals: the last move out before one takes it; earlier ones were replaced, unless
 // the later move's request turns out refused or unsent.
-TEST(MoveLedger, ArrivalsEndTheLastMoveRequestedBeforeThem) {
+TEST(MoveLedger, ArrivalsEndTheLastMoveOutBeforeThem) {
     const Row rows[] = {
         {"its own arrival", "+A >A A:ok A=W arr", "AA"},
         {"an arrival before the reply", "+A >A arr A=W A:ok", "AA"},
-        {"an arrival before the package went out", "+A arr >A A:ok", "AA"},
+        {"an arrival before the package went out", "+A arr >A A:ok A=W arr", "AA"},
+        {"an earlier move's arrival before the package went out", "+A >A A:ok +B arr >B B:ok",
+         "AA BW"},
         {"a later move's arrival", "+A >A A:ok +B >B B:ok arr", "AR BA"},
         {"a later move refused", "+A >A A:ok +b >b b:no arr", "AA"},
         {"a later move not sent", "+A >A A:ok +b b:ns arr", "AA"},
@@ -120,7 +122,9 @@ TEST(MoveLedger, StoppedEventsEndTheMovesThatAStopThenOwedCameAfter) {
     const Row rows[] = {
         {"a stop of the controller's own", "+A >A A:ok stop", "AS"},
         {"a controller error", "+A >A A:ok err", "AS"},
-        {"a state event before the move went out", "+A stop >A A:ok", "AS"},
+        {"a stop before the move went out", "+A stop >A A:ok", "AW"},
+        {"an error before the move went out", "+A err >A A:ok", "AW"},
+        {"a stop held before the move went out, then refused", ">S +A stop >A A:ok S:no", "AW"},
         {"the event of a stop sent before the move", ">S S:ok +A >A A:ok stop A=W arr", "AA"},
         {"the event before the stop's reply", ">S +A >A A:ok stop S:ok", "AW"},
         {"the event before the move's package", ">S S:ok +A stop >A A:ok", "AW"},

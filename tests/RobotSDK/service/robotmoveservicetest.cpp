@@ -6,6 +6,7 @@
 #include "../../yrl_alg/kinematicstestutil.h"
 #include "robotcommon.pb.h"
 #include "moveledger.h"
+#include "pthreadlock.h"
 #include "robotmoveservice.h"
 #include "robotutilservice.h"
 #include "servicetests.h"
@@ -394,6 +395,44 @@ TEST_F(SlowMoveTest, AControllerStopBeforeTheProgramsStopGoesOutEndsTheMove) {
     }
     EXPECT_EQ(0, ended(pause));
     EXPECT_EQ(0, ended(stop));
+}
+
+// Events read while a move's request is still being built, before its package goes out, are
+// not about that move: the controller has not seen it yet. The move waits for its own arrival.
+TEST_F(SlowMoveTest, EventsBeforeAMovesPackageGoesOutAreNotItsOwn) {
+    struct {
+        int type, code;
+    } const cases[] = {{22, 0}, {25, 0}, {26, 1}};
+    RobotMoveProfile profile;
+    M::initDefaultMoveProfile(profile);
+    profile.moveMode = kz::MODEJ;
+    pthread_mutex_t &mutex = *services().getRobotMoveAtTrackTargetPosMutexPtr();
+    auto end = [&](MoveLedger::Id id) {
+        PthreadLock lock(mutex);
+        return services().moveEndLocked(id);
+    };
+    for (const auto &c : cases) {
+        services().setRobotMoveAtTrackTargetSignalFlag(false);
+        services().setRobotMoveAbnormalStopFlag(false);
+        MoveLedger::Id id = 0;
+        const int sent = services().sendMove(
+            [&] {
+                controller().sendEvent(c.type, c.code, "e");
+                EXPECT_TRUE(waitUntil([&] {
+                    return services().getRobotMoveAtTrackTargetSignalFlag() ||
+                           services().getRobotMoveAbnormalStopFlag();
+                }));
+                return move_->moveProfileAndWaypointsFormatCommunication(
+                    Cmd::CommunicationType_RobotMove, profile, {away(1.0)});
+            },
+            true, id);
+        ASSERT_EQ(0, sent) << c.type;
+        EXPECT_EQ(MoveLedger::End::Waiting, end(id)) << c.type;
+        controller().sendEvent(22, 0, "at target position");
+        EXPECT_TRUE(waitUntil([&] { return end(id) == MoveLedger::End::Arrived; })) << c.type;
+        PthreadLock lock(mutex);
+        services().forgetMoveLocked(id);
+    }
 }
 
 // A later move that the controller refuses takes the arm nowhere: the earlier move still ends
