@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <future>
+#include <ostream>
 #include <thread>
 #include <string>
 #include <utility>
@@ -142,6 +143,8 @@ const StallCase STALLS[] = {
 };
 // clang-format on
 
+void PrintTo(const StallCase &c, std::ostream *out) { *out << c.name; }
+
 class Stall : public ClientLink, public ::testing::WithParamInterface<StallCase> {};
 
 TEST_P(Stall, LogsItsStageAndTheLaterOnesThenReadsAfresh) {
@@ -223,6 +226,8 @@ const LeadCase LEADS[] = {
      12 + QUOTE.size()},
 };
 // clang-format on
+
+void PrintTo(const LeadCase &c, std::ostream *out) { *out << c.name; }
 
 class Lead : public ClientLink, public ::testing::WithParamInterface<LeadCase> {};
 
