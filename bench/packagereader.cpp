@@ -1,6 +1,7 @@
 // The link's package reader alone, fed in receive-sized chunks as the receive thread feeds it:
-// a controller's stream against hostile ones whose packages are all refused. The bytes per
-// second of the hostile streams against the honest one show what refusing and resuming cost.
+// a controller's stream against hostile ones whose packages are all refused, and one whose
+// bodies quote packages. The bytes per second of the others against the honest one show what
+// refusing and resuming, or looking at quoted packages, cost.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -49,6 +50,18 @@ std::string largestClaimsEightBytesApart() { return repeated(head(Link::RECV_BUF
 // Packages cut after 14 bytes that claim 200: each claim holds a dozen more of them.
 std::string cutPackages() { return repeated(head(200).append(6, '\0')); }
 
+// Whole packages whose bodies quote small packages back to back, as log texts quoting traffic
+// do: every quoted start marker is looked at, none cuts its package.
+std::string quotingPackages() {
+    std::string quoted;
+    for (int i = 0; i < 12; ++i) quoted += head(12 + 13).append(25, 'q');
+    const int32_t type = 2;
+    std::string unit = head(static_cast<int32_t>(quoted.size()) + 12);
+    unit.append(reinterpret_cast<const char *>(&type), sizeof(type)).append(quoted);
+    unit.append(4, '\0');
+    return repeated(unit.append(4, '\xFF'));
+}
+
 void feed(benchmark::State &state, const std::string &stream) {
     // One line per refused package would measure the trace log, not the reader.
     getTraceLog();
@@ -88,5 +101,8 @@ BENCHMARK(BM_ReaderLargestClaimsEightBytesApart)->Unit(benchmark::kMillisecond);
 
 void BM_ReaderCutPackages(benchmark::State &state) { feed(state, cutPackages()); }
 BENCHMARK(BM_ReaderCutPackages)->Unit(benchmark::kMillisecond);
+
+void BM_ReaderQuotingPackages(benchmark::State &state) { feed(state, quotingPackages()); }
+BENCHMARK(BM_ReaderQuotingPackages)->Unit(benchmark::kMillisecond);
 
 }  // namespace

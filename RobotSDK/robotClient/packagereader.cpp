@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
 #include "globalutil.h"
 
@@ -15,6 +14,18 @@ const unsigned char END_MARKER[] = {0xFF, 0xFF, 0xFF, 0xFF};
 const int MARKER_BYTES = sizeof(START_MARKER);
 // Command type, check field and end marker follow the length field even for an empty body.
 const int32_t MIN_LENGTH = 12;
+
+const char *causeText(PackageCut cause) {
+    switch (cause) {
+        case PackageCut::Stall:
+            return "a stall";
+        case PackageCut::Close:
+            return "the peer's close";
+        case PackageCut::Error:
+            break;
+    }
+    return "a receive error";
+}
 
 }  // namespace
 
@@ -39,19 +50,37 @@ char *PackageReader::freeSpace(int chunk, int &room) {
 void PackageReader::rebase(int shift) {
     m_begin -= shift;
     m_end -= shift;
+    m_origin += shift;
     m_scan = std::max(0, m_scan - shift);
-    // Markers before the head can no longer lie inside a package.
-    m_candidates.erase(std::remove_if(m_candidates.begin(), m_candidates.end(),
-                                      [shift](const Candidate &c) { return c.start < shift; }),
-                       m_candidates.end());
-    for (Candidate &candidate : m_candidates) {
-        candidate.end -= shift;
-        candidate.start -= shift;
+    // Packages starting before the head can no longer lie inside one.
+    if (m_begin == m_end) {
+        m_startByEnd.clear();
+    } else {
+        for (auto it = m_startByEnd.begin(); it != m_startByEnd.end();) {
+            it = it->second < m_origin ? m_startByEnd.erase(it) : std::next(it);
+        }
     }
-    std::make_heap(m_candidates.begin(), m_candidates.end(), std::greater<Candidate>());
+    if (m_wholeStart >= 0) {
+        m_wholeStart -= shift;
+        m_wholeEnd -= shift;
+        // Before the head it can cut no package any more.
+        m_wholeStart = m_wholeStart > m_begin ? m_wholeStart : -1;
+    }
 }
 
-void PackageReader::received(int count) { m_end += count; }
+void PackageReader::received(int count) {
+    const int start = m_end;
+    m_end += count;
+    for (int at = start; at < m_end;) {
+        const int next = packageEnd(at);
+        if (next < 0 || next > m_end) {
+            return;
+        }
+        at = next;
+    }
+    m_wholeStart = start;
+    m_wholeEnd = m_end;
+}
 
 bool PackageReader::nextPackage(const char *&package, int &length) {
     for (;;) {
@@ -61,63 +90,91 @@ bool PackageReader::nextPackage(const char *&package, int &length) {
         if (staged() < HEAD_BYTES) {
             return false;
         }
-        if (m_stage == Stage::Length) {
-            int32_t field = 0;
-            std::memcpy(&field, m_staging + m_begin + MARKER_BYTES, sizeof(field));
-            if (field < MIN_LENGTH || field > m_maxLength) {
-                // Too short to hold a command type and the trailing fields, or longer than
-                // the buffer.
-                W_ERROR("sdk communication log: Refused package length %d.", field);
-                refuse();
-                continue;
-            }
-            m_length = field;
-            m_stage = Stage::Body;
+        if (m_stage == Stage::Length && !takeLength()) {
+            continue;
         }
         const int claimEnd = m_begin + HEAD_BYTES + m_length;
-        if (wholePackageWithin(claimEnd)) {
-            // Its length is wrong: it would swallow the packages inside, and waiting for the
-            // rest of its claim would hold them back.
-            W_ERROR("sdk communication log: Refused package length %d with a whole package inside.",
-                    m_length);
+        indexMarkers(std::min(claimEnd, m_end));
+        if (claimCut(claimEnd)) {
             refuse();
             continue;
         }
         if (m_end < claimEnd) {
             return false;
         }
-        const char *start = m_staging + m_begin;
         // Controllers may end packages otherwise; only a start marker inside shows it is cut.
         if (!endMarkerBefore(claimEnd) && markerWithin(m_begin + HEAD_BYTES, claimEnd)) {
             refuseWithoutEndMarker();
             continue;
         }
-        package = start + HEAD_BYTES;
+        package = m_staging + m_begin + HEAD_BYTES;
         length = m_length;
         consume(HEAD_BYTES + m_length);
         return true;
     }
 }
 
-void PackageReader::refuseCutPackage() {
+bool PackageReader::takeLength() {
+    int32_t field = 0;
+    std::memcpy(&field, m_staging + m_begin + MARKER_BYTES, sizeof(field));
+    if (field < MIN_LENGTH || field > m_maxLength) {
+        // Too short to hold a command type and the trailing fields, or longer than the buffer.
+        W_ERROR("sdk communication log: Refused package length %d.", field);
+        refuse();
+        return false;
+    }
+    m_length = field;
+    m_stage = Stage::Body;
+    return true;
+}
+
+// The claim lies: it ends on the end of a package inside it, or the controller's next
+// packages arrived inside it.
+bool PackageReader::claimCut(int claimEnd) const {
+    if (startEndingAt(claimEnd) > m_begin) {
+        W_ERROR("sdk communication log: Refused package length %d ending with a package inside.",
+                m_length);
+        return true;
+    }
+    if (m_wholeStart > m_begin && m_wholeEnd < claimEnd) {
+        W_ERROR("sdk communication log: Refused package length %d holding received packages.",
+                m_length);
+        return true;
+    }
+    return false;
+}
+
+void PackageReader::refuseCutPackage(PackageCut cause) {
+    // The bytes of a package refused before are no stage of their own.
+    if (m_stage != Stage::Marker || !m_afterRefusal) {
+        logStageLines();
+    }
     switch (m_stage) {
         case Stage::Marker:
-            if (!m_skipLogged) {
-                W_ERROR("sdk communication log: Recv Header error.");
-            }
             m_begin = m_end;
             m_skipLogged = false;
+            m_afterRefusal = false;
             break;
         case Stage::Length:
-            W_ERROR("sdk communication log: Recv lengthBlock error.");
-            W_ERROR("sdk communication log:  Recv text block error.");
             refuse();
             break;
         case Stage::Body:
-            W_ERROR("sdk communication log:  Recv text block error.");
-            refuseWithoutEndMarker();
+            W_ERROR("sdk communication log: Refused package length %d cut by %s.", m_length,
+                    causeText(cause));
+            refuse();
             break;
     }
+}
+
+// Each stage that did not complete logs its line, as a reader stopping there would.
+void PackageReader::logStageLines() const {
+    if (m_stage == Stage::Marker) {
+        W_ERROR("sdk communication log: Recv Header error.");
+    }
+    if (m_stage != Stage::Body) {
+        W_ERROR("sdk communication log: Recv lengthBlock error.");
+    }
+    W_ERROR("sdk communication log:  Recv text block error.");
 }
 
 bool PackageReader::findMarker() {
@@ -144,55 +201,50 @@ bool PackageReader::findMarker() {
     return false;
 }
 
-// Indexes the start markers staged since the last call that have a usable length field.
-void PackageReader::indexMarkers() {
+// Where the package whose start marker stands at `at` ends; NOT_A_PACKAGE when the bytes
+// there are no start marker with a usable length, NOT_STAGED when they have not all come.
+int PackageReader::packageEnd(int at) const {
+    const int have = m_end - at;
+    if (have >= MARKER_BYTES && std::memcmp(m_staging + at, START_MARKER, MARKER_BYTES) != 0) {
+        return NOT_A_PACKAGE;
+    }
+    if (have < HEAD_BYTES) {
+        return NOT_STAGED;
+    }
+    int32_t length = 0;
+    std::memcpy(&length, m_staging + at + MARKER_BYTES, sizeof(length));
+    return length >= MIN_LENGTH && length <= m_maxLength ? at + HEAD_BYTES + length : NOT_A_PACKAGE;
+}
+
+// Indexes the staged start markers from the head's length field on that stand before `to`.
+void PackageReader::indexMarkers(int to) {
     m_scan = std::max(m_scan, m_begin + HEAD_BYTES);
-    while (m_end - m_scan >= MARKER_BYTES) {
-        const int windows = m_end - (MARKER_BYTES - 1) - m_scan;
-        const void *hit =
-            std::memchr(m_staging + m_scan, START_MARKER[0], static_cast<size_t>(windows));
+    while (m_scan < to) {
+        const int windows = std::min(to, m_end - (MARKER_BYTES - 1)) - m_scan;
+        const void *hit = windows > 0 ? std::memchr(m_staging + m_scan, START_MARKER[0],
+                                                    static_cast<size_t>(windows))
+                                      : nullptr;
         if (hit == nullptr) {
-            m_scan += windows;
+            m_scan += std::max(windows, 0);
             return;
         }
         const int at = static_cast<int>(static_cast<const char *>(hit) - m_staging);
-        if (std::memcmp(m_staging + at, START_MARKER, MARKER_BYTES) != 0) {
-            m_scan = at + 1;
-            continue;
-        }
-        if (m_end - at < HEAD_BYTES) {
+        const int end = packageEnd(at);
+        if (end == NOT_STAGED) {
             m_scan = at;  // its length field is still on its way
             return;
         }
-        int32_t length = 0;
-        std::memcpy(&length, m_staging + at + MARKER_BYTES, sizeof(length));
-        if (length >= MIN_LENGTH && length <= m_maxLength) {
-            m_candidates.push_back({at + HEAD_BYTES + length, at});
-            std::push_heap(m_candidates.begin(), m_candidates.end(), std::greater<Candidate>());
+        if (end != NOT_A_PACKAGE) {
+            m_startByEnd[m_origin + end] = m_origin + at;
         }
-        m_scan = at + MARKER_BYTES;
+        m_scan = at + 1;
     }
 }
 
-// Whether a start marker after the head begins a package that is staged whole, end marker
-// included, and ends by claimEnd.
-bool PackageReader::wholePackageWithin(int claimEnd) {
-    indexMarkers();
-    const int bound = std::min(claimEnd, m_end);
-    while (!m_candidates.empty()) {
-        const Candidate nearest = m_candidates.front();
-        const bool ahead = nearest.start > m_begin;
-        if (ahead && nearest.end > bound) {
-            return false;
-        }
-        if (ahead && endMarkerBefore(nearest.end)) {
-            return true;
-        }
-        // Behind the head, or staged whole without its end marker: it never counts again.
-        std::pop_heap(m_candidates.begin(), m_candidates.end(), std::greater<Candidate>());
-        m_candidates.pop_back();
-    }
-    return false;
+// The latest indexed start of a package ending at `end`, or -1.
+int PackageReader::startEndingAt(int end) const {
+    const auto found = m_startByEnd.find(m_origin + end);
+    return found == m_startByEnd.end() ? -1 : static_cast<int>(found->second - m_origin);
 }
 
 bool PackageReader::markerWithin(int from, int to) const {
@@ -218,6 +270,7 @@ void PackageReader::consume(int count) {
     m_begin += count;
     m_stage = Stage::Marker;
     m_skipLogged = false;
+    m_afterRefusal = false;
 }
 
 void PackageReader::refuseWithoutEndMarker() {
@@ -230,20 +283,16 @@ void PackageReader::refuse() {
     m_stage = Stage::Marker;
     // What follows a refused start marker is that package's own bytes: its line covers them.
     m_skipLogged = true;
+    m_afterRefusal = true;
 }
 
 void PackageReader::abandon() {
-    // Each stage that did not complete logs its line, as a reader stopping there would.
-    if (m_stage == Stage::Marker) {
-        W_ERROR("sdk communication log: Recv Header error.");
-    }
-    if (m_stage != Stage::Body) {
-        W_ERROR("sdk communication log: Recv lengthBlock error.");
-    }
-    W_ERROR("sdk communication log:  Recv text block error.");
+    logStageLines();
     m_begin = m_end = 0;
     m_scan = 0;
-    m_candidates.clear();
+    m_startByEnd.clear();
+    m_wholeStart = -1;
     m_stage = Stage::Marker;
     m_skipLogged = false;
+    m_afterRefusal = false;
 }

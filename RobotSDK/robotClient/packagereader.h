@@ -3,21 +3,33 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
+#include <unordered_map>
+
+// What ended the stream inside a package.
+enum class PackageCut { Stall, Close, Error };
 
 // Cuts the link's byte stream into packages. The stream is received into a staging area in
 // chunks, and every complete package is handed out where it lies, so a package costs neither
 // a copy nor receive calls of its own. Garbage is skipped through a 4-byte window: a byte is
 // dropped only once the four bytes from it are staged and are not a start marker.
 //
-// A package is cut (refused, and the search for a start marker resumes at the byte after its
-// start marker, so the packages among the bytes it claimed still come out in order) when:
-// - a whole package lies inside the bytes it claims: a start marker whose length field puts
-//   an end marker FF FF FF FF inside the claim. This is decided as soon as that inner package
-//   is staged, so a lying length does not hold back what follows it; or
-// - its end marker is not FF FF FF FF and a start marker stands inside the bytes it claims.
-// Any other package is handed out whatever its check field and end marker hold. The reading
-// depends only on the bytes, not on how they are cut into chunks.
+// A package is read by its length field. Its claim may lie, and then it would swallow the
+// packages after it, so it is cut (refused, and the search for a start marker resumes at the
+// byte after its start marker, so the packages among the bytes it claimed still come out in
+// order) when:
+// - a package starting inside the claim ends exactly where the claim ends: the claim stops on
+//   a later package's last byte. Decided by the bytes alone, as soon as that package's length
+//   field is staged;
+// - the bytes of one receive, standing inside the claim after its start, were whole packages
+//   one after another: the controller's next packages, not a body that quotes some. This ends
+//   the wait behind a lying length at the first such receive, so it depends on where the
+//   chunks fall: a body quoting packages is cut only if one receive happens to begin exactly
+//   on a quoted package and to end exactly after one; or
+// - its claim is staged whole, its end marker is not FF FF FF FF and a start marker stands
+//   inside it.
+// End markers count only in the last rule, so a controller that ends its packages otherwise
+// gets the same protection. Any other package is handed out whatever its check field and end
+// marker hold, also when its body quotes whole packages.
 class PackageReader {
 public:
     // Start marker and length field.
@@ -34,6 +46,7 @@ public:
 
     // Where the next receive goes; room is at most chunk. Invalidates packages handed out.
     char *freeSpace(int chunk, int &room);
+    // One receive's bytes are staged.
     void received(int count);
 
     // The next complete package: the length field's count of bytes after it (command type,
@@ -44,9 +57,9 @@ public:
     bool holdsPartial() const { return m_end > m_begin; }
 
     // The stream stalled or ended inside a package, once nextPackage has returned false: that
-    // package is refused (or a start marker cut short dropped), and nextPackage reads what
-    // it had taken again.
-    void refuseCutPackage();
+    // package is refused (or a start marker cut short dropped) with the lines of the stage it
+    // reached and every later one, and nextPackage reads what it had taken again.
+    void refuseCutPackage(PackageCut cause);
 
     // Logout inside a package: the staged part is dropped and the failure is logged as the
     // stage it reached.
@@ -54,23 +67,23 @@ public:
 
 private:
     enum class Stage { Marker, Length, Body };
-
-    // A start marker with a usable length field, and where its package would end.
-    struct Candidate {
-        int end;
-        int start;
-        bool operator>(const Candidate &other) const { return end > other.end; }
-    };
+    // Positions of packageEnd that are not ends.
+    static constexpr int NOT_A_PACKAGE = -1;
+    static constexpr int NOT_STAGED = -2;
 
     bool findMarker();
-    void indexMarkers();
-    bool wholePackageWithin(int claimEnd);
+    bool takeLength();
+    int packageEnd(int at) const;
+    void indexMarkers(int to);
+    int startEndingAt(int end) const;
+    bool claimCut(int claimEnd) const;
     bool markerWithin(int from, int to) const;
     bool endMarkerBefore(int at) const;
     void rebase(int shift);
     void consume(int count);
     void refuse();
     void refuseWithoutEndMarker();
+    void logStageLines() const;
     int staged() const { return m_end - m_begin; }
 
     char *const m_staging;
@@ -82,10 +95,18 @@ private:
     int32_t m_length = 0;
     // One line per search for a marker, however many bytes it skips.
     bool m_skipLogged = false;
-    // Every start marker before m_scan is indexed; candidates form a heap, nearest end first.
-    // Each staged byte is indexed once, so hostile streams cost time linear in their bytes.
+    // The search goes through the bytes of a refused package, which its line covers.
+    bool m_afterRefusal = false;
+    // Every start marker before m_scan, from the head's length field on, is indexed by where
+    // its package ends (stream offsets, so moving the staged bytes keeps them): the latest
+    // start ending there. Each staged byte is indexed once, so hostile streams cost time
+    // linear in their bytes.
     int m_scan = 0;
-    std::vector<Candidate> m_candidates;
+    int64_t m_origin = 0;  // stream offset of the staging area's first byte
+    std::unordered_map<int64_t, int64_t> m_startByEnd;
+    // The latest receive whose bytes were whole packages, one after another.
+    int m_wholeStart = -1;
+    int m_wholeEnd = -1;
 };
 
 #endif

@@ -679,7 +679,7 @@ void RobotCommunicationClient::receiveLoop(Link &link) {
             // Never blocks: urgent data alone also wakes the poll.
             const ssize_t n = recv(fd, space, static_cast<size_t>(room), MSG_DONTWAIT);
             if (n == 0) {
-                deliverCutPackages(link, reader);
+                deliverCutPackages(link, reader, PackageCut::Close);
                 if (!link.stopRequested) {
                     handlePeerClosed(link);
                 }
@@ -693,7 +693,7 @@ void RobotCommunicationClient::receiveLoop(Link &link) {
                     lastArrival = SteadyClock::now();
                 }
             } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-                deliverCutPackages(link, reader);
+                deliverCutPackages(link, reader, PackageCut::Error);
             }
         }
         if ((entry.revents & POLLPRI) != 0 && !link.stopRequested) {
@@ -702,7 +702,7 @@ void RobotCommunicationClient::receiveLoop(Link &link) {
         }
         if (!arrived && reader.holdsPartial() &&
             SteadyClock::now() - lastArrival >= std::chrono::seconds(RECV_TIMEOUT_SEC)) {
-            deliverCutPackages(link, reader);
+            deliverCutPackages(link, reader, PackageCut::Stall);
         }
     }
 }
@@ -719,9 +719,10 @@ void RobotCommunicationClient::deliverPackages(Link &link, PackageReader &reader
 
 // The stream stalled for the receive time-out, failed or ended inside a package: that package
 // is refused, and the whole ones among the bytes it had taken still go out, in order.
-void RobotCommunicationClient::deliverCutPackages(Link &link, PackageReader &reader) {
+void RobotCommunicationClient::deliverCutPackages(Link &link, PackageReader &reader,
+                                                  PackageCut cause) {
     while (!link.stopRequested && reader.holdsPartial()) {
-        reader.refuseCutPackage();
+        reader.refuseCutPackage(cause);
         deliverPackages(link, reader);
     }
 }

@@ -13,6 +13,7 @@
 #include "communicationmatetype.h"
 
 class PackageReader;
+enum class PackageCut;
 
 // The TCP link of one controller connection: the socket, the package writer and the receive
 // thread that hands every package read to responseProcess.
@@ -120,7 +121,7 @@ private:
     void releaseJoinedLocked(const LinkPtr &link);
     bool joinRetired(std::unique_lock<std::mutex> &lock);
     void deliverPackages(Link &link, PackageReader &reader);
-    void deliverCutPackages(Link &link, PackageReader &reader);
+    void deliverCutPackages(Link &link, PackageReader &reader, PackageCut cause);
     void handlePeerClosed(Link &link);
     void postDisconnectEvent(int socketFd, Link &link);
     void discardUrgentData(int sockfd);

@@ -1,13 +1,20 @@
-// Feeds arbitrary byte streams to the controller link's receive path over a loopback
-// connection: a peer writes the input and closes. The link must never crash, hang or hand on
-// a package out of bounds, and what it hands on must be exactly the packages a plain reading
-// of the framing finds: skip to the next start marker and read the length field. The package
-// is refused, and the search goes on at the byte after its start marker, when its length lies
-// outside [12, receive buffer], when the stream ends inside it, when a start marker inside it
-// begins a whole package (end marker FF FF FF FF) that ends inside it, or when its own end
-// marker is not FF FF FF FF and a start marker stands inside it. Else that many bytes are
-// command type, body and the two trailing fields. The peer's close then ends the stream with
-// one link-loss event.
+// Feeds arbitrary byte streams to the controller link's receive path. The package reader is
+// driven alone in several chunkings (one receive, a byte per receive, receives that end on
+// every start marker and end marker, pieces of a size the input picks), each with a staging
+// area small enough to be moved often, and what it hands out must be exactly the reading below
+// for the same receives. Then a loopback connection carries the stream to the link, a peer
+// writes it and closes: the link must never crash, hang or hand on a package out of bounds.
+// There the kernel picks the receives, so its packages must be the reading for a single
+// receive when no claim holds a whole package ending inside it (only then can the receives
+// matter), else packages of the stream, in order, none overlapping.
+//
+// The reading: skip to the next start marker and read the length field. The package is
+// refused, and the search goes on at the byte after its start marker, when its length lies
+// outside [12, largest]; when a package whose head is staged starts inside its claim and ends
+// where the claim ends; when the bytes of the latest receive that held only whole packages,
+// one after another, lie inside the claim after its start; when its claim is staged whole,
+// its end marker is not FF FF FF FF and a start marker stands inside it; or when the stream
+// ends inside it. Else that many bytes are command type, body and the two trailing fields.
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -20,12 +27,14 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include <log4cplus/logger.h>
 
+#include "packagereader.h"
 #include "robotcommunicationclient.h"
 #include "robottracelog.h"
 
@@ -75,50 +84,178 @@ private:
     bool m_closed = false;
 };
 
-bool lengthFits(std::int32_t length) {
-    return length >= Link::MIN_LENGTH_FIELD && length <= Link::RECV_BUFFER_SIZE;
+const std::size_t NONE = std::string::npos;
+const std::string MARKER(reinterpret_cast<const char *>(Link::ROBOT_COMMAND_SOF),
+                         Link::ROBOT_COMMAND_SOF_BYTE);
+const std::string END_MARKER(reinterpret_cast<const char *>(Link::ROBOT_COMMAND_END),
+                             Link::ROBOT_COMMAND_END_BYTE);
+const std::size_t HEAD = 8;
+const std::size_t TRAILER = Link::ROBOT_COMMAND_CRC_BYTE + Link::ROBOT_COMMAND_END_BYTE;
+
+// The reading of one stream, as its receives end.
+class Reading {
+public:
+    Reading(const std::string &stream, std::int32_t largest) : m_stream(stream) {
+        // m_ends[i]: where the package whose start marker stands at i ends, or NONE.
+        m_ends.assign(stream.size() + 1, NONE);
+        m_nearestEnd.assign(stream.size() + 2, NONE);
+        for (std::size_t i = stream.size(); i-- > 0;) {
+            if (stream.size() - i >= HEAD && stream.compare(i, MARKER.size(), MARKER) == 0) {
+                std::int32_t length = 0;
+                std::memcpy(&length, stream.data() + i + MARKER.size(), sizeof(length));
+                if (length >= Link::MIN_LENGTH_FIELD && length <= largest) {
+                    m_ends[i] = i + HEAD + static_cast<std::size_t>(length);
+                    m_startsByEnd[m_ends[i]].push_back(i);
+                }
+            }
+            m_nearestEnd[i] = std::min(m_ends[i], m_nearestEnd[i + 1]);
+        }
+        for (auto &starts : m_startsByEnd) std::sort(starts.second.begin(), starts.second.end());
+    }
+
+    std::vector<std::string> packages(const std::vector<std::size_t> &receiveEnds) {
+        std::size_t staged = 0;
+        for (std::size_t end : receiveEnds) {
+            if (wholePackages(staged, end)) {
+                m_wholeStart = staged;
+                m_wholeEnd = end;
+            }
+            staged = end;
+            read(staged, false);
+        }
+        read(staged, true);
+        return m_packages;
+    }
+
+    // Whether a claim read held a whole package ending before the claim's end.
+    bool receivesMatter() const { return m_receivesMatter; }
+
+private:
+    bool wholePackages(std::size_t from, std::size_t to) const {
+        while (from < to && m_ends[from] != NONE && m_ends[from] <= to) from = m_ends[from];
+        return from == to;
+    }
+
+    // A package whose head is staged starts after `at` and ends at claimEnd.
+    bool endsWithAPackage(std::size_t at, std::size_t claimEnd, std::size_t staged) const {
+        const auto found = m_startsByEnd.find(claimEnd);
+        if (found == m_startsByEnd.end()) return false;
+        const auto after = std::upper_bound(found->second.begin(), found->second.end(), at);
+        return after != found->second.end() && *after + HEAD <= staged;
+    }
+
+    // Reads what is staged; closed: the stream has ended, and cuts the package it is inside.
+    void read(std::size_t staged, bool closed) {
+        for (;;) {
+            const std::size_t at = m_stream.find(MARKER, m_search);
+            if (at == NONE || at + HEAD > staged) return;
+            m_search = at + MARKER.size();
+            const std::size_t end = m_ends[at];
+            if (end == NONE) continue;
+            const std::size_t inner = m_nearestEnd[at + HEAD];
+            m_receivesMatter = m_receivesMatter || (inner < end && inner <= staged);
+            if (endsWithAPackage(at, end, staged)) continue;
+            if (m_wholeStart != NONE && m_wholeStart > at && m_wholeEnd < end) continue;
+            if (end > staged) {
+                if (closed) continue;
+                m_search = at;
+                return;
+            }
+            if (m_stream.compare(end - 4, 4, END_MARKER) != 0 &&
+                m_stream.find(MARKER, at + HEAD) <= end - 4) {
+                continue;
+            }
+            m_packages.push_back(m_stream.substr(at + HEAD, end - at - HEAD - TRAILER));
+            m_search = end;
+        }
+    }
+
+    const std::string &m_stream;
+    std::vector<std::size_t> m_ends;
+    std::vector<std::size_t> m_nearestEnd;  // the least end of a package starting at i or later
+    std::map<std::size_t, std::vector<std::size_t>> m_startsByEnd;
+    std::size_t m_search = 0;
+    std::size_t m_wholeStart = NONE;
+    std::size_t m_wholeEnd = 0;
+    bool m_receivesMatter = false;
+    std::vector<std::string> m_packages;
+};
+
+// Packages of the stream, in order, none overlapping: each the earliest fit after the last.
+bool framedInOrder(const std::string &stream, const std::vector<std::string> &packages) {
+    std::size_t from = 0;
+    for (const std::string &package : packages) {
+        std::size_t at = stream.find(MARKER, from);
+        for (; at != NONE; at = stream.find(MARKER, at + 1)) {
+            std::int32_t length = 0;
+            if (stream.size() - at < HEAD + package.size() + TRAILER) return false;
+            std::memcpy(&length, stream.data() + at + MARKER.size(), sizeof(length));
+            if (static_cast<std::size_t>(length) == package.size() + TRAILER &&
+                stream.compare(at + HEAD, package.size(), package) == 0) {
+                break;
+            }
+        }
+        if (at == NONE) return false;
+        from = at + HEAD + package.size() + TRAILER;
+    }
+    return true;
 }
 
-std::vector<std::string> framedPackages(const std::string &stream) {
-    const std::string marker(reinterpret_cast<const char *>(Link::ROBOT_COMMAND_SOF),
-                             Link::ROBOT_COMMAND_SOF_BYTE);
-    const std::string endMarker(reinterpret_cast<const char *>(Link::ROBOT_COMMAND_END),
-                                Link::ROBOT_COMMAND_END_BYTE);
-    const std::size_t trailer = Link::ROBOT_COMMAND_CRC_BYTE + Link::ROBOT_COMMAND_END_BYTE;
-    const std::size_t none = std::string::npos;
-    auto lengthAt = [&](std::size_t at) {
-        std::int32_t length = 0;
-        std::memcpy(&length, stream.data() + at + 4, sizeof(length));
-        return length;
-    };
-    // nearestWholeEnd[i]: the least end of a whole package with its end marker that starts at
-    // i or later.
-    std::vector<std::size_t> nearestWholeEnd(stream.size() + 1, none);
-    for (std::size_t i = stream.size(); i-- > 0;) {
-        std::size_t end = none;
-        if (stream.size() - i >= 8 && stream.compare(i, 4, marker) == 0 &&
-            lengthFits(lengthAt(i))) {
-            end = i + 8 + static_cast<std::size_t>(lengthAt(i));
-            if (end > stream.size() || stream.compare(end - 4, 4, endMarker) != 0) end = none;
-        }
-        nearestWholeEnd[i] = std::min(end, nearestWholeEnd[i + 1]);
-    }
+// The reader alone, small enough that its staged bytes move; piece: where each receive may
+// end at most. Returns what it handed out and where the receives ended.
+const int SMALL_LARGEST = 1024;
+const int SMALL_CHUNK = 256;
+
+std::vector<std::string> readAlone(const std::string &stream, const std::vector<std::size_t> &cuts,
+                                   std::vector<std::size_t> &receiveEnds) {
+    const int capacity = PackageReader::stagingSize(SMALL_LARGEST, SMALL_CHUNK);
+    std::vector<char> staging(static_cast<std::size_t>(capacity));
+    PackageReader reader(staging.data(), capacity, SMALL_LARGEST);
     std::vector<std::string> packages;
-    for (std::size_t at = 0;; at += marker.size()) {
-        at = stream.find(marker, at);
-        if (at == none || stream.size() - at < 8) {
-            return packages;
+    auto deliver = [&] {
+        const char *package = nullptr;
+        int length = 0;
+        while (reader.nextPackage(package, length)) {
+            require(length >= Link::MIN_LENGTH_FIELD && length <= SMALL_LARGEST);
+            require(package >= staging.data() && package + length <= staging.data() + capacity);
+            packages.emplace_back(package, static_cast<std::size_t>(length) - TRAILER);
         }
-        const std::int32_t length = lengthAt(at);
-        if (!lengthFits(length)) continue;
-        const std::size_t end = at + 8 + static_cast<std::size_t>(length);
-        if (nearestWholeEnd[at + 8] <= end || end > stream.size()) continue;
-        if (stream.compare(end - 4, 4, endMarker) != 0 && stream.find(marker, at + 8) <= end - 4) {
-            continue;
+    };
+    std::size_t at = 0;
+    for (std::size_t cut : cuts) {
+        while (at < cut) {
+            int room = 0;
+            char *space = reader.freeSpace(SMALL_CHUNK, room);
+            require(room > 0);
+            const std::size_t n = std::min(static_cast<std::size_t>(room), cut - at);
+            std::memcpy(space, stream.data() + at, n);
+            reader.received(static_cast<int>(n));
+            at += n;
+            receiveEnds.push_back(at);
+            deliver();
         }
-        packages.push_back(stream.substr(at + 8, static_cast<std::size_t>(length) - trailer));
-        at = end - marker.size();
     }
+    while (reader.holdsPartial()) {
+        reader.refuseCutPackage(PackageCut::Close);
+        deliver();
+    }
+    return packages;
+}
+
+// Where receives end in each chunking of the stream.
+std::vector<std::vector<std::size_t>> chunkings(const std::string &stream) {
+    std::vector<std::vector<std::size_t>> all(4);
+    const std::size_t piece = stream.empty() ? 1 : static_cast<std::uint8_t>(stream[0]) % 61 + 1;
+    for (std::size_t at = 1; at <= stream.size(); ++at) {
+        all[1].push_back(at);
+        if (at % piece == 0 || at == stream.size()) all[3].push_back(at);
+        const bool beforeMarker = stream.compare(at, MARKER.size(), MARKER) == 0;
+        const bool afterEndMarker =
+            at >= END_MARKER.size() && stream.compare(at - 4, 4, END_MARKER) == 0;
+        if (beforeMarker || afterEndMarker || at == stream.size()) all[2].push_back(at);
+    }
+    all[0].push_back(stream.size());
+    return all;
 }
 
 int g_listener = -1;
@@ -167,6 +304,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size > 1 << 16) {
         return 0;
     }
+    const std::string stream(reinterpret_cast<const char *>(data), size);
+    for (const std::vector<std::size_t> &cuts : chunkings(stream)) {
+        std::vector<std::size_t> receiveEnds;
+        const std::vector<std::string> got = readAlone(stream, cuts, receiveEnds);
+        require(got == Reading(stream, SMALL_LARGEST).packages(receiveEnds));
+    }
+
     require(g_link->connectRobotServer() == 0);
     const int peer = acceptWithin(g_listener, 1000);
     require(peer >= 0);
@@ -174,6 +318,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     close(peer);
     const std::vector<std::string> got = g_link->waitForClose();
     g_link->disconnectRobotServer();
-    require(got == framedPackages(std::string(reinterpret_cast<const char *>(data), size)));
+    Reading once(stream, Link::RECV_BUFFER_SIZE);
+    const std::vector<std::string> expected = once.packages({size});
+    require(once.receivesMatter() ? framedInOrder(stream, got) : got == expected);
     return 0;
 }

@@ -241,9 +241,10 @@ void logIn(kezu_sim::KezuController &controller, ServiceInterface &facade, bool 
 }
 
 // A blocking move is acknowledged, then a package cut after 14 bytes that claims the length,
-// then the arrival: the move ends with it at once, as the arrival is a whole package inside
-// the claim, not once the claim is filled or the receive time-out ends it (with pushes on,
-// bytes keep coming and the time-out never does).
+// then the arrival: the move ends with it long before the claim is filled (about 100 s for a
+// megabyte at the push rate). With pushes on, bytes keep coming and the receive time-out never
+// ends the claim: the first receive of whole pushes inside it does, or the filled claim of 200
+// bytes; without them the time-out does.
 void cutPackageBeforeArrival(int32_t claim, bool pushes) {
     kezu_sim::ControllerConfig config = quickControllerConfig();
     config.pushIntervalMs = 100;
@@ -263,6 +264,50 @@ void cutPackageBeforeArrival(int32_t claim, bool pushes) {
         kezu_sim::PackageFraming::encodeWithLength(claim, EVENT_TYPE, "").substr(0, 14));
     controller.sendEvent(kezu_robot_namespace::RobotEvent_atTrackTargetPos, 0, "at target");
     // Far below the claim's filling at the push rate (about 100 s for a megabyte).
+    if (move.wait_for(WAIT) != std::future_status::ready) {
+        ADD_FAILURE() << "the move still blocks";
+        facade.robotServiceLogout();
+    }
+    EXPECT_EQ(move.get(), 0);
+}
+
+void keepEvent(const kezu_robot_namespace::RobotEventInfo *info, void *arg) {
+    auto *events = static_cast<std::promise<std::string> *>(arg);
+    if (info->eventType == kezu_robot_namespace::RobotEvent_staticCollisionStatusChanged) {
+        events->set_value(info->eventContent);
+    }
+}
+
+// During a blocking move with seconds of travel left, an event whose text quotes a whole
+// arrival package, as a log line quoting traffic does: the event arrives whole and the move
+// goes on until its own arrival.
+void quotedArrivalInAnEvent() {
+    kezu_sim::ControllerConfig config = quickControllerConfig();
+    config.travelScale = 1000;  // the arrival that ends the move is the test's own
+    kezu_sim::KezuController controller(config);
+    std::promise<std::string> quoted;  // outlives the facade's receive thread
+    std::future<std::string> delivered = quoted.get_future();
+    ServiceInterface facade;
+    ASSERT_NO_FATAL_FAILURE(logIn(controller, facade, true));
+    ASSERT_EQ(0, facade.robotServiceRegisterRobotEventInfoCallback(keepEvent, &quoted));
+    auto move = std::async(std::launch::async, [&] {
+        double joints[6] = {0.01, 0, 0, 0, 0, 0};
+        return facade.robotServiceJointMove(joints, true);
+    });
+    ASSERT_TRUE(
+        controller.waitForPackages(CommunicationMateType::CommunicationType_RobotMove, 1, WAIT));
+    const std::string text =
+        "seen: " +
+        package(EVENT_TYPE,
+                kezu_sim::ControllerState::eventBody(
+                    {kezu_robot_namespace::RobotEvent_atTrackTargetPos, 0, "at target"})) +
+        " end";
+    controller.sendEvent(kezu_robot_namespace::RobotEvent_staticCollisionStatusChanged, 0, text);
+    const bool whole = delivered.wait_for(WAIT) == std::future_status::ready;
+    EXPECT_TRUE(whole) << "the event was not delivered";
+    EXPECT_EQ(whole ? delivered.get() : "", text);
+    EXPECT_EQ(move.wait_for(300ms), std::future_status::timeout);
+    controller.sendEvent(kezu_robot_namespace::RobotEvent_atTrackTargetPos, 0, "at target");
     if (move.wait_for(WAIT) != std::future_status::ready) {
         ADD_FAILURE() << "the move still blocks";
         facade.robotServiceLogout();
@@ -302,6 +347,7 @@ const Case CASES[] = {
     {"CutPackageThenSilenceLeavesAMoveItsArrival", [] { cutPackageBeforeArrival(200, false); }},
     {"MegabyteClaimAmidPushesLeavesAMoveItsArrival",
      [] { cutPackageBeforeArrival(1000000, true); }},
+    {"QuotedArrivalInAnEventLeavesTheMoveGoing", quotedArrivalInAnEvent},
     {"ZeroEndMarkersServeALoginAndABlockingMove", zeroEndMarkers},
 };
 

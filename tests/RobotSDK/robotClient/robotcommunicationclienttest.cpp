@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <future>
+#include <ostream>
 #include <thread>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "KezuRobotMetaType.h"
 #include "controllerframing.h"
@@ -100,9 +103,9 @@ TEST_F(ClientLink, SendAfterPeerClosedFailsInsteadOfEndingTheProcess) {
     EXPECT_TRUE(client->waitFor(EVENT_TYPE, 1, WAIT));
 }
 
-// A cut package with a whole one inside its claim is refused as soon as that one is staged, a
-// second cut package stays staged; then garbage, a start marker cut in two on the link and a
-// package with an empty body: the two whole packages are handed over.
+// A cut package whose claim holds a whole one and a second cut package, in one receive: both
+// are refused at the stall; then garbage, a start marker cut in two on the link and a package
+// with an empty body: the two whole packages are handed over.
 TEST_F(ClientLink, CutPackagesGarbageAndSplitMarkerLeaveTheWholePackages) {
     ASSERT_TRUE(peer.send(cut(5000) + package(43, "inside") + package(44, "tail").substr(0, 10)));
     EXPECT_EQ(client->await(43, 0, WAIT).body, "inside");
@@ -115,40 +118,85 @@ TEST_F(ClientLink, CutPackagesGarbageAndSplitMarkerLeaveTheWholePackages) {
     EXPECT_EQ(client->deliveries().size(), 2u);
 }
 
-// A package the stream stalls inside for the receive time-out is refused with the reader's
-// text-block line; what comes after it is read afresh.
-TEST_F(ClientLink, PackageCutByAStallIsRefusedAndTheNextArrives) {
+// The stream stalls for the receive time-out, or the peer closes, inside a start marker, a
+// length field or a body: the stage it stopped in logs its line and those of all later stages,
+// and a refused package names the cause. What comes after a stall is read afresh.
+struct StallCase {
+    const char *name;
+    std::string bytes;
+    bool close;
+    std::vector<std::string> lines;
+};
+
+const char *const HEADER_LINE = "sdk communication log: Recv Header error.";
+const char *const LENGTH_LINE = "sdk communication log: Recv lengthBlock error.";
+const char *const TEXT_LINE = "sdk communication log:  Recv text block error.";
+
+// clang-format off
+const StallCase STALLS[] = {
+    {"InsideAStartMarker", "\xEE\xCC", false, {HEADER_LINE, LENGTH_LINE, TEXT_LINE}},
+    {"InsideALengthField", cut(30).substr(0, 6), false, {LENGTH_LINE, TEXT_LINE}},
+    {"InsideABody", cut(30), false,
+     {TEXT_LINE, "sdk communication log: Refused package length 30 cut by a stall."}},
+    {"ClosedInsideABody", cut(30), true,
+     {TEXT_LINE, "sdk communication log: Refused package length 30 cut by the peer's close."}},
+};
+// clang-format on
+
+void PrintTo(const StallCase &c, std::ostream *out) { *out << c.name; }
+
+class Stall : public ClientLink, public ::testing::WithParamInterface<StallCase> {};
+
+TEST_P(Stall, LogsItsStageAndTheLaterOnesThenReadsAfresh) {
     TraceCapture trace;
-    auto logged = [&trace](const std::string &text) {
-        const std::vector<std::string> lines = trace.messages();
-        return std::count(lines.begin(), lines.end(), text);
+    auto readerLines = [&trace] {
+        std::vector<std::string> lines;
+        for (const std::string &line : trace.messages()) {
+            if (line.find(" Recv ") != std::string::npos ||
+                line.find("Refused") != std::string::npos) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
     };
-    ASSERT_TRUE(peer.send(cut(30)));
-    // The refusal's own line comes last.
-    EXPECT_TRUE(eventually(
-        [&] {
-            return logged("sdk communication log: Refused package length 30 without end marker.") ==
-                   1;
-        },
-        WAIT));
-    EXPECT_EQ(logged("sdk communication log:  Recv text block error."), 1);
-    EXPECT_EQ(receive(package(21, "after"), 21).body, "after");
-    EXPECT_EQ(client->deliveries().size(), 1u);
+    ASSERT_TRUE(peer.send(GetParam().bytes));
+    if (GetParam().close) peer.closeConnection();
+    const std::vector<std::string> &expected = GetParam().lines;
+    // The last line comes once the time-out has passed; nothing follows it.
+    EXPECT_TRUE(eventually([&] { return readerLines().size() >= expected.size(); }, WAIT));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(readerLines(), expected);
+    if (!GetParam().close) {
+        EXPECT_EQ(receive(package(21, "after"), 21).body, "after");
+        EXPECT_EQ(client->deliveries().size(), 1u);
+    }
 }
 
+INSTANTIATE_TEST_SUITE_P(Cases, Stall, ::testing::ValuesIn(STALLS),
+                         [](const ::testing::TestParamInfo<StallCase> &info) {
+                             return std::string(info.param.name);
+                         });
+
 // Leading bytes, then whole packages that the reader must still find in order. A package whose
-// claim holds a whole package, or a start marker while its end marker is not FF FF FF FF, is
-// refused and logged once; the packages among the bytes it claimed still arrive.
+// claim ends where a package inside it ends, or holds a start marker while its end marker is
+// not FF FF FF FF, is refused and logged once; the packages among the bytes it claimed still
+// arrive. A package whose body quotes whole packages arrives whole, also when the lead reaches
+// the reader in two receives split right after a quoted package.
 struct LeadCase {
     const char *name;
     std::string lead;
-    const char *leadDelivers;  // what of the lead is handed over
+    std::string leadDelivers;  // what of the lead is handed over
     long refused;
+    size_t split = 0;  // where the lead is sent in two parts, when not 0
 };
 
 std::string withTrailer(std::string bytes, const char *trailer) {
     return bytes.replace(bytes.size() - 8, 8, trailer, 8);
 }
+
+const std::string ARRIVAL = package(22, "at target");
+const std::string QUOTE = "log: " + ARRIVAL;
+const std::string TWO_QUOTES = QUOTE + package(23, "stopped");
 
 // clang-format off
 const LeadCase LEADS[] = {
@@ -164,8 +212,22 @@ const LeadCase LEADS[] = {
     {"ClaimEndsOnALaterEndMarker", cut(14 + 21 + 21 - 8), "", 1},
     {"NestedCutPackages", cut(200) + cut(100), "", 2},
     {"GarbageThenCutPackage", "xyz\xEE\xCC" + cut(200), "", 1},
+    // Its claim ends on the end marker of the arrival right after it.
+    {"ClaimEndsOnTheNextArrivalsEndMarker", cut(static_cast<int32_t>(6 + ARRIVAL.size())) + ARRIVAL,
+     "22:at target,", 1},
+    {"BodyQuotesAPackage", package(30, QUOTE + " seen"), "30:" + QUOTE + " seen,", 0},
+    {"BodyQuotesTwoPackages", package(30, TWO_QUOTES + "."), "30:" + TWO_QUOTES + ".,", 0},
+    {"BodyEndsWithAQuotedPackage", package(30, QUOTE), "30:" + QUOTE + ",", 0},
+    {"BodyQuotesAPackageSplitAfterIt", package(30, QUOTE + " seen"), "30:" + QUOTE + " seen,", 0,
+     12 + QUOTE.size()},
+    {"BodyQuotesTwoPackagesSplitAfterThem", package(30, TWO_QUOTES + "."),
+     "30:" + TWO_QUOTES + ".,", 0, 12 + TWO_QUOTES.size()},
+    {"BodyEndsWithAQuotedPackageSplitAfterIt", package(30, QUOTE), "30:" + QUOTE + ",", 0,
+     12 + QUOTE.size()},
 };
 // clang-format on
+
+void PrintTo(const LeadCase &c, std::ostream *out) { *out << c.name; }
 
 class Lead : public ClientLink, public ::testing::WithParamInterface<LeadCase> {};
 
@@ -176,7 +238,13 @@ TEST_P(Lead, LeavesTheWholePackagesInOrder) {
         bytes += package(40 + i % 3, std::to_string(i));
         expected += std::to_string(40 + i % 3) + ":" + std::to_string(i) + ",";
     }
-    ASSERT_TRUE(peer.send(bytes));
+    const size_t split = GetParam().split;
+    if (split > 0) {
+        peer.noDelay();
+        ASSERT_TRUE(peer.send(bytes.substr(0, split)));
+        std::this_thread::sleep_for(100ms);  // the first part is received alone
+    }
+    ASSERT_TRUE(peer.send(bytes.substr(split)));
     client->await(42, 9, WAIT);
     for (const Delivery &delivery : client->deliveries()) {
         order += std::to_string(delivery.commandType) + ":" + delivery.body + ",";
