@@ -102,8 +102,9 @@ bool PackageReader::nextPackage(const char *&package, int &length) {
         if (m_end < claimEnd) {
             return false;
         }
-        // Controllers may end packages otherwise; only a start marker inside shows it is cut.
-        if (!endMarkerBefore(claimEnd) && markerWithin(m_begin + HEAD_BYTES, claimEnd)) {
+        // Controllers may end packages otherwise; only a package inside that runs on past the
+        // claim shows it is cut.
+        if (!endMarkerBefore(claimEnd) && packageRunsPast(m_begin + HEAD_BYTES, claimEnd)) {
             refuseWithoutEndMarker();
             continue;
         }
@@ -247,7 +248,9 @@ int PackageReader::startEndingAt(int end) const {
     return found == m_startByEnd.end() ? -1 : static_cast<int>(found->second - m_origin);
 }
 
-bool PackageReader::markerWithin(int from, int to) const {
+// A start marker between from and to begins a package that runs on past to: the claim stops
+// inside the controller's next package. Whole packages before to may be quoted by a body.
+bool PackageReader::packageRunsPast(int from, int to) const {
     for (int at = from; to - at >= MARKER_BYTES; ++at) {
         const void *hit = std::memchr(m_staging + at, START_MARKER[0],
                                       static_cast<size_t>(to - (MARKER_BYTES - 1) - at));
@@ -255,7 +258,8 @@ bool PackageReader::markerWithin(int from, int to) const {
             return false;
         }
         at = static_cast<int>(static_cast<const char *>(hit) - m_staging);
-        if (std::memcmp(m_staging + at, START_MARKER, MARKER_BYTES) == 0) {
+        if (std::memcmp(m_staging + at, START_MARKER, MARKER_BYTES) == 0 &&
+            (at + HEAD_BYTES > to || packageEnd(at) > to)) {
             return true;
         }
     }

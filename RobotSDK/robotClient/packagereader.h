@@ -25,8 +25,8 @@ enum class PackageCut { Stall, Close, Error };
 //   the wait behind a lying length at the first such receive, so it depends on where the
 //   chunks fall: a body quoting packages is cut only if one receive happens to begin exactly
 //   on a quoted package and to end exactly after one; or
-// - its claim is staged whole, its end marker is not FF FF FF FF and a start marker stands
-//   inside it.
+// - its claim is staged whole, its end marker is not FF FF FF FF and a package starting inside
+//   it runs on past its end (its head, or the length its field gives).
 // End markers count only in the last rule, so a controller that ends its packages otherwise
 // gets the same protection. Any other package is handed out whatever its check field and end
 // marker hold, also when its body quotes whole packages.
@@ -77,7 +77,7 @@ private:
     void indexMarkers(int to);
     int startEndingAt(int end) const;
     bool claimCut(int claimEnd) const;
-    bool markerWithin(int from, int to) const;
+    bool packageRunsPast(int from, int to) const;
     bool endMarkerBefore(int at) const;
     void rebase(int shift);
     void consume(int count);

@@ -13,8 +13,9 @@
 // outside [12, largest]; when a package whose head is staged starts inside its claim and ends
 // where the claim ends; when the bytes of the latest receive that held only whole packages,
 // one after another, lie inside the claim after its start; when its claim is staged whole,
-// its end marker is not FF FF FF FF and a start marker stands inside it; or when the stream
-// ends inside it. Else that many bytes are command type, body and the two trailing fields.
+// its end marker is not FF FF FF FF and a package starting inside it runs on past its end (its
+// head, or the length its field gives); or when the stream ends inside it. Else that many bytes are
+// command type, body and the two trailing fields.
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -144,6 +145,15 @@ private:
         return after != found->second.end() && *after + HEAD <= staged;
     }
 
+    // A start marker from `from` on, whole before `to`, begins a package running past `to`.
+    bool runsPast(std::size_t from, std::size_t to) const {
+        for (std::size_t p = m_stream.find(MARKER, from); p != NONE && p + MARKER.size() <= to;
+             p = m_stream.find(MARKER, p + 1)) {
+            if (p + HEAD > to || (m_ends[p] != NONE && m_ends[p] > to)) return true;
+        }
+        return false;
+    }
+
     // Reads what is staged; closed: the stream has ended, and cuts the package it is inside.
     void read(std::size_t staged, bool closed) {
         for (;;) {
@@ -161,8 +171,7 @@ private:
                 m_search = at;
                 return;
             }
-            if (m_stream.compare(end - 4, 4, END_MARKER) != 0 &&
-                m_stream.find(MARKER, at + HEAD) <= end - 4) {
+            if (m_stream.compare(end - 4, 4, END_MARKER) != 0 && runsPast(at + HEAD, end)) {
                 continue;
             }
             m_packages.push_back(m_stream.substr(at + HEAD, end - at - HEAD - TRAILER));

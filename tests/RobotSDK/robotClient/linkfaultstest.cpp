@@ -281,9 +281,10 @@ void keepEvent(const kezu_robot_namespace::RobotEventInfo *info, void *arg) {
 // During a blocking move with seconds of travel left, an event whose text quotes a whole
 // arrival package, as a log line quoting traffic does: the event arrives whole and the move
 // goes on until its own arrival.
-void quotedArrivalInAnEvent() {
+void quotedArrivalInAnEvent(const std::string &endMarker) {
     kezu_sim::ControllerConfig config = quickControllerConfig();
     config.travelScale = 1000;  // the arrival that ends the move is the test's own
+    config.endMarker = endMarker;
     kezu_sim::KezuController controller(config);
     std::promise<std::string> quoted;  // outlives the facade's receive thread
     std::future<std::string> delivered = quoted.get_future();
@@ -347,7 +348,10 @@ const Case CASES[] = {
     {"CutPackageThenSilenceLeavesAMoveItsArrival", [] { cutPackageBeforeArrival(200, false); }},
     {"MegabyteClaimAmidPushesLeavesAMoveItsArrival",
      [] { cutPackageBeforeArrival(1000000, true); }},
-    {"QuotedArrivalInAnEventLeavesTheMoveGoing", quotedArrivalInAnEvent},
+    {"QuotedArrivalInAnEventLeavesTheMoveGoing",
+     [] { quotedArrivalInAnEvent("\xFF\xFF\xFF\xFF"); }},
+    {"QuotedArrivalInAnEventOfZeroEndMarkersLeavesTheMoveGoing",
+     [] { quotedArrivalInAnEvent(std::string(4, '\0')); }},
     {"ZeroEndMarkersServeALoginAndABlockingMove", zeroEndMarkers},
 };
 

@@ -178,10 +178,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, Stall, ::testing::ValuesIn(STALLS),
                          });
 
 // Leading bytes, then whole packages that the reader must still find in order. A package whose
-// claim ends where a package inside it ends, or holds a start marker while its end marker is
-// not FF FF FF FF, is refused and logged once; the packages among the bytes it claimed still
-// arrive. A package whose body quotes whole packages arrives whole, also when the lead reaches
-// the reader in two receives split right after a quoted package.
+// claim ends where a package inside it ends, or holds the start of a package running past it
+// while its end marker is not FF FF FF FF, is refused and logged once; the packages among the bytes
+// it claimed still arrive. A package whose body quotes whole packages arrives whole, also when the
+// lead reaches the reader in two receives split right after a quoted package.
 struct LeadCase {
     const char *name;
     std::string lead;
@@ -218,6 +218,8 @@ const LeadCase LEADS[] = {
     {"BodyQuotesAPackage", package(30, QUOTE + " seen"), "30:" + QUOTE + " seen,", 0},
     {"BodyQuotesTwoPackages", package(30, TWO_QUOTES + "."), "30:" + TWO_QUOTES + ".,", 0},
     {"BodyEndsWithAQuotedPackage", package(30, QUOTE), "30:" + QUOTE + ",", 0},
+    {"BodyQuotesAPackageEndMarkerOfZeros", withTrailer(package(30, QUOTE), "\0\0\0\0\0\0\0\0"),
+     "30:" + QUOTE + ",", 0},
     {"BodyQuotesAPackageSplitAfterIt", package(30, QUOTE + " seen"), "30:" + QUOTE + " seen,", 0,
      12 + QUOTE.size()},
     {"BodyQuotesTwoPackagesSplitAfterThem", package(30, TWO_QUOTES + "."),
