@@ -62,6 +62,18 @@ std::string quotingPackages() {
     return repeated(unit.append(4, '\xFF'));
 }
 
+// Heads twelve bytes apart whose claims end one byte apart in reverse order, and behind them a
+// start marker claiming more than any: each claim is decided only once staged whole, by the
+// last start inside it, the one that runs past.
+std::string nestedClaims() {
+    const int n = 20000;
+    std::string unit;
+    for (int i = 0; i < n; ++i) unit += head(13 * n + 24 - i - 12 * i - 8).append("abcd");
+    unit += head(900000);
+    unit.resize(13 * n + 40, '\0');
+    return repeated(unit);
+}
+
 void feed(benchmark::State &state, const std::string &stream) {
     // One line per refused package would measure the trace log, not the reader.
     getTraceLog();
@@ -104,5 +116,8 @@ BENCHMARK(BM_ReaderCutPackages)->Unit(benchmark::kMillisecond);
 
 void BM_ReaderQuotingPackages(benchmark::State &state) { feed(state, quotingPackages()); }
 BENCHMARK(BM_ReaderQuotingPackages)->Unit(benchmark::kMillisecond);
+
+void BM_ReaderNestedClaims(benchmark::State &state) { feed(state, nestedClaims()); }
+BENCHMARK(BM_ReaderNestedClaims)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -10,7 +10,6 @@ using kezu_robot_logtrace::W_ERROR;
 namespace {
 
 const unsigned char START_MARKER[] = {0xEE, 0xCC, 0xFF, 0xFF};
-const unsigned char END_MARKER[] = {0xFF, 0xFF, 0xFF, 0xFF};
 const int MARKER_BYTES = sizeof(START_MARKER);
 // Command type, check field and end marker follow the length field even for an empty body.
 const int32_t MIN_LENGTH = 12;
@@ -55,7 +54,11 @@ void PackageReader::rebase(int shift) {
     // Packages starting before the head can no longer lie inside one.
     if (m_begin == m_end) {
         m_startByEnd.clear();
+        m_packageStarts.clear();
     } else {
+        while (!m_packageStarts.empty() && m_packageStarts.front() < m_origin) {
+            m_packageStarts.pop_front();
+        }
         for (auto it = m_startByEnd.begin(); it != m_startByEnd.end();) {
             it = it->second < m_origin ? m_startByEnd.erase(it) : std::next(it);
         }
@@ -102,10 +105,10 @@ bool PackageReader::nextPackage(const char *&package, int &length) {
         if (m_end < claimEnd) {
             return false;
         }
-        // Controllers may end packages otherwise; only a package inside that runs on past the
-        // claim shows it is cut.
-        if (!endMarkerBefore(claimEnd) && packageRunsPast(m_begin + HEAD_BYTES, claimEnd)) {
-            refuseWithoutEndMarker();
+        if (packageRunsPast(claimEnd)) {
+            W_ERROR("sdk communication log: Refused package length %d ending inside the next one.",
+                    m_length);
+            refuse();
             continue;
         }
         package = m_staging + m_begin + HEAD_BYTES;
@@ -237,6 +240,7 @@ void PackageReader::indexMarkers(int to) {
         }
         if (end != NOT_A_PACKAGE) {
             m_startByEnd[m_origin + end] = m_origin + at;
+            m_packageStarts.push_back(m_origin + at);
         }
         m_scan = at + 1;
     }
@@ -248,26 +252,25 @@ int PackageReader::startEndingAt(int end) const {
     return found == m_startByEnd.end() ? -1 : static_cast<int>(found->second - m_origin);
 }
 
-// A start marker between from and to begins a package that runs on past to: the claim stops
-// inside the controller's next package. Whole packages before to may be quoted by a body.
-bool PackageReader::packageRunsPast(int from, int to) const {
-    for (int at = from; to - at >= MARKER_BYTES; ++at) {
-        const void *hit = std::memchr(m_staging + at, START_MARKER[0],
-                                      static_cast<size_t>(to - (MARKER_BYTES - 1) - at));
-        if (hit == nullptr) {
-            return false;
-        }
-        at = static_cast<int>(static_cast<const char *>(hit) - m_staging);
-        if (std::memcmp(m_staging + at, START_MARKER, MARKER_BYTES) == 0 &&
-            (at + HEAD_BYTES > to || packageEnd(at) > to)) {
+// A package starting inside the claim runs on past its end: the claim stops inside the
+// controller's next package. Only the last start inside is weighed, as a body may quote whole
+// packages before it; a start marker whose head alone crosses the end counts whatever its
+// length, as a package's own check field and end marker never hold one.
+bool PackageReader::packageRunsPast(int claimEnd) const {
+    const int first = m_begin + HEAD_BYTES;
+    for (int at = std::max(first, claimEnd - HEAD_BYTES + 1); at + MARKER_BYTES <= claimEnd; ++at) {
+        if (static_cast<unsigned char>(m_staging[at]) == START_MARKER[0] &&
+            std::memcmp(m_staging + at, START_MARKER, MARKER_BYTES) == 0) {
             return true;
         }
     }
-    return false;
-}
-
-bool PackageReader::endMarkerBefore(int at) const {
-    return std::memcmp(m_staging + at - MARKER_BYTES, END_MARKER, MARKER_BYTES) == 0;
+    const auto after = std::upper_bound(m_packageStarts.begin(), m_packageStarts.end(),
+                                        m_origin + claimEnd - HEAD_BYTES);
+    if (after == m_packageStarts.begin()) {
+        return false;
+    }
+    const int last = static_cast<int>(*std::prev(after) - m_origin);
+    return last >= first && packageEnd(last) > claimEnd;
 }
 
 void PackageReader::consume(int count) {
@@ -275,11 +278,6 @@ void PackageReader::consume(int count) {
     m_stage = Stage::Marker;
     m_skipLogged = false;
     m_afterRefusal = false;
-}
-
-void PackageReader::refuseWithoutEndMarker() {
-    W_ERROR("sdk communication log: Refused package length %d without end marker.", m_length);
-    refuse();
 }
 
 void PackageReader::refuse() {
@@ -295,6 +293,7 @@ void PackageReader::abandon() {
     m_begin = m_end = 0;
     m_scan = 0;
     m_startByEnd.clear();
+    m_packageStarts.clear();
     m_wholeStart = -1;
     m_stage = Stage::Marker;
     m_skipLogged = false;

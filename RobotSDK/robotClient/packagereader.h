@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <unordered_map>
 
 // What ended the stream inside a package.
@@ -25,10 +26,10 @@ enum class PackageCut { Stall, Close, Error };
 //   the wait behind a lying length at the first such receive, so it depends on where the
 //   chunks fall: a body quoting packages is cut only if one receive happens to begin exactly
 //   on a quoted package and to end exactly after one; or
-// - its claim is staged whole, its end marker is not FF FF FF FF and a package starting inside
-//   it runs on past its end (its head, or the length its field gives).
-// End markers count only in the last rule, so a controller that ends its packages otherwise
-// gets the same protection. Any other package is handed out whatever its check field and end
+// - its claim is staged whole and the last package starting inside it runs on past its end
+//   (its head, or the length its field gives): the claim stops inside a later package.
+// End markers count in none of these, so a controller that ends its packages otherwise gets
+// the same protection. Any other package is handed out whatever its check field and end
 // marker hold, also when its body quotes whole packages.
 class PackageReader {
 public:
@@ -77,12 +78,10 @@ private:
     void indexMarkers(int to);
     int startEndingAt(int end) const;
     bool claimCut(int claimEnd) const;
-    bool packageRunsPast(int from, int to) const;
-    bool endMarkerBefore(int at) const;
+    bool packageRunsPast(int claimEnd) const;
     void rebase(int shift);
     void consume(int count);
     void refuse();
-    void refuseWithoutEndMarker();
     void logStageLines() const;
     int staged() const { return m_end - m_begin; }
 
@@ -104,6 +103,8 @@ private:
     int m_scan = 0;
     int64_t m_origin = 0;  // stream offset of the staging area's first byte
     std::unordered_map<int64_t, int64_t> m_startByEnd;
+    // The same starts in stream order.
+    std::deque<int64_t> m_packageStarts;
     // The latest receive whose bytes were whole packages, one after another.
     int m_wholeStart = -1;
     int m_wholeEnd = -1;

@@ -12,9 +12,9 @@
 // refused, and the search goes on at the byte after its start marker, when its length lies
 // outside [12, largest]; when a package whose head is staged starts inside its claim and ends
 // where the claim ends; when the bytes of the latest receive that held only whole packages,
-// one after another, lie inside the claim after its start; when its claim is staged whole,
-// its end marker is not FF FF FF FF and a package starting inside it runs on past its end (its
-// head, or the length its field gives); or when the stream ends inside it. Else that many bytes are
+// one after another, lie inside the claim after its start; when its claim is staged whole and
+// the last package starting inside it runs on past its end (its head, or the length its field
+// gives); or when the stream ends inside it. Else that many bytes are
 // command type, body and the two trailing fields.
 #include <netinet/in.h>
 #include <poll.h>
@@ -145,11 +145,14 @@ private:
         return after != found->second.end() && *after + HEAD <= staged;
     }
 
-    // A start marker from `from` on, whole before `to`, begins a package running past `to`.
+    // The last package starting from `from` on runs past `to`: a start marker whose head
+    // crosses `to`, or else the last with a usable length whose head is before `to`.
     bool runsPast(std::size_t from, std::size_t to) const {
-        for (std::size_t p = m_stream.find(MARKER, from); p != NONE && p + MARKER.size() <= to;
-             p = m_stream.find(MARKER, p + 1)) {
-            if (p + HEAD > to || (m_ends[p] != NONE && m_ends[p] > to)) return true;
+        for (std::size_t p = std::max(from, to - HEAD + 1); p + MARKER.size() <= to; ++p) {
+            if (m_stream.compare(p, MARKER.size(), MARKER) == 0) return true;
+        }
+        for (std::size_t p = to - HEAD + 1; p-- > from;) {
+            if (m_ends[p] != NONE) return m_ends[p] > to;
         }
         return false;
     }
@@ -171,9 +174,7 @@ private:
                 m_search = at;
                 return;
             }
-            if (m_stream.compare(end - 4, 4, END_MARKER) != 0 && runsPast(at + HEAD, end)) {
-                continue;
-            }
+            if (runsPast(at + HEAD, end)) continue;
             m_packages.push_back(m_stream.substr(at + HEAD, end - at - HEAD - TRAILER));
             m_search = end;
         }

@@ -197,6 +197,9 @@ std::string withTrailer(std::string bytes, const char *trailer) {
 const std::string ARRIVAL = package(22, "at target");
 const std::string QUOTE = "log: " + ARRIVAL;
 const std::string TWO_QUOTES = QUOTE + package(23, "stopped");
+const std::string JOINTS = package(3, "joints");
+// A negative number in a body: nine FF bytes.
+const std::string NEGATIVE = "neg:" + std::string(9, '\xFF') + "\x01 tail";
 
 // clang-format off
 const LeadCase LEADS[] = {
@@ -215,6 +218,10 @@ const LeadCase LEADS[] = {
     // Its claim ends on the end marker of the arrival right after it.
     {"ClaimEndsOnTheNextArrivalsEndMarker", cut(static_cast<int32_t>(6 + ARRIVAL.size())) + ARRIVAL,
      "22:at target,", 1},
+    // Its claim ends on FF FF FF FF inside a later package's body.
+    {"ClaimEndsOnFFBytesInsideALaterBody",
+     cut(static_cast<int32_t>(26 + JOINTS.size())) + JOINTS + package(3, NEGATIVE),
+     "3:joints,3:" + NEGATIVE + ",", 1},
     {"BodyQuotesAPackage", package(30, QUOTE + " seen"), "30:" + QUOTE + " seen,", 0},
     {"BodyQuotesTwoPackages", package(30, TWO_QUOTES + "."), "30:" + TWO_QUOTES + ".,", 0},
     {"BodyEndsWithAQuotedPackage", package(30, QUOTE), "30:" + QUOTE + ",", 0},
