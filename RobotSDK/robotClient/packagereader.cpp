@@ -11,6 +11,11 @@ namespace {
 
 const unsigned char START_MARKER[] = {0xEE, 0xCC, 0xFF, 0xFF};
 const int MARKER_BYTES = sizeof(START_MARKER);
+// Check field and end marker as the controller writes them.
+const unsigned char TRAILER[] = {0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
+const int TRAILER_BYTES = sizeof(TRAILER);
+// An index of more buckets than this is dropped rather than cleared; see clearIndex.
+const size_t SMALL_INDEX = 64;
 // Command type, check field and end marker follow the length field even for an empty body.
 const int32_t MIN_LENGTH = 12;
 
@@ -53,8 +58,7 @@ void PackageReader::rebase(int shift) {
     m_scan = std::max(0, m_scan - shift);
     // Packages starting before the head can no longer lie inside one.
     if (m_begin == m_end) {
-        m_startByEnd.clear();
-        m_packageStarts.clear();
+        clearIndex();
     } else {
         while (!m_packageStarts.empty() && m_packageStarts.front() < m_origin) {
             m_packageStarts.pop_front();
@@ -63,26 +67,18 @@ void PackageReader::rebase(int shift) {
             it = it->second < m_origin ? m_startByEnd.erase(it) : std::next(it);
         }
     }
-    if (m_wholeStart >= 0) {
-        m_wholeStart -= shift;
-        m_wholeEnd -= shift;
-        // Before the head it can cut no package any more.
-        m_wholeStart = m_wholeStart > m_begin ? m_wholeStart : -1;
-    }
 }
 
-void PackageReader::received(int count) {
-    const int start = m_end;
-    m_end += count;
-    for (int at = start; at < m_end;) {
-        const int next = packageEnd(at);
-        if (next < 0 || next > m_end) {
-            return;
-        }
-        at = next;
+// clear() zeroes every bucket, and a hostile stream can grow the index to hundreds of
+// thousands of them: cleared on every receive, that would cost each later one as much for the
+// rest of the link. A fresh table costs only what it holds.
+void PackageReader::clearIndex() {
+    if (m_startByEnd.bucket_count() > SMALL_INDEX) {
+        std::unordered_map<int64_t, int64_t>().swap(m_startByEnd);
+    } else {
+        m_startByEnd.clear();
     }
-    m_wholeStart = start;
-    m_wholeEnd = m_end;
+    m_packageStarts.clear();
 }
 
 bool PackageReader::nextPackage(const char *&package, int &length) {
@@ -105,7 +101,7 @@ bool PackageReader::nextPackage(const char *&package, int &length) {
         if (m_end < claimEnd) {
             return false;
         }
-        if (packageRunsPast(claimEnd)) {
+        if (!endsInTrailer(claimEnd) && packageRunsPast(claimEnd)) {
             W_ERROR("sdk communication log: Refused package length %d ending inside the next one.",
                     m_length);
             refuse();
@@ -132,20 +128,20 @@ bool PackageReader::takeLength() {
     return true;
 }
 
-// The claim lies: it ends on the end of a package inside it, or the controller's next
-// packages arrived inside it.
+// The claim lies: it ends on the end of a package inside it.
 bool PackageReader::claimCut(int claimEnd) const {
     if (startEndingAt(claimEnd) > m_begin) {
         W_ERROR("sdk communication log: Refused package length %d ending with a package inside.",
                 m_length);
         return true;
     }
-    if (m_wholeStart > m_begin && m_wholeEnd < claimEnd) {
-        W_ERROR("sdk communication log: Refused package length %d holding received packages.",
-                m_length);
-        return true;
-    }
     return false;
+}
+
+// A claim ending where the controller's own trailer stands ends a package of its: its body
+// may quote the start of a package running past it, as a log text quoting traffic does.
+bool PackageReader::endsInTrailer(int claimEnd) const {
+    return std::memcmp(m_staging + claimEnd - TRAILER_BYTES, TRAILER, TRAILER_BYTES) == 0;
 }
 
 void PackageReader::refuseCutPackage(PackageCut cause) {
@@ -292,9 +288,7 @@ void PackageReader::abandon() {
     logStageLines();
     m_begin = m_end = 0;
     m_scan = 0;
-    m_startByEnd.clear();
-    m_packageStarts.clear();
-    m_wholeStart = -1;
+    clearIndex();
     m_stage = Stage::Marker;
     m_skipLogged = false;
     m_afterRefusal = false;

@@ -19,18 +19,14 @@ enum class PackageCut { Stall, Close, Error };
 // byte after its start marker, so the packages among the bytes it claimed still come out in
 // order) when:
 // - a package starting inside the claim ends exactly where the claim ends: the claim stops on
-//   a later package's last byte. Decided by the bytes alone, as soon as that package's length
-//   field is staged;
-// - the bytes of one receive, standing inside the claim after its start, were whole packages
-//   one after another: the controller's next packages, not a body that quotes some. This ends
-//   the wait behind a lying length at the first such receive, so it depends on where the
-//   chunks fall: a body quoting packages is cut only if one receive happens to begin exactly
-//   on a quoted package and to end exactly after one; or
-// - its claim is staged whole and the last package starting inside it runs on past its end
+//   a later package's last byte. Decided as soon as that package's length field is staged;
+// - its claim is staged whole, does not end in the trailer the controller writes
+//   (00 00 00 00 FF FF FF FF), and the last package starting inside it runs on past its end
 //   (its head, or the length its field gives): the claim stops inside a later package.
-// End markers count in none of these, so a controller that ends its packages otherwise gets
-// the same protection. Any other package is handed out whatever its check field and end
-// marker hold, also when its body quotes whole packages.
+// A claim ending in that trailer is handed out whole, whatever its body quotes. Every rule
+// looks at the stream's bytes alone, never at where the receives fell, so the same bytes are
+// always read the same way; a claim is not judged before its bytes have come (or the stream
+// stalls, see refuseCutPackage), as any guess would cut honest packages.
 class PackageReader {
 public:
     // Start marker and length field.
@@ -48,7 +44,7 @@ public:
     // Where the next receive goes; room is at most chunk. Invalidates packages handed out.
     char *freeSpace(int chunk, int &room);
     // One receive's bytes are staged.
-    void received(int count);
+    void received(int count) { m_end += count; }
 
     // The next complete package: the length field's count of bytes after it (command type,
     // body, check field, end marker). False when more bytes are needed.
@@ -78,8 +74,10 @@ private:
     void indexMarkers(int to);
     int startEndingAt(int end) const;
     bool claimCut(int claimEnd) const;
+    bool endsInTrailer(int claimEnd) const;
     bool packageRunsPast(int claimEnd) const;
     void rebase(int shift);
+    void clearIndex();
     void consume(int count);
     void refuse();
     void logStageLines() const;
@@ -105,9 +103,6 @@ private:
     std::unordered_map<int64_t, int64_t> m_startByEnd;
     // The same starts in stream order.
     std::deque<int64_t> m_packageStarts;
-    // The latest receive whose bytes were whole packages, one after another.
-    int m_wholeStart = -1;
-    int m_wholeEnd = -1;
 };
 
 #endif

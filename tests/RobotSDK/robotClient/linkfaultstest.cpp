@@ -241,10 +241,11 @@ void logIn(kezu_sim::KezuController &controller, ServiceInterface &facade, bool 
 }
 
 // A blocking move is acknowledged, then a package cut after 14 bytes that claims the length,
-// then the arrival: the move ends with it long before the claim is filled (about 100 s for a
-// megabyte at the push rate). With pushes on, bytes keep coming and the receive time-out never
-// ends the claim: the first receive of whole pushes inside it does, or the filled claim of 200
-// bytes; without them the time-out does.
+// then the arrival. The claim holds the arrival back until the claim has come or the stream
+// stalls: with pushes on, a claim of 200 bytes fills within moments; without them the receive
+// time-out ends it. A megabyte would take about 100 s of pushes: the move still waits while
+// they flow, and a package of a megabyte from the controller fills the claim and lets the
+// arrival out.
 void cutPackageBeforeArrival(int32_t claim, bool pushes) {
     kezu_sim::ControllerConfig config = quickControllerConfig();
     config.pushIntervalMs = 100;
@@ -263,57 +264,111 @@ void cutPackageBeforeArrival(int32_t claim, bool pushes) {
     controller.sendRaw(
         kezu_sim::PackageFraming::encodeWithLength(claim, EVENT_TYPE, "").substr(0, 14));
     controller.sendEvent(kezu_robot_namespace::RobotEvent_atTrackTargetPos, 0, "at target");
-    // Far below the claim's filling at the push rate (about 100 s for a megabyte).
-    if (move.wait_for(WAIT) != std::future_status::ready) {
+    if (claim > 100000) {
+        // Pushes keep coming, so the stream never stalls: only the claim's bytes end the wait.
+        EXPECT_EQ(move.wait_for(2500ms), std::future_status::timeout) << "the claim was guessed";
+        controller.sendRaw(package(60, std::string(static_cast<size_t>(claim), 'f')));
+    }
+    if (move.wait_for(claim > 100000 ? SLOW_WAIT : WAIT) != std::future_status::ready) {
         ADD_FAILURE() << "the move still blocks";
         facade.robotServiceLogout();
     }
     EXPECT_EQ(move.get(), 0);
 }
 
+// Keeps the text of the first event of the type the test watches.
+struct WatchedEvent {
+    int type;
+    std::promise<std::string> text;
+};
+
 void keepEvent(const kezu_robot_namespace::RobotEventInfo *info, void *arg) {
-    auto *events = static_cast<std::promise<std::string> *>(arg);
-    if (info->eventType == kezu_robot_namespace::RobotEvent_staticCollisionStatusChanged) {
-        events->set_value(info->eventContent);
+    auto *watched = static_cast<WatchedEvent *>(arg);
+    if (info->eventType == watched->type) {
+        watched->type = -1;
+        watched->text.set_value(info->eventContent);
     }
 }
+
+// A blocking move on a controller whose pushes flow, while the test sends events.
+struct MoveUnderWay {
+    MoveUnderWay(const std::string &endMarker, int watchedType) : watched{watchedType, {}} {
+        kezu_sim::ControllerConfig config = quickControllerConfig();
+        config.travelScale = 1000;  // the arrival that ends the move is the test's own
+        config.endMarker = endMarker;
+        controller = std::make_unique<kezu_sim::KezuController>(config);
+    }
+
+    ~MoveUnderWay() {
+        if (move.valid() && move.wait_for(0ms) != std::future_status::ready) {
+            facade.robotServiceLogout();  // a move still waiting ends with its link
+        }
+    }
+
+    // False once a failure is added: the move was not started.
+    bool start() {
+        logIn(*controller, facade, true);
+        if (::testing::Test::HasFatalFailure()) return false;
+        EXPECT_EQ(0, facade.robotServiceRegisterRobotEventInfoCallback(keepEvent, &watched));
+        move = std::async(std::launch::async, [this] {
+            double joints[6] = {0.01, 0, 0, 0, 0, 0};
+            return facade.robotServiceJointMove(joints, true);
+        });
+        return controller->waitForPackages(CommunicationMateType::CommunicationType_RobotMove, 1,
+                                           WAIT);
+    }
+
+    // The watched event's text as delivered, or "" when it was not.
+    std::string watchedText() {
+        std::future<std::string> text = watched.text.get_future();
+        return text.wait_for(WAIT) == std::future_status::ready ? text.get() : "";
+    }
+
+    // The move's result; a move still waiting is ended by logging out.
+    int result() {
+        if (move.wait_for(WAIT) != std::future_status::ready) {
+            ADD_FAILURE() << "the move still blocks";
+            facade.robotServiceLogout();
+        }
+        return move.get();
+    }
+
+    std::unique_ptr<kezu_sim::KezuController> controller;
+    WatchedEvent watched;  // outlives the facade's receive thread
+    ServiceInterface facade;
+    std::future<int> move;
+};
 
 // During a blocking move with seconds of travel left, an event whose text quotes a whole
 // arrival package, as a log line quoting traffic does: the event arrives whole and the move
 // goes on until its own arrival.
 void quotedArrivalInAnEvent(const std::string &endMarker) {
-    kezu_sim::ControllerConfig config = quickControllerConfig();
-    config.travelScale = 1000;  // the arrival that ends the move is the test's own
-    config.endMarker = endMarker;
-    kezu_sim::KezuController controller(config);
-    std::promise<std::string> quoted;  // outlives the facade's receive thread
-    std::future<std::string> delivered = quoted.get_future();
-    ServiceInterface facade;
-    ASSERT_NO_FATAL_FAILURE(logIn(controller, facade, true));
-    ASSERT_EQ(0, facade.robotServiceRegisterRobotEventInfoCallback(keepEvent, &quoted));
-    auto move = std::async(std::launch::async, [&] {
-        double joints[6] = {0.01, 0, 0, 0, 0, 0};
-        return facade.robotServiceJointMove(joints, true);
-    });
-    ASSERT_TRUE(
-        controller.waitForPackages(CommunicationMateType::CommunicationType_RobotMove, 1, WAIT));
+    MoveUnderWay run(endMarker, kezu_robot_namespace::RobotEvent_staticCollisionStatusChanged);
+    ASSERT_TRUE(run.start());
     const std::string text =
         "seen: " +
         package(EVENT_TYPE,
                 kezu_sim::ControllerState::eventBody(
                     {kezu_robot_namespace::RobotEvent_atTrackTargetPos, 0, "at target"})) +
         " end";
-    controller.sendEvent(kezu_robot_namespace::RobotEvent_staticCollisionStatusChanged, 0, text);
-    const bool whole = delivered.wait_for(WAIT) == std::future_status::ready;
-    EXPECT_TRUE(whole) << "the event was not delivered";
-    EXPECT_EQ(whole ? delivered.get() : "", text);
-    EXPECT_EQ(move.wait_for(300ms), std::future_status::timeout);
-    controller.sendEvent(kezu_robot_namespace::RobotEvent_atTrackTargetPos, 0, "at target");
-    if (move.wait_for(WAIT) != std::future_status::ready) {
-        ADD_FAILURE() << "the move still blocks";
-        facade.robotServiceLogout();
-    }
-    EXPECT_EQ(move.get(), 0);
+    run.controller->sendEvent(kezu_robot_namespace::RobotEvent_staticCollisionStatusChanged, 0,
+                              text);
+    EXPECT_EQ(run.watchedText(), text) << "the event was not delivered whole";
+    EXPECT_EQ(run.move.wait_for(300ms), std::future_status::timeout);
+    run.controller->sendEvent(kezu_robot_namespace::RobotEvent_atTrackTargetPos, 0, "at target");
+    EXPECT_EQ(run.result(), 0);
+}
+
+// During a blocking move, a controller error whose text quotes the head of a package longer
+// than what follows, as a dump cut short does: the error arrives whole and ends the move.
+void quotedHeadInAControllerError(const std::string &before, const std::string &after) {
+    MoveUnderWay run("\xFF\xFF\xFF\xFF", kezu_robot_namespace::RobotEvent_robotControllerError);
+    ASSERT_TRUE(run.start());
+    const std::string head = std::string("\xEE\xCC\xFF\xFF\x40\0\0\0\x02\0\0\0", 12);
+    const std::string text = before + head + after;
+    run.controller->sendEvent(kezu_robot_namespace::RobotEvent_robotControllerError, 1, text);
+    EXPECT_EQ(run.watchedText(), text) << "the error was not delivered whole";
+    EXPECT_EQ(run.result(), kezu_robot_namespace::ErrCode_MotionInterruptedByEvent);
 }
 
 // A controller that ends its packages with zeros: the login, a blocking move with its arrival
@@ -346,12 +401,16 @@ const Case CASES[] = {
     {"SignalsDuringConnectAreRetried", signalsDuringConnectAreRetried},
     {"CutPackageAmidPushesLeavesAMoveItsArrival", [] { cutPackageBeforeArrival(200, true); }},
     {"CutPackageThenSilenceLeavesAMoveItsArrival", [] { cutPackageBeforeArrival(200, false); }},
-    {"MegabyteClaimAmidPushesLeavesAMoveItsArrival",
+    {"MegabyteClaimAmidPushesHoldsTheArrivalUntilTheClaimHasCome",
      [] { cutPackageBeforeArrival(1000000, true); }},
     {"QuotedArrivalInAnEventLeavesTheMoveGoing",
      [] { quotedArrivalInAnEvent("\xFF\xFF\xFF\xFF"); }},
     {"QuotedArrivalInAnEventOfZeroEndMarkersLeavesTheMoveGoing",
      [] { quotedArrivalInAnEvent(std::string(4, '\0')); }},
+    {"ControllerErrorEndingWithAQuotedHeadEndsTheMove",
+     [] { quotedHeadInAControllerError("last package: ", ""); }},
+    {"ControllerErrorQuotingAHeadMidTextEndsTheMove",
+     [] { quotedHeadInAControllerError("package ", " cut short"); }},
     {"ZeroEndMarkersServeALoginAndABlockingMove", zeroEndMarkers},
 };
 

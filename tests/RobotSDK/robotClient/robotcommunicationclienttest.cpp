@@ -178,16 +178,16 @@ INSTANTIATE_TEST_SUITE_P(Cases, Stall, ::testing::ValuesIn(STALLS),
                          });
 
 // Leading bytes, then whole packages that the reader must still find in order. A package whose
-// claim ends where a package inside it ends, or holds the start of a package running past it
-// while its end marker is not FF FF FF FF, is refused and logged once; the packages among the bytes
-// it claimed still arrive. A package whose body quotes whole packages arrives whole, also when the
-// lead reaches the reader in two receives split right after a quoted package.
+// claim ends where a package inside it ends, or, unless it ends in the controller's trailer,
+// holds the start of a package running past its end, is refused and logged once; the packages
+// among the bytes it claimed still arrive. A package whose body quotes whole packages or the
+// head of a longer one arrives whole, however the receives part the lead.
 struct LeadCase {
     const char *name;
     std::string lead;
     std::string leadDelivers;  // what of the lead is handed over
     long refused;
-    size_t split = 0;  // where the lead is sent in two parts, when not 0
+    std::vector<size_t> splits = {};  // where the lead is parted into receives of its own
 };
 
 std::string withTrailer(std::string bytes, const char *trailer) {
@@ -198,6 +198,9 @@ const std::string ARRIVAL = package(22, "at target");
 const std::string QUOTE = "log: " + ARRIVAL;
 const std::string TWO_QUOTES = QUOTE + package(23, "stopped");
 const std::string JOINTS = package(3, "joints");
+// The head of an event package claiming 64 bytes, as a dump cut short shows it.
+const std::string QUOTED_HEAD =
+    kezu_sim::PackageFraming::encodeWithLength(64, EVENT_TYPE, "").substr(0, 12);
 // A negative number in a body: nine FF bytes.
 const std::string NEGATIVE = "neg:" + std::string(9, '\xFF') + "\x01 tail";
 
@@ -228,11 +231,18 @@ const LeadCase LEADS[] = {
     {"BodyQuotesAPackageEndMarkerOfZeros", withTrailer(package(30, QUOTE), "\0\0\0\0\0\0\0\0"),
      "30:" + QUOTE + ",", 0},
     {"BodyQuotesAPackageSplitAfterIt", package(30, QUOTE + " seen"), "30:" + QUOTE + " seen,", 0,
-     12 + QUOTE.size()},
+     {12 + QUOTE.size()}},
     {"BodyQuotesTwoPackagesSplitAfterThem", package(30, TWO_QUOTES + "."),
-     "30:" + TWO_QUOTES + ".,", 0, 12 + TWO_QUOTES.size()},
+     "30:" + TWO_QUOTES + ".,", 0, {12 + TWO_QUOTES.size()}},
     {"BodyEndsWithAQuotedPackageSplitAfterIt", package(30, QUOTE), "30:" + QUOTE + ",", 0,
-     12 + QUOTE.size()},
+     {12 + QUOTE.size()}},
+    // A receive of whole packages inside a claim is no sign that the claim lies.
+    {"BodyQuotesTwoArrivalsPartedAroundThem", package(30, "x" + ARRIVAL + ARRIVAL + "y"),
+     "30:x" + ARRIVAL + ARRIVAL + "y,", 0, {13, 13 + 2 * ARRIVAL.size()}},
+    {"BodyEndsWithAQuotedHead", package(26, "dump: " + QUOTED_HEAD), "26:dump: " + QUOTED_HEAD + ",",
+     0},
+    {"BodyQuotesAHeadMidText", package(26, "dump: " + QUOTED_HEAD + " cut short"),
+     "26:dump: " + QUOTED_HEAD + " cut short,", 0},
 };
 // clang-format on
 
@@ -247,13 +257,14 @@ TEST_P(Lead, LeavesTheWholePackagesInOrder) {
         bytes += package(40 + i % 3, std::to_string(i));
         expected += std::to_string(40 + i % 3) + ":" + std::to_string(i) + ",";
     }
-    const size_t split = GetParam().split;
-    if (split > 0) {
-        peer.noDelay();
-        ASSERT_TRUE(peer.send(bytes.substr(0, split)));
-        std::this_thread::sleep_for(100ms);  // the first part is received alone
+    size_t sent = 0;
+    if (!GetParam().splits.empty()) peer.noDelay();
+    for (size_t split : GetParam().splits) {
+        ASSERT_TRUE(peer.send(bytes.substr(sent, split - sent)));
+        sent = split;
+        std::this_thread::sleep_for(100ms);  // each part is received alone
     }
-    ASSERT_TRUE(peer.send(bytes.substr(split)));
+    ASSERT_TRUE(peer.send(bytes.substr(sent)));
     client->await(42, 9, WAIT);
     for (const Delivery &delivery : client->deliveries()) {
         order += std::to_string(delivery.commandType) + ":" + delivery.body + ",";
