@@ -1,7 +1,8 @@
 // The link's package reader alone, fed in receive-sized chunks as the receive thread feeds it:
 // a controller's stream against hostile ones whose packages are all refused, and one whose
 // bodies quote packages. The bytes per second of the others against the honest one show what
-// refusing and resuming, or looking at quoted packages, cost.
+// refusing and resuming, or looking at quoted packages, cost; empty packages behind a hostile
+// megabyte against the same packages alone show what the hostile part leaves behind.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -74,19 +75,44 @@ std::string nestedClaims() {
     return repeated(unit);
 }
 
-void feed(benchmark::State &state, const std::string &stream) {
+// Packages with an empty body, 20 bytes each, 3 MiB of them: fed one per receive, as they come
+// when the controller sends them one by one.
+const int EMPTY_PACKAGE = 20;
+
+std::string emptyPackages() {
+    const int32_t type = 3;
+    std::string unit = head(12);
+    unit.append(reinterpret_cast<const char *>(&type), sizeof(type));
+    unit.append(4, '\0').append(4, '\xFF');
+    std::string stream;
+    while (stream.size() < (3u << 20)) stream += unit;
+    return stream;
+}
+
+// A megabyte of heads each claiming a megabyte, then the empty packages, every receive one of
+// them: every head is refused once its claim has come, and the packages after them are read
+// as if alone.
+std::string emptyPackagesAfterClaims() {
+    std::string stream;
+    while (stream.size() < (1u << 20) || stream.size() % EMPTY_PACKAGE != 0) {
+        stream += head(1 << 20);
+    }
+    return stream + emptyPackages();
+}
+
+void feed(benchmark::State &state, const std::string &stream, int chunk = CHUNK) {
     // One line per refused package would measure the trace log, not the reader.
     getTraceLog();
     log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("yrlrobottrace"))
         .setLogLevel(log4cplus::OFF_LOG_LEVEL);
-    const int capacity = PackageReader::stagingSize(Link::RECV_BUFFER_SIZE, CHUNK);
+    const int capacity = PackageReader::stagingSize(Link::RECV_BUFFER_SIZE, chunk);
     std::unique_ptr<char[]> staging(new char[capacity]);
     int64_t packages = 0;
     for (auto _ : state) {
         PackageReader reader(staging.get(), capacity, Link::RECV_BUFFER_SIZE);
         for (size_t at = 0; at < stream.size();) {
             int room = 0;
-            char *space = reader.freeSpace(CHUNK, room);
+            char *space = reader.freeSpace(chunk, room);
             const size_t n = std::min(static_cast<size_t>(room), stream.size() - at);
             std::memcpy(space, stream.data() + at, n);
             reader.received(static_cast<int>(n));
@@ -119,5 +145,15 @@ BENCHMARK(BM_ReaderQuotingPackages)->Unit(benchmark::kMillisecond);
 
 void BM_ReaderNestedClaims(benchmark::State &state) { feed(state, nestedClaims()); }
 BENCHMARK(BM_ReaderNestedClaims)->Unit(benchmark::kMillisecond);
+
+void BM_ReaderEmptyPackages(benchmark::State &state) {
+    feed(state, emptyPackages(), EMPTY_PACKAGE);
+}
+BENCHMARK(BM_ReaderEmptyPackages)->Unit(benchmark::kMillisecond);
+
+void BM_ReaderEmptyPackagesAfterClaims(benchmark::State &state) {
+    feed(state, emptyPackagesAfterClaims(), EMPTY_PACKAGE);
+}
+BENCHMARK(BM_ReaderEmptyPackagesAfterClaims)->Unit(benchmark::kMillisecond);
 
 }  // namespace
