@@ -3,6 +3,15 @@
 # library and the controller counterpart, starts the counterpart on a free loopback port, runs
 # examples/demo.py against it and stops it again. Exits with the demo's status.
 set -euo pipefail
+if [ "${1:-}" = --help ]; then
+  cat <<EOF
+usage: $0 [--help]
+Installs the missing Debian packages, builds the Python module, the C++ library and the
+controller counterpart in build/, starts the counterpart on a free loopback port and runs
+examples/demo.py against it. Exits with the demo's status; --help prints this and exits 0.
+EOF
+  exit 0
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 python=/usr/bin/python3

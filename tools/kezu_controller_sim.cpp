@@ -10,17 +10,19 @@
 
 namespace {
 
-void usage(const char *program) {
-    fprintf(stderr,
+void usage(FILE *out, const char *program) {
+    fprintf(out,
             "usage: %s [--port N] [--address A] [--model N] [--push-ms N] [--travel-scale X]\n"
             "          [--brake-ms N]\n"
+            "       %s --help\n"
             "  --port N          port to listen on; 0 (default) picks a free one\n"
             "  --address A       IPv4 address to listen on (default 127.0.0.1)\n"
             "  --model N         robot model reported at login, 0-5 (default 0)\n"
             "  --push-ms N       interval of joint and speed pushes in ms (default 100)\n"
             "  --travel-scale X  seconds per radian (or metre) of a simulated move (default 1)\n"
-            "  --brake-ms N      ms from a stop's reply to its stopped event (default 0)\n",
-            program);
+            "  --brake-ms N      ms from a stop's reply to its stopped event (default 0)\n"
+            "  --help            print this on standard output and exit\n",
+            program, program);
 }
 
 // The DH lengths A3, A4, D1, D2, D5, D6 of each model (D2 without the d4 term).
@@ -69,9 +71,13 @@ bool parseArguments(int argc, char **argv, kezu_sim::ControllerConfig &config) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 2 && std::string(argv[1]) == "--help") {
+        usage(stdout, argv[0]);
+        return 0;
+    }
     kezu_sim::ControllerConfig config;
     if (!parseArguments(argc, argv, config)) {
-        usage(argv[0]);
+        usage(stderr, argv[0]);
         return 2;
     }
     // Wait for the end signal synchronously instead of in a handler.

@@ -445,4 +445,18 @@ TEST(SimProgram, PrintsItsPortFirstServesAndEndsOnInterrupt) {
     EXPECT_TRUE(client.waitFor(EVENT_TYPE, 1, WAIT));
 }
 
+TEST(SimProgram, HelpPrintsTheWholeUsageOnStandardOutputAndExitsZero) {
+    // A program that took the flag for a run would serve until the bound ends it.
+    std::unique_ptr<FILE, int (*)(FILE *)> output(
+        popen("timeout 10 tools/kezu_controller_sim --help 2>/dev/null", "r"), pclose);
+    ASSERT_TRUE(output);
+    std::string text;
+    char chunk[256];
+    while (fgets(chunk, sizeof(chunk), output.get()) != nullptr) text += chunk;
+    const int status = pclose(output.release());
+    EXPECT_EQ(text.rfind("usage: ", 0), 0u) << text;
+    EXPECT_NE(text.find("--brake-ms N "), std::string::npos) << text;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+}
+
 }  // namespace
