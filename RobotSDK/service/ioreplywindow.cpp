@@ -1,35 +1,40 @@
 #include "ioreplywindow.h"
 
-IoReplyWindow::IoReplyWindow(int typeCount) : m_lateOf(typeCount, NO_POINT) {}
+IoReplyWindow::IoReplyWindow(int typeCount) : m_types(typeCount) {}
 
 IoReplyWindow::Read IoReplyWindow::begin(int type, unsigned long link, int asked) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (link > m_link) {
         m_link = link;
-        m_namesPoints = false;
-        m_lateOf.assign(m_lateOf.size(), NO_POINT);
+        m_types.assign(m_types.size(), Type());
     }
     Read read{type, link, asked, NO_POINT, false, false};
     if (link == m_link) {
-        read.lateOf = m_lateOf[type];
-        read.checks = m_namesPoints || read.lateOf != NO_POINT;
+        Type &known = m_types[type];
+        read.lateOf = known.lateOf;
+        read.staleIsThisLinks = known.begun;
+        known.begun = true;
     }
     return read;
 }
 
 void IoReplyWindow::stale(const Read &read, int named) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    learnLocked(read, named, read.lateOf);
+    if (read.staleIsThisLinks) {
+        learnLocked(read, named);
+    }
 }
 
+// Learnt before the check: the reply that teaches it is refused too.
 bool IoReplyWindow::takes(Read &read, int named) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (named == NO_POINT || named == read.asked || !read.checks) {
-        learnLocked(read, named, read.asked);
+    learnLocked(read, named);
+    const bool checks =
+        read.link == m_link && (read.lateOf != NO_POINT || m_types[read.type].namesPoints);
+    if (named == NO_POINT || named == read.asked || !checks) {
         return true;
     }
     read.refused = true;
-    learnLocked(read, named, read.lateOf);
     return false;
 }
 
@@ -38,12 +43,13 @@ bool IoReplyWindow::takes(Read &read, int named) {
 void IoReplyWindow::end(const Read &read, bool timedOut) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (read.link == m_link) {
-        m_lateOf[read.type] = timedOut && !read.refused ? read.asked : NO_POINT;
+        m_types[read.type].lateOf = timedOut && !read.refused ? read.asked : NO_POINT;
     }
 }
 
-void IoReplyWindow::learnLocked(const Read &read, int named, int askedBy) {
-    if (read.link == m_link && named > 0 && named == askedBy) {
-        m_namesPoints = true;
+// Only a controller that names points names one other than 0.
+void IoReplyWindow::learnLocked(const Read &read, int named) {
+    if (read.link == m_link && named > 0) {
+        m_types[read.type].namesPoints = true;
     }
 }

@@ -7,13 +7,13 @@
 // What one controller link's single IO reads know about the replies of their command type.
 // Replies are matched by type only, so the late reply of a read that timed out can come while a
 // later read of the type, maybe of another point, waits. Controllers need not name the point in
-// a reply (one that does not answers at address 0), so a reply naming another point is refused
-// only where it can be a late one:
+// a reply (one that does not answers at address 0), and may name it for one type and not for
+// another, so a reply naming another point is refused only where it can be a late one:
 // - the window of a type opens when a read of it times out without refusing a reply; the next
 //   read of the type closes it, whatever its result;
-// - the link is known to name points once a reply names the nonzero point that was asked: to
-//   the read that asked it or, as its late reply, to the next read after it timed out. From
-//   then on every single read of the link refuses a reply naming another point.
+// - a type is known to name points once any reply of it names a nonzero point, taken or not,
+//   whichever read it answers. From then on every read of the type refuses a reply naming
+//   another point, the read that learnt it included.
 // Both end with their link (peer close, logout, and so before a new login). A read tells its
 // link by the link-loss count taken when it began, which moves for every link that ends: the
 // first read of a newer link starts both anew, and nothing is reset from the link-loss path.
@@ -31,8 +31,10 @@ public:
         int type;
         unsigned long link;
         int asked;
-        int lateOf;    // the point asked by the read whose late reply may come, or NO_POINT
-        bool checks;   // refuses a reply naming another point
+        int lateOf;  // the point asked by the read whose late reply may come, or NO_POINT
+        // A reply found before the read was sent may be an older link's unless a read of the
+        // type began on this link before.
+        bool staleIsThisLinks;
         bool refused;  // has refused a reply
     };
 
@@ -46,15 +48,17 @@ public:
     void end(const Read &read, bool timedOut);
 
 private:
-    // A reply naming the nonzero point of a read that asked it proves the link names points.
-    void learnLocked(const Read &read, int named, int askedBy);
+    struct Type {
+        int lateOf = NO_POINT;  // the point asked by the read that opened the window
+        bool namesPoints = false;
+        bool begun = false;  // a read of the type began on the link
+    };
+
+    void learnLocked(const Read &read, int named);
 
     std::mutex m_mutex;
     unsigned long m_link = 0;
-    bool m_namesPoints = false;
-    // Per type: the point asked by the read that timed out while the window is open, else
-    // NO_POINT.
-    std::vector<int> m_lateOf;
+    std::vector<Type> m_types;
 };
 
 #endif

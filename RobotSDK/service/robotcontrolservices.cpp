@@ -72,6 +72,7 @@ RobotControlServices::RobotControlServices()
     : m_robotCommandResponseSet(new CommunicationResponse[CMT::CommunicationTypeCount]),
       m_robotCommandMutexSet(new std::mutex[CMT::CommunicationTypeCount]),
       m_ioReplyWindow(CMT::CommunicationTypeCount),
+      m_overdueReplies(CMT::CommunicationTypeCount),
       m_robotStartupDoneResult(sdk::ROBOT_SERVICE_READY),
       m_robotHandShakeSuccFlag(false),
       m_robotEventCallback(nullptr),
@@ -156,6 +157,8 @@ int RobotControlServices::exchangeLocked(const CommunicationRequest &requestInfo
             answers(slot.m_textPtr, slot.m_textLength, true);
         }
         slot.destroy();
+        // Decided here, not at the write: a late reply arriving in between would be taken too.
+        PendingWrite::noteReplyOverdue(this, m_overdueReplies.overdue(type, linkLossAtStart));
     }
     if (!encodeAndSendCommunicationPackage(requestInfo)) {
         // A link lost since the request began is what the caller can act on.
@@ -176,6 +179,8 @@ int RobotControlServices::exchangeLocked(const CommunicationRequest &requestInfo
         if (type == CMT::CommunicationType_RobotMove) {
             W_INFO("sdk log: Successfully waited for a robotMove response from the server.");
         }
+    } else if (result == sdk::ErrCode_RequestTimeout) {
+        m_overdueReplies.timedOut(type, linkLossAtStart);
     }
     return result;
 }
@@ -344,6 +349,7 @@ void RobotControlServices::storeReply(int socketFd, CommandType type, char *body
         PthreadLock slotLock(slot.m_mutex);
         slot.destroy();
         slot.setProperty(socketFd, type, body, length);
+        m_overdueReplies.replyArrived(type);
     }
     // Signalled once the slot is free: a waiter woken under the lock would only block on it
     // again, one more thread switch per reply. It checks for the reply under the lock, so no
@@ -786,7 +792,7 @@ int RobotControlServices::sendStop(const std::function<int()> &send) {
     PendingWrite pending(this, 0);
     const int result = pending.run(send);
     PthreadLock lock(*m_robotMoveAtTrackTargetPosMutexPtr);
-    if (pending.written) {
+    if (pending.stop != 0) {
         m_moveLedger.stopRequestEnded(pending.stop, requestEnd(true, result));
         broadcastMoveChangeLocked();
     }
@@ -820,13 +826,20 @@ void RobotControlServices::aboutToWrite(void *services) {
     pending->written = true;
     if (pending->move != 0) {
         self->m_moveLedger.moveWritten(pending->move);
-    } else {
+    } else if (!pending->replyOverdue) {
         pending->stop = self->m_moveLedger.stopWritten(std::chrono::steady_clock::now());
     }
 }
 
 thread_local RobotControlServices::PendingWrite *RobotControlServices::PendingWrite::current =
     nullptr;
+
+void RobotControlServices::PendingWrite::noteReplyOverdue(RobotControlServices *services,
+                                                          bool overdue) {
+    if (current != nullptr && current->services == services) {
+        current->replyOverdue = overdue;
+    }
+}
 
 int RobotControlServices::PendingWrite::run(const std::function<int()> &send) {
     current = this;

@@ -15,6 +15,7 @@
 #include "internalMateType.h"
 #include "ioreplywindow.h"
 #include "moveledger.h"
+#include "overduereplies.h"
 #include "robotcommunicationclient.h"
 
 // The request and reply engine of one controller connection: synchronous requests over the
@@ -105,7 +106,9 @@ public:
     MoveEnd moveEndLocked(MoveLedger::Id move) const;
     void forgetMoveLocked(MoveLedger::Id move);
     // Runs send, a stop request. The stop event that answers it ends the moves whose request
-    // went out before the stop's, not those sent after it (a script's next move).
+    // went out before the stop's, not those sent after it (a script's next move). A stop sent
+    // while a reply of its type is overdue is owed no event: the reply it takes, its result,
+    // may be the earlier request's, a refusal of the stop unseen.
     int sendStop(const std::function<int()> &send);
 
     // ---- Receive side (receive thread) ----
@@ -235,6 +238,8 @@ protected:
     std::unique_ptr<std::mutex[]> m_robotCommandMutexSet;
     // What the single IO reads of the current link know about late replies.
     IoReplyWindow m_ioReplyWindow;
+    // Under each type's reply-slot mutex.
+    OverdueReplies m_overdueReplies;
 
     EventHandOff m_startupDone;
     kezu_robot_namespace::ROBOT_SERVICE_STATE m_robotStartupDoneResult;
@@ -306,7 +311,10 @@ private:
         RobotControlServices *services;
         MoveLedger::Id move;
         bool written = false;     // under the arrival mutex
-        MoveLedger::Id stop = 0;  // the ledger's id of a stop written
+        MoveLedger::Id stop = 0;  // the ledger's id of a stop written and owed its event
+        // A reply of its type was overdue when its request dropped the stale reply.
+        bool replyOverdue = false;
+        static void noteReplyOverdue(RobotControlServices *services, bool overdue);
         static thread_local PendingWrite *current;
     };
     // False when the reported lengths are refused (not finite); they stay uninstalled.

@@ -1,3 +1,4 @@
+#include <iterator>
 #include <map>
 #include <optional>
 
@@ -237,16 +238,18 @@ kezu_sim::ReplyFault atAddressZero(bool drop = false) {
     return fault;
 }
 
-// Outputs 5, 17, 18 and 32 = 1, 19 and 33 = 0; each read gets its own point's value, or leaves
-// the output alone. A controller need not echo the address: after a read timed out only the
-// next read refuses a reply about another address, so one that never echoes loses that one
-// read. Once a reply names the nonzero point asked, every read of the link refuses one about
-// another point; a new link starts anew.
+// Outputs 5, 17, 18 and 32 = 1, 19 and 33 = 0, input 18 = 1, output AO 3 = 2.5; each read
+// gets its own point's value, or leaves the value alone. A controller need not echo the
+// address, for some kinds and not others: after a read timed out only the next read of its kind
+// refuses a reply about another address, so one that never echoes loses that one read. Once any
+// reply of a kind names a nonzero point, every read of that kind refuses one about another
+// point; a new link starts anew.
 TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
     // Before any reply of this link named a point.
     ASSERT_EQ(0, services().setInterfaceBoardAOStatusService(3, 2.5));
-    controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneAOStatus,
-                               atAddressZero<wire::ProtoCommunicationRobotAnalogIOData>());
+    const kezu_sim::ReplyFault unechoedAO =
+        atAddressZero<wire::ProtoCommunicationRobotAnalogIOData>();
+    controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneAOStatus, unechoedAO);
     double value = -5.0;
     EXPECT_EQ(0, services().getInterfaceBoardAOStatusService(3, value));
     EXPECT_EQ(2.5, value);
@@ -256,55 +259,86 @@ TEST_F(RequestServicesTest, SingleReadsReportWhatTheBoardHoldsOrNothing) {
     for (int addr : {19, 33}) {
         ASSERT_EQ(0, services().setInterfaceBoardDOStatusService(addr, IO_STATUS_INVALID));
     }
+    controller().setBoardDI(18, 1);
     const std::string lateReplyOf32 = kezu_sim::PackageFraming::encode(
         Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, encoded(ioBody({{32, 1, 0}})));
-    const kezu_sim::ReplyFault halfWait(std::chrono::milliseconds(400)), error1({}, false, 1),
-        never({}, true), late(std::chrono::milliseconds(1000)),
-        unechoed = atAddressZero<wire::ProtoCommunicationRobotDiagnosisIOData>(),
-        unechoedNever = atAddressZero<wire::ProtoCommunicationRobotDiagnosisIOData>(true);
+    constexpr int DI = Cmd::CommunicationType_GetInterfaceBoardOneDIStatus,
+                  DO = Cmd::CommunicationType_GetInterfaceBoardOneDOStatus,
+                  AO = Cmd::CommunicationType_GetInterfaceBoardOneAOStatus;
+    const double ON = IO_STATUS_VALID, OFF = IO_STATUS_INVALID;
+    const auto lateBy = [](int ms) { return kezu_sim::ReplyFault(std::chrono::milliseconds(ms)); };
+    using DigitalIO = wire::ProtoCommunicationRobotDiagnosisIOData;
+    const kezu_sim::ReplyFault halfWait = lateBy(400), late = lateBy(1000), error1({}, false, 1),
+                               never({}, true), unechoed = atAddressZero<DigitalIO>(),
+                               unechoedNever = atAddressZero<DigitalIO>(true);
     const struct {
-        int addr;
+        int type, addr;
         kezu_sim::ReplyFault fault;
         bool lateReplyFirst, newLink;  // newLink: logout and login before the read
         int result;
-        IO_STATUS before, after;
-    } digital[] = {
-        {5, unechoed, false, false, 0, IO_STATUS_INVALID, IO_STATUS_VALID},
-        {5, unechoedNever, false, false, ErrCode_RequestTimeout, IO_STATUS_INVALID,
-         IO_STATUS_INVALID},
-        {5, unechoed, false, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
-        {5, unechoed, false, false, 0, IO_STATUS_INVALID, IO_STATUS_VALID},
-        {33, unechoed, false, false, 0, IO_STATUS_VALID, IO_STATUS_INVALID},
-        {32, never, false, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
-        {33, halfWait, true, false, 0, IO_STATUS_VALID, IO_STATUS_INVALID},
-        {32, error1, false, false, ErrCode_ResponseReturnError, IO_STATUS_INVALID,
-         IO_STATUS_INVALID},
-        {32, never, false, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
-        {5, unechoed, false, true, 0, IO_STATUS_INVALID, IO_STATUS_VALID},
-        // Each late reply comes while the next read waits: 17's is refused as another point's,
-        // which tells that the controller names points, so 19 refuses 18's.
-        {17, late, false, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
-        {18, late, false, false, ErrCode_RequestTimeout, IO_STATUS_INVALID, IO_STATUS_INVALID},
-        {19, halfWait, false, false, 0, IO_STATUS_VALID, IO_STATUS_INVALID}};
-    for (const auto &c : digital) {
+        double before, after;
+    } reads[] = {{DO, 5, unechoed, false, false, 0, OFF, ON},
+                 {DO, 5, unechoedNever, false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DO, 5, unechoed, false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DO, 5, unechoed, false, false, 0, OFF, ON},
+                 {DO, 33, unechoed, false, false, 0, ON, OFF},
+                 {DO, 32, never, false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DO, 33, halfWait, true, false, 0, ON, OFF},
+                 {DO, 32, error1, false, false, ErrCode_ResponseReturnError, OFF, OFF},
+                 {DO, 32, never, false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DO, 5, unechoed, false, true, 0, OFF, ON},
+                 // Each late reply comes while the next read waits: 17's is refused as another
+                 // point's, which tells that the controller names points, so 19 refuses 18's.
+                 {DO, 17, late, false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DO, 18, late, false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DO, 19, halfWait, false, false, 0, ON, OFF},
+                 // DI points named, AO ones not: what a DI reply tells is no rule for AO reads.
+                 {AO, 3, unechoedAO, false, true, 0, -5.0, 2.5},
+                 {DI, 17, {}, false, false, 0, ON, OFF},
+                 {AO, 3, unechoedAO, false, false, 0, -5.0, 2.5},
+                 // Every DI reply 1.7 s, 2 s or 3 s late: the first late reply any read meets names
+                 // another point, which teaches and is refused, so none is taken by the wrong read.
+                 {DI, 17, lateBy(1700), false, true, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 18, lateBy(1700), false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 19, lateBy(1700), false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 20, lateBy(1700), false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 21, lateBy(1700), false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 17, lateBy(2000), false, true, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 18, lateBy(2000), false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 19, lateBy(2000), false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 20, lateBy(2000), false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 21, lateBy(2000), false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 17, lateBy(3000), false, true, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 18, lateBy(3000), false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 19, lateBy(3000), false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 20, lateBy(3000), false, false, ErrCode_RequestTimeout, OFF, OFF},
+                 {DI, 21, lateBy(3000), false, false, ErrCode_RequestTimeout, OFF, OFF}};
+    const auto readPoint = [this](int type, int addr, double &out) {
+        if (type == AO) return services().getInterfaceBoardAOStatusService(addr, out);
+        IO_STATUS status = static_cast<IO_STATUS>(out);
+        const int result = type == DI ? services().getInterfaceBoardDIStatusService(addr, status)
+                                      : services().getInterfaceBoardDOStatusService(addr, status);
+        out = status;
+        return result;
+    };
+    for (size_t i = 0; i < std::size(reads); ++i) {
+        const auto &c = reads[i];
         if (c.newLink) {
             ASSERT_EQ(0, services().logoutService());
             ASSERT_EQ(0, services().loginService("127.0.0.1", controller().port(), "kezu", "1"));
         }
-        controller().setReplyFault(Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, c.fault);
+        controller().setReplyFault(c.type, c.fault);
         controller().clearReceived();
-        IO_STATUS status = c.before;
-        auto read = inBackground(
-            [&] { return services().getInterfaceBoardDOStatusService(c.addr, status); });
+        double read = c.before;
+        auto result = inBackground([&] { return readPoint(c.type, c.addr, read); });
         if (c.lateReplyFirst) {
-            ASSERT_TRUE(controller().waitForPackages(
-                Cmd::CommunicationType_GetInterfaceBoardOneDOStatus, 1, servicetests::kBound));
+            ASSERT_TRUE(controller().waitForPackages(c.type, 1, servicetests::kBound));
             controller().sendRaw(lateReplyOf32);
         }
-        EXPECT_EQ(c.result, servicetests::ended(read)) << c.addr;
-        EXPECT_EQ(c.after, status) << c.addr;
+        EXPECT_EQ(c.result, servicetests::ended(result)) << "row " << i << ", point " << c.addr;
+        EXPECT_EQ(c.after, read) << "row " << i << ", point " << c.addr;
     }
-    // The link now names points; the tool-power reads ask point 0 and are answered there.
+    // The tool-power reads ask point 0 and are answered there.
     controller().clearReplyFaults();
     ASSERT_EQ(0, services().setToolPowerVoltageTypeService(OUT_24V));
     ToolPowerType power = OUT_0V;

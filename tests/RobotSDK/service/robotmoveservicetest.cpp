@@ -306,7 +306,8 @@ TEST_F(SlowMoveTest, StopsAndLinkLossEndEveryWaitAndAnArrivalOnlyItsOwn) {
 
 // A stop is asked for while no move runs, and its stop event is held back until a blocking
 // move is under way. That event ends no move numbered after the stop; anything else that stops
-// the arm still ends it with 10021. A stop the controller refused is owed no event.
+// the arm still ends it with 10021. A stop the controller refused is owed no event, nor is one
+// sent while a pause's reply is overdue: the reply it took may be the pause's.
 TEST_F(SlowMoveTest, AStopsOwnEventEndsNoMoveNumberedAfterIt) {
     const int stopped = kz::ErrCode_MotionInterruptedByEvent;
     const int refused = kz::ErrCode_ResponseReturnError;
@@ -328,6 +329,8 @@ TEST_F(SlowMoveTest, AStopsOwnEventEndsNoMoveNumberedAfterIt) {
         int result;              // 0: the move waits on until the test's arrival
         milliseconds stopReply;  // the move starts once the stop went out, before its reply
         int stopCode = 0;        // the controller's answer to the stop before the move
+        // A pause right before the stop, its reply this late: the stop takes it.
+        milliseconds pauseReply{0};
     } const cases[] = {
         {"TheStopsEvent", {event(25)}, 0, milliseconds(0)},
         {"TheEventOfAStopStillAwaitingItsReply", {event(25)}, 0, milliseconds(300)},
@@ -343,16 +346,29 @@ TEST_F(SlowMoveTest, AStopsOwnEventEndsNoMoveNumberedAfterIt) {
          {refusedStop, event(25)},
          0,
          milliseconds(0)},
+        {"AStopThatMayHaveTakenALatePausesReplyIsOwedNothing",
+         {event(25)},
+         stopped,
+         milliseconds(1000),
+         2,
+         milliseconds(1000)},
     };
     for (const auto &c : cases) {
+        const bool afterALatePause = c.pauseReply.count() > 0;
+        if (afterALatePause) {
+            controller().setReplyFault(Cmd::CommunicationType_RobotMoveControl,
+                                       kezu_sim::ReplyFault(c.pauseReply));
+            EXPECT_EQ(kz::ErrCode_RequestTimeout, move_->robotMoveControl(kz::RobotMovePause))
+                << c.name;
+        }
         kezu_sim::ReplyFault withheld(c.stopReply, false, c.stopCode);
         withheld.withholdEvents = true;
         controller().setReplyFault(Cmd::CommunicationType_RobotMoveControl, withheld);
         controller().clearReceived();
-        const int stopResult = c.stopCode == 0 ? 0 : refused;
+        const int stopResult = c.stopCode == 0 || afterALatePause ? 0 : refused;
         std::future<int> stopping =
             inBackground([this] { return move_->robotMoveControl(kz::RobotMoveStop); });
-        if (c.stopReply.count() == 0) {
+        if (c.stopReply.count() == 0 || afterALatePause) {
             EXPECT_EQ(stopResult, ended(stopping)) << c.name;
         }
         ASSERT_TRUE(
