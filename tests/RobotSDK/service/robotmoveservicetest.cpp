@@ -329,7 +329,8 @@ TEST_F(SlowMoveTest, AStopsOwnEventEndsNoMoveNumberedAfterIt) {
         int result;              // 0: the move waits on until the test's arrival
         milliseconds stopReply;  // the move starts once the stop went out, before its reply
         int stopCode = 0;        // the controller's answer to the stop before the move
-        // A pause right before the stop, its reply this late: the stop takes it.
+        // A pause right before the stop, its reply this late: the stop, sent once the pause gave
+        // up, takes it (0.7 s after the stop went out, before the stop's own refusal).
         milliseconds pauseReply{0};
     } const cases[] = {
         {"TheStopsEvent", {event(25)}, 0, milliseconds(0)},
@@ -351,7 +352,7 @@ TEST_F(SlowMoveTest, AStopsOwnEventEndsNoMoveNumberedAfterIt) {
          stopped,
          milliseconds(1000),
          2,
-         milliseconds(1000)},
+         milliseconds(1500)},
     };
     for (const auto &c : cases) {
         const bool afterALatePause = c.pauseReply.count() > 0;
