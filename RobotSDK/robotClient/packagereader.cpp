@@ -145,15 +145,14 @@ bool PackageReader::endsInTrailer(int claimEnd) const {
 }
 
 void PackageReader::refuseCutPackage(PackageCut cause) {
-    // The bytes of a package refused before are no stage of their own.
-    if (m_stage != Stage::Marker || !m_afterRefusal) {
+    // The bytes a refused package claimed are no stage of their own.
+    if (m_stage != Stage::Marker || !insideRefused()) {
         logStageLines();
     }
     switch (m_stage) {
         case Stage::Marker:
             m_begin = m_end;
             m_skipLogged = false;
-            m_afterRefusal = false;
             break;
         case Stage::Length:
             refuse();
@@ -164,6 +163,8 @@ void PackageReader::refuseCutPackage(PackageCut cause) {
             refuse();
             break;
     }
+    // What comes after the stream went on again is read afresh.
+    m_refusedEnd = std::min(m_refusedEnd, m_origin + m_end);
 }
 
 // Each stage that did not complete logs its line, as a reader stopping there would.
@@ -183,10 +184,6 @@ bool PackageReader::findMarker() {
             m_stage = Stage::Length;
             return true;
         }
-        if (!m_skipLogged) {
-            W_ERROR("sdk communication log: Recv Header error.");
-            m_skipLogged = true;
-        }
         // Drop this byte and every later one that cannot start a marker, as long as a whole
         // window follows it; fewer bytes wait for the rest of the stream.
         ++m_begin;
@@ -196,6 +193,11 @@ bool PackageReader::findMarker() {
                 std::memchr(m_staging + m_begin, START_MARKER[0], static_cast<size_t>(windows));
             m_begin = hit != nullptr ? static_cast<int>(static_cast<const char *>(hit) - m_staging)
                                      : m_begin + windows;
+        }
+        // A refused package's line covers the bytes it claimed, not those after them.
+        if (!m_skipLogged && m_origin + m_begin > m_refusedEnd) {
+            W_ERROR("sdk communication log: Recv Header error.");
+            m_skipLogged = true;
         }
     }
     return false;
@@ -250,13 +252,15 @@ int PackageReader::startEndingAt(int end) const {
 
 // A package starting inside the claim runs on past its end: the claim stops inside the
 // controller's next package. Only the last start inside is weighed, as a body may quote whole
-// packages before it; a start marker whose head alone crosses the end counts whatever its
-// length, as a package's own check field and end marker never hold one.
+// packages before it; a start marker whose head crosses the end counts whatever its length,
+// also when the end cuts the marker itself (its first bytes end the claim), as a package's
+// own check field and end marker never hold one.
 bool PackageReader::packageRunsPast(int claimEnd) const {
     const int first = m_begin + HEAD_BYTES;
-    for (int at = std::max(first, claimEnd - HEAD_BYTES + 1); at + MARKER_BYTES <= claimEnd; ++at) {
+    for (int at = std::max(first, claimEnd - HEAD_BYTES + 1); at < claimEnd; ++at) {
+        const int bytes = std::min(MARKER_BYTES, claimEnd - at);
         if (static_cast<unsigned char>(m_staging[at]) == START_MARKER[0] &&
-            std::memcmp(m_staging + at, START_MARKER, MARKER_BYTES) == 0) {
+            std::memcmp(m_staging + at, START_MARKER, static_cast<size_t>(bytes)) == 0) {
             return true;
         }
     }
@@ -273,16 +277,20 @@ void PackageReader::consume(int count) {
     m_begin += count;
     m_stage = Stage::Marker;
     m_skipLogged = false;
-    m_afterRefusal = false;
+    m_refusedEnd = m_origin + m_begin;
 }
 
+// What follows a refused start marker up to the end of its claim (of its head, when its length
+// was refused) is that package's own bytes: its line covers them.
 void PackageReader::refuse() {
+    const int ownEnd = m_begin + HEAD_BYTES + (m_stage == Stage::Body ? m_length : 0);
+    m_refusedEnd = std::max(m_refusedEnd, m_origin + ownEnd);
     m_begin += MARKER_BYTES;
     m_stage = Stage::Marker;
-    // What follows a refused start marker is that package's own bytes: its line covers them.
-    m_skipLogged = true;
-    m_afterRefusal = true;
+    m_skipLogged = false;
 }
+
+bool PackageReader::insideRefused() const { return m_origin + m_begin < m_refusedEnd; }
 
 void PackageReader::abandon() {
     logStageLines();
@@ -291,5 +299,5 @@ void PackageReader::abandon() {
     clearIndex();
     m_stage = Stage::Marker;
     m_skipLogged = false;
-    m_afterRefusal = false;
+    m_refusedEnd = m_origin;
 }

@@ -22,7 +22,8 @@ enum class PackageCut { Stall, Close, Error };
 //   a later package's last byte. Decided as soon as that package's length field is staged;
 // - its claim is staged whole, does not end in the trailer the controller writes
 //   (00 00 00 00 FF FF FF FF), and the last package starting inside it runs on past its end
-//   (its head, or the length its field gives): the claim stops inside a later package.
+//   (its head, even a start marker that the claim's end cuts, or the length its field gives):
+//   the claim stops inside a later package.
 // A claim ending in that trailer is handed out whole, whatever its body quotes. Every rule
 // looks at the stream's bytes alone, never at where the receives fell, so the same bytes are
 // always read the same way; a claim is not judged before its bytes have come (or the stream
@@ -80,6 +81,7 @@ private:
     void clearIndex();
     void consume(int count);
     void refuse();
+    bool insideRefused() const;
     void logStageLines() const;
     int staged() const { return m_end - m_begin; }
 
@@ -92,8 +94,9 @@ private:
     int32_t m_length = 0;
     // One line per search for a marker, however many bytes it skips.
     bool m_skipLogged = false;
-    // The search goes through the bytes of a refused package, which its line covers.
-    bool m_afterRefusal = false;
+    // Stream offset up to which the bytes are those of a refused package, which its line
+    // covers.
+    int64_t m_refusedEnd = 0;
     // Every start marker before m_scan, from the head's length field on, is indexed by where
     // its package ends (stream offsets, so moving the staged bytes keeps them): the latest
     // start ending there. Each staged byte is indexed once, so hostile streams cost time

@@ -9,7 +9,13 @@
 //   exactly those packages, as reading by the length field alone does. It is known to cut one
 //   kind: a body quoting a head whose length ends exactly where its package ends. Inputs that
 //   build one are left out of this part.
-// - A loopback connection carries one of the two streams to the link, and a peer writes it and
+// - Whole packages whose bodies hold no start marker, with packages cut short among them (heads
+//   claiming more than the bytes that follow them before the next package) and stalls after
+//   some whole packages: every whole package comes out, in order, and nothing else. The one
+//   kind of cut package known to swallow what it claimed ends just after bytes that look like
+//   the controller's trailer: inputs whose bytes hold that trailer anywhere but at the end of a
+//   whole package are left out of this part.
+// - A loopback connection carries one of the streams to the link, and a peer writes it and
 //   closes: the link must never crash or hang, and hands on what the reader alone reads.
 #include <netinet/in.h>
 #include <poll.h>
@@ -117,8 +123,10 @@ bool framedInOrder(const std::string &stream, const Packages &packages) {
 }
 
 // The reader alone, fed the stream in receives that end at the cuts (and are at most a chunk),
-// then told the stream ended. Returns command type and body of each package handed out.
-Packages readAlone(const std::string &stream, const Cuts &cuts, int largest, int chunk) {
+// the stream stalling after those cuts that are stalls too, then told the stream ended.
+// Returns command type and body of each package handed out.
+Packages readAlone(const std::string &stream, const Cuts &cuts, int largest, int chunk,
+                   const Cuts &stalls = {}) {
     const int capacity = PackageReader::stagingSize(largest, chunk);
     static std::vector<char> staging;
     staging.assign(static_cast<std::size_t>(capacity), '\0');
@@ -143,6 +151,10 @@ Packages readAlone(const std::string &stream, const Cuts &cuts, int largest, int
             std::memcpy(space, stream.data() + at, n);
             reader.received(static_cast<int>(n));
             at += n;
+            deliver();
+        }
+        for (; std::binary_search(stalls.begin(), stalls.end(), cut) && reader.holdsPartial();) {
+            reader.refuseCutPackage(PackageCut::Stall);
             deliver();
         }
     }
@@ -251,6 +263,70 @@ std::vector<Cuts> packageChunkings(const Honest &honest, std::uint32_t seed) {
     return all;
 }
 
+// Whole packages and packages cut short, built from the input: per piece a control byte (cut
+// or whole, the command type, a stall after it), a length byte and the body's bytes, with EE
+// bytes made ED so that no body holds a start marker. A cut package's head claims more than
+// the bytes that follow it.
+struct WithCuts {
+    Honest whole;
+    Cuts stalls;
+};
+
+void appendHead(std::string &stream, std::int32_t length) {
+    stream += MARKER;
+    stream.append(reinterpret_cast<const char *>(&length), sizeof(length));
+}
+
+WithCuts withCutPackages(const std::uint8_t *data, std::size_t size) {
+    WithCuts out;
+    std::string &stream = out.whole.stream;
+    for (std::size_t at = 0; at + 2 <= size;) {
+        const std::uint8_t control = data[at];
+        const std::size_t want = data[at + 1];
+        at += 2;
+        std::string body;
+        for (; at < size && body.size() < want; ++at) {
+            body += static_cast<char>(data[at] == 0xEE ? 0xED : data[at]);
+        }
+        if (control % 3 == 0) {
+            const std::int32_t claim = std::min<std::int32_t>(
+                static_cast<std::int32_t>(body.size()) + 1 + control, SMALL_LARGEST);
+            body.resize(std::min<std::size_t>(body.size(), static_cast<std::size_t>(claim) - 1));
+            appendHead(stream, std::max(claim, Link::MIN_LENGTH_FIELD));
+            stream += body;
+            continue;
+        }
+        const std::int32_t type = control % 87;
+        std::string content(reinterpret_cast<const char *>(&type), sizeof(type));
+        content += body.substr(0, SMALL_LARGEST - TRAILER.size() - content.size());
+        appendHead(stream, static_cast<std::int32_t>(content.size() + TRAILER.size()));
+        stream += content + TRAILER;
+        out.whole.packages.push_back(content);
+        out.whole.ends.push_back(stream.size());
+        if (control >= 0x80) out.stalls.push_back(stream.size());
+    }
+    return out;
+}
+
+// The controller's trailer stands only at the ends of whole packages.
+bool trailersOnlyAtEnds(const Honest &whole) {
+    for (std::size_t at = whole.stream.find(TRAILER); at != NONE;
+         at = whole.stream.find(TRAILER, at + 1)) {
+        if (!std::binary_search(whole.ends.begin(), whole.ends.end(), at + TRAILER.size())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Receives ending at the cuts, with the stalls among them.
+Cuts withStalls(Cuts cuts, const Cuts &stalls) {
+    cuts.insert(cuts.end(), stalls.begin(), stalls.end());
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    return cuts;
+}
+
 int g_listener = -1;
 RecordingLink *g_link = nullptr;
 
@@ -326,9 +402,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
     }
 
+    const WithCuts cuts = withCutPackages(data, size);
+    const bool cutsToo = trailersOnlyAtEnds(cuts.whole);
+    if (cutsToo) {
+        for (const Cuts &chunking : chunkings(cuts.whole.stream, seed)) {
+            require(readAlone(cuts.whole.stream, withStalls(chunking, cuts.stalls), SMALL_LARGEST,
+                              SMALL_CHUNK, cuts.stalls) == cuts.whole.packages);
+        }
+    }
+
     // The link's own buffer takes packages up to a megabyte; its receives are the kernel's.
-    if (honestToo && seed % 2 == 0) {
+    if (honestToo && seed % 3 == 0) {
         require(overLoopback(honest.stream) == honest.packages);
+    } else if (cutsToo && seed % 3 == 1) {
+        require(overLoopback(cuts.whole.stream) == cuts.whole.packages);
     } else {
         const int chunk = Link::SIGNLE_PACKAGE_MESSAGE_LEN;
         require(overLoopback(stream) == readWhole(stream, Link::RECV_BUFFER_SIZE, chunk));

@@ -32,6 +32,12 @@ std::string cut(int32_t length) {
     return kezu_sim::PackageFraming::encodeWithLength(length, 9, "").substr(0, 14);
 }
 
+// A package of type 9 cut after 20 bytes of its body, claiming the length.
+std::string cutAfterTwentyBytes(int32_t length) {
+    return kezu_sim::PackageFraming::encodeWithLength(length, 9, std::string(20, 'c'))
+        .substr(0, 32);
+}
+
 // The single link-loss event delivered so far.
 Delivery onlyDisconnectEvent(const RecordingClient &client) {
     const Delivery delivery = client.await(EVENT_TYPE, 0, WAIT);
@@ -140,6 +146,12 @@ const StallCase STALLS[] = {
      {TEXT_LINE, "sdk communication log: Refused package length 30 cut by a stall."}},
     {"ClosedInsideABody", cut(30), true,
      {TEXT_LINE, "sdk communication log: Refused package length 30 cut by the peer's close."}},
+    // A refused length covers its head alone: what follows it is garbage and a stage again.
+    {"InsideAStartMarkerAfterARefusedLength",
+     cut(5).substr(0, 8) + "garbage" + "\xEE\xCC",
+     false,
+     {"sdk communication log: Refused package length 5.", HEADER_LINE, HEADER_LINE, LENGTH_LINE,
+      TEXT_LINE}},
 };
 // clang-format on
 
@@ -221,6 +233,9 @@ const LeadCase LEADS[] = {
     // Its claim ends on the end marker of the arrival right after it.
     {"ClaimEndsOnTheNextArrivalsEndMarker", cut(static_cast<int32_t>(6 + ARRIVAL.size())) + ARRIVAL,
      "22:at target,", 1},
+    // Its claim ends one, or three, bytes into the start marker of the package after it.
+    {"ClaimEndsOneByteIntoTheNextStartMarker", cutAfterTwentyBytes(25), "", 1},
+    {"ClaimEndsThreeBytesIntoTheNextStartMarker", cutAfterTwentyBytes(27), "", 1},
     // Its claim ends on FF FF FF FF inside a later package's body.
     {"ClaimEndsOnFFBytesInsideALaterBody",
      cut(static_cast<int32_t>(26 + JOINTS.size())) + JOINTS + package(3, NEGATIVE),
