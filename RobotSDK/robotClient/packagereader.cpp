@@ -15,7 +15,7 @@ const int MARKER_BYTES = sizeof(START_MARKER);
 const unsigned char TRAILER[] = {0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
 const int TRAILER_BYTES = sizeof(TRAILER);
 // An index of more buckets than this is dropped rather than cleared; see clearIndex.
-const size_t SMALL_INDEX = 64;
+const size_t SMALL_INDEX = 4096;
 // Command type, check field and end marker follow the length field even for an empty body.
 const int32_t MIN_LENGTH = 12;
 
