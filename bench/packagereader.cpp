@@ -2,7 +2,8 @@
 // a controller's stream against hostile ones whose packages are all refused, and one whose
 // bodies quote packages. The bytes per second of the others against the honest one show what
 // refusing and resuming, or looking at quoted packages, cost; empty packages behind a hostile
-// megabyte against the same packages alone show what the hostile part leaves behind.
+// megabyte, or behind one package quoting many, against the same packages alone show what the
+// part before them leaves behind.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -53,15 +54,17 @@ std::string cutPackages() { return repeated(head(200).append(6, '\0')); }
 
 // Whole packages whose bodies quote small packages back to back, as log texts quoting traffic
 // do: every quoted start marker is looked at, none cuts its package.
-std::string quotingPackages() {
+std::string quotingPackage(int quotes) {
     std::string quoted;
-    for (int i = 0; i < 12; ++i) quoted += head(12 + 13).append(25, 'q');
+    for (int i = 0; i < quotes; ++i) quoted += head(12 + 13).append(25, 'q');
     const int32_t type = 2;
     std::string unit = head(static_cast<int32_t>(quoted.size()) + 12);
     unit.append(reinterpret_cast<const char *>(&type), sizeof(type)).append(quoted);
     unit.append(4, '\0');
-    return repeated(unit.append(4, '\xFF'));
+    return unit.append(4, '\xFF');
 }
+
+std::string quotingPackages() { return repeated(quotingPackage(12)); }
 
 // Heads twelve bytes apart whose claims end one byte apart in reverse order, and behind them a
 // start marker claiming more than any: each claim is decided only once staged whole, by the
@@ -98,6 +101,15 @@ std::string emptyPackagesAfterClaims() {
         stream += head(1 << 20);
     }
     return stream + emptyPackages();
+}
+
+// One package whose text quotes 1500 small packages, then the empty packages: the index the
+// quote filled must cost the packages after it nothing.
+std::string emptyPackagesAfterAQuote() {
+    std::string quote = quotingPackage(1500);
+    // Padded to whole receives, so that every empty package still comes in one of its own.
+    const size_t pad = (EMPTY_PACKAGE - quote.size() % EMPTY_PACKAGE) % EMPTY_PACKAGE;
+    return quote.append(pad, 'g') + emptyPackages();
 }
 
 void feed(benchmark::State &state, const std::string &stream, int chunk = CHUNK) {
@@ -150,6 +162,11 @@ void BM_ReaderEmptyPackages(benchmark::State &state) {
     feed(state, emptyPackages(), EMPTY_PACKAGE);
 }
 BENCHMARK(BM_ReaderEmptyPackages)->Unit(benchmark::kMillisecond);
+
+void BM_ReaderEmptyPackagesAfterAQuote(benchmark::State &state) {
+    feed(state, emptyPackagesAfterAQuote(), EMPTY_PACKAGE);
+}
+BENCHMARK(BM_ReaderEmptyPackagesAfterAQuote)->Unit(benchmark::kMillisecond);
 
 void BM_ReaderEmptyPackagesAfterClaims(benchmark::State &state) {
     feed(state, emptyPackagesAfterClaims(), EMPTY_PACKAGE);

@@ -69,13 +69,14 @@ void PackageReader::rebase(int shift) {
     }
 }
 
-// clear() zeroes every bucket, and a hostile stream can grow the index to hundreds of
-// thousands of them: cleared on every receive, that would cost each later one as much for the
-// rest of the link. A fresh table costs only what it holds.
+// clear() zeroes every bucket, also of an empty table, and a hostile stream can grow the index
+// to hundreds of thousands of them: cleared on every receive, that would cost each later one as
+// much for the rest of the link. A fresh table costs only what it holds, and an empty one is
+// left alone, so a single package quoting many others costs nothing after it.
 void PackageReader::clearIndex() {
     if (m_startByEnd.bucket_count() > SMALL_INDEX) {
         std::unordered_map<int64_t, int64_t>().swap(m_startByEnd);
-    } else {
+    } else if (!m_startByEnd.empty()) {
         m_startByEnd.clear();
     }
     m_packageStarts.clear();
@@ -144,14 +145,22 @@ bool PackageReader::endsInTrailer(int claimEnd) const {
     return std::memcmp(m_staging + claimEnd - TRAILER_BYTES, TRAILER, TRAILER_BYTES) == 0;
 }
 
-void PackageReader::refuseCutPackage(PackageCut cause) {
+bool PackageReader::refuseCutPackage(PackageCut cause) {
     // The bytes a refused package claimed are no stage of their own.
     if (m_stage != Stage::Marker || !insideRefused()) {
         logStageLines();
     }
+    bool refused = true;
     switch (m_stage) {
         case Stage::Marker:
-            m_begin = m_end;
+            // A stalled stream may still bring the rest of a start marker, as it would to a
+            // reader that only peeks at the marker.
+            if (cause == PackageCut::Stall) {
+                keepMarkerStart();
+                refused = false;
+            } else {
+                m_begin = m_end;
+            }
             m_skipLogged = false;
             break;
         case Stage::Length:
@@ -165,6 +174,15 @@ void PackageReader::refuseCutPackage(PackageCut cause) {
     }
     // What comes after the stream went on again is read afresh.
     m_refusedEnd = std::min(m_refusedEnd, m_origin + m_end);
+    return refused;
+}
+
+// Drops the staged bytes (fewer than a marker) up to the first that may begin a start marker.
+void PackageReader::keepMarkerStart() {
+    while (m_begin < m_end &&
+           std::memcmp(m_staging + m_begin, START_MARKER, static_cast<size_t>(staged())) != 0) {
+        ++m_begin;
+    }
 }
 
 // Each stage that did not complete logs its line, as a reader stopping there would.
@@ -252,15 +270,14 @@ int PackageReader::startEndingAt(int end) const {
 
 // A package starting inside the claim runs on past its end: the claim stops inside the
 // controller's next package. Only the last start inside is weighed, as a body may quote whole
-// packages before it; a start marker whose head crosses the end counts whatever its length,
-// also when the end cuts the marker itself (its first bytes end the claim), as a package's
-// own check field and end marker never hold one.
+// packages before it; a whole start marker whose length field the end cuts counts whatever its
+// length. A marker that the end itself cuts does not count: a controller may end its packages
+// with the first bytes of one.
 bool PackageReader::packageRunsPast(int claimEnd) const {
     const int first = m_begin + HEAD_BYTES;
-    for (int at = std::max(first, claimEnd - HEAD_BYTES + 1); at < claimEnd; ++at) {
-        const int bytes = std::min(MARKER_BYTES, claimEnd - at);
+    for (int at = std::max(first, claimEnd - HEAD_BYTES + 1); at + MARKER_BYTES <= claimEnd; ++at) {
         if (static_cast<unsigned char>(m_staging[at]) == START_MARKER[0] &&
-            std::memcmp(m_staging + at, START_MARKER, static_cast<size_t>(bytes)) == 0) {
+            std::memcmp(m_staging + at, START_MARKER, MARKER_BYTES) == 0) {
             return true;
         }
     }

@@ -22,8 +22,8 @@ enum class PackageCut { Stall, Close, Error };
 //   a later package's last byte. Decided as soon as that package's length field is staged;
 // - its claim is staged whole, does not end in the trailer the controller writes
 //   (00 00 00 00 FF FF FF FF), and the last package starting inside it runs on past its end
-//   (its head, even a start marker that the claim's end cuts, or the length its field gives):
-//   the claim stops inside a later package.
+//   (its head, once its whole start marker is inside, or the length its field gives): the
+//   claim stops inside a later package.
 // A claim ending in that trailer is handed out whole, whatever its body quotes. Every rule
 // looks at the stream's bytes alone, never at where the receives fell, so the same bytes are
 // always read the same way; a claim is not judged before its bytes have come (or the stream
@@ -55,9 +55,11 @@ public:
     bool holdsPartial() const { return m_end > m_begin; }
 
     // The stream stalled or ended inside a package, once nextPackage has returned false: that
-    // package is refused (or a start marker cut short dropped) with the lines of the stage it
-    // reached and every later one, and nextPackage reads what it had taken again.
-    void refuseCutPackage(PackageCut cause);
+    // package is refused with the lines of the stage it reached and every later one, and
+    // nextPackage reads what it had taken again. A start marker cut short is dropped when the
+    // stream ended, and kept when it stalled, as its rest may still come; false then, as
+    // nothing was refused.
+    bool refuseCutPackage(PackageCut cause);
 
     // Logout inside a package: the staged part is dropped and the failure is logged as the
     // stage it reached.
@@ -81,6 +83,7 @@ private:
     void clearIndex();
     void consume(int count);
     void refuse();
+    void keepMarkerStart();
     bool insideRefused() const;
     void logStageLines() const;
     int staged() const { return m_end - m_begin; }

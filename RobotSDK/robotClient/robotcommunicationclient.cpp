@@ -703,6 +703,7 @@ void RobotCommunicationClient::receiveLoop(Link &link) {
         if (!arrived && reader.holdsPartial() &&
             SteadyClock::now() - lastArrival >= std::chrono::seconds(RECV_TIMEOUT_SEC)) {
             deliverCutPackages(link, reader, PackageCut::Stall);
+            lastArrival = SteadyClock::now();  // a start marker kept waits another time-out
         }
     }
 }
@@ -721,8 +722,7 @@ void RobotCommunicationClient::deliverPackages(Link &link, PackageReader &reader
 // is refused, and the whole ones among the bytes it had taken still go out, in order.
 void RobotCommunicationClient::deliverCutPackages(Link &link, PackageReader &reader,
                                                   PackageCut cause) {
-    while (!link.stopRequested && reader.holdsPartial()) {
-        reader.refuseCutPackage(cause);
+    while (!link.stopRequested && reader.holdsPartial() && reader.refuseCutPackage(cause)) {
         deliverPackages(link, reader);
     }
 }

@@ -13,8 +13,12 @@
 //   claiming more than the bytes that follow them before the next package) and stalls after
 //   some whole packages: every whole package comes out, in order, and nothing else. The one
 //   kind of cut package known to swallow what it claimed ends just after bytes that look like
-//   the controller's trailer: inputs whose bytes hold that trailer anywhere but at the end of a
-//   whole package are left out of this part.
+//   the controller's trailer, and so is one whose claim ends one to three bytes into a start
+//   marker: inputs that hold that trailer anywhere but at the end of a whole package, or such a
+//   claim, are left out of this part.
+// - Packages whose check fields and end markers are any bytes, as a controller that writes its
+//   own may send, read as their length fields give them under every chunking, as long as no
+//   package holds a whole start marker after its own.
 // - A loopback connection carries one of the streams to the link, and a peer writes it and
 //   closes: the link must never crash or hang, and hands on what the reader alone reads.
 #include <netinet/in.h>
@@ -153,8 +157,8 @@ Packages readAlone(const std::string &stream, const Cuts &cuts, int largest, int
             at += n;
             deliver();
         }
-        for (; std::binary_search(stalls.begin(), stalls.end(), cut) && reader.holdsPartial();) {
-            reader.refuseCutPackage(PackageCut::Stall);
+        const bool stall = std::binary_search(stalls.begin(), stalls.end(), cut);
+        while (stall && reader.holdsPartial() && reader.refuseCutPackage(PackageCut::Stall)) {
             deliver();
         }
     }
@@ -202,34 +206,76 @@ std::vector<Cuts> chunkings(const std::string &stream, std::uint32_t seed) {
     return all;
 }
 
-// Honest packages built from the input: per package a command type, a body length and the
-// body's bytes, in which every EE byte becomes a whole start marker, so that bodies quote
-// markers and, with the bytes after them, heads claiming any length.
+// Packages that a controller wrote, and where each ends.
 struct Honest {
     std::string stream;
     Packages packages;  // command type and body of each
     Cuts ends;
 };
 
+void appendHead(std::string &stream, std::int32_t length) {
+    stream += MARKER;
+    stream.append(reinterpret_cast<const char *>(&length), sizeof(length));
+}
+
+// Appends a package of the content (command type and body) ending in the trailer.
+void appendPackage(Honest &honest, std::string content, const std::string &trailer) {
+    content.resize(std::min<std::size_t>(content.size(), SMALL_LARGEST - trailer.size()));
+    appendHead(honest.stream, static_cast<std::int32_t>(content.size() + trailer.size()));
+    honest.stream += content + trailer;
+    honest.packages.push_back(content);
+    honest.ends.push_back(honest.stream.size());
+}
+
+std::string typeBytes(std::int32_t type) {
+    return std::string(reinterpret_cast<const char *>(&type), sizeof(type));
+}
+
+// Honest packages built from the input: per package a command type, a body length and the
+// body's bytes, in which every EE byte becomes a whole start marker, so that bodies quote
+// markers and, with the bytes after them, heads claiming any length.
 Honest honestPackages(const std::uint8_t *data, std::size_t size) {
     Honest honest;
     for (std::size_t at = 0; at + 2 <= size;) {
         const std::int32_t type = data[at] % Link::ROBOT_COMMAND_SOF_BYTE == 0 ? 2 : data[at] % 87;
         const std::size_t want = data[at + 1];
         at += 2;
-        std::string content(reinterpret_cast<const char *>(&type), sizeof(type));
+        std::string content = typeBytes(type);
         for (std::size_t taken = 0; at < size && taken < want; ++at, ++taken) {
             content += data[at] == 0xEE ? MARKER : std::string(1, static_cast<char>(data[at]));
         }
-        content.resize(std::min<std::size_t>(content.size(), SMALL_LARGEST - TRAILER.size()));
-        const std::int32_t length = static_cast<std::int32_t>(content.size() + TRAILER.size());
-        honest.stream += MARKER;
-        honest.stream.append(reinterpret_cast<const char *>(&length), sizeof(length));
-        honest.stream += content + TRAILER;
-        honest.packages.push_back(content);
-        honest.ends.push_back(honest.stream.size());
+        appendPackage(honest, content, TRAILER);
     }
     return honest;
+}
+
+// Honest packages of a controller that writes check fields and end markers of its own: per
+// package a command type byte, a length byte, the eight bytes of its trailer and the body's
+// bytes, as they come.
+Honest ownTrailers(const std::uint8_t *data, std::size_t size) {
+    Honest honest;
+    const std::size_t fields = 2 + TRAILER.size();
+    for (std::size_t at = 0; at + fields <= size;) {
+        const std::size_t want = data[at + 1];
+        const std::string trailer(reinterpret_cast<const char *>(data + at + 2), TRAILER.size());
+        std::string content = typeBytes(data[at] % 87);
+        at += fields;
+        const std::size_t taken = std::min(want, size - at);
+        content.append(reinterpret_cast<const char *>(data + at), taken);
+        at += taken;
+        appendPackage(honest, content, trailer);
+    }
+    return honest;
+}
+
+// No package holds a whole start marker after its own, in its body, its trailer or across
+// them.
+bool markersOnlyAtStarts(const Honest &honest) {
+    for (std::size_t at = honest.stream.find(MARKER, 1); at != NONE;
+         at = honest.stream.find(MARKER, at + 1)) {
+        if (!std::binary_search(honest.ends.begin(), honest.ends.end(), at)) return false;
+    }
+    return true;
 }
 
 // A start marker inside a package whose length field ends it exactly where its package ends.
@@ -270,12 +316,8 @@ std::vector<Cuts> packageChunkings(const Honest &honest, std::uint32_t seed) {
 struct WithCuts {
     Honest whole;
     Cuts stalls;
+    Cuts claimEnds;  // of the cut packages
 };
-
-void appendHead(std::string &stream, std::int32_t length) {
-    stream += MARKER;
-    stream.append(reinterpret_cast<const char *>(&length), sizeof(length));
-}
 
 WithCuts withCutPackages(const std::uint8_t *data, std::size_t size) {
     WithCuts out;
@@ -293,16 +335,11 @@ WithCuts withCutPackages(const std::uint8_t *data, std::size_t size) {
                 static_cast<std::int32_t>(body.size()) + 1 + control, SMALL_LARGEST);
             body.resize(std::min<std::size_t>(body.size(), static_cast<std::size_t>(claim) - 1));
             appendHead(stream, std::max(claim, Link::MIN_LENGTH_FIELD));
+            out.claimEnds.push_back(stream.size() + std::max(claim, Link::MIN_LENGTH_FIELD));
             stream += body;
             continue;
         }
-        const std::int32_t type = control % 87;
-        std::string content(reinterpret_cast<const char *>(&type), sizeof(type));
-        content += body.substr(0, SMALL_LARGEST - TRAILER.size() - content.size());
-        appendHead(stream, static_cast<std::int32_t>(content.size() + TRAILER.size()));
-        stream += content + TRAILER;
-        out.whole.packages.push_back(content);
-        out.whole.ends.push_back(stream.size());
+        appendPackage(out.whole, typeBytes(control % 87) + body, TRAILER);
         if (control >= 0x80) out.stalls.push_back(stream.size());
     }
     return out;
@@ -317,6 +354,19 @@ bool trailersOnlyAtEnds(const Honest &whole) {
         }
     }
     return true;
+}
+
+// A claim ending one to three bytes into a start marker: by its bytes as by its length, a
+// package ending in the first bytes of a marker, which a controller's end marker may be.
+bool aClaimEndsInsideAMarker(const WithCuts &cuts) {
+    const std::string &stream = cuts.whole.stream;
+    for (std::size_t end : cuts.claimEnds) {
+        for (std::size_t inside = 1; inside < MARKER.size() && end - inside <= stream.size();
+             ++inside) {
+            if (stream.compare(end - inside, MARKER.size(), MARKER) == 0) return true;
+        }
+    }
+    return false;
 }
 
 // Receives ending at the cuts, with the stalls among them.
@@ -402,8 +452,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
     }
 
+    // Whatever a controller's check fields and end markers hold, they end its packages.
+    const Honest own = ownTrailers(data, size);
+    if (markersOnlyAtStarts(own)) {
+        for (const Cuts &cuts : packageChunkings(own, seed)) {
+            require(readAlone(own.stream, cuts, SMALL_LARGEST, SMALL_CHUNK) == own.packages);
+        }
+    }
+
     const WithCuts cuts = withCutPackages(data, size);
-    const bool cutsToo = trailersOnlyAtEnds(cuts.whole);
+    const bool cutsToo = trailersOnlyAtEnds(cuts.whole) && !aClaimEndsInsideAMarker(cuts);
     if (cutsToo) {
         for (const Cuts &chunking : chunkings(cuts.whole.stream, seed)) {
             require(readAlone(cuts.whole.stream, withStalls(chunking, cuts.stalls), SMALL_LARGEST,

@@ -371,14 +371,16 @@ void quotedHeadInAControllerError(const std::string &before, const std::string &
     EXPECT_EQ(run.result(), kezu_robot_namespace::ErrCode_MotionInterruptedByEvent);
 }
 
-// A controller that ends its packages with zeros: the login, a blocking move with its arrival
-// and the pushes all get through.
-void zeroEndMarkers() {
+// A controller that ends its packages otherwise, also with the first bytes of a start marker:
+// the login, a read, a blocking move with its arrival and the pushes all get through.
+void otherEndMarkers(const std::string &endMarker) {
     kezu_sim::ControllerConfig config = quickControllerConfig();
-    config.endMarker = std::string(4, '\0');
+    config.endMarker = endMarker;
     kezu_sim::KezuController controller(config);
     ServiceInterface facade;
     ASSERT_NO_FATAL_FAILURE(logIn(controller, facade, true));
+    kezu_robot_namespace::RobotWorkMode mode = kezu_robot_namespace::RobotModeReal;
+    EXPECT_EQ(0, facade.robotServiceGetRobotWorkMode(mode));
     double joints[6] = {0.05, 0, 0, 0, 0, 0};
     EXPECT_EQ(0, facade.robotServiceJointMove(joints, true));
     EXPECT_NEAR(controller.joints()[0], 0.05, 1e-9);
@@ -411,7 +413,12 @@ const Case CASES[] = {
      [] { quotedHeadInAControllerError("last package: ", ""); }},
     {"ControllerErrorQuotingAHeadMidTextEndsTheMove",
      [] { quotedHeadInAControllerError("package ", " cut short"); }},
-    {"ZeroEndMarkersServeALoginAndABlockingMove", zeroEndMarkers},
+    {"ZeroEndMarkersServeALoginAndABlockingMove", [] { otherEndMarkers(std::string(4, '\0')); }},
+    {"EndMarker123456EEServesALoginAndABlockingMove", [] { otherEndMarkers("\x12\x34\x56\xEE"); }},
+    {"EndMarkerFFFFEECCServesALoginAndABlockingMove", [] { otherEndMarkers("\xFF\xFF\xEE\xCC"); }},
+    {"EndMarker00EECCFFServesALoginAndABlockingMove",
+     [] { otherEndMarkers(std::string("\0\xEE\xCC\xFF", 4)); }},
+    {"EndMarkerFFFFFFEEServesALoginAndABlockingMove", [] { otherEndMarkers("\xFF\xFF\xFF\xEE"); }},
 };
 
 void PrintTo(const Case &c, std::ostream *out) { *out << c.name; }

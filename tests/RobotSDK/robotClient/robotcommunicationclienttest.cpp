@@ -132,6 +132,7 @@ struct StallCase {
     std::string bytes;
     bool close;
     std::vector<std::string> lines;
+    bool continued = false;  // the bytes begin the package that comes after the stall
 };
 
 const char *const HEADER_LINE = "sdk communication log: Recv Header error.";
@@ -144,6 +145,11 @@ const StallCase STALLS[] = {
     {"InsideALengthField", cut(30).substr(0, 6), false, {LENGTH_LINE, TEXT_LINE}},
     {"InsideABody", cut(30), false,
      {TEXT_LINE, "sdk communication log: Refused package length 30 cut by a stall."}},
+    // The rest of the start marker comes after the stall: the package is read whole.
+    {"AfterOneByteOfAStartMarker", package(21, "after").substr(0, 1), false,
+     {HEADER_LINE, LENGTH_LINE, TEXT_LINE}, true},
+    {"AfterThreeBytesOfAStartMarker", package(21, "after").substr(0, 3), false,
+     {HEADER_LINE, LENGTH_LINE, TEXT_LINE}, true},
     {"ClosedInsideABody", cut(30), true,
      {TEXT_LINE, "sdk communication log: Refused package length 30 cut by the peer's close."}},
     // A refused length covers its head alone: what follows it is garbage and a stage again.
@@ -179,7 +185,9 @@ TEST_P(Stall, LogsItsStageAndTheLaterOnesThenReadsAfresh) {
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(readerLines(), expected);
     if (!GetParam().close) {
-        EXPECT_EQ(receive(package(21, "after"), 21).body, "after");
+        const std::string after = package(21, "after");
+        const size_t begun = GetParam().continued ? GetParam().bytes.size() : 0;
+        EXPECT_EQ(receive(after.substr(begun), 21).body, "after");
         EXPECT_EQ(client->deliveries().size(), 1u);
     }
 }
@@ -233,9 +241,13 @@ const LeadCase LEADS[] = {
     // Its claim ends on the end marker of the arrival right after it.
     {"ClaimEndsOnTheNextArrivalsEndMarker", cut(static_cast<int32_t>(6 + ARRIVAL.size())) + ARRIVAL,
      "22:at target,", 1},
-    // Its claim ends one, or three, bytes into the start marker of the package after it.
-    {"ClaimEndsOneByteIntoTheNextStartMarker", cutAfterTwentyBytes(25), "", 1},
-    {"ClaimEndsThreeBytesIntoTheNextStartMarker", cutAfterTwentyBytes(27), "", 1},
+    // Its claim ends one, or three, bytes into the start marker of the package after it: by its
+    // bytes it is a package whose end marker ends so, handed out whole, and the package it cuts
+    // into is lost, as by its length alone.
+    {"ClaimEndsOneByteIntoTheNextStartMarker", cutAfterTwentyBytes(25) + package(39, "lost"),
+     "9:" + std::string(13, 'c') + ",", 0},
+    {"ClaimEndsThreeBytesIntoTheNextStartMarker", cutAfterTwentyBytes(27) + package(39, "lost"),
+     "9:" + std::string(15, 'c') + ",", 0},
     // Its claim ends on FF FF FF FF inside a later package's body.
     {"ClaimEndsOnFFBytesInsideALaterBody",
      cut(static_cast<int32_t>(26 + JOINTS.size())) + JOINTS + package(3, NEGATIVE),
