@@ -22,7 +22,9 @@ void MoveLedger::moveWritten(Id move) {
     entry.written = true;
     entry.place = ++m_places;
     entry.before = m_lastMove;
+    entry.beforePlace = m_lastPlace;
     m_lastMove = move;
+    m_lastPlace = entry.place;
 }
 
 void MoveLedger::moveRequestEnded(Id move, Request how) {
@@ -36,13 +38,15 @@ void MoveLedger::moveRequestEnded(Id move, Request how) {
     if (found->second.written && (how == Request::Refused || how == Request::NotSent)) {
         // The arm does not go there: what was credited to it goes back to the move before. A
         // move that timed out may have been carried out and keeps its place.
-        const Id before = found->second.before;
+        const Move &refused = found->second;
         if (m_lastMove == move) {
-            m_lastMove = before;
+            m_lastMove = refused.before;
+            m_lastPlace = refused.beforePlace;
         }
         for (Event &event : m_events) {
             if (event.lastMove == move) {
-                event.lastMove = before;
+                event.lastMove = refused.before;
+                event.lastPlace = refused.beforePlace;
             }
         }
     }
@@ -83,22 +87,29 @@ void MoveLedger::stopRequestEnded(Id stop, Request how) {
     settle();
 }
 
+// Events read before it may still weigh those stops: it went out after them.
+void MoveLedger::uncertainStopWritten() {
+    for (auto &entry : m_stops) {
+        entry.second.disowned = true;
+    }
+}
+
 // ---- Events ----
 
-void MoveLedger::arrival() { hold({Kind::Arrival, m_lastMove, m_places, {}}); }
+void MoveLedger::arrival() { hold({Kind::Arrival, m_lastMove, m_lastPlace, m_places, {}}); }
 
 void MoveLedger::stopped(Clock::time_point now) {
     forgetSpentStops(now);
-    Event event{Kind::Stopped, m_lastMove, m_places, {}};
+    Event event{Kind::Stopped, m_lastMove, m_lastPlace, m_places, {}};
     for (const auto &[id, stop] : m_stops) {
-        if (!stop.answered && (stop.underWay || now < stop.deadline)) {
+        if (!stop.answered && !stop.disowned && (stop.underWay || now < stop.deadline)) {
             event.owed.push_back(id);
         }
     }
     hold(std::move(event));
 }
 
-void MoveLedger::controllerError() { hold({Kind::Error, m_lastMove, m_places, {}}); }
+void MoveLedger::controllerError() { hold({Kind::Error, m_lastMove, m_lastPlace, m_places, {}}); }
 
 void MoveLedger::linkLost() {
     for (auto &entry : m_moves) {
@@ -140,7 +151,7 @@ bool MoveLedger::decidable(const Event &event) const {
 void MoveLedger::apply(const Event &event) {
     switch (event.kind) {
         case Kind::Arrival:
-            applyArrival(event.lastMove);
+            applyArrival(event);
             break;
         case Kind::Stopped:
             applyStopped(event);
@@ -151,13 +162,20 @@ void MoveLedger::apply(const Event &event) {
     }
 }
 
-void MoveLedger::applyArrival(Id move) {
+void MoveLedger::applyArrival(const Event &event) {
+    const Id move = event.lastMove;
     for (auto &[id, entry] : m_moves) {
         if (id > move) {
             break;
         }
         if (entry.end == End::Waiting) {
             entry.end = id == move ? End::Arrived : End::Replaced;
+        }
+    }
+    // The controller carried the stops sent before that move out before it took the move.
+    for (auto &entry : m_stops) {
+        if (entry.second.place < event.lastPlace) {
+            entry.second.answered = true;
         }
     }
 }
@@ -197,8 +215,9 @@ void MoveLedger::forgetSpentStops(Clock::time_point now) {
         return;  // an event on hold still weighs the stops it may answer
     }
     for (auto stop = m_stops.begin(); stop != m_stops.end();) {
+        const Stop &kept = stop->second;
         const bool spent =
-            !stop->second.underWay && (stop->second.answered || stop->second.deadline <= now);
+            !kept.underWay && (kept.answered || kept.disowned || kept.deadline <= now);
         stop = spent ? m_stops.erase(stop) : std::next(stop);
     }
 }

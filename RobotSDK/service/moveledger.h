@@ -21,6 +21,11 @@
 //   of the stops then owed: a stop sent before a move does not stop that move, however late
 //   its event comes. Which owed stop an event answers cannot be told, so a move sent before
 //   any of them ends.
+// - A stop whose result cannot be told (its package went out while a reply of its kind was
+//   unanswered, so the reply it takes may be an earlier request's) is owed nothing, and from
+//   then on neither are the stops before it: their events and its own cannot be told apart.
+// - An arrival shows that every stop that went out before the move it belongs to was carried
+//   out before that move: none of them is owed an event any more.
 // - An event that a request under way may still change is held until that request ends: an
 //   arrival while the move it belongs to is under way (refused, that move takes nothing), and
 //   a stopped event while a stop it may answer is under way (refused, that stop was owed
@@ -54,6 +59,8 @@ public:
     // Its package goes out now; the id is for stopRequestEnded.
     Id stopWritten(Clock::time_point now);
     void stopRequestEnded(Id stop, Request how);
+    // A stop whose result cannot be told goes out now.
+    void uncertainStopWritten();
 
     // ---- Events ----
     void arrival();
@@ -75,27 +82,30 @@ private:
         bool written = false;
         unsigned long place = 0;  // among the packages of moves and stops
         Id before = 0;  // the last move out when it went out: arrivals go back to it on a refusal
+        unsigned long beforePlace = 0;
         End end = End::Waiting;
     };
     struct Stop {
         unsigned long place;
         Clock::time_point deadline;
         bool underWay = true;
-        bool answered = false;
+        bool answered = false;  // by its event, or by an arrival of a later move
+        bool disowned = false;  // by a later stop whose result cannot be told
     };
     enum class Kind { Arrival, Stopped, Error };
     struct Event {
         Kind kind;
-        Id lastMove;           // the last move out before it
-        unsigned long placed;  // packages out before it
-        std::vector<Id> owed;  // the stops it may answer
+        Id lastMove;              // the last move out before it
+        unsigned long lastPlace;  // where that move's package went out
+        unsigned long placed;     // packages out before it
+        std::vector<Id> owed;     // the stops it may answer
     };
 
     void hold(Event event);
     void settle();
     bool decidable(const Event &event) const;
     void apply(const Event &event);
-    void applyArrival(Id move);
+    void applyArrival(const Event &event);
     void applyStopped(const Event &event);
     // Ends the waiting moves whose package is among the first placed ones.
     void stopMoves(unsigned long placed);
@@ -107,6 +117,7 @@ private:
     Id m_nextMove = 0;
     Id m_nextStop = 0;
     Id m_lastMove = 0;  // the last move out: arrivals are credited to it
+    unsigned long m_lastPlace = 0;
     Id m_underWay = 0;  // the move whose request is under way
     unsigned long m_places = 0;
 };

@@ -159,8 +159,14 @@ int RobotControlServices::exchangeLocked(const CommunicationRequest &requestInfo
         slot.destroy();
         // Decided here, not at the write: a late reply arriving in between would be taken too.
         PendingWrite::noteReplyOverdue(this, m_overdueReplies.overdue(type, linkLossAtStart));
+        // Counted before the write, as the reply may come before the send returns.
+        m_overdueReplies.sending(type, linkLossAtStart);
     }
     if (!encodeAndSendCommunicationPackage(requestInfo)) {
+        {
+            PthreadLock slotLock(slot.m_mutex);
+            m_overdueReplies.notSent(type, linkLossAtStart);
+        }
         // A link lost since the request began is what the caller can act on.
         if (getLinkLossCount() != linkLossAtStart || !getCurrentConnectStatus()) {
             W_ERROR("sdk log: Current connect disconnect.");
@@ -179,8 +185,6 @@ int RobotControlServices::exchangeLocked(const CommunicationRequest &requestInfo
         if (type == CMT::CommunicationType_RobotMove) {
             W_INFO("sdk log: Successfully waited for a robotMove response from the server.");
         }
-    } else if (result == sdk::ErrCode_RequestTimeout) {
-        m_overdueReplies.timedOut(type, linkLossAtStart);
     }
     return result;
 }
@@ -828,6 +832,8 @@ void RobotControlServices::aboutToWrite(void *services) {
         self->m_moveLedger.moveWritten(pending->move);
     } else if (!pending->replyOverdue) {
         pending->stop = self->m_moveLedger.stopWritten(std::chrono::steady_clock::now());
+    } else {
+        self->m_moveLedger.uncertainStopWritten();
     }
 }
 

@@ -107,8 +107,8 @@ public:
     void forgetMoveLocked(MoveLedger::Id move);
     // Runs send, a stop request. The stop event that answers it ends the moves whose request
     // went out before the stop's, not those sent after it (a script's next move). A stop sent
-    // while a reply of its type is overdue is owed no event: the reply it takes, its result,
-    // may be the earlier request's, a refusal of the stop unseen.
+    // while a request of its type is unanswered is owed no event, nor are the stops before it:
+    // the reply it takes, its result, may be the earlier request's, a refusal of it unseen.
     int sendStop(const std::function<int()> &send);
 
     // ---- Receive side (receive thread) ----
@@ -312,7 +312,7 @@ private:
         MoveLedger::Id move;
         bool written = false;     // under the arrival mutex
         MoveLedger::Id stop = 0;  // the ledger's id of a stop written and owed its event
-        // A reply of its type was overdue when its request dropped the stale reply.
+        // A request of its type was unanswered when its request dropped the stale reply.
         bool replyOverdue = false;
         static void noteReplyOverdue(RobotControlServices *services, bool overdue);
         static thread_local PendingWrite *current;

@@ -15,6 +15,7 @@ using Request = MoveLedger::Request;
 // Plays one sequence of steps, separated by blanks:
 //   +A      move A's request begins (A-H wait for their end, a-h do not)
 //   >A >S   move A's or stop S's package goes out (stops are S-Z)
+//   ?S      stop S goes out while a reply of its kind is unanswered: its result cannot be told
 //   A:ok A:no A:to A:ns   its request ended: accepted, refused, timed out, not sent
 //   arr stop err lost     arrival, stopped event (25/0), controller error, link loss
 //   late    the time a stop is owed its event passes
@@ -51,6 +52,8 @@ private:
             m_ledger.linkLost();
         } else if (step == "late") {
             m_now += MoveLedger::STOP_EVENT_WAIT;
+        } else if (step[0] == '?') {
+            m_ledger.uncertainStopWritten();
         } else if (step[0] == '+') {
             m_ids[name] = m_ledger.moveRequested(std::isupper(name) != 0);
         } else if (step[0] == '>') {
@@ -146,6 +149,22 @@ TEST(MoveLedger, StoppedEventsEndTheMovesThatAStopThenOwedCameAfter) {
         {"the event held for a stop that is then refused", "+A >A A:ok >S stop A=W S:no", "AS"},
         {"an arrival behind a held event", ">S +A >A A:ok stop arr A=W S:ok", "AA"},
         {"a stop of a lost link is owed nothing", ">S S:ok lost +A >A A:ok stop", "AS"},
+        // A stop whose result cannot be told, and the stops before it, are owed nothing.
+        {"a stop whose result cannot be told", "?S +A >A A:ok stop", "AS"},
+        {"a timed-out stop, then one whose result cannot be told", ">S S:to +A >A A:ok ?T stop",
+         "AS"},
+        {"a stop answered without its event, then one whose result cannot be told",
+         ">S S:ok +A >A A:ok ?T stop", "AS"},
+        {"an event read before it still weighs the stops before it",
+         ">S +A >A A:ok stop ?T A=W S:ok", "AW"},
+        // An arrival: the stops sent before its move were carried out before it.
+        {"an arrival spends the stops before its move", ">S S:ok +A >A A:ok arr +B >B B:ok stop",
+         "AA BS"},
+        {"an arrival of a move not waited for", ">S S:ok +a >a a:ok arr +B >B B:ok stop", "BS"},
+        {"an arrival leaves the stops after its move owed",
+         "+A >A A:ok >S S:ok arr +B >B B:ok stop", "AA BW"},
+        {"an arrival that goes back to a move before the stop",
+         "+A >A A:ok >S S:ok +b >b arr b:no +C >C C:ok stop", "AA CW"},
     };
     for (const Row &row : rows) check(row);
 }

@@ -391,6 +391,79 @@ TEST_F(SlowMoveTest, AStopsOwnEventEndsNoMoveNumberedAfterIt) {
     }
 }
 
+// A stopped event ends a blocking move with 10021 whenever no stop of the program's can still
+// be owed it. A stop that went out while a reply of its kind was unanswered may have taken that
+// reply for its own: it is owed nothing, and from then on neither are the stops before it. An
+// arrival shows that the stops sent before its move were carried out. Each row starts on a
+// fresh link, so that no late reply of the row before reaches it.
+TEST_F(SlowMoveTest, AStoppedEventEndsTheMoveWhenNoStopCanStillBeOwedIt) {
+    using Step = std::function<void()>;
+    const int timedOut = kz::ErrCode_RequestTimeout;
+    std::future<int> move;
+    // The reply comes this late, with the controller's code; the arm sends no event for it.
+    auto late = [](int ms, int code = 0) {
+        kezu_sim::ReplyFault fault(milliseconds(ms), false, code);
+        fault.withholdEvents = true;
+        return fault;
+    };
+    auto control = [this](kz::RobotMoveControlCommand command, kezu_sim::ReplyFault fault,
+                          int result) -> Step {
+        return [this, command, fault, result] {
+            controller().setReplyFault(Cmd::CommunicationType_RobotMoveControl, fault);
+            EXPECT_EQ(result, move_->robotMoveControl(command)) << command;
+        };
+    };
+    const Step moveOut = [&] { move = blockingMoveUnderWay(); };
+    const Step shortMove = [&] {
+        kz::wayPoint_S target = away(0.02);
+        EXPECT_EQ(0, move_->robotJointMove(target, true));
+    };
+    const Step controllerStop = [&] { controller().sendEvent(25, 0, "robot stopped"); };
+    // A stop refused 1.5 s late, and a blocking move that goes out while it waits.
+    const Step stopRefusedLateAsAMoveGoesOut = [&] {
+        controller().setReplyFault(Cmd::CommunicationType_RobotMoveControl, late(1500, 2));
+        controller().clearReceived();
+        std::future<int> stopping =
+            inBackground([this] { return move_->robotMoveControl(kz::RobotMoveStop); });
+        ASSERT_TRUE(
+            controller().waitForPackages(Cmd::CommunicationType_RobotMoveControl, 1, kBound));
+        move = blockingMoveUnderWay();
+        EXPECT_EQ(timedOut, ended(stopping));
+    };
+    const auto stop = kz::RobotMoveStop, pause = kz::RobotMovePause;
+    const struct {
+        const char *name;
+        std::vector<Step> steps;
+    } cases[] = {
+        // The continue takes the pause's late reply, the refused stop the continue's.
+        {"AChainOfLateReplies",
+         {control(pause, late(1500), timedOut), control(kz::RobotMoveContinue, late(1200), 0),
+          control(stop, late(1000, 2), 0), moveOut, controllerStop}},
+        {"AStopRefusedLateThenAStopCarriedOut",
+         {stopRefusedLateAsAMoveGoesOut, control(stop, {}, 0)}},
+        {"AStopWithoutItsEventThenALatePauseThenAStop",
+         {control(stop, late(0), 0), moveOut, control(pause, late(1500), timedOut),
+          control(stop, {}, 0)}},
+        {"AnArrivalAfterAStopWithoutItsEvent",
+         {control(stop, late(0), 0), shortMove, moveOut, controllerStop}},
+        // The pause stays unanswered for the rest of the link.
+        {"APauseNeverAnswered",
+         {control(pause, kezu_sim::ReplyFault(milliseconds(0), true), timedOut),
+          control(stop, late(0), 0), control(stop, late(0), 0), moveOut, controllerStop}},
+    };
+    for (const auto &c : cases) {
+        services().logoutService();
+        ASSERT_EQ(0, services().loginService("127.0.0.1", controller().port(), "u", "p"));
+        for (const Step &step : c.steps) step();
+        EXPECT_EQ(kz::ErrCode_MotionInterruptedByEvent, ended(move)) << c.name;
+        if (move.valid()) {  // still waiting: end it, so the next row starts with none
+            controller().sendEvent(26, 1, "controller error");
+            move.wait();
+        }
+        controller().clearReplyFaults();
+    }
+}
+
 // The controller stops the arm while the program's stop still waits behind a pause for its
 // turn on the link: no stop of the program's can owe that event, so it ends the move.
 TEST_F(SlowMoveTest, AControllerStopBeforeTheProgramsStopGoesOutEndsTheMove) {
