@@ -1049,7 +1049,8 @@ static PyMethodDef pykezuqx_methods[] = {
                 "\n"
                 "Appends the pose of joints (six angles, radians) to the waypoint list of\n"
                 "track moves (shared by every context). The list holds at most 5000\n"
-                "points; beyond that a point is not added. Returns 0 or a result code."),
+                "points; beyond that a point is not added and 10022 is returned.\n"
+                "Returns 0 or a result code."),
     KEZU_METHOD("set_blend_radius", pykezuqx_set_blend_radius,
                 "set_blend_radius(handle, radius) -> int\n"
                 "\n"

@@ -589,9 +589,9 @@ int rs_remove_all_waypoint(RSHD rshd) {
 
 int rs_add_waypoint(RSHD rshd, double *joint_radian) {
     return onService(rshd, {joint_radian}, [&](ServiceInterface &s) {
-        // A full list goes unreported as ever; a waypoint refused for its numbers does not.
-        const int ret = s.robotServiceAddGlobalWayPoint(static_cast<const double *>(joint_radian));
-        return ret == ErrCode_ParamError ? ret : static_cast<int>(RS_SUCC);
+        // A waypoint not added is reported, also one that a full list has no room for: a track
+        // move would otherwise play a shortened path.
+        return s.robotServiceAddGlobalWayPoint(static_cast<const double *>(joint_radian));
     });
 }
 

@@ -224,6 +224,10 @@ def test_range_checks_of_the_procedural_layer_pass_through(robot):
     assert lib.set_circular_loop_times(robot, 0) == 1003
     assert lib.set_circular_loop_times(robot, 1000) == 0
     assert lib.append_offline_track_waypoint(robot, (JOINTS,) * 3001) == 1003
+    assert lib.remove_all_waypoint(robot) == 0
+    assert all(lib.add_waypoint(robot, JOINTS) == 0 for _ in range(5000))
+    assert lib.add_waypoint(robot, JOINTS) == 10022  # the full list takes no more
+    assert lib.remove_all_waypoint(robot) == 0
 
 
 # Wrong types in every argument position a method reads: None (0 from destory_context) and

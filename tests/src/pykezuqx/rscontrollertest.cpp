@@ -117,6 +117,17 @@ TEST_F(RsControllerTest, OfflineTrackOfThreeThousandPointsIsSentAndMoreAreNot) {
     EXPECT_TRUE(controller->waitForPackages(kOfflineTrackAppend, 1, kBound));
 }
 
+// A point that a full list has no room for is refused, not dropped unreported.
+TEST_F(RsControllerTest, WaypointListTakesFiveThousandPointsAndRefusesTheNext) {
+    double joints[6] = {0.1, 0.2, 0.3, 0.0, 0.1, 0.0};
+    ASSERT_EQ(0, rs_remove_all_waypoint(handle));
+    for (int i = 0; i < 5000; ++i) ASSERT_EQ(0, rs_add_waypoint(handle, joints)) << i;
+    EXPECT_EQ(ErrCode_MotionWaypointVetorSizeError, rs_add_waypoint(handle, joints));
+    EXPECT_EQ(0, rs_remove_all_waypoint(handle));
+    EXPECT_EQ(0, rs_add_waypoint(handle, joints));
+    rs_remove_all_waypoint(handle);
+}
+
 // The layer has no checks of its own: what the facade refuses is refused here too, unsent.
 TEST_F(RsControllerTest, NonFiniteNumbersAndValuesOutsideTheirEnumAreNotSent) {
     double joints[6] = {0.1, std::nan(""), 0.1, 0, 0, 0};
