@@ -248,6 +248,9 @@ const LeadCase LEADS[] = {
      "9:" + std::string(13, 'c') + ",", 0},
     {"ClaimEndsThreeBytesIntoTheNextStartMarker", cutAfterTwentyBytes(27) + package(39, "lost"),
      "9:" + std::string(15, 'c') + ",", 0},
+    // Once the whole start marker, or the whole head, is inside, the claim ends inside it.
+    {"ClaimEndsRightAfterTheNextStartMarker", cutAfterTwentyBytes(28), "", 1},
+    {"ClaimEndsRightAfterTheNextPackagesHead", cutAfterTwentyBytes(32), "", 1},
     // Its claim ends on FF FF FF FF inside a later package's body.
     {"ClaimEndsOnFFBytesInsideALaterBody",
      cut(static_cast<int32_t>(26 + JOINTS.size())) + JOINTS + package(3, NEGATIVE),
