@@ -174,8 +174,9 @@ public:
     int robotServiceOfflineTrackWaypointAppend(const std::vector<wayPoint_S> &wayPointVector);
     // One line of six joint angles per waypoint; blank lines are skipped, and so is what
     // follows the sixth angle unless it is another number. The whole file is read and checked
-    // before anything is sent: a missing file or any line that is not six angles, or holds a
-    // seventh number, gives 10002, an empty file 10001.
+    // before anything is sent: a path that is not a readable regular file (missing, a
+    // directory, a FIFO, a device) or any line that is not six angles, or holds a seventh
+    // number, gives 10002, an empty file 10001.
     int robotServiceOfflineTrackWaypointAppend(const char *fileName);
     int robotServiceOfflineTrackWaypointClear();
     int robotServiceOfflineTrackMoveStartup(bool IsBolck);
