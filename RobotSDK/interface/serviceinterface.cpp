@@ -1,14 +1,16 @@
 #include "serviceinterface.h"
 
+#include <fcntl.h>
 #include <sys/select.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <initializer_list>
 #include <iostream>
-#include <iterator>
 
 #include "argumentcheck.h"
 #include "errorinfoservice.h"
@@ -122,17 +124,43 @@ std::vector<std::string> splitLines(const std::string &text) {
     return lines;
 }
 
+// The whole content of a regular file. Anything else is refused before it is read: a FIFO
+// without a writer would block, a device may never end, and a directory fails to read.
+bool readRegularFile(const char *fileName, std::string &text) {
+    struct stat status {};
+    // Checked before opening as well, since opening some devices acts on them.
+    if (fileName == nullptr || ::stat(fileName, &status) != 0 || !S_ISREG(status.st_mode)) {
+        return false;
+    }
+    const int fd = ::open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    // The path may name something else by now.
+    bool readable = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    char buffer[16384];
+    while (readable) {
+        const ssize_t got = ::read(fd, buffer, sizeof(buffer));
+        if (got == 0) {
+            break;
+        }
+        if (got > 0) {
+            text.append(buffer, static_cast<std::size_t>(got));
+        } else {
+            readable = errno == EINTR;
+        }
+    }
+    ::close(fd);
+    return readable;
+}
+
 // Reads the whole file before anything is sent, so a bad line cannot leave a half-sent track.
 int readOfflineTrackFile(const char *fileName, std::vector<kezu::wayPoint_S> &wayPoints) {
-    std::ifstream in;
-    if (fileName != nullptr) {
-        in.open(fileName, std::ios::binary);
-    }
-    if (!in.is_open()) {
+    std::string text;
+    if (!readRegularFile(fileName, text)) {
         W_ERROR("sdk log: file not exist.");
         return kezu::ErrCode_ParamError;
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::vector<std::string> lines = splitLines(text);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (isBlankLine(lines[i])) {

@@ -172,10 +172,12 @@ public:
 
     // At most 5000 waypoints; more give 10002 and nothing is sent.
     int robotServiceOfflineTrackWaypointAppend(const std::vector<wayPoint_S> &wayPointVector);
-    // One line of six joint angles per waypoint; blank lines are skipped, and so is what
-    // follows the sixth angle unless it is another number. The whole file is read and checked
-    // before anything is sent: a missing file or any line that is not six angles, or holds a
-    // seventh number, gives 10002, an empty file 10001.
+    // One line of six joint angles per waypoint, separated by commas, blanks, tabs or
+    // semicolons; blank lines are skipped, and so is what follows the sixth angle unless it is
+    // another number. The whole file is read and checked before anything is sent: a path that
+    // is not a readable regular file (missing, a directory, a FIFO, a device) or any line that
+    // is not six angles, or holds a seventh number, gives 10002, an empty file 10001. A UTF-8
+    // byte-order mark at the start makes line 1 not six angles.
     int robotServiceOfflineTrackWaypointAppend(const char *fileName);
     int robotServiceOfflineTrackWaypointClear();
     int robotServiceOfflineTrackMoveStartup(bool IsBolck);

@@ -1145,12 +1145,14 @@ static PyMethodDef pykezuqx_methods[] = {
                 "append_offline_track_file(handle, filename) -> int\n"
                 "\n"
                 "Reads the file filename on this computer, one point per line as six\n"
-                "joint angles in radians separated by commas (blank lines skipped; what\n"
-                "follows the sixth angle is ignored unless it is another number), and\n"
-                "appends the points to the controller's offline track in batches of 2000.\n"
-                "Returns 0; 10002 when the file cannot be read or a line does not begin\n"
-                "with six angles or holds a seventh number (nothing sent); 10001 for a\n"
-                "file without points; or a result code."),
+                "joint angles in radians separated by commas, blanks, tabs or semicolons\n"
+                "(blank lines skipped; what follows the sixth angle is ignored unless it\n"
+                "is another number), and appends the points to the controller's offline\n"
+                "track in batches of 2000. Returns 0; 10002 when the file cannot be read\n"
+                "or a line does not begin with six angles or holds a seventh number\n"
+                "(nothing sent), also for a file that starts with a UTF-8 byte-order\n"
+                "mark (\"line 1 is not six joint angles\"); 10001 for a file without\n"
+                "points; or a result code."),
     KEZU_METHOD("startup_offline_track", pykezuqx_startup_offline_track,
                 "startup_offline_track(handle) -> int\n"
                 "\n"

@@ -6,7 +6,7 @@ import re
 
 import pytest
 
-from conftest import BUILD, DYNAMICS, FRAME, JOINTS, JOINTS2, TOOL, lib
+from conftest import BUILD, DYNAMICS, FRAME, JOINTS, JOINTS2, TOOL, child, lib, wait_child
 
 EVENT_METHODS = {"initialize", "uninitialize", "set_robot_event_callback"}  # test_events.py
 LIFECYCLE = {"create_context", "destory_context", "login", "logout"}
@@ -228,6 +228,23 @@ def test_range_checks_of_the_procedural_layer_pass_through(robot):
     assert all(lib.add_waypoint(robot, JOINTS) == 0 for _ in range(5000))
     assert lib.add_waypoint(robot, JOINTS) == 10022  # the full list takes no more
     assert lib.remove_all_waypoint(robot) == 0
+
+
+# In a child interpreter, as reading a directory once ended the process.
+UNREADABLE_TRACK_FILES = r"""
+from conftest import lib, open_context
+h = open_context(int(sys.argv[1]))
+for path in ("missing.txt", "."):
+    print("result:", path, lib.append_offline_track_file(h, path))
+lib.uninitialize()
+"""
+
+
+def test_a_directory_as_offline_track_file_is_refused_as_a_missing_file_is(controller):
+    rc, results, err = wait_child(child(UNREADABLE_TRACK_FILES, controller.port))
+    assert rc == 0, err[-2000:]
+    assert results == ["missing.txt 10002", ". 10002"]
+    assert err.count("ERROR sdk log: file not exist.") == 2
 
 
 # Wrong types in every argument position a method reads: None (0 from destory_context) and

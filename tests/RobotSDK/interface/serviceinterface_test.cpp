@@ -6,12 +6,14 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <future>
 #include <memory>
 #include <string>
 #include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -175,13 +177,37 @@ TEST_F(Facade, OfflineTrackFileGoesOutInBatchesOf2000) {
     }
 }
 
-TEST_F(Facade, MissingOfflineTrackFileIsRefusedAndLogged) {
-    TraceCapture trace;
-    EXPECT_EQ(kz::ErrCode_ParamError,
-              facade_->robotServiceOfflineTrackWaypointAppend("/nonexistent/track.txt"));
-    EXPECT_EQ(kz::ErrCode_ParamError, facade_->robotServiceOfflineTrackWaypointAppend(nullptr));
-    const auto messages = trace.messages();
-    EXPECT_EQ(2, std::count(messages.begin(), messages.end(), "sdk log: file not exist."));
+// A read that never returns cannot be stopped, so one still running after the bound fails the
+// test and ends the process.
+int appendFileWithin(ServiceInterface &facade, const char *path, std::chrono::seconds bound) {
+    auto call = std::make_shared<std::packaged_task<int()>>(
+        [&facade, path] { return facade.robotServiceOfflineTrackWaypointAppend(path); });
+    std::future<int> result = call->get_future();
+    std::thread([call] { (*call)(); }).detach();
+    if (result.wait_for(bound) != std::future_status::ready) {
+        ADD_FAILURE() << "still reading after " << bound.count() << " s";
+        std::fflush(stdout);
+        std::_Exit(1);
+    }
+    return result.get();
+}
+
+// Only a readable regular file is read: a FIFO without a writer would block, a device may never
+// end, and a directory or a read that fails must give the code, not an exception.
+TEST_F(Facade, OfflineTrackFileThatIsNoReadableRegularFileIsRefusedAndLogged) {
+    const std::string fifo = ::testing::TempDir() + "facade_fifo_" + std::to_string(getpid());
+    std::remove(fifo.c_str());  // left by a run that ended at the bound
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    const std::string directory = ::testing::TempDir();
+    for (const char *path : {"/nonexistent/track.txt", static_cast<const char *>(nullptr),
+                             directory.c_str(), fifo.c_str(), "/dev/zero", "/proc/self/mem"}) {
+        SCOPED_TRACE(path != nullptr ? path : "null");
+        TraceCapture trace;
+        EXPECT_EQ(kz::ErrCode_ParamError, appendFileWithin(*facade_, path, 3s));
+        const auto messages = trace.messages();
+        EXPECT_EQ(1, std::count(messages.begin(), messages.end(), "sdk log: file not exist."));
+    }
+    std::remove(fifo.c_str());
     EXPECT_EQ(0u, sent(kTrackAppend));
 }
 
