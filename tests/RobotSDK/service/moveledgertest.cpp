@@ -108,6 +108,7 @@ TEST(MoveLedger, ArrivalsEndTheLastMoveOutBeforeThem) {
         {"a later move's arrival", "+A >A A:ok +B >B B:ok arr", "AR BA"},
         {"a later move refused", "+A >A A:ok +b >b b:no arr", "AA"},
         {"a later move not sent", "+A >A A:ok +b b:ns arr", "AA"},
+        {"a later move written but not sent", "+A >A A:ok +b >b b:ns arr", "AA"},
         {"an arrival while a later move is under way, then refused",
          "+A >A A:ok +b >b arr A=W b:no", "AA"},
         {"an arrival while a later move is under way, then taken", "+A >A A:ok +b >b arr b:ok",

@@ -1,10 +1,17 @@
+#include <google/protobuf/text_format.h>
+#include <google/protobuf/util/message_differencer.h>
+
 #include <iterator>
 #include <map>
+#include <memory>
 #include <optional>
+#include <sstream>
 
 #include "controllerframing.h"
 #include "protoencodedecode.h"
+#include "robotcommon.pb.h"
 #include "robotcommunication.pb.h"
+#include "robotmoveservice.h"
 #include "servicetests.h"
 
 namespace {
@@ -16,6 +23,8 @@ using Call = std::function<int(RobotControlServices &)>;
 using Encode = std::function<bool(char **, int *)>;
 using PED = ProtoEncodeDecode;
 namespace wire = kezu::robot::communication;
+namespace common = kezu::robot::common;
+namespace gp = google::protobuf;
 
 // What a service sends: its command type and the body the named encoder builds.
 struct Row {
@@ -155,6 +164,156 @@ TEST_F(RequestServicesTest, EveryServiceSendsItsCommandAndBodyAndMapsTheControll
             controller().clearReplyFaults();
         }
     }
+}
+
+// A waypoint whose numbers all differ, and its road point in text form: the position both as an
+// entry and as a list, as the controller reads either.
+wayPoint_S numbered(double k) {
+    return {{{k + 0.125, k + 0.25, k + 0.375}},
+            {k + 0.5, k + 0.625, k + 0.75, k + 0.875},
+            {k + 1.0625, k + 1.125, k + 1.1875, k + 1.25, k + 1.3125, k + 1.375}};
+}
+std::string roadPointText(const wayPoint_S &w) {
+    const Pos &p = w.cartPos.position;
+    const Ori &o = w.orientation;
+    std::ostringstream text;
+    text.precision(17);
+    text << "cartPos { position { x: " << p.x << " y: " << p.y << " z: " << p.z
+         << " } positionVector: [" << p.x << ", " << p.y << ", " << p.z
+         << "] } orientation { w: " << o.w << " x: " << o.x << " y: " << o.y << " z: " << o.z
+         << " } jointpos: [";
+    for (int j = 0; j < 6; ++j) text << (j ? ", " : "") << w.jointpos[j];
+    text << "]";
+    return text.str();
+}
+
+// The fields that a row writes out in text form, against the body as the generated class
+// decodes it; fields the row leaves out are not compared.
+void expectFields(const gp::Message &type, const std::string &expected, const std::string &body,
+                  const char *name) {
+    const std::unique_ptr<gp::Message> want(type.New()), got(type.New());
+    gp::TextFormat::Parser parser;
+    parser.AllowPartialMessage(true);
+    ASSERT_TRUE(parser.ParseFromString(expected, want.get())) << name;
+    ASSERT_TRUE(got->ParsePartialFromString(body)) << name;
+    std::string differences;
+    gp::util::MessageDifferencer differ;
+    differ.set_scope(gp::util::MessageDifferencer::PARTIAL);
+    differ.ReportDifferencesToString(&differences);
+    EXPECT_TRUE(differ.Compare(*want, *got)) << name << ":\n" << differences;
+}
+
+// Every builder whose fields could be mixed up: what the controller received holds each
+// argument in its own field. Values of one type differ from field to field.
+TEST_F(RequestServicesTest, BodiesHoldEachArgumentInItsOwnField) {
+    RobotMoveService move(&services());
+    const RobotTcpParam tcp = {{0.25f, 0.5f, 0.75f, 1.5f}, {0.125f, 0.375f, 0.625f, 2.5f}};
+    const std::string tcpText =
+        "paramAutorun { positionX: 0.25 positionY: 0.5 positionZ: 0.75 payload: 1.5 } "
+        "paramManual { positionX: 0.125 positionY: 0.375 positionZ: 0.625 payload: 2.5 }";
+    const ToolDynamicsParam dynamics = {
+        0.125, 0.25, 0.375, 1.5, {0.5, 0.625, 0.75, 0.875, 1.25, 1.375}};
+    const ToolInEndDesc kinematics = {{0.0625, 0.1875, 0.3125}, {0.5, -0.5, 0.5, -0.5}};
+    RobotMoveProfile profile;
+    RobotMoveService::initDefaultMoveProfile(profile);
+    const CoordCalibrateByToolEndPoint frame = {
+        WorldCoordinate,
+        Origin_AnyPointOnPositiveZAxis_AnyPointOnFirstQuadrantOfZOXPlane,
+        {numbered(1), numbered(2), numbered(3)}};
+    RobotMoveProfile full = profile;
+    full.moveMode = MODEL;
+    full.subMoveMode = CARTESIAN_MOVEP;
+    full.teachMode = MOV_Y;
+    full.enableIterIk = false;
+    full.toolTrack = true;
+    full.toolInEndPosition.position = {0.125, 0.25, 0.375};
+    full.toolInEndOrientation = {0.5, -0.5, 0.5, -0.5};
+    full.relativeMove.ena = true;
+    full.relativeMove.relativePosition[0] = 0.0625f;
+    full.relativeMove.relativePosition[1] = 0.1875f;
+    full.relativeMove.relativePosition[2] = 0.3125f;
+    full.relativeMove.relativeOrientation.orientation = {0.75, 0.25, -0.25, 0.5};
+    for (int j = 0; j < 6; ++j) {
+        full.maxVelc.jointPara[j] = 1.0625 + j / 16.0;
+        full.maxAcc.jointPara[j] = 2.0625 + j / 16.0;
+    }
+    full.arrivalAhead.arrivalAheadStat = arrival_ahead_distance;
+    full.arrivalAhead.arrivalAheadThr = 0.015625;
+    full.blendRadius = 0.03125f;
+    full.circularLoopTimes = 5;
+    const std::string fullText =
+        "move_profile { moveMode: MODEL subMoveMode: CARTESIAN_MOVEP teachMode: MOV_Y "
+        "enableIterIk: false toolTrack: true toolInEndPosition { x: 0.125 y: 0.25 z: 0.375 } "
+        "toolInEndOrientation { w: 0.5 x: -0.5 y: 0.5 z: -0.5 } relativeMove { ena: true "
+        "relativePosition: [0.0625, 0.1875, 0.3125] relativeOrientation { orientation { w: 0.75 "
+        "x: 0.25 y: -0.25 z: 0.5 } quaternionVector: [0.75, 0.25, -0.25, 0.5] } } "
+        "maxVelc { jointPara: [1.0625, 1.125, 1.1875, 1.25, 1.3125, 1.375] } "
+        "maxAcc { jointPara: [2.0625, 2.125, 2.1875, 2.25, 2.3125, 2.375] } blendRadius: 0.03125 "
+        "circularLoopTimes: 5 arrivalAhead { arrivalAheadStat: 1 arrivalAheadThr: 0.015625 } }";
+    const RobotSafetyConfig safety = {{11, 12, 13, 14, 15, 16}, 21, 22, 23, 24, 25, 26};
+    RobotJointOffset offset = {{0.125, 0.25, 0.375, 0.5, 0.625, 0.75}};
+    unsigned char orpeError[] = {7, 8, 200};
+    wayPoint_S target = numbered(0);
+    const auto &startupType = wire::ProtoCommunicationRobotStartupProfile::default_instance();
+    const auto &digital = wire::ProtoCommunicationRobotDiagnosisIOData::default_instance();
+    const auto &general = wire::ProtoCommunicationGeneralData::default_instance();
+    const struct {
+        const char *name;
+        int commandType;
+        std::function<int()> call;
+        const gp::Message &type;
+        std::string expected;
+    } rows[] = {
+        // clang-format off
+        {"login", 0, [&] { services().logoutService(); return services().loginService("127.0.0.1", controller().port(), "name", "word"); },
+         wire::ProtoRequestLogin::default_instance(), "userName: 'name' passwd: 'word'"},
+        {"startup", 16, [&] { ROBOT_SERVICE_STATE state = ROBOT_SERVICE_READY; return services().robotStartupService(tcp, 6, true, false, 10, state, false); },
+         startupType, "tcpParam { " + tcpText + " } readPose: true staticCollisionDetect: false collisionClass: 6 maxAcc: 10"},
+        {"tcp", 27, [&] { return services().setTcpParamService(tcp); }, wire::RobotTcpParam::default_instance(), tcpText},
+        {"tool dynamics", 29, [&] { return services().setToolDynamicsParamService(dynamics); }, common::ToolParam::default_instance(),
+         "toolDynamicsParam { positionX: 0.125 positionY: 0.25 positionZ: 0.375 payload: 1.5 "
+         "toolInertia { xx: 0.5 xy: 0.625 xz: 0.75 yy: 0.875 yz: 1.25 zz: 1.375 } }"},
+        {"tool kinematics in a move", 22, [&] { RobotMoveService::setMoveProfileToolParam(kinematics); return move.robotJointMove(target, false); },
+         common::RobotMove::default_instance(),
+         "move_profile { toolTrack: true toolInEndPosition { x: 0.0625 y: 0.1875 z: 0.3125 } toolInEndOrientation { w: 0.5 x: -0.5 y: 0.5 z: -0.5 } }"},
+        {"move profile", 22, [&] { return move.moveProfileAndWaypointsFormatCommunication(Cmd::CommunicationType_RobotMove, full, {target}); },
+         common::RobotMove::default_instance(), fullText},
+        {"offline track points", 71, [&] { return move.offlineTrackWaypointAppend({numbered(1), numbered(2)}); }, common::RobotMove::default_instance(),
+         "roadPointVector { " + roadPointText(numbered(1)) + " } roadPointVector { " + roadPointText(numbered(2)) + " }"},
+        {"teach frame", 23, [&] { return move.robotTeachMove(profile, frame); }, common::RobotTeachMove::default_instance(),
+         "coordinateSystemType: 2 calibrateRoadPointVector { " + roadPointText(numbered(1)) + " } calibrateRoadPointVector { " +
+             roadPointText(numbered(2)) + " } calibrateRoadPointVector { " + roadPointText(numbered(3)) + " } calibrateMathod: 7"},
+        {"board DO", 50, [&] { return services().setInterfaceBoardDOStatusService(5, IO_STATUS_VALID); }, digital,
+         "type: 0 ioDesc { addr: 5 type: 0 value: 1 }"},
+        {"board AO", 51, [&] { return services().setInterfaceBoardAOStatusService(3, 2.5); },
+         wire::ProtoCommunicationRobotAnalogIOData::default_instance(), "type: 0 ioDesc { addr: 3 type: 0 value: 2.5 }"},
+        {"tool power and IO types", 54, [&] { return services().setToolPowerTypeAndDigitalIOTypeService(OUT_24V, IO_IN, IO_OUT, IO_IN, IO_OUT); }, digital,
+         "type: 0 ioDesc { addr: 0 type: 2 value: 2 } ioDesc { addr: 0 type: 0 value: 0 } ioDesc { addr: 1 type: 1 value: 1 } "
+         "ioDesc { addr: 2 type: 0 value: 0 } ioDesc { addr: 3 type: 1 value: 1 }"},
+        {"safety config", 62, [&] { return services().setRobotSafetyConfig(safety); }, common::ProtoResponseRobotSafetyConfig::default_instance(),
+         "safetyConfig { robotReducedConfigJointSpeed: [11, 12, 13, 14, 15, 16] robotReducedConfigTcpSpeed: 21 robotReducedConfigTcpForce: 22 "
+         "robotReducedConfigMomentum: 23 robotReducedConfigPower: 24 robotSafeguradResetConfig: 25 robotOperationalModeConfig: 26 } "
+         "errorInfo { errorCode: 0 errorMsg: '' }"},
+        {"orpe error", 66, [&] { return services().setRobotOrpeError(orpeError, 3); }, wire::protoSafeCommunicationParam::default_instance(),
+         "paramReserved: 0 param: [7, 8, 200]"},
+        {"joint offset", 86, [&] { return services().setRobotJointOffsetService(offset); }, common::RobotJointOffset::default_instance(),
+         "joint1: 0.125 joint2: 0.25 joint3: 0.375 joint4: 0.5 joint5: 0.625 joint6: 0.75"},
+        {"excitation trajectory", 78, [&] { return services().startupOfflineExcitTrajService("traj.txt", Dyn_identify_traj_tool, 3); },
+         wire::ProtoCommunicationOfflineExcitTraj::default_instance(), "trackFile: 'traj.txt' type: 2 subtype: 3"},
+        {"firmware", 82, [&] { return services().updateRobotBoardFirmwareService(update_master_board_firmware_trans_data, kFirmware, 4); },
+         wire::ProtoCommunicationRobotBoardFirmware::default_instance(), "command: 2 firmwareContent: '\\001\\002\\003\\004' firmwareContentSize: 4"},
+        {"robot control", 18, [&] { return services().robotControlService(OrpeOpen); }, general, "property1: 6 type: 1"},
+        {"arm power", 20, [&] { return services().armPowerControlService(true); }, general, "property2: true type: 1"},
+        // clang-format on
+    };
+    for (const auto &row : rows) {
+        controller().clearReceived();
+        EXPECT_EQ(0, row.call()) << row.name;
+        const auto packages = controller().received(row.commandType);
+        EXPECT_EQ(1u, packages.size()) << row.name;
+        if (!packages.empty()) expectFields(row.type, row.expected, packages[0].body, row.name);
+    }
+    RobotMoveService::initClassProfile();  // the tool set for a move
 }
 
 TEST_F(RequestServicesTest, ConcurrentReadsOfEveryTypeEachGetTheirOwnReply) {

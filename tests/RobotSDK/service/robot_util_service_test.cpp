@@ -70,6 +70,46 @@ TEST_F(UtilService, ForwardAndInverseKinematics) {
     EXPECT_EQ(Strings{"sdk log: call robotIk error."}, logLines());
 }
 
+// A stretched arm (J3 = 0) aims at a target moved outward along it, past full reach: where the
+// same joints put the flange of an arm whose forearm is that much longer. The elbow snapped
+// straight meets a target less than 0.1 mm out within 0.1 mm, and misses one a few mm out by
+// as much: no solution.
+TEST_F(UtilService, InverseJustBeyondFullReachSnapsTheElbowStraightOrFails) {
+    const double qx[6] = {0.4, -0.6, 0.0, 0.9, -1.1, 0.3},
+                 qvb[6] = {-0.7, 0.5, 0.0, 0.6, 0.8, -1.2};
+    const struct {
+        kezu_robot_type model;
+        const double *joints;
+        float beyond;  // metres
+        int code;
+    } rows[] = {{kezu_qx, qx, 0.00005f, kz::ErrnoSucc},
+                {kezu_qx, qx, 0.003f, kz::ErrCode_IkFailed},
+                {kezu_qv_b, qvb, 0.00005f, kz::ErrnoSucc},
+                {kezu_qv_b, qvb, 0.003f, kz::ErrCode_IkFailed}};
+    for (const auto &row : rows) {
+        float longer[6] = {0, 0, 0, row.beyond, 0, 0}, none[6] = {};
+        kz::wayPoint_S target, stretched, ik, reached;
+        setDhParaLen(row.model);
+        EXPECT_EQ(kz::ErrnoSucc, U::robotFk(row.joints, 6, stretched));
+        modifyDhParaLen(longer, none);
+        EXPECT_EQ(kz::ErrnoSucc, U::robotFk(row.joints, 6, target));
+        setDhParaLen(row.model);
+        EXPECT_NEAR(row.beyond, posGap(stretched.cartPos.position, target.cartPos.position), 1e-9);
+        std::memset(&ik, 0x5a, sizeof(ik));
+        const kz::wayPoint_S untouched = ik;
+        const int code = U::robotIk(row.joints, target.cartPos.position, target.orientation, ik);
+        EXPECT_EQ(row.code, code) << row.model << ' ' << row.beyond;
+        if (code != kz::ErrnoSucc) {
+            EXPECT_EQ(0, std::memcmp(&untouched, &ik, sizeof(ik)));
+            continue;
+        }
+        EXPECT_LT(std::fabs(std::sin(ik.jointpos[2])), 1e-12) << row.model;  // 0 or pi
+        EXPECT_EQ(kz::ErrnoSucc, U::robotFk(ik.jointpos, 6, reached));
+        EXPECT_LT(posGap(target.cartPos.position, reached.cartPos.position), 1e-4) << row.model;
+    }
+    setDhParaLen(kezu_qx);
+}
+
 class ToolCalibration : public UtilService {
 protected:
     const kz::Pos tcp_{0.01, -0.02, 0.12};

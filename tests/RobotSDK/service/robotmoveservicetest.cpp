@@ -525,9 +525,10 @@ TEST_F(SlowMoveTest, EventsBeforeAMovesPackageGoesOutAreNotItsOwn) {
     }
 }
 
-// A later move that the controller refuses takes the arm nowhere: the earlier move still ends
-// with its arrival, also one that comes while the refused request is under way. A later move
-// whose reply never came may have been carried out: the arrival is no longer the earlier one's.
+// A later move that the controller refuses, with any code (4: no real robot), takes the arm
+// nowhere: the earlier move still ends with its arrival, also one that comes while the refused
+// request is under way. A later move whose reply never came may have been carried out: the
+// arrival is no longer the earlier one's.
 TEST_F(SlowMoveTest, ALaterMoveReplacesTheEarlierUnlessRefused) {
     struct {
         const char *name;
@@ -538,6 +539,8 @@ TEST_F(SlowMoveTest, ALaterMoveReplacesTheEarlierUnlessRefused) {
          kz::ErrCode_ResponseReturnError, 0},
         {"RefusedWhileTheArrivalComes", kezu_sim::ReplyFault(milliseconds(300), false, 2),
          kz::ErrCode_ResponseReturnError, 0},
+        {"RefusedWithNoRealRobot", kezu_sim::ReplyFault(milliseconds(0), false, 4),
+         kz::ErrCode_RealRobotNoExist, 0},
         {"TimedOut", kezu_sim::ReplyFault(milliseconds(0), true), kz::ErrCode_RequestTimeout,
          kz::ErrCode_MotionInterruptedByEvent},
     };
