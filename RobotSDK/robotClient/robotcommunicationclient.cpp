@@ -651,6 +651,8 @@ void RobotCommunicationClient::receiveLoop(Link &link) {
     const int fd = link.socket->fd();
     PackageReader reader(link.buffer.get(), STAGING_SIZE, RECV_BUFFER_SIZE);
     SteadyClock::time_point lastArrival;
+    // A stall is logged once: the first bytes of a start marker kept then wait for the rest.
+    bool stallLogged = false;
     while (!link.stopRequested) {
         // poll rather than select: a select set cannot hold a descriptor numbered
         // FD_SETSIZE or above, which a process with many open files hands out.
@@ -687,6 +689,7 @@ void RobotCommunicationClient::receiveLoop(Link &link) {
             }
             if (n > 0) {
                 arrived = true;
+                stallLogged = false;
                 reader.received(static_cast<int>(n));
                 deliverPackages(link, reader);
                 if (reader.holdsPartial()) {
@@ -700,10 +703,10 @@ void RobotCommunicationClient::receiveLoop(Link &link) {
             discardUrgentData(fd);
             postDisconnectEvent(fd, link);
         }
-        if (!arrived && reader.holdsPartial() &&
+        if (!arrived && !stallLogged && reader.holdsPartial() &&
             SteadyClock::now() - lastArrival >= std::chrono::seconds(RECV_TIMEOUT_SEC)) {
             deliverCutPackages(link, reader, PackageCut::Stall);
-            lastArrival = SteadyClock::now();  // a start marker kept waits another time-out
+            stallLogged = true;
         }
     }
 }

@@ -10,8 +10,9 @@
 //   counts no more.
 // - Any reply of the type that arrives answers one, taken or dropped; a reply that comes when
 //   none is unanswered changes nothing.
-// - The count belongs to its link: a request tells its link by the link-loss count taken when
-//   it began, so a newer link starts with none, and nothing is reset from the link-loss path.
+// - The count belongs to its link: a request tells its link by the link-loss count taken just
+//   before its package goes out, so a newer link starts with none, and nothing is reset from
+//   the link-loss path.
 // A controller that never answers one request thus leaves the type unanswered for the rest of
 // the link. No lock, socket or thread: the engine makes the calls for a type under that type's
 // reply-slot mutex, so they agree with which replies a request can take; types are separate

@@ -149,6 +149,7 @@ int RobotControlServices::exchangeLocked(const CommunicationRequest &requestInfo
                                          const ReplyFilter &answers) {
     const CommandType type = requestInfo.m_commandType;
     CommunicationResponse &slot = m_robotCommandResponseSet[type];
+    unsigned long sendingLink = 0;
     {
         // A reply that came after an earlier request gave up is dropped here. The slot is
         // not held across the send, so the receive thread never waits for a slow send.
@@ -157,15 +158,18 @@ int RobotControlServices::exchangeLocked(const CommunicationRequest &requestInfo
             answers(slot.m_textPtr, slot.m_textLength, true);
         }
         slot.destroy();
+        // Counted on the link the package goes out on, which a request that waited for its
+        // turn across a new login may not have begun on.
+        sendingLink = getLinkLossCount();
         // Decided here, not at the write: a late reply arriving in between would be taken too.
-        PendingWrite::noteReplyOverdue(this, m_overdueReplies.overdue(type, linkLossAtStart));
+        PendingWrite::noteReplyOverdue(this, m_overdueReplies.overdue(type, sendingLink));
         // Counted before the write, as the reply may come before the send returns.
-        m_overdueReplies.sending(type, linkLossAtStart);
+        m_overdueReplies.sending(type, sendingLink);
     }
     if (!encodeAndSendCommunicationPackage(requestInfo)) {
         {
             PthreadLock slotLock(slot.m_mutex);
-            m_overdueReplies.notSent(type, linkLossAtStart);
+            m_overdueReplies.notSent(type, sendingLink);
         }
         // A link lost since the request began is what the caller can act on.
         if (getLinkLossCount() != linkLossAtStart || !getCurrentConnectStatus()) {

@@ -180,9 +180,10 @@ TEST_P(Stall, LogsItsStageAndTheLaterOnesThenReadsAfresh) {
     ASSERT_TRUE(peer.send(GetParam().bytes));
     if (GetParam().close) peer.closeConnection();
     const std::vector<std::string> &expected = GetParam().lines;
-    // The last line comes once the time-out has passed; nothing follows it.
+    // The last line comes once the time-out has passed; nothing follows it, also not when the
+    // first bytes of a start marker wait on through another time-out.
     EXPECT_TRUE(eventually([&] { return readerLines().size() >= expected.size(); }, WAIT));
-    std::this_thread::sleep_for(100ms);
+    std::this_thread::sleep_for(GetParam().continued ? 2500ms : 100ms);
     EXPECT_EQ(readerLines(), expected);
     if (!GetParam().close) {
         const std::string after = package(21, "after");
@@ -224,6 +225,9 @@ const std::string QUOTED_HEAD =
 // A negative number in a body: nine FF bytes.
 const std::string NEGATIVE = "neg:" + std::string(9, '\xFF') + "\x01 tail";
 
+// Its claim ends inside the next body, past the end of an arrival quoted there.
+const std::string PAST_A_QUOTE = cut(55) + package(30, "log: " + ARRIVAL + " and more text");
+
 // clang-format off
 const LeadCase LEADS[] = {
     {"CheckFieldIgnored", withTrailer(package(6, "abc"), "\x12\x34\x56\x78\xFF\xFF\xFF\xFF"),
@@ -248,6 +252,10 @@ const LeadCase LEADS[] = {
      "9:" + std::string(13, 'c') + ",", 0},
     {"ClaimEndsThreeBytesIntoTheNextStartMarker", cutAfterTwentyBytes(27) + package(39, "lost"),
      "9:" + std::string(15, 'c') + ",", 0},
+    // The last package starting inside the claim ends before it: by its bytes the claim is a
+    // package whose body quotes that one, handed out whole; the package it cuts into is lost.
+    {"ClaimEndsPastAPackageQuotedInTheNextBody", PAST_A_QUOTE,
+     "9:" + PAST_A_QUOTE.substr(12, 43) + ",", 0},
     // Once the whole start marker, or the whole head, is inside, the claim ends inside it.
     {"ClaimEndsRightAfterTheNextStartMarker", cutAfterTwentyBytes(28), "", 1},
     {"ClaimEndsRightAfterTheNextPackagesHead", cutAfterTwentyBytes(32), "", 1},
